@@ -1,0 +1,155 @@
+#include "support/log/logger.h"
+
+#include <share.h>
+#include <shlobj.h>
+
+#include "support/replay/exception.h"
+#include "support/replay/unicode.h"
+#include "support/settings/settings.h"
+
+#include <cstdio>
+#include <iterator>
+#include <memory>
+
+namespace {
+
+// A file up to this size is kept and appended to at start; a larger one starts empty.
+constexpr DWORD kLargestKeptLog = 0x200000;
+
+const wchar_t kLogFolder[] = L"\\Brevint\\Logs";
+const wchar_t kLogName[] = L"OLClient.log";
+const char kBanner[] = "\n\n-----------------------LOGGING STARTED-----------------------\n";
+
+struct FileCloser {
+    void operator()(FILE* file) const { fclose(file); }
+};
+using Stream = std::unique_ptr<FILE, FileCloser>;
+
+struct HandleCloser {
+    void operator()(HANDLE handle) const { CloseHandle(handle); }
+};
+using FileHandle = std::unique_ptr<void, HandleCloser>;
+
+FileHandle OpenLogFile(const std::wstring& path, DWORD disposition) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, disposition,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    return FileHandle(file == INVALID_HANDLE_VALUE ? nullptr : file);
+}
+
+// Keeps a log up to the size limit; a larger one, or one that could not be
+// opened, is created anew (and so emptied).
+void ApplySizeLimit(const std::wstring& path) {
+    FileHandle existing = OpenLogFile(path, OPEN_EXISTING);
+    if (existing) {
+        DWORD high = 0;
+        DWORD low = GetFileSize(existing.get(), &high);
+        if (high == 0 && low <= kLargestKeptLog)
+            return;
+        existing.reset();
+    }
+    OpenLogFile(path, CREATE_ALWAYS);
+}
+
+Stream OpenForAppend(const std::wstring& path) {
+    return Stream(_wfsopen(path.c_str(), L"a", _SH_DENYNO));
+}
+
+bool LoggingSwitchedOn() {
+    DWORD value = 0;
+    return CSettings::GetLogSwitch(value);  // read before each line; the log stays on
+}
+
+// Narrow names and exception texts are widened with the thread's ANSI code page.
+std::wstring Widen(const char* text) {
+    return text ? replay::unicode::to_wide(text, CP_THREAD_ACP) : std::wstring();
+}
+
+// The file holds narrow text as the C runtime's "C" locale writes it:
+// characters up to U+00FF as their byte, anything beyond as '?'.
+std::string NarrowForFile(const std::wstring& text) {
+    std::string narrow;
+    narrow.reserve(text.size());
+    for (wchar_t c : text) {
+        narrow += static_cast<unsigned long>(c) <= 0xFF ? static_cast<char>(c) : '?';
+    }
+    return narrow;
+}
+
+std::wstring TimeStamp() {
+    SYSTEMTIME now{};
+    GetLocalTime(&now);
+    wchar_t stamp[64];
+    swprintf(stamp, std::size(stamp), L"%u\\%u\\%u %u:%u:%u ", now.wYear, now.wMonth, now.wDay,
+             now.wHour, now.wMinute, now.wSecond);
+    return stamp;
+}
+
+}  // namespace
+
+CLogger& CLogger::GetInstance() {
+    static CLogger* logger = new CLogger;  // deliberately never destroyed
+    return *logger;
+}
+
+CLogger::CLogger() {
+    if (!LoggingSwitchedOn())
+        return;
+    wchar_t appData[MAX_PATH] = {};
+    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, appData))) {
+        return;
+    }
+    path_ = std::wstring(appData) + kLogFolder + L"\\" + kLogName;
+
+    ApplySizeLimit(path_);
+    if (Stream stream = OpenForAppend(path_)) {
+        fputs(kBanner, stream.get());
+        fflush(stream.get());
+    }
+}
+
+bool CLogger::WriteLine(const std::function<std::wstring()>& buildBody) {
+    if (!LoggingSwitchedOn() || path_.empty())
+        return false;
+    try {
+        Stream stream = OpenForAppend(path_);
+        if (!stream)
+            return false;
+        // The whole line goes out in the one write that the flush makes.
+        const std::string line = NarrowForFile(TimeStamp() + buildBody()) + "\n";
+        fputs(line.c_str(), stream.get());
+        return fflush(stream.get()) == 0;
+    } catch (const std::exception&) {
+        return false;  // a text that could not be converted writes no line
+    }
+}
+
+bool CLogger::LogMessage(const char* function, const std::wstring& message) {
+    return WriteLine(
+        [&] { return Widen(function) + L" - " + (message.empty() ? L"Error" : message); });
+}
+
+bool CLogger::LogNumber(const char* function, const std::wstring& label, DWORD number) {
+    return WriteLine(
+        [&] { return Widen(function) + L" - " + label + L": " + std::to_wstring(number); });
+}
+
+bool CLogger::LogComError(const char* function, const std::wstring& source,
+                          const std::wstring& description, HRESULT result) {
+    return WriteLine([&] {
+        std::wstring body = L"COMEX: " + Widen(function);
+        if (!source.empty())
+            body += L" -- " + source;
+        if (!description.empty())
+            body += L" -- " + description;
+        return body + L" -- hr=" + std::to_wstring(static_cast<LONG>(result));
+    });
+}
+
+bool CLogger::LogStdException(const char* function, const char* text) {
+    return WriteLine([&] {
+        std::wstring body = L"STDEX: " + Widen(function);
+        if (text && *text)
+            body += L" -- " + Widen(text);
+        return body;
+    });
+}

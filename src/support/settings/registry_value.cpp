@@ -1,0 +1,153 @@
+#include "support/settings/registry_value.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+namespace settings {
+namespace {
+
+// Buffers as large as the settings ever need: 8,000 wide characters for a
+// string or multi-string, 1,024 bytes for a narrow one. A longer value reads
+// as missing.
+constexpr size_t kWideCapacity = 8000;
+constexpr size_t kNarrowCapacity = 1024;
+
+class OpenKey {
+  public:
+    OpenKey(HKEY root, const std::wstring& key) {
+        if (RegCreateKeyW(root, key.c_str(), &handle_) != ERROR_SUCCESS)
+            handle_ = nullptr;
+    }
+    OpenKey(HKEY root, const char* key) {
+        if (RegCreateKeyA(root, key, &handle_) != ERROR_SUCCESS)
+            handle_ = nullptr;
+    }
+    ~OpenKey() {
+        if (handle_)
+            RegCloseKey(handle_);
+    }
+    OpenKey(const OpenKey&) = delete;
+    OpenKey& operator=(const OpenKey&) = delete;
+
+    explicit operator bool() const { return handle_ != nullptr; }
+    HKEY get() const { return handle_; }
+
+  private:
+    HKEY handle_ = nullptr;
+};
+
+// Reads raw bytes into `buffer`; `size` receives the byte count read.
+bool Query(HKEY root, const std::wstring& key, const wchar_t* value, void* buffer, DWORD& size) {
+    OpenKey opened(root, key);
+    return opened && RegQueryValueExW(opened.get(), value, nullptr, nullptr,
+                                      static_cast<BYTE*>(buffer), &size) == ERROR_SUCCESS;
+}
+
+bool QueryNarrow(HKEY root, const char* key, const char* value, void* buffer, DWORD& size) {
+    OpenKey opened(root, key);
+    return opened && RegQueryValueExA(opened.get(), value, nullptr, nullptr,
+                                      static_cast<BYTE*>(buffer), &size) == ERROR_SUCCESS;
+}
+
+bool Set(const std::wstring& key, const wchar_t* value, DWORD type, const void* data, DWORD size) {
+    OpenKey opened(HKEY_CURRENT_USER, key);
+    return opened && RegSetValueExW(opened.get(), value, 0, type, static_cast<const BYTE*>(data),
+                                    size) == ERROR_SUCCESS;
+}
+
+// The strings of a multi-string buffer, without the empty ones.
+template <class Char>
+std::vector<std::basic_string<Char>> SplitMultiString(const Char* data, size_t length) {
+    std::vector<std::basic_string<Char>> strings;
+    const Char* end = data + length;
+    for (const Char* start = data; start < end;) {
+        const Char* stop = std::find(start, end, Char{});
+        if (stop > start)
+            strings.emplace_back(start, stop);
+        start = stop + 1;
+    }
+    return strings;
+}
+
+}  // namespace
+
+bool ReadDword(HKEY root, const std::wstring& key, const wchar_t* value, DWORD& out) {
+    DWORD number = 0;
+    DWORD size = sizeof number;
+    if (!Query(root, key, value, &number, size))
+        return false;
+    out = number;
+    return true;
+}
+
+bool ReadDate(HKEY root, const std::wstring& key, const wchar_t* value, DATE& out) {
+    DATE date = 0;
+    DWORD size = sizeof date;
+    if (!Query(root, key, value, &date, size))
+        return false;
+    out = date;
+    return true;
+}
+
+bool ReadString(HKEY root, const std::wstring& key, const wchar_t* value, std::wstring& out) {
+    std::array<WCHAR, kWideCapacity> buffer{};
+    DWORD size = sizeof buffer;
+    if (!Query(root, key, value, buffer.data(), size))
+        return false;
+    const size_t length = std::min<size_t>(size / sizeof(WCHAR), buffer.size());
+    out.assign(buffer.data(), std::find(buffer.data(), buffer.data() + length, L'\0'));
+    return true;
+}
+
+bool ReadMultiString(HKEY root, const std::wstring& key, const wchar_t* value,
+                     std::vector<std::wstring>& out) {
+    std::array<WCHAR, kWideCapacity> buffer{};
+    DWORD size = sizeof buffer;
+    if (!Query(root, key, value, buffer.data(), size))
+        return false;
+    out = SplitMultiString(buffer.data(), size / sizeof(WCHAR));
+    return true;
+}
+
+bool ReadNarrowString(HKEY root, const char* key, const char* value, std::string& out) {
+    std::array<char, kNarrowCapacity> buffer{};
+    DWORD size = sizeof buffer;
+    if (!QueryNarrow(root, key, value, buffer.data(), size))
+        return false;
+    const size_t length = std::min<size_t>(size, buffer.size());
+    out.assign(buffer.data(), std::find(buffer.data(), buffer.data() + length, '\0'));
+    return true;
+}
+
+bool ReadNarrowMultiString(HKEY root, const char* key, const char* value,
+                           std::vector<std::string>& out) {
+    std::array<char, kNarrowCapacity> buffer{};
+    DWORD size = sizeof buffer;
+    if (!QueryNarrow(root, key, value, buffer.data(), size))
+        return false;
+    out = SplitMultiString(buffer.data(), std::min<size_t>(size, buffer.size()));
+    return true;
+}
+
+bool WriteDword(const std::wstring& key, const wchar_t* value, DWORD number) {
+    return Set(key, value, REG_DWORD, &number, sizeof number);
+}
+
+bool WriteString(const std::wstring& key, const wchar_t* value, const std::wstring& text) {
+    const DWORD size = static_cast<DWORD>((text.size() + 1) * sizeof(WCHAR));
+    return Set(key, value, REG_SZ, text.c_str(), size);
+}
+
+bool WriteDate(const std::wstring& key, const wchar_t* value, DATE date) {
+    return Set(key, value, REG_BINARY, &date, sizeof date);
+}
+
+bool Increment(const std::wstring& key, const wchar_t* value) {
+    DWORD number = 0;
+    if (!ReadDword(HKEY_CURRENT_USER, key, value, number))
+        return false;
+    return WriteDword(key, value, number + 1);
+}
+
+}  // namespace settings

@@ -1,0 +1,30 @@
+// Reading and writing one registry value: open the key (created when missing,
+// where the user may), read or write, close. Every failure is a false result;
+// nothing here logs or throws.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace settings {
+
+bool ReadDword(HKEY root, const std::wstring& key, const wchar_t* value, DWORD& out);
+bool ReadDate(HKEY root, const std::wstring& key, const wchar_t* value, DATE& out);
+bool ReadString(HKEY root, const std::wstring& key, const wchar_t* value, std::wstring& out);
+bool ReadMultiString(HKEY root, const std::wstring& key, const wchar_t* value,
+                     std::vector<std::wstring>& out);
+bool ReadNarrowString(HKEY root, const char* key, const char* value, std::string& out);
+bool ReadNarrowMultiString(HKEY root, const char* key, const char* value,
+                           std::vector<std::string>& out);
+
+// Writes go to the current user's hive only.
+bool WriteDword(const std::wstring& key, const wchar_t* value, DWORD number);
+bool WriteString(const std::wstring& key, const wchar_t* value, const std::wstring& text);
+bool WriteDate(const std::wstring& key, const wchar_t* value, DATE date);
+
+// Adds 1 to an existing number; a value that cannot be read is not created.
+bool Increment(const std::wstring& key, const wchar_t* value);
+
+}  // namespace settings

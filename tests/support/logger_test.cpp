@@ -1,0 +1,181 @@
+#include <windows.h>
+#include <shlobj.h>
+
+#include <gtest/gtest.h>
+
+#include "support/log/logger.h"
+#include "support/log/trace_scope.h"
+#include "temp_root.h"
+
+#include <regex>
+#include <sstream>
+#include <thread>
+
+namespace {
+
+std::wstring AppData() {
+    wchar_t path[MAX_PATH] = {};
+    EXPECT_EQ(SHGetFolderPathW(nullptr, CSIDL_APPDATA | CSIDL_FLAG_CREATE, nullptr,
+                               SHGFP_TYPE_CURRENT, path),
+              S_OK);
+    return path;
+}
+
+std::wstring LogsFolder() {
+    return AppData() + L"\\Brevint\\Logs";
+}
+std::wstring LogPath() {
+    return LogsFolder() + L"\\OLClient.log";
+}
+
+void MakeLogsFolder() {
+    CreateDirectoryW((AppData() + L"\\Brevint").c_str(), nullptr);
+    ASSERT_TRUE(CreateDirectoryW(LogsFolder().c_str(), nullptr));
+}
+
+// The file's bytes as they are on disk; empty when it cannot be read.
+std::string ReadBytes(const std::wstring& path) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return {};
+    std::string bytes(GetFileSize(file, nullptr), '\0');
+    DWORD read = 0;
+    ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
+    CloseHandle(file);
+    bytes.resize(read);
+    return bytes;
+}
+
+void WriteBytes(const std::wstring& path, const std::string& bytes) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    DWORD written = 0;
+    ASSERT_TRUE(WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr));
+    CloseHandle(file);
+}
+
+// The lines after the banner, each without its time stamp and CR LF.
+std::vector<std::string> Bodies(const std::string& bytes) {
+    std::vector<std::string> bodies;
+    static const std::regex stamped(R"(^\d{4}\\\d{1,2}\\\d{1,2} \d{1,2}:\d{1,2}:\d{1,2} (.*)\r$)");
+    std::istringstream in(bytes);
+    for (std::string line; std::getline(in, line);) {
+        std::smatch match;
+        if (std::regex_match(line, match, stamped))
+            bodies.push_back(match[1]);
+    }
+    return bodies;
+}
+
+const char kBanner[] = "\r\n\r\n-----------------------LOGGING STARTED-----------------------\r\n";
+
+}  // namespace
+
+class LoggerTest : public ::testing::Test {
+  protected:
+    TempRoot root_;
+};
+
+TEST_F(LoggerTest, WritesTheBannerAndEachKindOfLineWithCrLf) {
+    MakeLogsFolder();
+    CLogger logger;
+    EXPECT_EQ(logger.Path(), LogPath());
+    EXPECT_TRUE(logger.LogMessage("CConnect::OnConnectionImpl", L"started"));
+    EXPECT_TRUE(logger.LogMessage("CConnect::OnConnectionImpl", L""));
+    EXPECT_TRUE(logger.LogNumber("CConnect::OnConnectionImpl", L"Explorers number ", 2));
+    EXPECT_TRUE(logger.LogNumber("Counter", L"big", 0xFFFFFFFFu));
+    EXPECT_TRUE(logger.LogComError("CConnect::InitHandler", L"", L"", E_FAIL));
+    EXPECT_TRUE(logger.LogComError("F", L"Outlook", L"No such folder", E_INVALIDARG));
+    EXPECT_TRUE(logger.LogComError("", L"", L"only text", 5));
+    EXPECT_TRUE(logger.LogStdException("CBrevintProxy::Login", "bad allocation"));
+    EXPECT_TRUE(logger.LogStdException("OnNewMailNotif", ""));
+
+    const std::string bytes = ReadBytes(LogPath());
+    EXPECT_EQ(bytes.rfind(kBanner, 0), 0u) << bytes;
+    EXPECT_EQ(Bodies(bytes), (std::vector<std::string>{
+                                 "CConnect::OnConnectionImpl - started",
+                                 "CConnect::OnConnectionImpl - Error",
+                                 "CConnect::OnConnectionImpl - Explorers number : 2",
+                                 "Counter - big: 4294967295",
+                                 "COMEX: CConnect::InitHandler -- hr=-2147467259",
+                                 "COMEX: F -- Outlook -- No such folder -- hr=-2147024809",
+                                 "COMEX:  -- only text -- hr=5",
+                                 "STDEX: CBrevintProxy::Login -- bad allocation",
+                                 "STDEX: OnNewMailNotif",
+                             }));
+    for (size_t at = bytes.find('\n'); at != std::string::npos; at = bytes.find('\n', at + 1)) {
+        ASSERT_EQ(bytes[at - 1], '\r') << "a bare line feed at " << at;
+    }
+}
+
+TEST_F(LoggerTest, WithoutTheLogsFolderNothingIsWrittenAndNothingFails) {
+    CLogger logger;
+    EXPECT_FALSE(logger.LogMessage("F", L"lost"));
+    EXPECT_FALSE(logger.LogNumber("F", L"n", 1));
+    EXPECT_EQ(GetFileAttributesW(LogsFolder().c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST_F(LoggerTest, ALogOfTheLimitIsKeptAndOneByteMoreStartsEmpty) {
+    MakeLogsFolder();
+    const std::string atLimit(2097152, 'k');
+    WriteBytes(LogPath(), atLimit);
+    { CLogger logger; }
+    EXPECT_EQ(ReadBytes(LogPath()), atLimit + kBanner);
+
+    WriteBytes(LogPath(), atLimit + "x");
+    { CLogger logger; }
+    EXPECT_EQ(ReadBytes(LogPath()), kBanner);
+}
+
+TEST_F(LoggerTest, ADeletedLogIsCreatedAgainByTheNextLine) {
+    MakeLogsFolder();
+    CLogger logger;
+    ASSERT_TRUE(DeleteFileW(LogPath().c_str()));
+    EXPECT_TRUE(logger.LogMessage("F", L"again"));
+    EXPECT_EQ(Bodies(ReadBytes(LogPath())), std::vector<std::string>{"F - again"});
+}
+
+TEST_F(LoggerTest, CharactersBeyondTheNarrowSetAreWrittenAsQuestionMarks) {
+    MakeLogsFolder();
+    CLogger logger;
+    EXPECT_TRUE(logger.LogMessage("F", L"caf\x00e9 \x041f"));
+    EXPECT_EQ(Bodies(ReadBytes(LogPath())), std::vector<std::string>{"F - caf\xe9 ?"});
+}
+
+TEST_F(LoggerTest, TraceScopesWriteEnterAndExitAlsoWhenAnExceptionPasses) {
+    MakeLogsFolder();
+    try {
+        CTraceScope scope("CConnect::Relogin");
+        { CTraceScope unnamed(""); }
+        throw std::runtime_error("leaves the operation");
+    } catch (const std::runtime_error&) {
+    }
+    EXPECT_EQ(Bodies(ReadBytes(CLogger::GetInstance().Path())),
+              (std::vector<std::string>{"----> CConnect::Relogin - Enter",
+                                        "<---- CConnect::Relogin - Exit"}));
+}
+
+TEST_F(LoggerTest, LinesOfConcurrentThreadsNeverMix) {
+    MakeLogsFolder();
+    CLogger logger;
+    constexpr int kThreads = 4;
+    constexpr int kLines = 300;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([&logger, t] {
+            const std::wstring payload(50 + t * 40, static_cast<wchar_t>(L'a' + t));
+            for (int i = 0; i < kLines; ++i)
+                logger.LogNumber("Worker", payload, i);
+        });
+    }
+    for (auto& thread : threads)
+        thread.join();
+
+    const auto bodies = Bodies(ReadBytes(LogPath()));
+    ASSERT_EQ(bodies.size(), static_cast<size_t>(kThreads * kLines));
+    static const std::regex whole(R"(^Worker - (a{50}|b{90}|c{130}|d{170}): \d+$)");
+    for (const auto& body : bodies)
+        ASSERT_TRUE(std::regex_match(body, whole)) << body;
+}
