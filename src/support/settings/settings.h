@@ -23,7 +23,8 @@ class CSettings {
 
     // Installation (per machine).
     static bool GetPartner(DWORD& partner);
-    static bool IsExchangeModuleInstalled();  // true only when `Exchange` reads non-zero
+    // True only when `Exchange` reads non-zero: 0 and a missing value both mean "not installed".
+    static bool IsExchangeModuleInstalled();
     static bool GetInstallDirectory(std::wstring& directory);
     static bool GetSpamFolderName(std::wstring& name);
     static bool GetAccountIdentity(DWORD& identity);
