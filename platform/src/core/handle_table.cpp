@@ -45,7 +45,8 @@ bool RemoveHandle(HANDLE handle) {
     auto& table = Table();
     std::lock_guard guard(table.lock);
     auto found = table.objects.find(reinterpret_cast<UINT_PTR>(handle));
-    if (found == table.objects.end()) return false;
+    if (found == table.objects.end())
+        return false;
     released = std::move(found->second);
     table.objects.erase(found);
     return true;

@@ -10,7 +10,7 @@
 namespace platform {
 
 class KernelObject {
-public:
+  public:
     virtual ~KernelObject() = default;
 };
 

@@ -4,6 +4,10 @@ namespace {
 thread_local DWORD lastError = 0;
 }
 
-extern "C" DWORD WINAPI GetLastError(void) { return lastError; }
+extern "C" DWORD WINAPI GetLastError(void) {
+    return lastError;
+}
 
-extern "C" void WINAPI SetLastError(DWORD dwErrCode) { lastError = dwErrCode; }
+extern "C" void WINAPI SetLastError(DWORD dwErrCode) {
+    lastError = dwErrCode;
+}

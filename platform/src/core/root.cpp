@@ -23,7 +23,8 @@ std::filesystem::path RootFromEnvironment() {
 std::filesystem::path Root() {
     std::lock_guard guard(rootLock);
     auto& root = RootSlot();
-    if (root.empty()) root = RootFromEnvironment();
+    if (root.empty())
+        root = RootFromEnvironment();
     return root;
 }
 
