@@ -215,6 +215,24 @@ TEST_F(Files, FoldersAndOddRequestsAreRefused) {
     EXPECT_EQ(ReadHostFile("file.txt"), "");
 }
 
+TEST_F(Files, ReadOnlyFilesAreNotWrittenTruncatedOrDeleted) {
+    WriteHostFile("readonly.txt", "keep");
+    fs::permissions(Host("readonly.txt"), fs::perms::owner_read | fs::perms::group_read);
+    EXPECT_EQ(GetFileAttributesW(L"C:\\readonly.txt"),
+              static_cast<DWORD>(FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_READONLY));
+    for (DWORD disposition : {OPEN_EXISTING, OPEN_ALWAYS, CREATE_ALWAYS}) {
+        EXPECT_EQ(Open(L"C:\\readonly.txt", GENERIC_WRITE, 0, disposition), INVALID_HANDLE_VALUE);
+        EXPECT_EQ(Error(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    }
+    EXPECT_EQ(Open(L"C:\\readonly.txt", GENERIC_READ, 0, CREATE_ALWAYS), INVALID_HANDLE_VALUE);
+    EXPECT_FALSE(DeleteFileW(L"C:\\readonly.txt"));
+    EXPECT_EQ(Error(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    HANDLE reader = Open(L"C:\\readonly.txt", GENERIC_READ, 0, OPEN_EXISTING);
+    ASSERT_NE(reader, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(ReadAll(reader), "keep");
+    CloseHandle(reader);
+}
+
 TEST_F(Files, SharingIsEnforcedInBothDirections) {
     WriteHostFile("shared.txt", "x");
     const DWORD R = GENERIC_READ, W = GENERIC_WRITE, RW = R | W;

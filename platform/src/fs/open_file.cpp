@@ -81,11 +81,15 @@ FileId IdOf(const struct stat& info) {
     return {info.st_dev, info.st_ino};
 }
 
-bool StatPath(const std::filesystem::path& path, FileId& id) {
+bool StatPath(const std::filesystem::path& path, FileId& id, bool* readOnly = nullptr) {
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0)
         return false;
     id = IdOf(info);
+    // Windows refuses to write, truncate or delete a read-only file whoever
+    // asks, where the host would let its superuser do it.
+    if (readOnly)
+        *readOnly = !(info.st_mode & S_IWUSR);
     return true;
 }
 
@@ -131,13 +135,18 @@ DWORD CheckRequest(const OpenRequest& request) {
 // Checks the existing file against the request; 0 when it may be opened.
 DWORD CheckExisting(const HostLocation& location, const OpenRequest& request, unsigned access) {
     FileId id;
-    if (!StatPath(location.path, id))
+    bool readOnly = false;
+    if (!StatPath(location.path, id, &readOnly))
         return ERROR_FILE_NOT_FOUND;
     const SharedFile* shared = FindShared(id);
     if (shared && shared->deletePending)
         return ERROR_ACCESS_DENIED;
     if (request.disposition == CREATE_NEW)
         return ERROR_FILE_EXISTS;
+    bool truncates =
+        request.disposition == CREATE_ALWAYS || request.disposition == TRUNCATE_EXISTING;
+    if (readOnly && ((access & kWriteAccess) || truncates))
+        return ERROR_ACCESS_DENIED;
     if (shared && shared->Refuses(access, request.shareMode))
         return ERROR_SHARING_VIOLATION;
     return 0;
@@ -213,8 +222,11 @@ DWORD DeleteFileAt(const WindowsPath& path) {
     if (location.isDirectory)
         return ERROR_ACCESS_DENIED;
     FileId id;
-    if (!StatPath(location.path, id))
+    bool readOnly = false;
+    if (!StatPath(location.path, id, &readOnly))
         return ERROR_FILE_NOT_FOUND;
+    if (readOnly)
+        return ERROR_ACCESS_DENIED;
     auto found = Shares().files.find(id);
     if (found == Shares().files.end()) {
         return ::unlink(location.path.c_str()) == 0 ? 0 : Win32ErrorFromErrno(errno);
