@@ -99,6 +99,10 @@ TEST_F(Files, HostPathsMapBothWays) {
     EXPECT_EQ(platform::host::HostPathFromWindows(L"c:\\program files\\Brevint\\BVOL0000.dll"),
               Host("Program Files/Brevint/BVOL0000.dll"));
     EXPECT_EQ(platform::host::HostPathFromWindows(L"d:\\Data"), root.path() / "drive_d" / "Data");
+    EXPECT_EQ(platform::host::HostPathFromWindows(L"D:rel/x"),
+              root.path() / "drive_d" / "rel" / "x");
+    // ".." never leaves the drive.
+    EXPECT_EQ(platform::host::HostPathFromWindows(L"C:\\..\\..\\x"), Host("x"));
     EXPECT_EQ(platform::host::WindowsPathFromHost(Host("Program Files/Brevint")),
               L"C:\\Program Files\\Brevint");
     EXPECT_EQ(platform::host::WindowsPathFromHost(root.path() / "drive_c"), L"C:\\");

@@ -49,6 +49,8 @@ struct OpenRequest {
 
 class OpenFile : public KernelObject {
   public:
+    // Joins the file's sharing counts; only OpenFileAt makes these, holding
+    // the sharing table's lock.
     OpenFile(UniqueFd fd, FileId id, unsigned access, DWORD share);
     ~OpenFile() override;
     OpenFile(const OpenFile&) = delete;
