@@ -63,10 +63,7 @@ LSTATUS WINAPI RegCreateKeyW(HKEY hKey, LPCWSTR lpSubKey, PHKEY phkResult) {
     if (!phkResult)
         return ERROR_INVALID_PARAMETER;
     // A predefined key with no subkey is handed back as it is.
-    auto value = reinterpret_cast<ULONG_PTR>(hKey);
-    bool predefined = value >= reinterpret_cast<ULONG_PTR>(HKEY_CLASSES_ROOT) &&
-                      value <= reinterpret_cast<ULONG_PTR>(HKEY_USERS);
-    if (predefined && (!lpSubKey || !*lpSubKey)) {
+    if (platform::registry::IsPredefinedKey(hKey) && (!lpSubKey || !*lpSubKey)) {
         *phkResult = hKey;
         return ERROR_SUCCESS;
     }

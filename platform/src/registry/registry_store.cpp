@@ -37,12 +37,6 @@ REGSAM GrantedRights(REGSAM requested) {
     return granted;
 }
 
-bool IsPredefined(HKEY key) {
-    auto value = reinterpret_cast<ULONG_PTR>(key);
-    auto first = reinterpret_cast<ULONG_PTR>(HKEY_CLASSES_ROOT);
-    return value >= first && value < first + 0x10;
-}
-
 // Keys Windows never lets a program delete: the hive roots, SOFTWARE under
 // the machine, and the classes below it that HKEY_CLASSES_ROOT shows.
 bool IsProtected(const RegistryKey& key) {
@@ -101,6 +95,12 @@ void RemoveUnfinishedSaves(const std::filesystem::path& file,
 }
 
 }  // namespace
+
+bool IsPredefinedKey(HKEY key) {
+    auto value = reinterpret_cast<ULONG_PTR>(key);
+    auto first = reinterpret_cast<ULONG_PTR>(HKEY_CLASSES_ROOT);
+    return value >= first && value < first + 0x10;
+}
 
 RegistryStore& RegistryStore::Instance() {
     static RegistryStore* store = new RegistryStore;  // lives as long as the process
@@ -171,7 +171,7 @@ RegistryStore::Resolved RegistryStore::Resolve(HKEY key, REGSAM needed) {
         resolved.key = StateOf(Hive::LocalMachine).root;
     } else if (key == HKEY_CLASSES_ROOT) {
         resolved.key = ClassesRoot();
-    } else if (!IsPredefined(key)) {
+    } else if (!IsPredefinedKey(key)) {
         if (auto opened = LookupHandleAs<OpenedKey>(key)) {
             resolved.key = opened->key;
             resolved.access = opened->access;
@@ -275,7 +275,7 @@ LSTATUS RegistryStore::DeleteKey(HKEY parent, const std::vector<std::wstring>& p
 }
 
 LSTATUS RegistryStore::CloseKey(HKEY key) {
-    if (IsPredefined(key))
+    if (IsPredefinedKey(key))
         return ERROR_SUCCESS;
     if (!LookupHandleAs<OpenedKey>(key) || !RemoveHandle(key))
         return ERROR_INVALID_HANDLE;

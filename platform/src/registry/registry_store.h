@@ -31,6 +31,9 @@ class OpenedKey : public KernelObject {
     const REGSAM access;
 };
 
+// HKEY_CLASSES_ROOT, HKEY_CURRENT_USER and the other HKEY_* constants.
+bool IsPredefinedKey(HKEY key);
+
 // Every operation returns a Win32 error code (ERROR_SUCCESS on success) and
 // is safe to call from any thread.
 class RegistryStore {
