@@ -328,6 +328,14 @@ TEST(ComTypesChangeType, NumbersAndText) {
     c = Convert(huge.v, VT_R8);
     EXPECT_EQ(c.hr, S_OK);
     EXPECT_EQ(c.value.dblVal, 3e9);
+    StringVariant beyondDouble(L"1e400");
+    EXPECT_EQ(ResultOf(beyondDouble.v, VT_R8), DISP_E_OVERFLOW);
+    StringVariant beyondAnything(L"1e99999");
+    EXPECT_EQ(ResultOf(beyondAnything.v, VT_R8), DISP_E_OVERFLOW);
+    StringVariant tiny(L"0.0001e-99999");
+    c = Convert(tiny.v, VT_R8);
+    EXPECT_EQ(c.hr, S_OK);
+    EXPECT_EQ(c.value.dblVal, 0.0);
 }
 
 TEST(ComTypesChangeType, IntegersRoundHalfToEvenAndCheckTheirRange) {

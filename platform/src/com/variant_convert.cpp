@@ -7,7 +7,9 @@
 
 #include <cfloat>
 #include <charconv>
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cwctype>
 #include <string>
 
@@ -65,6 +67,22 @@ HRESULT ParseRadixNumber(const std::wstring& text, long double* out) {
     return S_OK;
 }
 
+// Whether plain decimal text ("123.45e67") that long double cannot hold is
+// too large rather than too small: its decimal order of magnitude is positive.
+bool IsTooLarge(const std::string& plain) {
+    const size_t exponentAt = plain.find('e');
+    const std::string mantissa = plain.substr(0, exponentAt);
+    const long exponent = exponentAt == std::string::npos
+                              ? 0
+                              : std::strtol(plain.c_str() + exponentAt + 1, nullptr, 10);
+    const size_t point = std::min(mantissa.find('.'), mantissa.size());
+    const size_t firstSignificant = mantissa.find_first_of("123456789");
+    if (firstSignificant == std::string::npos)
+        return false;
+    const long digitsBeforePoint = static_cast<long>(point) - static_cast<long>(firstSignificant);
+    return exponent + digitsBeforePoint > 0;
+}
+
 // Reads a number: blanks around it, a sign or parentheses for negative, ","
 // between groups of digits, a fraction and an exponent ("E" or "D").
 HRESULT ParseNumber(BSTR source, long double* out) {
@@ -114,8 +132,13 @@ HRESULT ParseNumber(BSTR source, long double* out) {
         return DISP_E_TYPEMISMATCH;
     long double value = 0;
     const auto [end, error] = std::from_chars(plain.data(), plain.data() + plain.size(), value);
-    if (error == std::errc::result_out_of_range)
-        return value == 0 ? S_OK : DISP_E_OVERFLOW;
+    // Beyond long double either way: too large overflows, too small is zero.
+    if (error == std::errc::result_out_of_range) {
+        if (IsTooLarge(plain))
+            return DISP_E_OVERFLOW;
+        *out = 0;
+        return S_OK;
+    }
     if (error != std::errc() || end != plain.data() + plain.size())
         return DISP_E_TYPEMISMATCH;
     *out = negative ? -value : value;
