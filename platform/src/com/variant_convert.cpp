@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cwctype>
 #include <string>
+#include <type_traits>
 
 namespace {
 
@@ -145,10 +146,11 @@ HRESULT ParseNumber(BSTR source, long double* out) {
     return S_OK;
 }
 
-// Calls `use` with the value of an integer VARIANT; false for other types.
-template <class Use>
-bool VisitInteger(const VARIANT& v, Use&& use) {
-    switch (v.vt) {
+// Calls `use` with the field that holds an integer of type `vt` in `v`;
+// false for other types.
+template <class Variant, class Use>
+bool WithIntegerField(Variant& v, VARTYPE vt, Use&& use) {
+    switch (vt) {
         case VT_I1:
             use(v.cVal);
             return true;
@@ -186,7 +188,7 @@ bool VisitInteger(const VARIANT& v, Use&& use) {
 
 // The numeric value of a scalar source; BOOL counts as 0 or -1.
 HRESULT NumericValue(const VARIANT& v, long double* out) {
-    if (VisitInteger(v, [&](auto value) { *out = static_cast<long double>(value); }))
+    if (WithIntegerField(v, v.vt, [&](auto value) { *out = static_cast<long double>(value); }))
         return S_OK;
     switch (v.vt) {
         case VT_EMPTY:
@@ -249,38 +251,9 @@ HRESULT StoreInteger(long double value, VARTYPE vt, VARIANT* out) {
     if (!(rounded >= range.lowest && rounded <= range.highest))
         return DISP_E_OVERFLOW;
     out->vt = vt;
-    switch (vt) {
-        case VT_I1:
-            out->cVal = static_cast<CHAR>(rounded);
-            break;
-        case VT_UI1:
-            out->bVal = static_cast<BYTE>(rounded);
-            break;
-        case VT_I2:
-            out->iVal = static_cast<SHORT>(rounded);
-            break;
-        case VT_UI2:
-            out->uiVal = static_cast<USHORT>(rounded);
-            break;
-        case VT_I4:
-            out->lVal = static_cast<LONG>(rounded);
-            break;
-        case VT_INT:
-            out->intVal = static_cast<INT>(rounded);
-            break;
-        case VT_UI4:
-            out->ulVal = static_cast<ULONG>(rounded);
-            break;
-        case VT_UINT:
-            out->uintVal = static_cast<UINT>(rounded);
-            break;
-        case VT_I8:
-            out->llVal = static_cast<LONGLONG>(rounded);
-            break;
-        default:
-            out->ullVal = static_cast<ULONGLONG>(rounded);
-            break;
-    }
+    WithIntegerField(*out, vt, [&](auto& field) {
+        field = static_cast<std::remove_reference_t<decltype(field)>>(rounded);
+    });
     return S_OK;
 }
 
@@ -384,7 +357,7 @@ std::wstring FormatCurrency(LONGLONG value) {
 }
 
 HRESULT FormatScalar(const VARIANT& v, USHORT flags, std::wstring* text) {
-    if (VisitInteger(v, [&](auto value) { *text = std::to_wstring(value); }))
+    if (WithIntegerField(v, v.vt, [&](auto value) { *text = std::to_wstring(value); }))
         return S_OK;
     switch (v.vt) {
         case VT_EMPTY:
