@@ -1,0 +1,217 @@
+#include "automation_date.h"
+
+#include <cmath>
+#include <cwctype>
+
+namespace platform::com {
+
+namespace {
+
+constexpr int kSecondsPerDay = 24 * 60 * 60;
+
+// Days from 1 January 1970 in the proleptic Gregorian calendar.
+int64_t DaysFromCivil(int64_t year, int month, int day) {
+    year -= month <= 2;
+    const int64_t era = (year >= 0 ? year : year - 399) / 400;
+    const int64_t yearOfEra = year - era * 400;
+    const int64_t dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+    const int64_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+    return era * 146097 + dayOfEra - 719468;
+}
+
+void CivilFromDays(int64_t days, int* year, int* month, int* day) {
+    days += 719468;
+    const int64_t era = (days >= 0 ? days : days - 146096) / 146097;
+    const int64_t dayOfEra = days - era * 146097;
+    const int64_t yearOfEra =
+        (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    const int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    const int64_t monthIndex = (5 * dayOfYear + 2) / 153;
+    *day = static_cast<int>(dayOfYear - (153 * monthIndex + 2) / 5 + 1);
+    *month = static_cast<int>(monthIndex < 10 ? monthIndex + 3 : monthIndex - 9);
+    *year = static_cast<int>(yearOfEra + era * 400 + (*month <= 2));
+}
+
+const int64_t kEpochDays = DaysFromCivil(1899, 12, 30);
+
+int DaysInMonth(int year, int month) {
+    static constexpr int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    return month == 2 && leap ? 29 : kDays[month - 1];
+}
+
+// A small reader over the text, skipping blanks between tokens.
+class Scanner {
+  public:
+    explicit Scanner(const std::wstring& text) : text_(text) {}
+    void SkipBlanks() {
+        while (pos_ < text_.size() && std::iswspace(text_[pos_]))
+            ++pos_;
+    }
+    bool AtEnd() {
+        SkipBlanks();
+        return pos_ == text_.size();
+    }
+    std::optional<int> Number(size_t maxDigits, size_t* digits = nullptr) {
+        SkipBlanks();
+        size_t count = 0;
+        int value = 0;
+        while (pos_ < text_.size() && std::iswdigit(text_[pos_]) && count < maxDigits) {
+            value = value * 10 + (text_[pos_++] - L'0');
+            ++count;
+        }
+        if (digits != nullptr)
+            *digits = count;
+        return count > 0 ? std::optional<int>(value) : std::nullopt;
+    }
+    bool Take(wchar_t c) {
+        SkipBlanks();
+        if (pos_ < text_.size() && text_[pos_] == c) {
+            ++pos_;
+            return true;
+        }
+        return false;
+    }
+    bool TakeWord(const wchar_t* word) {
+        SkipBlanks();
+        size_t i = 0;
+        for (; word[i] != 0; ++i) {
+            if (pos_ + i >= text_.size() ||
+                static_cast<wchar_t>(std::towupper(text_[pos_ + i])) != word[i])
+                return false;
+        }
+        pos_ += i;
+        return true;
+    }
+    size_t Position() const { return pos_; }
+    void Rewind(size_t pos) { pos_ = pos; }
+
+  private:
+    const std::wstring& text_;
+    size_t pos_ = 0;
+};
+
+// Two-digit years 00-29 belong to this century, 30-99 to the last, as the
+// default setting of Windows has it.
+int ExpandYear(int year, size_t digits) {
+    if (digits > 2)
+        return year;
+    return year < 30 ? 2000 + year : 1900 + year;
+}
+
+bool ReadCalendarDate(Scanner& in, CalendarTime& parts) {
+    const size_t start = in.Position();
+    size_t digits = 0;
+    const auto first = in.Number(4, &digits);
+    if (first && digits == 4 && in.Take(L'-')) {  // YYYY-MM-DD
+        const auto month = in.Number(2);
+        if (!month || !in.Take(L'-'))
+            return false;
+        const auto day = in.Number(2);
+        if (!day)
+            return false;
+        parts.year = *first, parts.month = *month, parts.day = *day;
+        return true;
+    }
+    if (first && digits <= 2 && in.Take(L'/')) {  // M/D/YYYY
+        const auto day = in.Number(2);
+        if (!day || !in.Take(L'/'))
+            return false;
+        size_t yearDigits = 0;
+        const auto year = in.Number(4, &yearDigits);
+        if (!year)
+            return false;
+        parts.year = ExpandYear(*year, yearDigits), parts.month = *first, parts.day = *day;
+        return true;
+    }
+    in.Rewind(start);
+    return false;
+}
+
+bool ReadTime(Scanner& in, CalendarTime& parts) {
+    const auto hour = in.Number(2);
+    if (!hour || !in.Take(L':'))
+        return false;
+    const auto minute = in.Number(2);
+    if (!minute)
+        return false;
+    std::optional<int> second = 0;
+    if (in.Take(L':') && !(second = in.Number(2)))
+        return false;
+    parts.hour = *hour, parts.minute = *minute, parts.second = *second;
+    const bool pm = in.TakeWord(L"PM");
+    if (pm || in.TakeWord(L"AM")) {
+        if (parts.hour < 1 || parts.hour > 12)
+            return false;
+        parts.hour = parts.hour % 12 + (pm ? 12 : 0);
+    }
+    return true;
+}
+
+}  // namespace
+
+std::optional<CalendarTime> SplitDate(DATE date) {
+    if (!(date > kDateBeforeFirst && date < kDateAfterLast))
+        return std::nullopt;
+    double whole = std::trunc(date);
+    int64_t seconds = std::llround(std::fabs(date - whole) * kSecondsPerDay);
+    if (seconds >= kSecondsPerDay) {
+        seconds -= kSecondsPerDay;
+        whole += 1;
+    }
+    CalendarTime parts{};
+    CivilFromDays(kEpochDays + static_cast<int64_t>(whole), &parts.year, &parts.month, &parts.day);
+    parts.hour = static_cast<int>(seconds / 3600);
+    parts.minute = static_cast<int>(seconds / 60 % 60);
+    parts.second = static_cast<int>(seconds % 60);
+    return parts;
+}
+
+std::optional<DATE> JoinDate(const CalendarTime& p) {
+    if (p.year < 100 || p.year > 9999 || p.month < 1 || p.month > 12 || p.day < 1 ||
+        p.day > DaysInMonth(p.year, p.month) || p.hour < 0 || p.hour > 23 || p.minute < 0 ||
+        p.minute > 59 || p.second < 0 || p.second > 59)
+        return std::nullopt;
+    const double day = static_cast<double>(DaysFromCivil(p.year, p.month, p.day) - kEpochDays);
+    const double time = (p.hour * 3600.0 + p.minute * 60.0 + p.second) / kSecondsPerDay;
+    // Before the epoch the fraction still runs forward from midnight.
+    return day < 0 ? day - time : day + time;
+}
+
+std::wstring FormatDate(const CalendarTime& p) {
+    const bool isEpochDay = p.year == 1899 && p.month == 12 && p.day == 30;
+    const bool isMidnight = p.hour == 0 && p.minute == 0 && p.second == 0;
+    wchar_t buffer[64];
+    std::wstring text;
+    if (!isEpochDay) {
+        std::swprintf(buffer, 64, L"%d/%d/%04d", p.month, p.day, p.year);
+        text = buffer;
+    }
+    if (!isMidnight || isEpochDay) {
+        const int hour12 = p.hour % 12 == 0 ? 12 : p.hour % 12;
+        std::swprintf(buffer, 64, L"%d:%02d:%02d %ls", hour12, p.minute, p.second,
+                      p.hour < 12 ? L"AM" : L"PM");
+        if (!text.empty())
+            text += L' ';
+        text += buffer;
+    }
+    return text;
+}
+
+std::optional<DATE> ParseDate(const std::wstring& text) {
+    Scanner in(text);
+    CalendarTime parts{1899, 12, 30, 0, 0, 0};
+    const bool hasDate = ReadCalendarDate(in, parts);
+    if (!in.AtEnd()) {
+        // After a date, a time must follow as its own token.
+        if (!ReadTime(in, parts))
+            return std::nullopt;
+    } else if (!hasDate) {
+        return std::nullopt;
+    }
+    if (!in.AtEnd())
+        return std::nullopt;
+    return JoinDate(parts);
+}
+
+}  // namespace platform::com
