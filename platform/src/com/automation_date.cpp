@@ -1,44 +1,13 @@
 #include "automation_date.h"
 
+#include "time_conv/civil_date.h"
+
 #include <cmath>
 #include <cwctype>
 
 namespace platform::com {
 
 namespace {
-
-constexpr int kSecondsPerDay = 24 * 60 * 60;
-
-// Days from 1 January 1970 in the proleptic Gregorian calendar.
-int64_t DaysFromCivil(int64_t year, int month, int day) {
-    year -= month <= 2;
-    const int64_t era = (year >= 0 ? year : year - 399) / 400;
-    const int64_t yearOfEra = year - era * 400;
-    const int64_t dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
-    const int64_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
-    return era * 146097 + dayOfEra - 719468;
-}
-
-void CivilFromDays(int64_t days, int* year, int* month, int* day) {
-    days += 719468;
-    const int64_t era = (days >= 0 ? days : days - 146096) / 146097;
-    const int64_t dayOfEra = days - era * 146097;
-    const int64_t yearOfEra =
-        (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
-    const int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
-    const int64_t monthIndex = (5 * dayOfYear + 2) / 153;
-    *day = static_cast<int>(dayOfYear - (153 * monthIndex + 2) / 5 + 1);
-    *month = static_cast<int>(monthIndex < 10 ? monthIndex + 3 : monthIndex - 9);
-    *year = static_cast<int>(yearOfEra + era * 400 + (*month <= 2));
-}
-
-const int64_t kEpochDays = DaysFromCivil(1899, 12, 30);
-
-int DaysInMonth(int year, int month) {
-    static constexpr int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-    return month == 2 && leap ? 29 : kDays[month - 1];
-}
 
 // A small reader over the text, skipping blanks between tokens.
 class Scanner {
@@ -151,31 +120,29 @@ bool ReadTime(Scanner& in, CalendarTime& parts) {
 }  // namespace
 
 std::optional<CalendarTime> SplitDate(DATE date) {
-    if (!(date > kDateBeforeFirst && date < kDateAfterLast))
+    SYSTEMTIME st{};
+    if (!(date > kDateBeforeFirst && date < kDateAfterLast) || !VariantTimeToSystemTime(date, &st))
         return std::nullopt;
-    double whole = std::trunc(date);
-    int64_t seconds = std::llround(std::fabs(date - whole) * kSecondsPerDay);
-    if (seconds >= kSecondsPerDay) {
-        seconds -= kSecondsPerDay;
-        whole += 1;
-    }
-    CalendarTime parts{};
-    CivilFromDays(kEpochDays + static_cast<int64_t>(whole), &parts.year, &parts.month, &parts.day);
-    parts.hour = static_cast<int>(seconds / 3600);
-    parts.minute = static_cast<int>(seconds / 60 % 60);
-    parts.second = static_cast<int>(seconds % 60);
-    return parts;
+    return CalendarTime{st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute, st.wSecond};
 }
 
 std::optional<DATE> JoinDate(const CalendarTime& p) {
-    if (p.year < 100 || p.year > 9999 || p.month < 1 || p.month > 12 || p.day < 1 ||
-        p.day > DaysInMonth(p.year, p.month) || p.hour < 0 || p.hour > 23 || p.minute < 0 ||
-        p.minute > 59 || p.second < 0 || p.second > 59)
+    // The system call rolls a day past the month's end over; text names a real day.
+    if (p.month < 1 || p.month > 12 || p.day < 1 ||
+        p.day > time_conv::DaysInMonth(p.year, p.month) || p.hour < 0 || p.minute < 0 ||
+        p.second < 0)
         return std::nullopt;
-    const double day = static_cast<double>(DaysFromCivil(p.year, p.month, p.day) - kEpochDays);
-    const double time = (p.hour * 3600.0 + p.minute * 60.0 + p.second) / kSecondsPerDay;
-    // Before the epoch the fraction still runs forward from midnight.
-    return day < 0 ? day - time : day + time;
+    SYSTEMTIME st{};
+    st.wYear = static_cast<WORD>(p.year);
+    st.wMonth = static_cast<WORD>(p.month);
+    st.wDay = static_cast<WORD>(p.day);
+    st.wHour = static_cast<WORD>(p.hour);
+    st.wMinute = static_cast<WORD>(p.minute);
+    st.wSecond = static_cast<WORD>(p.second);
+    DATE date = 0;
+    if (!SystemTimeToVariantTime(&st, &date))
+        return std::nullopt;
+    return date;
 }
 
 std::wstring FormatDate(const CalendarTime& p) {

@@ -3,8 +3,8 @@
 #include <windows.h>
 
 #include "core/ansi.h"
+#include "registry/value_transfer.h"
 
-#include <cstring>
 #include <vector>
 
 namespace {
@@ -71,36 +71,22 @@ extern "C" LSTATUS WINAPI RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWOR
     WideName name(lpValueName);
     if (!name.valid)
         return ERROR_FILE_NOT_FOUND;
-    if (lpData && !lpcbData)
-        return ERROR_INVALID_PARAMETER;
 
     DWORD type = REG_NONE;
-    DWORD wideSize = 0;
-    LSTATUS status = RegQueryValueExW(hKey, name.pointer, lpReserved, &type, nullptr, &wideSize);
+    DWORD size = 0;
+    LSTATUS status = RegQueryValueExW(hKey, name.pointer, lpReserved, &type, nullptr, &size);
     if (status != ERROR_SUCCESS)
         return status;
-    if (lpType)
-        *lpType = type;
-    if (!IsTextType(type)) {
-        return RegQueryValueExW(hKey, name.pointer, lpReserved, nullptr, lpData, lpcbData);
-    }
+    std::vector<BYTE> data(size);
+    status = RegQueryValueExW(hKey, name.pointer, lpReserved, nullptr, data.data(), &size);
+    if (status != ERROR_SUCCESS)
+        return status;
+    data.resize(size);
 
-    std::vector<WCHAR> wide(wideSize / sizeof(WCHAR) + 1);
-    DWORD readSize = wideSize;
-    status = RegQueryValueExW(hKey, name.pointer, lpReserved, nullptr,
-                              reinterpret_cast<BYTE*>(wide.data()), &readSize);
-    if (status != ERROR_SUCCESS)
-        return status;
-    const std::string narrow = platform::WideToAnsi(wide.data(), readSize / sizeof(WCHAR));
-    if (!lpcbData)
-        return ERROR_SUCCESS;
-    const DWORD needed = static_cast<DWORD>(narrow.size());
-    if (lpData && *lpcbData < needed) {
-        *lpcbData = needed;
-        return ERROR_MORE_DATA;
+    if (IsTextType(type)) {
+        const std::string narrow = platform::WideToAnsi(reinterpret_cast<const WCHAR*>(data.data()),
+                                                        data.size() / sizeof(WCHAR));
+        data.assign(narrow.begin(), narrow.end());
     }
-    if (lpData)
-        std::memcpy(lpData, narrow.data(), needed);
-    *lpcbData = needed;
-    return ERROR_SUCCESS;
+    return platform::registry::CopyValueData(type, data, lpType, lpData, lpcbData);
 }
