@@ -5,6 +5,7 @@
 
 #include "support/log/logger.h"
 #include "support/log/trace_scope.h"
+#include "platform/clock.h"
 #include "temp_root.h"
 
 #include <regex>
@@ -108,6 +109,28 @@ TEST_F(LoggerTest, WritesTheBannerAndEachKindOfLineWithCrLf) {
     for (size_t at = bytes.find('\n'); at != std::string::npos; at = bytes.find('\n', at + 1)) {
         ASSERT_EQ(bytes[at - 1], '\r') << "a bare line feed at " << at;
     }
+}
+
+TEST_F(LoggerTest, TheTimeStampIsLocalTimeWithoutPadding) {
+    MakeLogsFolder();
+    SYSTEMTIME start{};
+    start.wYear = 2007;
+    start.wMonth = 3;
+    start.wDay = 4;
+    start.wHour = 8;
+    start.wMinute = 5;
+    start.wSecond = 3;
+    start.wMilliseconds = 999;
+    platform::host::UseVirtualClock(start);
+    platform::host::SetTimeZoneOffset(60);  // local time is an hour ahead of UTC
+    CLogger logger;
+    logger.LogMessage("F", L"first");
+    platform::host::AdvanceClock(2 * 86400 * 1000 + 3600 * 1000);
+    logger.LogMessage("F", L"later");
+
+    const std::string bytes = ReadBytes(LogPath());
+    EXPECT_NE(bytes.find("\r\n2007\\3\\4 9:5:3 F - first\r\n"), std::string::npos) << bytes;
+    EXPECT_NE(bytes.find("\r\n2007\\3\\6 10:5:3 F - later\r\n"), std::string::npos) << bytes;
 }
 
 TEST_F(LoggerTest, WithoutTheLogsFolderNothingIsWrittenAndNothingFails) {
