@@ -27,6 +27,12 @@ bool IsVirtualClock();
 // the time at the old time plus `ms`. Does nothing in real mode.
 void AdvanceClock(ULONGLONG ms);
 
+// Makes the advance treat the calling thread (one the host started, such as
+// the simulator's user-interface thread) like a CreateThread thread: after a
+// wake the advance waits until it blocks again or ends, not only until it has
+// returned from its wait.
+void AdvanceWaitsForThisThread();
+
 // Milliseconds from now to the earliest deadline of a thread in a timed wait,
 // or nothing when no thread waits with a deadline. Virtual mode only.
 std::optional<ULONGLONG> NextDeadline();

@@ -31,6 +31,11 @@ void AdvanceClock(ULONGLONG ms) {
     sync::AdvanceVirtualTime(ms);
 }
 
+void AdvanceWaitsForThisThread() {
+    auto lock = sync::LockScheduler();
+    sync::SettleLikeAPlatformThread();
+}
+
 std::optional<ULONGLONG> NextDeadline() {
     auto lock = sync::LockScheduler();
     ULONGLONG earliest = sync::EarliestDeadline();

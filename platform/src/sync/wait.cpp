@@ -188,6 +188,10 @@ void ThreadEnding() {
     MarkSettled(currentPace);
 }
 
+void SettleLikeAPlatformThread() {
+    currentPace.platformThread = true;
+}
+
 ULONGLONG EarliestDeadline() {
     auto& deadlines = TheScheduler().deadlines;
     return deadlines.empty() ? kNoDeadline : deadlines.begin()->first;

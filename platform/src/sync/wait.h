@@ -76,6 +76,8 @@ WaitOutcome Wait(std::unique_lock<std::mutex>& lock, std::span<SignalSource* con
 void ExpectThreadStart();
 void AdoptThreadStart();
 void ThreadEnding();
+// The calling host thread settles like a CreateThread thread from now on.
+void SettleLikeAPlatformThread();
 
 // The host's advance of virtual time (platform::host::AdvanceClock).
 void AdvanceVirtualTime(ULONGLONG ms);
