@@ -23,6 +23,12 @@ TEST(Handles, ClosingAnUnknownOrClosedHandleFailsWithInvalidHandle) {
     EXPECT_FALSE(CloseHandle(nullptr));
 }
 
+TEST(Handles, ClosingAPseudoHandleDoesNothing) {
+    EXPECT_TRUE(CloseHandle(GetCurrentThread()));
+    EXPECT_TRUE(CloseHandle(GetCurrentProcess()));
+    EXPECT_EQ(WaitForSingleObject(GetCurrentThread(), 0), static_cast<DWORD>(WAIT_TIMEOUT));
+}
+
 TEST(HResult, Win32CodesMapIntoTheWin32Facility) {
     EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND), static_cast<HRESULT>(0x80070002));
     EXPECT_EQ(HRESULT_FROM_WIN32(0), S_OK);

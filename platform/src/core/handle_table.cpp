@@ -55,6 +55,11 @@ bool RemoveHandle(HANDLE handle) {
 }  // namespace platform
 
 extern "C" BOOL WINAPI CloseHandle(HANDLE hObject) {
+    // The pseudo handles of the current process (-1) and thread (-2) are not
+    // in the table; closing them does nothing and succeeds.
+    const auto value = reinterpret_cast<LONG_PTR>(hObject);
+    if (value == -1 || value == -2)
+        return TRUE;
     if (!platform::RemoveHandle(hObject)) {
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
