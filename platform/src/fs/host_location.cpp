@@ -1,7 +1,7 @@
 #include "fs/host_location.h"
 
+#include "core/utf8.h"
 #include "fs/case_fold.h"
-#include "fs/utf8.h"
 #include "platform/root.h"
 
 #include <winerror.h>
@@ -28,7 +28,7 @@ bool Exists(const std::filesystem::path& path) {
 // The on-disk name of the entry of `folder` that matches `name` ignoring case.
 std::optional<std::string> FindEntry(const std::filesystem::path& folder,
                                      const std::wstring& name) {
-    std::string exact = ToUtf8(name);
+    std::string exact = EncodeUtf8(name).bytes;
     if (Exists(folder / exact))
         return exact;
     std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), ::closedir);
@@ -38,7 +38,7 @@ std::optional<std::string> FindEntry(const std::filesystem::path& folder,
         std::string_view onDisk = entry->d_name;
         if (onDisk == "." || onDisk == "..")
             continue;
-        if (NamesEqualIgnoringCase(FromUtf8(onDisk), name))
+        if (NamesEqualIgnoringCase(DecodeUtf8<wchar_t>(onDisk).text, name))
             return std::string(onDisk);
     }
     return std::nullopt;
@@ -68,7 +68,7 @@ HostLocation Locate(const WindowsPath& path) {
         const auto& name = path.components[i];
         bool last = i + 1 == path.components.size();
         auto onDisk = folderExists ? FindEntry(location.path, name) : std::nullopt;
-        location.path /= onDisk ? *onDisk : ToUtf8(name);
+        location.path /= onDisk ? *onDisk : EncodeUtf8(name).bytes;
         if (last) {
             location.parentFound = folderExists;
             location.found = onDisk.has_value();

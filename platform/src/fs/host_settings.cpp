@@ -1,7 +1,7 @@
 // The host's settings of the Windows side: user name, process image, and the
 // mapping between Windows and host paths.
+#include "core/utf8.h"
 #include "fs/host_location.h"
-#include "fs/utf8.h"
 #include "platform/filesystem.h"
 #include "platform/root.h"
 
@@ -71,7 +71,7 @@ std::wstring WindowsPathFromHost(const std::filesystem::path& hostPath) {
             continue;
         if (windows.back() != L'\\')
             windows += L'\\';
-        windows += platform::fs::FromUtf8(part->string());
+        windows += DecodeUtf8<wchar_t>(part->string()).text;
     }
     return windows;
 }

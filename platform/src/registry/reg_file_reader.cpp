@@ -1,5 +1,6 @@
 #include "registry/reg_file.h"
 
+#include "core/utf8.h"
 #include "registry/key_name.h"
 #include "registry/unicode_text.h"
 
@@ -36,7 +37,15 @@ bool StartsWith(std::wstring_view text, std::wstring_view prefix) {
 }
 
 std::string Narrow(std::wstring_view text) {
-    return ToUtf8(text);
+    return EncodeUtf8(text).bytes;
+}
+
+// A line of a UTF-8 file is text only when all its bytes are UTF-8.
+Line Utf8Line(std::string_view bytes) {
+    Utf8Decoded<wchar_t> decoded = DecodeUtf8<wchar_t>(bytes);
+    if (!decoded.valid)
+        return std::nullopt;
+    return std::move(decoded.text);
 }
 
 std::vector<Line> SplitUtf8Lines(std::string_view bytes) {
@@ -45,7 +54,7 @@ std::vector<Line> SplitUtf8Lines(std::string_view bytes) {
     std::vector<Line> lines;
     while (!bytes.empty()) {
         size_t end = bytes.find('\n');
-        lines.push_back(FromUtf8(bytes.substr(0, end)));
+        lines.push_back(Utf8Line(bytes.substr(0, end)));
         if (end == std::string_view::npos)
             break;
         bytes.remove_prefix(end + 1);

@@ -1,5 +1,6 @@
 #include "registry/reg_file.h"
 
+#include "core/utf8.h"
 #include "registry/unicode_text.h"
 
 #include <winreg.h>
@@ -15,7 +16,7 @@ constexpr size_t kHexLineWidth = 77;
 
 std::string Quoted(std::wstring_view text) {
     std::string out = "\"";
-    for (char c : ToUtf8(text)) {
+    for (char c : EncodeUtf8(text).bytes) {
         if (c == '\\' || c == '"')
             out += '\\';
         out += c;
@@ -92,7 +93,7 @@ std::string ValueLine(const RegistryValue& value) {
 
 void FormatKey(const RegistryKey& key, const std::wstring& path, bool isRoot, std::string& out) {
     if (!isRoot || !key.values().empty()) {
-        out += "[" + ToUtf8(path) + "]\n";
+        out += "[" + EncodeUtf8(path).bytes + "]\n";
         for (const RegistryValue& value : key.values())
             out += ValueLine(value);
         out += "\n";

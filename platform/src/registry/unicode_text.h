@@ -1,23 +1,15 @@
 // Conversions between the platform's wide text (wchar_t holding UTF-32) and
-// the encodings of ".reg" files: UTF-8 text, and UTF-16LE bytes for the data
-// of string values written in hex and for files saved by regedit.
+// the UTF-16LE bytes of ".reg" files: the data of string values written in
+// hex, and whole files saved by regedit. UTF-8 text goes through core/utf8.h.
 #pragma once
 
 #include <windef.h>
 
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace platform::registry {
-
-// UTF-8 of the text; a character that is no Unicode scalar value (a lone
-// surrogate, or above U+10FFFF) becomes U+FFFD.
-std::string ToUtf8(std::wstring_view text);
-
-// The text of strict UTF-8, or nothing when the bytes are not UTF-8.
-std::optional<std::wstring> FromUtf8(std::string_view bytes);
 
 // UTF-16LE bytes of wide-string data (sizeof(WCHAR) bytes a character);
 // characters beyond the Basic Multilingual Plane become surrogate pairs.
