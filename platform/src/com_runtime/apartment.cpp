@@ -1,5 +1,7 @@
 #include "com_runtime/apartment.h"
 
+#include "com_runtime/server_modules.h"
+
 #include <objbase.h>
 
 #include <atomic>
@@ -15,7 +17,6 @@ struct ThreadApartment {
 thread_local ThreadApartment currentThread;
 std::atomic<unsigned> multiThreadedMembers{0};
 std::atomic<unsigned> openApartments{0};  // threads with COM initialised
-std::atomic<void (*)()> lastApartmentClosed{nullptr};
 
 ApartmentKind KindOf(DWORD coInit) {
     return (coInit & COINIT_APARTMENTTHREADED) ? ApartmentKind::SingleThreaded
@@ -33,10 +34,10 @@ void Leave() {
     if (currentThread.kind == ApartmentKind::MultiThreaded)
         multiThreadedMembers.fetch_sub(1);
     currentThread.kind = ApartmentKind::None;
-    if (openApartments.fetch_sub(1) == 1) {
-        if (auto handler = lastApartmentClosed.load())
-            handler();
-    }
+    // When the last apartment of the process closes, COM lets go of every
+    // in-process server that agrees to be unloaded.
+    if (openApartments.fetch_sub(1) == 1)
+        FreeUnusedServers();
 }
 
 }  // namespace
@@ -49,10 +50,6 @@ ApartmentKind CurrentApartment() {
 
 bool CanActivate() {
     return CurrentApartment() != ApartmentKind::None;
-}
-
-void SetLastApartmentClosedHandler(void (*handler)()) {
-    lastApartmentClosed.store(handler);
 }
 
 }  // namespace platform::com

@@ -22,7 +22,4 @@ ApartmentKind CurrentApartment();
 // the process has a multithreaded apartment it implicitly belongs to.
 bool CanActivate();
 
-// Called when the last apartment of the process closes: COM's libraries go.
-void SetLastApartmentClosedHandler(void (*handler)());
-
 }  // namespace platform::com

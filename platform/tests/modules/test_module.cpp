@@ -1,11 +1,17 @@
-// A module for the loader's tests. It writes what happens to it (entry point
-// notifications, the destruction of its static objects at unload) to the host
-// file named by BV_MODULE_LOG, one "tag:event" line each.
+// A module for the loader's and COM activation's tests. It writes what
+// happens to it (entry point notifications, the destruction of its static
+// objects at unload) to the host file named by BV_MODULE_LOG, one "tag:event"
+// line each. As an in-process server it offers one class, an automation object
+// whose "Add" method adds two numbers and whose "ThreadId" property tells the
+// thread that runs the call.
+#include <ole2.h>
 #include <windows.h>
 
 #include "platform/module_resources.h"
 
+#include <atomic>
 #include <cstdio>
+#include <cwchar>
 #include <cstdlib>
 
 namespace {
@@ -75,3 +81,120 @@ const platform::resources::String kStrings[] = {
 
 BV_MODULE_RESOURCES(kResources, kStrings);
 #endif
+
+// The in-process server.
+namespace {
+
+// {6C1D3F52-8E0B-4A7E-9B1F-2F1E0C3A5D01}
+constexpr CLSID kAdderClass = {
+    0x6C1D3F52, 0x8E0B, 0x4A7E, {0x9B, 0x1F, 0x2F, 0x1E, 0x0C, 0x3A, 0x5D, 0x01}};
+constexpr DISPID kAddId = 1;
+constexpr DISPID kThreadIdId = 2;
+
+std::atomic<long> liveObjects{0};  // objects and server locks
+
+class Adder final : public IDispatch {
+  public:
+    Adder() { ++liveObjects; }
+    ~Adder() { --liveObjects; }
+
+    STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
+        if (!object)
+            return E_POINTER;
+        if (iid == IID_IUnknown || iid == __uuidof(IDispatch)) {
+            *object = static_cast<IDispatch*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return ++references_; }
+    STDMETHODIMP_(ULONG) Release() override {
+        const ULONG left = --references_;
+        if (left == 0)
+            delete this;
+        return left;
+    }
+    STDMETHODIMP GetTypeInfoCount(UINT* count) override {
+        *count = 0;
+        return S_OK;
+    }
+    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
+        HRESULT result = S_OK;
+        for (UINT i = 0; i < count; ++i) {
+            if (std::wcscmp(names[i], L"Add") == 0 && i == 0) {
+                ids[i] = kAddId;
+            } else if (std::wcscmp(names[i], L"ThreadId") == 0 && i == 0) {
+                ids[i] = kThreadIdId;
+            } else {
+                ids[i] = DISPID_UNKNOWN;
+                result = DISP_E_UNKNOWNNAME;
+            }
+        }
+        return result;
+    }
+    STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT* result,
+                        EXCEPINFO*, UINT*) override {
+        if (id == kThreadIdId) {
+            V_VT(result) = VT_I4;
+            V_I4(result) = static_cast<LONG>(GetCurrentThreadId());
+            return S_OK;
+        }
+        if (id != kAddId)
+            return DISP_E_MEMBERNOTFOUND;
+        if (params->cArgs != 2)
+            return DISP_E_BADPARAMCOUNT;
+        V_VT(result) = VT_I4;
+        V_I4(result) = V_I4(&params->rgvarg[0]) + V_I4(&params->rgvarg[1]);
+        return S_OK;
+    }
+
+  private:
+    std::atomic<ULONG> references_{1};
+};
+
+class AdderFactory final : public IClassFactory {
+  public:
+    STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
+        if (iid == IID_IUnknown || iid == IID_IClassFactory) {
+            *object = static_cast<IClassFactory*>(this);
+            return S_OK;
+        }
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    // The factory is static: it does not count as an object of the server.
+    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
+    STDMETHODIMP_(ULONG) Release() override { return 1; }
+    STDMETHODIMP CreateInstance(IUnknown* outer, REFIID iid, void** object) override {
+        *object = nullptr;
+        if (outer)
+            return CLASS_E_NOAGGREGATION;
+        auto* adder = new Adder;
+        const HRESULT result = adder->QueryInterface(iid, object);
+        adder->Release();
+        return result;
+    }
+    STDMETHODIMP LockServer(BOOL lock) override {
+        lock ? ++liveObjects : --liveObjects;
+        return S_OK;
+    }
+} adderFactory;
+
+}  // namespace
+
+extern "C" __attribute__((visibility("default"))) HRESULT STDAPICALLTYPE
+DllGetClassObject(REFCLSID clsid, REFIID iid, void** object) {
+    if (clsid != kAdderClass) {
+        *object = nullptr;
+        return CLASS_E_CLASSNOTAVAILABLE;
+    }
+    return adderFactory.QueryInterface(iid, object);
+}
+
+extern "C" __attribute__((visibility("default"))) HRESULT STDAPICALLTYPE DllCanUnloadNow() {
+    Record("can-unload-asked");
+    return liveObjects == 0 ? S_OK : S_FALSE;
+}
