@@ -20,7 +20,8 @@ std::atomic<LPTOP_LEVEL_EXCEPTION_FILTER> unhandledFilter{nullptr};
 thread_local GuardFrame* innermostGuard = nullptr;
 
 struct sigaction previousActions[sizeof kFaultSignals / sizeof kFaultSignals[0]];
-std::once_flag handlersInstalled;
+std::mutex installing;
+std::atomic<bool> installedOnce{false};
 
 DWORD ExceptionCodeOf(int signal, int code) {
     switch (signal) {
@@ -113,21 +114,30 @@ void OnFault(int signal, siginfo_t* info, void* machine) {
     PassOn(signal, info);
 }
 
+// Takes the fault signals over, keeping what handled them before as the
+// host's handling. A handler that someone put in our place since is taken
+// as the host's handling in turn.
 void InstallHandlers() {
-    std::call_once(handlersInstalled, [] {
-        struct sigaction action {};
-        action.sa_sigaction = &OnFault;
-        action.sa_flags = SA_SIGINFO;
-        sigemptyset(&action.sa_mask);
-        for (size_t i = 0; i < std::size(kFaultSignals); ++i)
-            sigaction(kFaultSignals[i], &action, &previousActions[i]);
-    });
+    std::lock_guard<std::mutex> lock(installing);
+    struct sigaction ours {};
+    ours.sa_sigaction = &OnFault;
+    ours.sa_flags = SA_SIGINFO;
+    sigemptyset(&ours.sa_mask);
+    for (size_t i = 0; i < std::size(kFaultSignals); ++i) {
+        struct sigaction current {};
+        sigaction(kFaultSignals[i], nullptr, &current);
+        if ((current.sa_flags & SA_SIGINFO) && current.sa_sigaction == &OnFault)
+            continue;
+        sigaction(kFaultSignals[i], &ours, &previousActions[i]);
+    }
+    installedOnce = true;
 }
 
 }  // namespace
 
 void PushGuard(GuardFrame* frame) {
-    InstallHandlers();
+    if (!installedOnce)
+        InstallHandlers();
     frame->outer = innermostGuard;
     innermostGuard = frame;
 }

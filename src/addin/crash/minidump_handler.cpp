@@ -21,8 +21,9 @@ bool CMiniDumpHandler::Attach(const std::string& baseName, MINIDUMP_TYPE dumpTyp
     HMODULE library = LoadLibraryW(L"dbghelp.dll");
     if (!library)
         return false;
-    auto writeDump =
-        reinterpret_cast<MINIDUMPWRITEDUMP>(GetProcAddress(library, "MiniDumpWriteDump"));
+    // Through the generic function type, which any function pointer may pass.
+    auto writeDump = reinterpret_cast<MINIDUMPWRITEDUMP>(
+        reinterpret_cast<void (*)()>(GetProcAddress(library, "MiniDumpWriteDump")));
     if (!writeDump) {
         FreeLibrary(library);
         return false;
