@@ -1,0 +1,17 @@
+// The module object of BVOL0000.dll: the lock count, the instance handle and
+// the object map, whose one entry is the add-in class Connect.
+#pragma once
+
+#include <atlbase.h>
+#include <atlcom.h>
+
+#include "addin/server/bvol_interfaces.h"
+#include "resources/resource_ids.h"
+
+class CBVOLModule : public ATL::CAtlDllModuleT<CBVOLModule> {
+  public:
+    DECLARE_LIBID(LIBID_BVOLLib)
+    DECLARE_REGISTRY_APPID_RESOURCEID(IDR_BVOL, BVOL_APPID)
+};
+
+extern CBVOLModule _AtlModule;

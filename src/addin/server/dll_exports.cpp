@@ -1,0 +1,31 @@
+// The four exports that make BVOL0000.dll a COM server, and its entry point.
+//
+// The merged interface proxy/stub of a Windows build is not part of this
+// module: IConnect has no members of its own, so a call on it from another
+// apartment is an IDispatch call, which the system's IDispatch proxy serves.
+// DllGetClassObject and DllCanUnloadNow therefore answer from the module
+// alone.
+#include "addin/server/bvol_module.h"
+#include "addin/server/connect.h"
+
+CBVOLModule _AtlModule;
+
+#define BVOL_EXPORT extern "C" __attribute__((visibility("default")))
+
+// Records the instance handle; the module refuses to load when its module
+// object could not be initialised.
+BVOL_EXPORT BOOL WINAPI DllMain(HINSTANCE hInstance, DWORD dwReason, LPVOID lpReserved) {
+    return _AtlModule.DllMain(hInstance, dwReason, lpReserved);
+}
+
+BVOL_EXPORT HRESULT STDAPICALLTYPE DllCanUnloadNow() { return _AtlModule.DllCanUnloadNow(); }
+
+BVOL_EXPORT HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID rclsid, REFIID riid, LPVOID* ppv) {
+    return _AtlModule.DllGetClassObject(rclsid, riid, ppv);
+}
+
+BVOL_EXPORT HRESULT STDAPICALLTYPE DllRegisterServer() { return _AtlModule.DllRegisterServer(); }
+
+BVOL_EXPORT HRESULT STDAPICALLTYPE DllUnregisterServer() {
+    return _AtlModule.DllUnregisterServer();
+}

@@ -1,0 +1,67 @@
+// The resources of BVOL0000.dll: its registry scripts, type library, string
+// table, isolation manifest, version block and dialog templates, found by the
+// system's resource functions as a Windows module's resource section is.
+#include <platform/module_resources.h>
+
+#include "resources/dialog_templates.h"
+#include "resources/resource_ids.h"
+#include "resources/version_info.h"
+
+// Embedded from the files beside this one (see src/CMakeLists.txt).
+extern const char kAppIdScript[];
+extern const unsigned kAppIdScript_size;
+extern const char kClassScript[];
+extern const unsigned kClassScript_size;
+extern const char kTypeLibrary[];
+extern const unsigned kTypeLibrary_size;
+
+namespace {
+
+const char kManifest[] = R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>
+<assembly xmlns="urn:schemas-microsoft-com:asm.v1" manifestVersion="1.0">
+<assemblyIdentity name="BrevintAddin" version="1.0.0.0" type="win32"/>
+<description>Brevint addin for Outlook</description>
+<dependency optional="yes">
+  <dependentAssembly>
+    <assemblyIdentity type="win32" name="Microsoft.Windows.Common-Controls" version="6.0.1.0" publicKeyToken="6595b64144ccf1df" language="*" processorArchitecture="*"/>
+  </dependentAssembly>
+</dependency>
+</assembly>
+)";
+
+const std::vector<BYTE> kVersion = BuildVersionInfo({
+    0x0409,
+    0x04E4,
+    {1, 0, 0, 1},
+    {
+        {L"FileDescription", L"Antispam plugin for Outlook"},
+        {L"FileVersion", L"1, 0, 0, 1"},
+        {L"InternalName", L"BVOL.dll"},
+        {L"OriginalFilename", L"BVOL0000.dll"},
+        {L"ProductVersion", L"1, 0, 0, 1"},
+    },
+});
+
+const std::vector<BYTE> kAddinWindow = HiddenDialogTemplate(true);
+const std::vector<BYTE> kWorkerWindow = HiddenDialogTemplate(false);
+const std::vector<BYTE> kProgressDialog = ProgressDialogTemplate();
+
+const platform::resources::Resource kResources[] = {
+    {L"REGISTRY", MAKEINTRESOURCEW(IDR_BVOL), 0, kAppIdScript, kAppIdScript_size},
+    {L"REGISTRY", MAKEINTRESOURCEW(IDR_CONNECT), 0, kClassScript, kClassScript_size},
+    {L"TYPELIB", MAKEINTRESOURCEW(1), 0, kTypeLibrary, kTypeLibrary_size},
+    {RT_MANIFEST, MAKEINTRESOURCEW(2), 0, kManifest, sizeof kManifest - 1},
+    {RT_VERSION, MAKEINTRESOURCEW(1), 0x0409, kVersion.data(), DWORD(kVersion.size())},
+    {RT_DIALOG, MAKEINTRESOURCEW(IDD_ADDIN_WINDOW), 0x0409, kAddinWindow.data(),
+     DWORD(kAddinWindow.size())},
+    {RT_DIALOG, MAKEINTRESOURCEW(IDD_PROGRESS), 0x0409, kProgressDialog.data(),
+     DWORD(kProgressDialog.size())},
+    {RT_DIALOG, MAKEINTRESOURCEW(IDD_WORKER_WINDOW), 0x0409, kWorkerWindow.data(),
+     DWORD(kWorkerWindow.size())},
+};
+
+const platform::resources::String kStrings[] = {{IDS_PROJNAME, L"BVOL"}};
+
+}  // namespace
+
+BV_MODULE_RESOURCES(kResources, kStrings);
