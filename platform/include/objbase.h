@@ -44,3 +44,7 @@ WINOLEAPI CoGetClassObject(REFCLSID rclsid, DWORD dwClsContext, COSERVERINFO* pS
                            REFIID riid, LPVOID* ppv);
 WINBASEAPI void WINAPI CoFreeUnusedLibraries(void);
 WINOLEAPI ProgIDFromCLSID(REFCLSID clsid, LPOLESTR* lplpszProgID);
+
+// Streams over global memory.
+WINOLEAPI CreateStreamOnHGlobal(HGLOBAL hGlobal, BOOL fDeleteOnRelease, LPSTREAM* ppstm);
+WINOLEAPI GetHGlobalFromStream(LPSTREAM pstm, HGLOBAL* phglobal);
