@@ -7,6 +7,7 @@
 #include <platform/filesystem.h>
 
 #include <filesystem>
+#include <cstring>
 #include <set>
 #include <string>
 
@@ -238,6 +239,69 @@ TEST_F(ComServerTest, TheAddInObjectCanBeAggregated) {
     EXPECT_EQ(outer.refs, 1);
     inner->Release();
     CoUninitialize();
+}
+
+}  // namespace
+
+namespace {
+
+// The value of a key in a version block, found by walking its nested blocks
+// by their lengths, as a version reader does.
+std::wstring VersionString(const BYTE* block, size_t size, const std::wstring& key) {
+    auto align = [](size_t offset) { return (offset + 3) & ~size_t{3}; };
+    size_t offset = 0;
+    while (offset + 6 <= size) {
+        WORD length, valueLength, type;
+        std::memcpy(&length, block + offset, 2);
+        std::memcpy(&valueLength, block + offset + 2, 2);
+        std::memcpy(&type, block + offset + 4, 2);
+        if (length == 0 || offset + length > size)
+            return L"(bad length)";
+        std::wstring name;
+        size_t at = offset + 6;
+        for (WCHAR c; std::memcpy(&c, block + at, sizeof c), at += sizeof c, c != 0;)
+            name += static_cast<wchar_t>(c);
+        at = align(at);
+        if (name == key && type == 1) {
+            std::wstring value;
+            for (WCHAR c; std::memcpy(&c, block + at, sizeof c), at += sizeof c, c != 0;)
+                value += static_cast<wchar_t>(c);
+            return value;
+        }
+        size_t children = align(at + (type == 1 ? valueLength * sizeof(WCHAR) : valueLength));
+        if (children < offset + length) {
+            std::wstring found =
+                VersionString(block + children, offset + length - children, key);
+            if (!found.empty())
+                return found;
+        }
+        offset = align(offset + length);
+    }
+    return L"";
+}
+
+std::string ResourceText(HMODULE module, LPCWSTR type, int id) {
+    HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(id), type);
+    if (!found)
+        return "";
+    const char* data = static_cast<const char*>(LockResource(LoadResource(module, found)));
+    return std::string(data, SizeofResource(module, found));
+}
+
+TEST_F(ComServerTest, TheModuleCarriesItsStringManifestAndVersion) {
+    wchar_t name[16] = {};
+    EXPECT_EQ(LoadStringW(module_, 100, name, 16), 4);
+    EXPECT_STREQ(name, L"BVOL");
+    EXPECT_NE(ResourceText(module_, RT_MANIFEST, 2).find(R"(name="BrevintAddin" version="1.0.0.0")"),
+              std::string::npos);
+
+    HRSRC version = FindResourceW(module_, MAKEINTRESOURCEW(1), RT_VERSION);
+    ASSERT_NE(version, nullptr);
+    auto* block = static_cast<const BYTE*>(LockResource(LoadResource(module_, version)));
+    size_t size = SizeofResource(module_, version);
+    EXPECT_EQ(VersionString(block, size, L"InternalName"), L"BVOL.dll");
+    EXPECT_EQ(VersionString(block, size, L"FileDescription"), L"Antispam plugin for Outlook");
+    EXPECT_EQ(VersionString(block, size, L"OriginalFilename"), L"BVOL0000.dll");
 }
 
 }  // namespace
