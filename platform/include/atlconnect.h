@@ -450,7 +450,9 @@ class IConnectionPointImpl : public _ICPLocator<piid> {
     // arguments in their declared order (see detail::EventArgument).
     template <class... Args>
     HRESULT FireEvent(DISPID dispid, Args... args) {
-        return detail::FireWithArguments(*_LocCP(), dispid, args...);
+        // Sinks only connect through _LocCP, which names the container the
+        // firing keeps alive; without sinks there is nothing to reach.
+        return detail::FireWithArguments(m_point, dispid, args...);
     }
 
   protected:

@@ -366,8 +366,12 @@ TEST_F(RegistrarTest, FilesAndInterfaces) {
     EXPECT_EQ(registrar_->FileRegister(L"C:\\missing.rgs"),
               HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
 
-    EXPECT_EQ(registrar_->ResourceRegister(L"C:\\x.dll", 101, L"REGISTRY"), E_NOTIMPL);
-    EXPECT_EQ(registrar_->ResourceUnregisterSz(L"C:\\x.dll", L"101", L"REGISTRY"), E_NOTIMPL);
+    // A module that is not there has no scripts to give.
+    EXPECT_EQ(registrar_->ResourceRegister(L"C:\\x.dll", 101, L"REGISTRY"),
+              HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND));
+    EXPECT_EQ(registrar_->ResourceUnregisterSz(L"C:\\x.dll", L"101", L"REGISTRY"),
+              HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND));
+    EXPECT_EQ(registrar_->ResourceRegister(nullptr, 101, L"REGISTRY"), E_INVALIDARG);
 
     IRegistrarBase* base = nullptr;
     ASSERT_EQ(registrar_->QueryInterface(IID_IRegistrarBase, reinterpret_cast<void**>(&base)),

@@ -2,11 +2,9 @@
 // deletes itself on its last Release (it is its own owner).
 #include <atliface.h>
 #include <errhandlingapi.h>
-#include <fileapi.h>
-#include <handleapi.h>
 #include <winerror.h>
 
-#include "core/ansi.h"
+#include "registrar/module_data.h"
 #include "registrar/registry_script.h"
 #include "registry/key_name.h"
 
@@ -16,56 +14,6 @@
 
 namespace platform::registrar {
 namespace {
-
-// Closes a file handle when it goes out of scope.
-class FileHandle {
-  public:
-    explicit FileHandle(HANDLE handle) : handle_(handle) {}
-    ~FileHandle() {
-        if (handle_ != INVALID_HANDLE_VALUE)
-            CloseHandle(handle_);
-    }
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-    HANDLE get() const { return handle_; }
-
-  private:
-    HANDLE handle_;
-};
-
-HRESULT LastErrorResult() {
-    const DWORD error = GetLastError();
-    return error == ERROR_SUCCESS ? E_FAIL : HRESULT_FROM_WIN32(error);
-}
-
-// A script file is text in the ANSI code page, or UTF-16LE after its
-// byte-order mark.
-HRESULT ReadScriptFile(LPCOLESTR fileName, std::wstring& text) {
-    FileHandle file(CreateFileW(fileName, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (file.get() == INVALID_HANDLE_VALUE)
-        return LastErrorResult();
-    std::string bytes;
-    char buffer[4096];
-    DWORD read = 0;
-    do {
-        if (!ReadFile(file.get(), buffer, sizeof buffer, &read, nullptr))
-            return LastErrorResult();
-        bytes.append(buffer, read);
-    } while (read > 0);
-    if (bytes.size() >= 2 && bytes[0] == '\xFF' && bytes[1] == '\xFE') {
-        text.clear();
-        for (size_t i = 2; i + 1 < bytes.size(); i += 2)
-            text += static_cast<wchar_t>(static_cast<unsigned char>(bytes[i]) |
-                                         static_cast<unsigned char>(bytes[i + 1]) << 8);
-        return S_OK;
-    }
-    auto wide = AnsiToWide(bytes.data(), bytes.size());
-    if (!wide)
-        return DISP_E_EXCEPTION;
-    text = std::move(*wide);
-    return S_OK;
-}
 
 class RegistrarObject final : public IRegistrar {
   public:
@@ -104,17 +52,21 @@ class RegistrarObject final : public IRegistrar {
     }
 
     // IRegistrar
-    HRESULT STDMETHODCALLTYPE ResourceRegisterSz(LPCOLESTR, LPCOLESTR, LPCOLESTR) override {
-        return E_NOTIMPL;  // resources come with the module loader
+    HRESULT STDMETHODCALLTYPE ResourceRegisterSz(LPCOLESTR resFileName, LPCOLESTR szID,
+                                                 LPCOLESTR szType) override {
+        return RunResource(resFileName, szID, szType, true);
     }
-    HRESULT STDMETHODCALLTYPE ResourceUnregisterSz(LPCOLESTR, LPCOLESTR, LPCOLESTR) override {
-        return E_NOTIMPL;
+    HRESULT STDMETHODCALLTYPE ResourceUnregisterSz(LPCOLESTR resFileName, LPCOLESTR szID,
+                                                   LPCOLESTR szType) override {
+        return RunResource(resFileName, szID, szType, false);
     }
-    HRESULT STDMETHODCALLTYPE ResourceRegister(LPCOLESTR, UINT, LPCOLESTR) override {
-        return E_NOTIMPL;
+    HRESULT STDMETHODCALLTYPE ResourceRegister(LPCOLESTR resFileName, UINT nID,
+                                               LPCOLESTR szType) override {
+        return RunResource(resFileName, IntegerResource(nID), szType, true);
     }
-    HRESULT STDMETHODCALLTYPE ResourceUnregister(LPCOLESTR, UINT, LPCOLESTR) override {
-        return E_NOTIMPL;
+    HRESULT STDMETHODCALLTYPE ResourceUnregister(LPCOLESTR resFileName, UINT nID,
+                                                 LPCOLESTR szType) override {
+        return RunResource(resFileName, IntegerResource(nID), szType, false);
     }
     HRESULT STDMETHODCALLTYPE FileRegister(LPCOLESTR fileName) override {
         return RunFile(fileName, true);
@@ -128,12 +80,32 @@ class RegistrarObject final : public IRegistrar {
   private:
     ~RegistrarObject() = default;
 
+    static LPCOLESTR IntegerResource(UINT id) {
+        return reinterpret_cast<LPCOLESTR>(static_cast<ULONG_PTR>(static_cast<WORD>(id)));
+    }
+
     HRESULT RunFile(LPCOLESTR fileName, bool registering) {
         if (!fileName)
             return E_INVALIDARG;
-        std::wstring text;
-        if (HRESULT hr = ReadScriptFile(fileName, text); FAILED(hr))
+        std::string bytes;
+        if (HRESULT hr = ReadFileBytes(fileName, bytes); FAILED(hr))
             return hr;
+        return RunBytes(bytes, registering);
+    }
+
+    HRESULT RunResource(LPCOLESTR fileName, LPCOLESTR id, LPCOLESTR type, bool registering) {
+        if (!fileName || !id || !type)
+            return E_INVALIDARG;
+        std::string bytes;
+        if (HRESULT hr = ReadModuleResource(fileName, type, id, bytes); FAILED(hr))
+            return hr;
+        return RunBytes(bytes, registering);
+    }
+
+    HRESULT RunBytes(const std::string& bytes, bool registering) {
+        std::wstring text;
+        if (!ResourceText(bytes, text))
+            return DISP_E_EXCEPTION;
         return Run(text.c_str(), registering);
     }
 

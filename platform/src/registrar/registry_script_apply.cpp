@@ -32,28 +32,8 @@ HRESULT FromStatus(LSTATUS status) {
 
 // Removes the key with everything below it; a missing key is no failure.
 LSTATUS DeleteTree(HKEY parent, const std::wstring& name) {
-    {
-        OpenKey key;
-        LSTATUS status = RegOpenKeyExW(parent, name.c_str(), 0, KEY_ALL_ACCESS, key.out());
-        if (status == ERROR_FILE_NOT_FOUND)
-            return ERROR_SUCCESS;
-        if (status != ERROR_SUCCESS)
-            return status;
-        for (;;) {
-            wchar_t child[256];
-            DWORD length = 256;
-            status =
-                RegEnumKeyExW(key.get(), 0, child, &length, nullptr, nullptr, nullptr, nullptr);
-            if (status == ERROR_NO_MORE_ITEMS)
-                break;
-            if (status != ERROR_SUCCESS)
-                return status;
-            status = DeleteTree(key.get(), child);
-            if (status != ERROR_SUCCESS)
-                return status;
-        }
-    }
-    return RegDeleteKeyW(parent, name.c_str());
+    const LSTATUS status = RegDeleteTreeW(parent, name.c_str());
+    return status == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : status;
 }
 
 LSTATUS SetValue(HKEY key, const wchar_t* name, const ScriptValue& value) {
