@@ -171,6 +171,7 @@ inline bool operator==(const GUID& a, const GUID& b) {
            __builtin_memcmp(a.Data4, b.Data4, sizeof a.Data4) == 0;
 }
 inline bool IsEqualGUID(REFGUID a, REFGUID b) { return a == b; }
+inline bool InlineIsEqualGUID(REFGUID a, REFGUID b) { return a == b; }
 #define IsEqualIID(a, b) IsEqualGUID(a, b)
 #define IsEqualCLSID(a, b) IsEqualGUID(a, b)
 
