@@ -80,3 +80,42 @@ typedef IStream* LPSTREAM;
 
 inline constexpr IID IID_ISequentialStream = __uuidof(ISequentialStream);
 inline constexpr IID IID_IStream = __uuidof(IStream);
+
+// Marshalling: where a marshalled interface may go, and how often it may be
+// unmarshalled.
+typedef enum tagMSHCTX {
+    MSHCTX_LOCAL = 0,
+    MSHCTX_NOSHAREDMEM = 1,
+    MSHCTX_DIFFERENTMACHINE = 2,
+    MSHCTX_INPROC = 3,
+    MSHCTX_CROSSCTX = 4
+} MSHCTX;
+typedef enum tagMSHLFLAGS {
+    MSHLFLAGS_NORMAL = 0,
+    MSHLFLAGS_TABLESTRONG = 1,
+    MSHLFLAGS_TABLEWEAK = 2,
+    MSHLFLAGS_NOPING = 4
+} MSHLFLAGS;
+
+struct IMarshal : public IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE GetUnmarshalClass(REFIID riid, void* pv, DWORD dwDestContext,
+                                                        void* pvDestContext, DWORD mshlflags,
+                                                        CLSID* pCid) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetMarshalSizeMax(REFIID riid, void* pv, DWORD dwDestContext,
+                                                        void* pvDestContext, DWORD mshlflags,
+                                                        DWORD* pSize) = 0;
+    virtual HRESULT STDMETHODCALLTYPE MarshalInterface(IStream* pStm, REFIID riid, void* pv,
+                                                       DWORD dwDestContext, void* pvDestContext,
+                                                       DWORD mshlflags) = 0;
+    virtual HRESULT STDMETHODCALLTYPE UnmarshalInterface(IStream* pStm, REFIID riid,
+                                                         void** ppv) = 0;
+    virtual HRESULT STDMETHODCALLTYPE ReleaseMarshalData(IStream* pStm) = 0;
+    virtual HRESULT STDMETHODCALLTYPE DisconnectObject(DWORD dwReserved) = 0;
+};
+BV_DECLARE_UUID(IMarshal, "00000003-0000-0000-C000-000000000046")
+typedef IMarshal* LPMARSHAL;
+
+inline constexpr IID IID_IMarshal = __uuidof(IMarshal);
+// The class that unmarshals what the free-threaded marshaler marshals.
+inline constexpr CLSID CLSID_InProcFreeMarshaler = {
+    0x0000033A, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};

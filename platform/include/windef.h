@@ -11,6 +11,9 @@
 #define APIENTRY
 #define STDMETHODCALLTYPE
 #define STDAPICALLTYPE
+// Calling conventions name one convention here: the host's.
+#define __stdcall
+#define __cdecl
 #define WINBASEAPI extern "C" __attribute__((visibility("default")))
 #define WINADVAPI WINBASEAPI
 #define SHSTDAPI WINBASEAPI

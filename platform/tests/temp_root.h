@@ -8,9 +8,10 @@
 #include <string>
 
 class TempRoot {
-public:
+  public:
     TempRoot() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "olsim-test-XXXXXX").string();
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "olsim-test-XXXXXX").string();
         path_ = mkdtemp(pattern.data());
         platform::host::SetRoot(path_);
     }
@@ -23,6 +24,6 @@ public:
 
     const std::filesystem::path& path() const { return path_; }
 
-private:
+  private:
     std::filesystem::path path_;
 };

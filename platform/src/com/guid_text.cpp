@@ -98,11 +98,13 @@ extern "C" HRESULT STDAPICALLTYPE StringFromIID(REFIID rclsid, LPOLESTR* lplpsz)
     return StringFromCLSID(rclsid, lplpsz);
 }
 
-// Text that is not a braced identifier would be a ProgID, which Windows looks
-// up in the registry; that lookup belongs to the COM runtime. Until then such
-// text is answered as an unregistered ProgID is: CO_E_CLASSSTRING.
+// Text that is not a braced identifier is taken for a ProgID and looked up in
+// the registry; what is neither gives CO_E_CLASSSTRING.
 extern "C" HRESULT STDAPICALLTYPE CLSIDFromString(LPCOLESTR lpsz, LPCLSID pclsid) {
-    return ParseInto(lpsz, pclsid, CO_E_CLASSSTRING);
+    const HRESULT parsed = ParseInto(lpsz, pclsid, CO_E_CLASSSTRING);
+    if (parsed != CO_E_CLASSSTRING || lpsz[0] == L'{')
+        return parsed;
+    return SUCCEEDED(CLSIDFromProgID(lpsz, pclsid)) ? S_OK : CO_E_CLASSSTRING;
 }
 
 // Windows documents E_INVALIDARG for malformed interface identifiers.

@@ -1,0 +1,123 @@
+// The free-threaded marshaler: an inner object that an object aggregates to say
+// that it accepts calls from any thread. Marshalled within the process, such
+// an object is handed over as it is.
+#include <objbase.h>
+
+#include <atomic>
+#include <cstdint>
+
+namespace {
+
+class FreeThreadedMarshaler final : public IUnknown {
+  public:
+    explicit FreeThreadedMarshaler(IUnknown* outer)
+        : outer_(outer ? outer : this), marshal_(*this) {}
+
+    // The inner, non-delegating IUnknown.
+    STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
+        if (!object)
+            return E_POINTER;
+        if (iid == IID_IUnknown) {
+            *object = static_cast<IUnknown*>(this);
+        } else if (iid == IID_IMarshal) {
+            *object = static_cast<IMarshal*>(&marshal_);
+        } else {
+            *object = nullptr;
+            return E_NOINTERFACE;
+        }
+        static_cast<IUnknown*>(*object)->AddRef();
+        return S_OK;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return ++references_; }
+    STDMETHODIMP_(ULONG) Release() override {
+        const ULONG left = --references_;
+        if (left == 0)
+            delete this;
+        return left;
+    }
+
+  private:
+    // IMarshal, whose IUnknown is the outer object's.
+    class Marshal final : public IMarshal {
+      public:
+        explicit Marshal(FreeThreadedMarshaler& inner) : inner_(inner) {}
+        STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
+            return inner_.outer_->QueryInterface(iid, object);
+        }
+        STDMETHODIMP_(ULONG) AddRef() override { return inner_.outer_->AddRef(); }
+        STDMETHODIMP_(ULONG) Release() override { return inner_.outer_->Release(); }
+
+        STDMETHODIMP GetUnmarshalClass(REFIID, void*, DWORD context, void*, DWORD,
+                                       CLSID* unmarshaler) override {
+            if (!unmarshaler)
+                return E_POINTER;
+            // Other processes would need a standard marshalling, which this world has not.
+            if (context != MSHCTX_INPROC && context != MSHCTX_CROSSCTX)
+                return E_NOTIMPL;
+            *unmarshaler = CLSID_InProcFreeMarshaler;
+            return S_OK;
+        }
+        STDMETHODIMP GetMarshalSizeMax(REFIID, void*, DWORD, void*, DWORD, DWORD* size) override {
+            if (!size)
+                return E_POINTER;
+            *size = sizeof(uint64_t);
+            return S_OK;
+        }
+        // Within the process the interface pointer itself is what is marshalled.
+        STDMETHODIMP MarshalInterface(IStream* stream, REFIID iid, void* pv, DWORD, void*,
+                                      DWORD) override {
+            if (!stream || !pv)
+                return E_INVALIDARG;
+            IUnknown* object = nullptr;
+            const HRESULT asked =
+                static_cast<IUnknown*>(pv)->QueryInterface(iid, reinterpret_cast<void**>(&object));
+            if (FAILED(asked))
+                return asked;
+            const auto address = reinterpret_cast<uint64_t>(object);
+            const HRESULT written = stream->Write(&address, sizeof address, nullptr);
+            if (FAILED(written))
+                object->Release();
+            return written;
+        }
+        STDMETHODIMP UnmarshalInterface(IStream* stream, REFIID iid, void** object) override {
+            if (!stream || !object)
+                return E_INVALIDARG;
+            *object = nullptr;
+            uint64_t address = 0;
+            ULONG read = 0;
+            if (FAILED(stream->Read(&address, sizeof address, &read)) || read != sizeof address)
+                return STG_E_READFAULT;
+            auto* marshalled = reinterpret_cast<IUnknown*>(address);
+            const HRESULT result = marshalled->QueryInterface(iid, object);
+            marshalled->Release();
+            return result;
+        }
+        STDMETHODIMP ReleaseMarshalData(IStream* stream) override {
+            uint64_t address = 0;
+            ULONG read = 0;
+            if (!stream || FAILED(stream->Read(&address, sizeof address, &read)) ||
+                read != sizeof address)
+                return STG_E_READFAULT;
+            reinterpret_cast<IUnknown*>(address)->Release();
+            return S_OK;
+        }
+        STDMETHODIMP DisconnectObject(DWORD) override { return S_OK; }
+
+      private:
+        FreeThreadedMarshaler& inner_;
+    };
+
+    IUnknown* const outer_;
+    Marshal marshal_;
+    std::atomic<ULONG> references_{1};
+};
+
+}  // namespace
+
+extern "C" HRESULT STDAPICALLTYPE CoCreateFreeThreadedMarshaler(LPUNKNOWN punkOuter,
+                                                                LPUNKNOWN* ppunkMarshal) {
+    if (!ppunkMarshal)
+        return E_INVALIDARG;
+    *ppunkMarshal = new FreeThreadedMarshaler(punkOuter);
+    return S_OK;
+}

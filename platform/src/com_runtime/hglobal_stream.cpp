@@ -1,0 +1,282 @@
+// A stream over a global memory block. Clones share the block and keep their
+// own seek positions; the block grows as the stream is written past its end,
+// and is freed with the last stream when the creator asked for that.
+#include "memory/global_memory.h"
+
+#include <objbase.h>
+#include <winbase.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <memory>
+#include <mutex>
+
+namespace platform::com {
+namespace {
+
+// Asked of a stream to tell one of these from any other IStream.
+// {5B0E6C5D-2F4B-4C1E-9D3A-7E8F10A2B4C6}
+constexpr IID kHGlobalStreamIid = {
+    0x5B0E6C5D, 0x2F4B, 0x4C1E, {0x9D, 0x3A, 0x7E, 0x8F, 0x10, 0xA2, 0xB4, 0xC6}};
+
+// Streams over a global block are kept within 32 bits, as Windows keeps them.
+constexpr ULONGLONG kMaxSize = 0xFFFFFFFFull;
+
+struct SharedBlock {
+    std::mutex lock;
+    HGLOBAL handle = nullptr;
+    ULONGLONG size = 0;  // the stream's size; the block may be larger
+    bool deleteOnRelease = false;
+
+    ~SharedBlock() {
+        if (deleteOnRelease)
+            GlobalFree(handle);
+    }
+
+    // Makes the block hold at least `bytes`. Called with the lock held.
+    bool Reserve(ULONGLONG bytes) {
+        if (bytes > kMaxSize)
+            return false;
+        if (bytes <= GlobalSize(handle))
+            return true;
+        HGLOBAL grown = GlobalReAlloc(handle, static_cast<SIZE_T>(bytes), GMEM_MOVEABLE);
+        if (!grown)
+            return false;
+        handle = grown;
+        return true;
+    }
+};
+
+// Locks a block for the length of one access.
+class Locked {
+  public:
+    explicit Locked(HGLOBAL handle)
+        : handle_(handle), data_(static_cast<BYTE*>(GlobalLock(handle))) {}
+    ~Locked() {
+        if (data_)
+            GlobalUnlock(handle_);
+    }
+    Locked(const Locked&) = delete;
+    Locked& operator=(const Locked&) = delete;
+    BYTE* data() const { return data_; }
+
+  private:
+    HGLOBAL handle_;
+    BYTE* data_;
+};
+
+class HGlobalStream final : public IStream {
+  public:
+    HGlobalStream(std::shared_ptr<SharedBlock> block, ULONGLONG position)
+        : block_(std::move(block)), position_(position) {}
+
+    HGLOBAL handle() {
+        std::lock_guard lock(block_->lock);
+        return block_->handle;
+    }
+
+    STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
+        if (!object)
+            return E_POINTER;
+        if (iid == IID_IUnknown || iid == IID_ISequentialStream || iid == IID_IStream ||
+            iid == kHGlobalStreamIid) {
+            *object = static_cast<IStream*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return ++references_; }
+    STDMETHODIMP_(ULONG) Release() override {
+        const ULONG left = --references_;
+        if (left == 0)
+            delete this;
+        return left;
+    }
+
+    STDMETHODIMP Read(void* pv, ULONG cb, ULONG* pcbRead) override {
+        if (!pv)
+            return STG_E_INVALIDPOINTER;
+        std::lock_guard lock(block_->lock);
+        ULONG read = 0;
+        if (position_ < block_->size && cb > 0) {
+            read = static_cast<ULONG>(std::min<ULONGLONG>(cb, block_->size - position_));
+            Locked data(block_->handle);
+            std::memcpy(pv, data.data() + position_, read);
+            position_ += read;
+        }
+        if (pcbRead)
+            *pcbRead = read;
+        return S_OK;
+    }
+
+    STDMETHODIMP Write(const void* pv, ULONG cb, ULONG* pcbWritten) override {
+        if (pcbWritten)
+            *pcbWritten = 0;
+        if (!pv)
+            return STG_E_INVALIDPOINTER;
+        if (cb == 0)
+            return S_OK;
+        std::lock_guard lock(block_->lock);
+        const ULONGLONG end = position_ + cb;
+        if (end > block_->size) {
+            if (!block_->Reserve(end))
+                return STG_E_MEDIUMFULL;
+            // A gap left by seeking past the end reads as zeros.
+            if (position_ > block_->size) {
+                Locked data(block_->handle);
+                std::memset(data.data() + block_->size, 0, position_ - block_->size);
+            }
+            block_->size = end;
+        }
+        Locked data(block_->handle);
+        std::memcpy(data.data() + position_, pv, cb);
+        position_ = end;
+        if (pcbWritten)
+            *pcbWritten = cb;
+        return S_OK;
+    }
+
+    STDMETHODIMP Seek(LARGE_INTEGER dlibMove, DWORD dwOrigin,
+                      ULARGE_INTEGER* plibNewPosition) override {
+        std::lock_guard lock(block_->lock);
+        LONGLONG base = 0;
+        switch (dwOrigin) {
+            case STREAM_SEEK_SET:
+                break;
+            case STREAM_SEEK_CUR:
+                base = static_cast<LONGLONG>(position_);
+                break;
+            case STREAM_SEEK_END:
+                base = static_cast<LONGLONG>(block_->size);
+                break;
+            default:
+                return STG_E_INVALIDFUNCTION;
+        }
+        const LONGLONG target = base + dlibMove.QuadPart;
+        if (target < 0 || static_cast<ULONGLONG>(target) > kMaxSize)
+            return STG_E_INVALIDFUNCTION;
+        position_ = static_cast<ULONGLONG>(target);
+        if (plibNewPosition)
+            plibNewPosition->QuadPart = position_;
+        return S_OK;
+    }
+
+    STDMETHODIMP SetSize(ULARGE_INTEGER libNewSize) override {
+        std::lock_guard lock(block_->lock);
+        const ULONGLONG size = libNewSize.QuadPart;
+        if (size > block_->size) {
+            if (!block_->Reserve(size))
+                return size > kMaxSize ? STG_E_MEDIUMFULL : E_OUTOFMEMORY;
+            Locked data(block_->handle);
+            std::memset(data.data() + block_->size, 0, size - block_->size);
+        }
+        block_->size = size;
+        return S_OK;
+    }
+
+    STDMETHODIMP CopyTo(IStream* pstm, ULARGE_INTEGER cb, ULARGE_INTEGER* pcbRead,
+                        ULARGE_INTEGER* pcbWritten) override {
+        if (!pstm)
+            return STG_E_INVALIDPOINTER;
+        ULONGLONG read = 0;
+        ULONGLONG written = 0;
+        HRESULT result = S_OK;
+        BYTE chunk[4096];
+        while (read < cb.QuadPart) {
+            ULONG got = 0;
+            Read(chunk, static_cast<ULONG>(std::min<ULONGLONG>(sizeof chunk, cb.QuadPart - read)),
+                 &got);
+            if (got == 0)
+                break;
+            read += got;
+            ULONG put = 0;
+            result = pstm->Write(chunk, got, &put);
+            written += put;
+            if (FAILED(result))
+                break;
+        }
+        if (pcbRead)
+            pcbRead->QuadPart = read;
+        if (pcbWritten)
+            pcbWritten->QuadPart = written;
+        return result;
+    }
+
+    // Memory has nothing to commit or revert, and no regions to lock.
+    STDMETHODIMP Commit(DWORD) override { return S_OK; }
+    STDMETHODIMP Revert() override { return S_OK; }
+    STDMETHODIMP LockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) override {
+        return STG_E_INVALIDFUNCTION;
+    }
+    STDMETHODIMP UnlockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) override {
+        return STG_E_INVALIDFUNCTION;
+    }
+
+    STDMETHODIMP Stat(STATSTG* pstatstg, DWORD grfStatFlag) override {
+        if (!pstatstg)
+            return STG_E_INVALIDPOINTER;
+        if (grfStatFlag & ~DWORD{STATFLAG_NONAME | STATFLAG_NOOPEN})
+            return STG_E_INVALIDFLAG;
+        std::lock_guard lock(block_->lock);
+        *pstatstg = STATSTG{};
+        pstatstg->type = STGTY_STREAM;  // a memory stream has no name
+        pstatstg->cbSize.QuadPart = block_->size;
+        pstatstg->grfMode = STGM_READWRITE;
+        return S_OK;
+    }
+
+    STDMETHODIMP Clone(IStream** ppstm) override {
+        if (!ppstm)
+            return STG_E_INVALIDPOINTER;
+        std::lock_guard lock(block_->lock);
+        *ppstm = new HGlobalStream(block_, position_);
+        return S_OK;
+    }
+
+  private:
+    std::shared_ptr<SharedBlock> block_;
+    ULONGLONG position_;  // guarded by the block's lock, as clones share nothing else
+    std::atomic<ULONG> references_{1};
+};
+
+}  // namespace
+}  // namespace platform::com
+
+using namespace platform::com;
+
+extern "C" HRESULT STDAPICALLTYPE CreateStreamOnHGlobal(HGLOBAL hGlobal, BOOL fDeleteOnRelease,
+                                                        LPSTREAM* ppstm) {
+    if (!ppstm)
+        return E_INVALIDARG;
+    *ppstm = nullptr;
+    auto block = std::make_shared<SharedBlock>();
+    if (hGlobal) {
+        const auto size = platform::memory::BlockSize(hGlobal);
+        if (!size)
+            return E_INVALIDARG;
+        block->handle = hGlobal;
+        block->size = *size;
+    } else {
+        block->handle = GlobalAlloc(GMEM_MOVEABLE | GMEM_NODISCARD, 0);
+        if (!block->handle)
+            return E_OUTOFMEMORY;
+    }
+    block->deleteOnRelease = fDeleteOnRelease != FALSE;
+    *ppstm = new HGlobalStream(std::move(block), 0);
+    return S_OK;
+}
+
+extern "C" HRESULT STDAPICALLTYPE GetHGlobalFromStream(LPSTREAM pstm, HGLOBAL* phglobal) {
+    if (!phglobal)
+        return E_INVALIDARG;
+    *phglobal = nullptr;
+    IStream* own = nullptr;
+    if (!pstm || FAILED(pstm->QueryInterface(kHGlobalStreamIid, reinterpret_cast<void**>(&own))))
+        return E_INVALIDARG;
+    *phglobal = static_cast<HGlobalStream*>(own)->handle();
+    own->Release();
+    return S_OK;
+}

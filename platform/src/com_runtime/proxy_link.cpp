@@ -1,0 +1,188 @@
+#include "com_runtime/proxy_link.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace platform::com {
+namespace {
+
+class DispatchOnlyProxy final : public DispatchProxy<IDispatch> {
+  public:
+    using DispatchProxy::DispatchProxy;
+};
+
+struct Registration {
+    IID iid;
+    ProxyFactory factory;
+};
+
+std::mutex registryLock;
+std::vector<Registration>& Registry() {
+    // Lives as long as the process; the built-in proxies come first.
+    static auto* registry = new std::vector<Registration>{
+        {IID_IUnknown,
+         [](ProxyLink& link, IUnknown* target) {
+             return std::unique_ptr<InterfaceProxyBase>(
+                 std::make_unique<InterfaceProxy<IUnknown>>(link, target));
+         }},
+        {__uuidof(IDispatch),
+         [](ProxyLink& link, IUnknown* target) {
+             return std::unique_ptr<InterfaceProxyBase>(
+                 std::make_unique<DispatchOnlyProxy>(link, target));
+         }},
+    };
+    return *registry;
+}
+
+}  // namespace
+
+void LinkReferences::Add(IUnknown* target) {
+    std::lock_guard lock(lock_);
+    targets_.push_back(target);
+}
+
+void LinkReferences::ReleaseAll() {
+    std::vector<IUnknown*> targets;
+    {
+        std::lock_guard lock(lock_);
+        targets.swap(targets_);
+    }
+    for (IUnknown* target : targets)
+        target->Release();
+}
+
+ProxyManager::ProxyManager(std::shared_ptr<Apartment> owner, REFIID iid, IUnknown* target)
+    : owner_(std::move(owner)), anyTarget_(target) {
+    references_->Add(target);
+    faces_.push_back({iid, FindProxyFactory(iid)(*this, target)});
+    owner_->Attach(references_);
+}
+
+IUnknown* ProxyManager::FindFace(REFIID iid) {
+    auto found = std::find_if(faces_.begin(), faces_.end(),
+                              [&](const Face& face) { return face.iid == iid; });
+    return found == faces_.end() ? nullptr : found->proxy->Interface();
+}
+
+HRESULT ProxyManager::QueryInterface(REFIID iid, void** object) {
+    if (!object)
+        return E_POINTER;
+    *object = nullptr;
+    {
+        std::lock_guard lock(lock_);
+        if (IUnknown* face = FindFace(iid)) {
+            AddRef();
+            *object = face;
+            return S_OK;
+        }
+    }
+    // Another interface of the object: asked of the object on its thread, and
+    // usable here only when a proxy for it exists.
+    const ProxyFactory factory = FindProxyFactory(iid);
+    if (!factory)
+        return E_NOINTERFACE;
+    IUnknown* target = nullptr;
+    const HRESULT asked =
+        Run([&] { return anyTarget_->QueryInterface(iid, reinterpret_cast<void**>(&target)); });
+    if (FAILED(asked))
+        return asked;
+    std::lock_guard lock(lock_);
+    IUnknown* face = FindFace(iid);
+    if (face) {
+        owner_->Post([target] { target->Release(); });  // another thread was quicker
+    } else {
+        references_->Add(target);
+        faces_.push_back({iid, factory(*this, target)});
+        face = faces_.back().proxy->Interface();
+    }
+    AddRef();
+    *object = face;
+    return S_OK;
+}
+
+ULONG ProxyManager::AddRef() {
+    return ++count_;
+}
+
+ULONG ProxyManager::Release() {
+    const ULONG left = --count_;
+    if (left == 0) {
+        owner_->Detach(references_.get());
+        owner_->Post([references = references_] { references->ReleaseAll(); });
+        delete this;
+    }
+    return left;
+}
+
+HRESULT ProxyManager::Run(const std::function<HRESULT()>& call) {
+    return owner_->Run(call);
+}
+
+ProxyFactory FindProxyFactory(REFIID iid) {
+    std::lock_guard lock(registryLock);
+    const auto& registry = Registry();
+    auto found = std::find_if(registry.begin(), registry.end(),
+                              [&](const Registration& each) { return each.iid == iid; });
+    return found == registry.end() ? nullptr : found->factory;
+}
+
+void RegisterProxyFactory(REFIID iid, ProxyFactory factory) {
+    std::lock_guard lock(registryLock);
+    auto& registry = Registry();
+    auto found = std::find_if(registry.begin(), registry.end(),
+                              [&](const Registration& each) { return each.iid == iid; });
+    if (found != registry.end())
+        found->factory = factory;
+    else
+        registry.push_back({iid, factory});
+}
+
+bool HasProxyFactory(REFIID iid) {
+    return FindProxyFactory(iid) != nullptr;
+}
+
+bool IsFreeThreaded(IUnknown* object) {
+    IMarshal* marshal = nullptr;
+    if (FAILED(object->QueryInterface(IID_IMarshal, reinterpret_cast<void**>(&marshal))))
+        return false;
+    CLSID unmarshaler{};
+    const HRESULT asked = marshal->GetUnmarshalClass(IID_IUnknown, object, MSHCTX_INPROC, nullptr,
+                                                     MSHLFLAGS_NORMAL, &unmarshaler);
+    marshal->Release();
+    return SUCCEEDED(asked) && unmarshaler == CLSID_InProcFreeMarshaler;
+}
+
+HRESULT ImportThroughLink(ProxyLink& link, REFIID iid, IUnknown** object, bool freeThreaded) {
+    const auto& owner = static_cast<ProxyManager&>(link).owner();
+    if (freeThreaded || owner->IsCurrent())
+        return S_OK;
+    IUnknown* target = *object;
+    *object = nullptr;
+    if (!HasProxyFactory(iid)) {
+        owner->Post([target] { target->Release(); });
+        return E_NOINTERFACE;
+    }
+    auto* manager = new ProxyManager(owner, iid, target);
+    return manager->QueryInterface(iid, reinterpret_cast<void**>(object));
+}
+
+IUnknown* ExportForCall(REFIID iid, IUnknown* object, HRESULT* result) {
+    *result = S_OK;
+    const auto caller = CurrentApartmentObject();
+    // Objects of the multithreaded apartment go across as they are.
+    if (!caller || caller->kind() != ApartmentKind::SingleThreaded || IsFreeThreaded(object)) {
+        object->AddRef();
+        return object;
+    }
+    if (!HasProxyFactory(iid)) {
+        *result = E_NOINTERFACE;
+        return nullptr;
+    }
+    object->AddRef();
+    auto* manager = new ProxyManager(caller, iid, object);
+    IUnknown* proxy = nullptr;
+    manager->QueryInterface(iid, reinterpret_cast<void**>(&proxy));
+    return proxy;
+}
+
+}  // namespace platform::com
