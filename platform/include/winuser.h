@@ -2,6 +2,7 @@
 // message boxes. Windows exist as objects with geometry; nothing is drawn.
 #pragma once
 
+#include "libloaderapi.h"  // resource names: MAKEINTRESOURCEW, RT_DIALOG, RT_BITMAP
 #include "windef.h"
 
 typedef LRESULT(CALLBACK* WNDPROC)(HWND, UINT, WPARAM, LPARAM);
@@ -10,11 +11,6 @@ typedef void(CALLBACK* TIMERPROC)(HWND, UINT, UINT_PTR, DWORD);
 typedef BOOL(CALLBACK* WNDENUMPROC)(HWND, LPARAM);
 
 #define MAKEINTATOM(i) (reinterpret_cast<LPCWSTR>(static_cast<ULONG_PTR>(static_cast<WORD>(i))))
-#define MAKEINTRESOURCEW(i) (reinterpret_cast<LPWSTR>(static_cast<ULONG_PTR>(static_cast<WORD>(i))))
-#define MAKEINTRESOURCE MAKEINTRESOURCEW
-#define IS_INTRESOURCE(r) ((reinterpret_cast<ULONG_PTR>(r) >> 16) == 0)
-#define RT_DIALOG MAKEINTRESOURCEW(5)
-#define RT_BITMAP MAKEINTRESOURCEW(2)
 
 #define MAKEWPARAM(l, h) ((WPARAM)(DWORD)MAKELONG(l, h))
 #define MAKELPARAM(l, h) ((LPARAM)(DWORD)MAKELONG(l, h))
