@@ -207,7 +207,11 @@ class ComWatcher : public IDispatch,
   public:
     using Sink = IDispEventSimpleImpl<1, ComWatcher, &__uuidof(ButtonEvents)>;
     IUnknown* GetUnknown() { return static_cast<IDispatch*>(this); }
-    void __stdcall OnClick(IDispatch*, VARIANT_BOOL*) {}
+    int clicks = 0;
+    void __stdcall OnClick(IDispatch*, VARIANT_BOOL* cancel) {
+        ++clicks;
+        *cancel = VARIANT_TRUE;
+    }
     BEGIN_SINK_MAP(ComWatcher)
     SINK_ENTRY_EX(1, __uuidof(ButtonEvents), kClick, &ComWatcher::OnClick)
     END_SINK_MAP()
@@ -236,7 +240,8 @@ TEST(DispatchEvent, AConnectedSinkKeepsItsComObjectAlive) {
     ComWatcherObject watcher;
     ASSERT_EQ(watcher.Sink::DispEventAdvise(button.GetUnknown()), S_OK);
     EXPECT_EQ(watcher.references, 2);
-    button.Click();
+    EXPECT_EQ(button.Click(), VARIANT_TRUE);  // the signature's info takes Cancel by reference
+    EXPECT_EQ(watcher.clicks, 1);
     EXPECT_EQ(watcher.references, 2);
     EXPECT_EQ(watcher.Sink::DispEventUnadvise(button.GetUnknown()), S_OK);
     EXPECT_EQ(watcher.references, 1);
