@@ -52,35 +52,35 @@ class CMessageMap {
     ~CMessageMap() = default;
 };
 
-#define BEGIN_MSG_MAP(theClass)                                                          \
-  public:                                                                                \
-    BOOL ProcessWindowMessage(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam,        \
-                              LRESULT& lResult, DWORD dwMsgMapID = 0) override {         \
-        BOOL bHandled = TRUE;                                                            \
-        (void)hWnd;                                                                      \
-        (void)wParam;                                                                    \
-        (void)lParam;                                                                    \
-        (void)lResult;                                                                   \
-        (void)bHandled;                                                                  \
-        switch (dwMsgMapID) {                                                            \
+#define BEGIN_MSG_MAP(theClass)                                                   \
+  public:                                                                         \
+    BOOL ProcessWindowMessage(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam, \
+                              LRESULT& lResult, DWORD dwMsgMapID = 0) override {  \
+        BOOL bHandled = TRUE;                                                     \
+        (void)hWnd;                                                               \
+        (void)wParam;                                                             \
+        (void)lParam;                                                             \
+        (void)lResult;                                                            \
+        (void)bHandled;                                                           \
+        switch (dwMsgMapID) {                                                     \
             case 0:
 
 // The handler's signature: LRESULT (UINT, WPARAM, LPARAM, BOOL& bHandled);
 // bHandled comes in TRUE, and a handler that clears it passes the message on.
-#define MESSAGE_HANDLER(msg, func)                                  \
-    if (uMsg == (msg)) {                                            \
-        bHandled = TRUE;                                            \
-        lResult = func(uMsg, wParam, lParam, bHandled);             \
-        if (bHandled)                                               \
-            return TRUE;                                            \
+#define MESSAGE_HANDLER(msg, func)                      \
+    if (uMsg == (msg)) {                                \
+        bHandled = TRUE;                                \
+        lResult = func(uMsg, wParam, lParam, bHandled); \
+        if (bHandled)                                   \
+            return TRUE;                                \
     }
 
-#define MESSAGE_RANGE_HANDLER(msgFirst, msgLast, func)              \
-    if (uMsg >= (msgFirst) && uMsg <= (msgLast)) {                  \
-        bHandled = TRUE;                                            \
-        lResult = func(uMsg, wParam, lParam, bHandled);             \
-        if (bHandled)                                               \
-            return TRUE;                                            \
+#define MESSAGE_RANGE_HANDLER(msgFirst, msgLast, func)  \
+    if (uMsg >= (msgFirst) && uMsg <= (msgLast)) {      \
+        bHandled = TRUE;                                \
+        lResult = func(uMsg, wParam, lParam, bHandled); \
+        if (bHandled)                                   \
+            return TRUE;                                \
     }
 
 #define END_MSG_MAP() \
@@ -158,8 +158,8 @@ class CAxDialogImpl : public CDialogImplBase {
     HWND Create(HWND hWndParent, LPARAM dwInitParam = 0) {
         Creating() = this;
         HWND hWnd = ::CreateDialogParamW(_AtlBaseModule.GetResourceInstance(),
-                                         MAKEINTRESOURCEW(static_cast<T*>(this)->IDD),
-                                         hWndParent, &StartDialogProc, dwInitParam);
+                                         MAKEINTRESOURCEW(static_cast<T*>(this)->IDD), hWndParent,
+                                         &StartDialogProc, dwInitParam);
         Creating() = nullptr;
         return hWnd;
     }

@@ -3,4 +3,6 @@
 // arrives as a signal, so ThreadSanitizer would call each such filter a
 // signal-unsafe call; the tests that fault on purpose do not want that
 // report.
-extern "C" const char* __tsan_default_options() { return "report_signal_unsafe=0"; }
+extern "C" const char* __tsan_default_options() {
+    return "report_signal_unsafe=0";
+}

@@ -3,7 +3,6 @@
 // system's resource functions as a Windows module's resource section is.
 #include <platform/module_resources.h>
 
-#include "resources/dialog_templates.h"
 #include "resources/resource_ids.h"
 #include "resources/version_info.h"
 
@@ -42,22 +41,12 @@ const std::vector<BYTE> kVersion = BuildVersionInfo({
     },
 });
 
-const std::vector<BYTE> kAddinWindow = HiddenDialogTemplate(true);
-const std::vector<BYTE> kWorkerWindow = HiddenDialogTemplate(false);
-const std::vector<BYTE> kProgressDialog = ProgressDialogTemplate();
-
 const platform::resources::Resource kResources[] = {
     {L"REGISTRY", MAKEINTRESOURCEW(IDR_BVOL), 0, kAppIdScript, kAppIdScript_size},
     {L"REGISTRY", MAKEINTRESOURCEW(IDR_CONNECT), 0, kClassScript, kClassScript_size},
     {L"TYPELIB", MAKEINTRESOURCEW(1), 0, kTypeLibrary, kTypeLibrary_size},
     {RT_MANIFEST, MAKEINTRESOURCEW(2), 0, kManifest, sizeof kManifest - 1},
     {RT_VERSION, MAKEINTRESOURCEW(1), 0x0409, kVersion.data(), DWORD(kVersion.size())},
-    {RT_DIALOG, MAKEINTRESOURCEW(IDD_ADDIN_WINDOW), 0x0409, kAddinWindow.data(),
-     DWORD(kAddinWindow.size())},
-    {RT_DIALOG, MAKEINTRESOURCEW(IDD_PROGRESS), 0x0409, kProgressDialog.data(),
-     DWORD(kProgressDialog.size())},
-    {RT_DIALOG, MAKEINTRESOURCEW(IDD_WORKER_WINDOW), 0x0409, kWorkerWindow.data(),
-     DWORD(kWorkerWindow.size())},
 };
 
 const platform::resources::String kStrings[] = {{IDS_PROJNAME, L"BVOL"}};

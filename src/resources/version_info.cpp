@@ -18,7 +18,9 @@ void Append(std::vector<BYTE>& out, const void* data, size_t size) {
     out.insert(out.end(), bytes, bytes + size);
 }
 
-void AppendWord(std::vector<BYTE>& out, WORD value) { Append(out, &value, sizeof value); }
+void AppendWord(std::vector<BYTE>& out, WORD value) {
+    Append(out, &value, sizeof value);
+}
 
 void AppendText(std::vector<BYTE>& out, const std::wstring& text) {
     for (wchar_t c : text) {
@@ -62,11 +64,11 @@ std::vector<BYTE> FixedFileInfo(const WORD (&v)[4]) {
                        DWORD(v[2]) << 16 | v[3],
                        DWORD(v[0]) << 16 | v[1],
                        DWORD(v[2]) << 16 | v[3],
-                       0x3F,      // file flags mask
-                       0,         // file flags
-                       0x40004,   // VOS_NT_WINDOWS32
-                       2,         // VFT_DLL
-                       0,         // subtype
+                       0x3F,     // file flags mask
+                       0,        // file flags
+                       0x40004,  // VOS_NT_WINDOWS32
+                       2,        // VFT_DLL
+                       0,        // subtype
                        0,
                        0};
     std::vector<BYTE> value(sizeof fixed);

@@ -142,9 +142,10 @@ TEST_F(ComServerTest, RegistrationWritesExactlyTheScriptsAndTheTypeLibrary) {
     for (const std::wstring& line : typeLibrary)
         written.erase(line);
     EXPECT_EQ(written, expected);
-    EXPECT_TRUE(typeLibrary.count(L"HKCR\\TypeLib\\" + libid + L"\\1.0 [] = BVOL 1.0 Type Library"));
-    EXPECT_TRUE(typeLibrary.count(L"HKCR\\TypeLib\\" + libid + L"\\1.0\\0\\win32 [] = " +
-                                  kModulePath));
+    EXPECT_TRUE(
+        typeLibrary.count(L"HKCR\\TypeLib\\" + libid + L"\\1.0 [] = BVOL 1.0 Type Library"));
+    EXPECT_TRUE(
+        typeLibrary.count(L"HKCR\\TypeLib\\" + libid + L"\\1.0\\0\\win32 [] = " + kModulePath));
     EXPECT_TRUE(typeLibrary.count(L"HKCR\\Interface\\" + iid + L" [] = IConnect"));
 }
 
@@ -167,8 +168,7 @@ TEST_F(ComServerTest, RegisteringTwiceLeavesOneClassKeyAndUnregisteringKeepsTheP
 TEST_F(ComServerTest, TheClassFactoryAnswersOnlyForConnect) {
     auto getClassObject = Export<HRESULT (*)(REFCLSID, REFIID, LPVOID*)>("DllGetClassObject");
     void* factory = reinterpret_cast<void*>(1);
-    EXPECT_EQ(getClassObject(IID_IConnect, IID_IClassFactory, &factory),
-              CLASS_E_CLASSNOTAVAILABLE);
+    EXPECT_EQ(getClassObject(IID_IConnect, IID_IClassFactory, &factory), CLASS_E_CLASSNOTAVAILABLE);
     EXPECT_EQ(getClassObject(CLSID_Connect, IID_IClassFactory, nullptr), E_POINTER);
     ASSERT_EQ(getClassObject(CLSID_Connect, IID_IClassFactory, &factory), S_OK);
     static_cast<IClassFactory*>(factory)->Release();
@@ -190,18 +190,17 @@ TEST_F(ComServerTest, OutlookReachesTheAddInByProgIdAndConnects) {
                                    reinterpret_cast<void**>(&addin)),
                   S_OK);
         EXPECT_EQ(canUnloadNow(), S_FALSE);
-        EXPECT_EQ(addin->OnConnection(nullptr, AddInDesignerObjects::ext_cm_Startup, nullptr,
-                                      nullptr),
-                  S_OK);
+        EXPECT_EQ(
+            addin->OnConnection(nullptr, AddInDesignerObjects::ext_cm_Startup, nullptr, nullptr),
+            S_OK);
         ISupportErrorInfo* errorInfo = nullptr;
-        ASSERT_EQ(addin->QueryInterface(IID_ISupportErrorInfo,
-                                        reinterpret_cast<void**>(&errorInfo)),
-                  S_OK);
+        ASSERT_EQ(
+            addin->QueryInterface(IID_ISupportErrorInfo, reinterpret_cast<void**>(&errorInfo)),
+            S_OK);
         EXPECT_EQ(errorInfo->InterfaceSupportsErrorInfo(IID_IConnect), S_OK);
         EXPECT_EQ(errorInfo->InterfaceSupportsErrorInfo(IID_IDispatch), S_FALSE);
         errorInfo->Release();
-        EXPECT_EQ(addin->OnDisconnection(AddInDesignerObjects::ext_dm_HostShutdown, nullptr),
-                  S_OK);
+        EXPECT_EQ(addin->OnDisconnection(AddInDesignerObjects::ext_dm_HostShutdown, nullptr), S_OK);
         addin->Release();
     }
     EXPECT_EQ(canUnloadNow(), S_OK);
@@ -270,8 +269,7 @@ std::wstring VersionString(const BYTE* block, size_t size, const std::wstring& k
         }
         size_t children = align(at + (type == 1 ? valueLength * sizeof(WCHAR) : valueLength));
         if (children < offset + length) {
-            std::wstring found =
-                VersionString(block + children, offset + length - children, key);
+            std::wstring found = VersionString(block + children, offset + length - children, key);
             if (!found.empty())
                 return found;
         }
@@ -292,8 +290,9 @@ TEST_F(ComServerTest, TheModuleCarriesItsStringManifestAndVersion) {
     wchar_t name[16] = {};
     EXPECT_EQ(LoadStringW(module_, 100, name, 16), 4);
     EXPECT_STREQ(name, L"BVOL");
-    EXPECT_NE(ResourceText(module_, RT_MANIFEST, 2).find(R"(name="BrevintAddin" version="1.0.0.0")"),
-              std::string::npos);
+    EXPECT_NE(
+        ResourceText(module_, RT_MANIFEST, 2).find(R"(name="BrevintAddin" version="1.0.0.0")"),
+        std::string::npos);
 
     HRSRC version = FindResourceW(module_, MAKEINTRESOURCEW(1), RT_VERSION);
     ASSERT_NE(version, nullptr);

@@ -22,7 +22,9 @@ __attribute__((noinline, no_sanitize("address"))) void WriteUnmapped() {
     *reinterpret_cast<volatile int*>(unmappedAddress) = 1;
 }
 
-LONG WINAPI HostFilter(EXCEPTION_POINTERS*) { return EXCEPTION_CONTINUE_SEARCH; }
+LONG WINAPI HostFilter(EXCEPTION_POINTERS*) {
+    return EXCEPTION_CONTINUE_SEARCH;
+}
 
 class CrashDumpTest : public ::testing::Test {
   protected:
@@ -69,17 +71,14 @@ TEST_F(CrashDumpTest, AFaultInAGuardedEntryWritesOneDumpAndReachesTheHost) {
     signal(SIGSEGV, SIG_DFL);
     LayDownDbghelp();
     ASSERT_TRUE(CMiniDumpHandler::Attach("C:\\Dumps\\OUTLOOK.EXE", MiniDumpNormal));
-    EXPECT_EXIT(
-        GuardedEntry([] { WriteUnmapped(); }),
-        ::testing::KilledBySignal(SIGSEGV), "");
+    EXPECT_EXIT(GuardedEntry([] { WriteUnmapped(); }), ::testing::KilledBySignal(SIGSEGV), "");
 
     std::ifstream dump(DumpFile());
     ASSERT_TRUE(dump) << DumpFile();
     std::stringstream text;
     text << dump.rdbuf();
     EXPECT_NE(text.str().find("Exception code: 0xC0000005\n"), std::string::npos) << text.str();
-    EXPECT_NE(text.str().find("Access violation: read of 0x0000000000000020\n"),
-              std::string::npos);
+    EXPECT_NE(text.str().find("Access violation: read of 0x0000000000000020\n"), std::string::npos);
     // Only the one dump: the guard's filter and the unhandled filter write the
     // same file.
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(DumpFile().parent_path()),

@@ -81,8 +81,8 @@ TEST(Workers, TheWorkerBaseKeepsItsTargetWindowAndActingFlagAndTracesEachCall) {
     EXPECT_EQ(worker->IsAction(), 1u);
 
     std::vector<std::string> expected;
-    for (const char* name : {"WindowHandle", "IsAction", "Set", "SetIsAction", "WindowHandle",
-                             "IsAction"}) {
+    for (const char* name :
+         {"WindowHandle", "IsAction", "Set", "SetIsAction", "WindowHandle", "IsAction"}) {
         expected.push_back(std::string("----> CBVWorker::") + name + " - Enter");
         expected.push_back(std::string("<---- CBVWorker::") + name + " - Exit");
     }

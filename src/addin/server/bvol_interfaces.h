@@ -18,6 +18,3 @@ BV_DECLARE_UUID(Connect, "0FD630F1-F29D-4DA9-953F-48F1A09F76B5")
 inline constexpr IID IID_IConnect = __uuidof(IConnect);
 inline constexpr GUID LIBID_BVOLLib = __uuidof(BVOLLib);
 inline constexpr CLSID CLSID_Connect = __uuidof(Connect);
-
-// The application identifier, in the form the registrar replaces %APPID% with.
-#define BVOL_APPID "{A170B338-3926-4059-B28C-105D1FB17C23}"

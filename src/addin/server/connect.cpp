@@ -9,9 +9,13 @@ OBJECT_ENTRY_AUTO(CLSID_Connect, CConnect)
 // parts they call are built; until then connecting and disconnecting write
 // their traces and succeed.
 
-CConnect::CConnect() { CTraceScope trace("CConnect::CConnect"); }
+CConnect::CConnect() {
+    CTraceScope trace("CConnect::CConnect");
+}
 
-CConnect::~CConnect() { CTraceScope trace("CConnect::~CConnect"); }
+CConnect::~CConnect() {
+    CTraceScope trace("CConnect::~CConnect");
+}
 
 STDMETHODIMP CConnect::InterfaceSupportsErrorInfo(REFIID riid) {
     return GuardedEntry([&] { return InterfaceSupportsErrorInfoImpl(riid); });

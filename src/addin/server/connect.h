@@ -40,8 +40,9 @@ class ATL_NO_VTABLE CConnect
     STDMETHOD(InterfaceSupportsErrorInfo)(REFIID riid) override;
 
     // _IDTExtensibility2
-    STDMETHOD(OnConnection)(IDispatch* Application, ext_ConnectMode ConnectMode,
-                            IDispatch* AddInInst, SAFEARRAY** custom) override;
+    STDMETHOD(OnConnection)
+    (IDispatch* Application, ext_ConnectMode ConnectMode, IDispatch* AddInInst,
+     SAFEARRAY** custom) override;
     STDMETHOD(OnDisconnection)(ext_DisconnectMode RemoveMode, SAFEARRAY** custom) override;
     STDMETHOD(OnAddInsUpdate)(SAFEARRAY** custom) override;
     STDMETHOD(OnStartupComplete)(SAFEARRAY** custom) override;

@@ -18,13 +18,17 @@ BVOL_EXPORT BOOL WINAPI DllMain(HINSTANCE hInstance, DWORD dwReason, LPVOID lpRe
     return _AtlModule.DllMain(hInstance, dwReason, lpReserved);
 }
 
-BVOL_EXPORT HRESULT STDAPICALLTYPE DllCanUnloadNow() { return _AtlModule.DllCanUnloadNow(); }
+BVOL_EXPORT HRESULT STDAPICALLTYPE DllCanUnloadNow() {
+    return _AtlModule.DllCanUnloadNow();
+}
 
 BVOL_EXPORT HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID rclsid, REFIID riid, LPVOID* ppv) {
     return _AtlModule.DllGetClassObject(rclsid, riid, ppv);
 }
 
-BVOL_EXPORT HRESULT STDAPICALLTYPE DllRegisterServer() { return _AtlModule.DllRegisterServer(); }
+BVOL_EXPORT HRESULT STDAPICALLTYPE DllRegisterServer() {
+    return _AtlModule.DllRegisterServer();
+}
 
 BVOL_EXPORT HRESULT STDAPICALLTYPE DllUnregisterServer() {
     return _AtlModule.DllUnregisterServer();
