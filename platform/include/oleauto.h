@@ -59,3 +59,20 @@ WINOLEAUTAPI HRESULT WINAPI SafeArrayPutElement(SAFEARRAY* psa, LONG* rgIndices,
 WINOLEAUTAPI HRESULT WINAPI SetErrorInfo(ULONG dwReserved, IErrorInfo* perrinfo);
 WINOLEAUTAPI HRESULT WINAPI GetErrorInfo(ULONG dwReserved, IErrorInfo** pperrinfo);
 WINOLEAUTAPI HRESULT WINAPI CreateErrorInfo(ICreateErrorInfo** pperrinfo);
+
+// Type libraries. A TYPELIB here is the text of a small IDL subset (see
+// docs/platform/atl-and-registration.md), in a file of its own or as a module's
+// TYPELIB resource: "C:\\dir\\server.dll" reads resource 1, "...\\server.dll\\2"
+// resource 2.
+typedef enum tagREGKIND { REGKIND_DEFAULT = 0, REGKIND_REGISTER, REGKIND_NONE } REGKIND;
+
+WINOLEAUTAPI HRESULT WINAPI LoadTypeLib(LPCOLESTR szFile, ITypeLib** pptlib);
+WINOLEAUTAPI HRESULT WINAPI LoadTypeLibEx(LPCOLESTR szFile, REGKIND regkind, ITypeLib** pptlib);
+WINOLEAUTAPI HRESULT WINAPI LoadRegTypeLib(REFGUID rguid, WORD wVerMajor, WORD wVerMinor, LCID lcid,
+                                           ITypeLib** pptlib);
+WINOLEAUTAPI HRESULT WINAPI QueryPathOfRegTypeLib(REFGUID guid, USHORT wMaj, USHORT wMin, LCID lcid,
+                                                  BSTR* lpbstrPathName);
+WINOLEAUTAPI HRESULT WINAPI RegisterTypeLib(ITypeLib* ptlib, LPCOLESTR szFullPath,
+                                            LPCOLESTR szHelpDir);
+WINOLEAUTAPI HRESULT WINAPI UnRegisterTypeLib(REFGUID libID, WORD wVerMajor, WORD wVerMinor,
+                                              LCID lcid, SYSKIND syskind);

@@ -11,6 +11,9 @@
 #define APIENTRY
 #define STDMETHODCALLTYPE
 #define STDAPICALLTYPE
+// Calling conventions name one convention here: the host's.
+#define __stdcall
+#define __cdecl
 #define WINBASEAPI extern "C" __attribute__((visibility("default")))
 #define WINADVAPI WINBASEAPI
 #define SHSTDAPI WINBASEAPI
@@ -73,6 +76,7 @@ typedef uintptr_t UINT_PTR;
 typedef intptr_t LONG_PTR;
 typedef uintptr_t ULONG_PTR;
 typedef ULONG_PTR DWORD_PTR;
+typedef DWORD_PTR* PDWORD_PTR;
 typedef ULONG_PTR SIZE_T;
 typedef LONG_PTR SSIZE_T;
 
@@ -93,6 +97,39 @@ typedef DWORD LCID;
 
 typedef LONG HRESULT;
 typedef LONG LSTATUS;
+
+// Window and GDI types.
+typedef UINT_PTR WPARAM;
+typedef LONG_PTR LPARAM;
+typedef LONG_PTR LRESULT;
+typedef WORD ATOM;
+typedef DWORD COLORREF;
+typedef struct HMENU__* HMENU;
+typedef void* HGDIOBJ;
+typedef struct HBITMAP__* HBITMAP;
+typedef struct HBRUSH__* HBRUSH;
+typedef struct HFONT__* HFONT;
+typedef struct HICON__* HICON;
+typedef HICON HCURSOR;
+typedef struct HDC__* HDC;
+
+typedef struct tagRECT {
+    LONG left;
+    LONG top;
+    LONG right;
+    LONG bottom;
+} RECT, *PRECT, *LPRECT;
+typedef const RECT* LPCRECT;
+
+typedef struct tagPOINT {
+    LONG x;
+    LONG y;
+} POINT, *PPOINT, *LPPOINT;
+
+typedef struct tagSIZE {
+    LONG cx;
+    LONG cy;
+} SIZE, *PSIZE, *LPSIZE;
 
 #ifndef TRUE
 #define TRUE 1
@@ -168,6 +205,7 @@ inline bool operator==(const GUID& a, const GUID& b) {
            __builtin_memcmp(a.Data4, b.Data4, sizeof a.Data4) == 0;
 }
 inline bool IsEqualGUID(REFGUID a, REFGUID b) { return a == b; }
+inline bool InlineIsEqualGUID(REFGUID a, REFGUID b) { return a == b; }
 #define IsEqualIID(a, b) IsEqualGUID(a, b)
 #define IsEqualCLSID(a, b) IsEqualGUID(a, b)
 

@@ -8,3 +8,4 @@
 #include "winbase.h"
 #include "winreg.h"
 #include "winnls.h"
+#include "winuser.h"

@@ -181,3 +181,16 @@ TEST(SystemInfo, DescribesA32BitMachineWithTheHostsOrTheGivenProcessorCount) {
     EXPECT_EQ(info.dwNumberOfProcessors, 2u);
     EXPECT_EQ(info.dwActiveProcessorMask, 3u);
 }
+
+namespace {
+
+TEST(CrtTime, CountsSecondsSince1970OnThePlatformClock) {
+    platform::host::UseVirtualClock(SYSTEMTIME{2026, 12, 6, 5, 12, 0, 0, 999});
+    __time32_t stored = 0;
+    EXPECT_EQ(_time32(&stored), 1796472000);
+    EXPECT_EQ(stored, 1796472000);
+    platform::host::AdvanceClock(1001);
+    EXPECT_EQ(_time64(nullptr), 1796472002LL);
+}
+
+}  // namespace

@@ -7,46 +7,13 @@
 #include "support/log/trace_scope.h"
 #include "platform/clock.h"
 #include "temp_root.h"
+#include "support/log_files.h"
 
 #include <regex>
 #include <sstream>
 #include <thread>
 
 namespace {
-
-std::wstring AppData() {
-    wchar_t path[MAX_PATH] = {};
-    EXPECT_EQ(SHGetFolderPathW(nullptr, CSIDL_APPDATA | CSIDL_FLAG_CREATE, nullptr,
-                               SHGFP_TYPE_CURRENT, path),
-              S_OK);
-    return path;
-}
-
-std::wstring LogsFolder() {
-    return AppData() + L"\\Brevint\\Logs";
-}
-std::wstring LogPath() {
-    return LogsFolder() + L"\\OLClient.log";
-}
-
-void MakeLogsFolder() {
-    CreateDirectoryW((AppData() + L"\\Brevint").c_str(), nullptr);
-    ASSERT_TRUE(CreateDirectoryW(LogsFolder().c_str(), nullptr));
-}
-
-// The file's bytes as they are on disk; empty when it cannot be read.
-std::string ReadBytes(const std::wstring& path) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return {};
-    std::string bytes(GetFileSize(file, nullptr), '\0');
-    DWORD read = 0;
-    ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
-    CloseHandle(file);
-    bytes.resize(read);
-    return bytes;
-}
 
 void WriteBytes(const std::wstring& path, const std::string& bytes) {
     HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
@@ -55,19 +22,6 @@ void WriteBytes(const std::wstring& path, const std::string& bytes) {
     DWORD written = 0;
     ASSERT_TRUE(WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr));
     CloseHandle(file);
-}
-
-// The lines after the banner, each without its time stamp and CR LF.
-std::vector<std::string> Bodies(const std::string& bytes) {
-    std::vector<std::string> bodies;
-    static const std::regex stamped(R"(^\d{4}\\\d{1,2}\\\d{1,2} \d{1,2}:\d{1,2}:\d{1,2} (.*)\r$)");
-    std::istringstream in(bytes);
-    for (std::string line; std::getline(in, line);) {
-        std::smatch match;
-        if (std::regex_match(line, match, stamped))
-            bodies.push_back(match[1]);
-    }
-    return bodies;
 }
 
 const char kBanner[] = "\r\n\r\n-----------------------LOGGING STARTED-----------------------\r\n";

@@ -1,6 +1,7 @@
 // WaitForSingleObject, WaitForMultipleObjects and Sleep on the waiting core.
 #include "sync/thread.h"
 #include "sync/wait.h"
+#include "sync/wait_set.h"
 
 #include <errhandlingapi.h>
 #include <synchapi.h>
@@ -11,24 +12,12 @@
 #include <thread>
 #include <vector>
 
-namespace {
+namespace platform::sync {
 
-DWORD Fail(DWORD error) {
-    SetLastError(error);
-    return WAIT_FAILED;
-}
-
-// The sources behind the handles, kept alive for the wait.
-struct WaitSet {
-    std::vector<std::shared_ptr<platform::KernelObject>> owners;
-    std::vector<platform::sync::SignalSource*> sources;
-};
-
-// False when a handle is unknown or names an object that cannot be waited on.
-bool Collect(const HANDLE* handles, DWORD count, WaitSet& set) {
+bool CollectWaitSet(const HANDLE* handles, DWORD count, WaitSet& set) {
     for (DWORD i = 0; i < count; ++i) {
-        auto object = platform::sync::ResolveHandle(handles[i]);
-        auto* source = dynamic_cast<platform::sync::SignalSource*>(object.get());
+        auto object = ResolveHandle(handles[i]);
+        auto* source = dynamic_cast<SignalSource*>(object.get());
         if (!source)
             return false;
         set.owners.push_back(std::move(object));
@@ -37,9 +26,18 @@ bool Collect(const HANDLE* handles, DWORD count, WaitSet& set) {
     return true;
 }
 
-bool HasRepeatedObject(std::vector<platform::sync::SignalSource*> sources) {
+bool HasRepeatedObject(std::vector<SignalSource*> sources) {
     std::sort(sources.begin(), sources.end());
     return std::adjacent_find(sources.begin(), sources.end()) != sources.end();
+}
+
+}  // namespace platform::sync
+
+namespace {
+
+DWORD Fail(DWORD error) {
+    SetLastError(error);
+    return WAIT_FAILED;
 }
 
 }  // namespace
@@ -50,11 +48,11 @@ extern "C" DWORD WINAPI WaitForMultipleObjects(DWORD nCount, const HANDLE* lpHan
         return Fail(ERROR_INVALID_PARAMETER);
     if (!lpHandles)
         return Fail(ERROR_NOACCESS);
-    WaitSet set;
-    if (!Collect(lpHandles, nCount, set))
+    platform::sync::WaitSet set;
+    if (!platform::sync::CollectWaitSet(lpHandles, nCount, set))
         return Fail(ERROR_INVALID_HANDLE);
     // A wait-all cannot take one object twice, even through two handles.
-    if (bWaitAll && HasRepeatedObject(set.sources))
+    if (bWaitAll && platform::sync::HasRepeatedObject(set.sources))
         return Fail(ERROR_INVALID_PARAMETER);
 
     auto mode = bWaitAll ? platform::sync::WaitMode::All : platform::sync::WaitMode::Any;

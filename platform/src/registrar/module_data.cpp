@@ -1,0 +1,121 @@
+#include "registrar/module_data.h"
+
+#include <errhandlingapi.h>
+#include <fileapi.h>
+#include <handleapi.h>
+#include <libloaderapi.h>
+#include <winerror.h>
+
+#include "core/ansi.h"
+#include "core/utf8.h"
+
+// The module loader's functions, referred to weakly so that the registrar
+// links before the loader is part of the library; a module's resources read as
+// absent until it is.
+typedef struct HRSRC__* HRSRC;
+extern "C" {
+__attribute__((weak)) HMODULE WINAPI LoadLibraryW(LPCWSTR lpLibFileName);
+__attribute__((weak)) BOOL WINAPI FreeLibrary(HMODULE hLibModule);
+__attribute__((weak)) HMODULE WINAPI GetModuleHandleW(LPCWSTR lpModuleName);
+__attribute__((weak)) HRSRC WINAPI FindResourceW(HMODULE hModule, LPCWSTR lpName, LPCWSTR lpType);
+__attribute__((weak)) HGLOBAL WINAPI LoadResource(HMODULE hModule, HRSRC hResInfo);
+__attribute__((weak)) LPVOID WINAPI LockResource(HGLOBAL hResData);
+__attribute__((weak)) DWORD WINAPI SizeofResource(HMODULE hModule, HRSRC hResInfo);
+}
+
+namespace platform::registrar {
+namespace {
+
+HRESULT LastErrorResult() {
+    const DWORD error = GetLastError();
+    return error == ERROR_SUCCESS ? E_FAIL : HRESULT_FROM_WIN32(error);
+}
+
+// A module handle: one the process already had, or one loaded here and freed
+// at the end.
+class ModuleReference {
+  public:
+    explicit ModuleReference(LPCWSTR path) {
+        module_ = GetModuleHandleW(path);
+        if (!module_) {
+            module_ = LoadLibraryW(path);
+            owned_ = module_ != nullptr;
+        }
+    }
+    ~ModuleReference() {
+        if (owned_)
+            FreeLibrary(module_);
+    }
+    ModuleReference(const ModuleReference&) = delete;
+    ModuleReference& operator=(const ModuleReference&) = delete;
+    HMODULE get() const { return module_; }
+
+  private:
+    HMODULE module_ = nullptr;
+    bool owned_ = false;
+};
+
+}  // namespace
+
+HRESULT ReadFileBytes(LPCWSTR path, std::string& bytes) {
+    HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return LastErrorResult();
+    bytes.clear();
+    char buffer[4096];
+    DWORD read = 0;
+    HRESULT result = S_OK;
+    do {
+        if (!ReadFile(file, buffer, sizeof buffer, &read, nullptr)) {
+            result = LastErrorResult();
+            break;
+        }
+        bytes.append(buffer, read);
+    } while (read > 0);
+    CloseHandle(file);
+    return result;
+}
+
+HRESULT ReadModuleResource(LPCWSTR modulePath, LPCWSTR type, LPCWSTR name, std::string& bytes) {
+    if (!FindResourceW)
+        return HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND);
+    ModuleReference module(modulePath);
+    if (!module.get())
+        return LastErrorResult();
+    HRSRC resource = FindResourceW(module.get(), name, type);
+    if (!resource)
+        return LastErrorResult();
+    HGLOBAL loaded = LoadResource(module.get(), resource);
+    const void* data = loaded ? LockResource(loaded) : nullptr;
+    if (!data)
+        return LastErrorResult();
+    bytes.assign(static_cast<const char*>(data), SizeofResource(module.get(), resource));
+    return S_OK;
+}
+
+bool ResourceText(const std::string& bytes, std::wstring& text) {
+    if (bytes.size() >= 2 && bytes[0] == '\xFF' && bytes[1] == '\xFE') {
+        text.clear();
+        for (size_t i = 2; i + 1 < bytes.size(); i += 2)
+            text += static_cast<wchar_t>(static_cast<unsigned char>(bytes[i]) |
+                                         static_cast<unsigned char>(bytes[i + 1]) << 8);
+        return true;
+    }
+    std::string_view utf8 = bytes;
+    if (utf8.starts_with("\xEF\xBB\xBF"))
+        utf8.remove_prefix(3);
+    // Text that is not UTF-8 was written in the ANSI code page.
+    auto decoded = DecodeUtf8<wchar_t>(utf8);
+    if (decoded.valid) {
+        text = std::move(decoded.text);
+        return true;
+    }
+    auto wide = AnsiToWide(utf8.data(), utf8.size());
+    if (!wide)
+        return false;
+    text = std::move(*wide);
+    return true;
+}
+
+}  // namespace platform::registrar
