@@ -448,23 +448,6 @@ class CComClassFactory : public IClassFactory, public CComObjectRootEx<CComGloba
 
 // --- Error information ------------------------------------------------------
 
-// The ProgID registered for a class, empty when there is none.
-inline std::wstring AtlProgIdOfClass(REFCLSID clsid) {
-    wchar_t guid[39];
-    ::StringFromGUID2(clsid, guid, 39);
-    const std::wstring path = std::wstring(L"CLSID\\") + guid + L"\\ProgID";
-    HKEY key = nullptr;
-    if (::RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
-        return {};
-    wchar_t text[256] = {};
-    DWORD size = sizeof text - sizeof(wchar_t);
-    DWORD type = 0;
-    const LSTATUS status =
-        ::RegQueryValueExW(key, nullptr, nullptr, &type, reinterpret_cast<BYTE*>(text), &size);
-    ::RegCloseKey(key);
-    return status == ERROR_SUCCESS && type == REG_SZ ? std::wstring(text) : std::wstring();
-}
-
 // Sets the thread's error information: the interface, the class's ProgID as
 // its source, the description. The result to return: hRes, or
 // DISP_E_EXCEPTION when it is 0.
@@ -473,8 +456,10 @@ inline HRESULT WINAPI AtlReportError(REFCLSID clsid, LPCOLESTR lpszDesc, REFIID 
     CComPtr<ICreateErrorInfo> creator;
     if (SUCCEEDED(::CreateErrorInfo(&creator))) {
         creator->SetGUID(iid);
-        std::wstring source = AtlProgIdOfClass(clsid);
-        creator->SetSource(source.data());
+        LPOLESTR progId = nullptr;
+        ::ProgIDFromCLSID(clsid, &progId);
+        creator->SetSource(progId);
+        ::CoTaskMemFree(progId);
         creator->SetDescription(const_cast<LPOLESTR>(lpszDesc));
         CComQIPtr<IErrorInfo> info(static_cast<IUnknown*>(creator.p));
         if (info)

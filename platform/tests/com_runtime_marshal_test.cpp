@@ -285,6 +285,7 @@ TEST(MarshalTest, StreamsAreUsedUpOnceUnlessMarshalledForATable) {
     EXPECT_EQ(CoUnmarshalInterface(stream, IID_IDispatch, reinterpret_cast<void**>(&second)), S_OK);
     EXPECT_EQ(first, static_cast<IDispatch*>(object));
     EXPECT_EQ(second, first);
+    first->Release();
     stream->Seek(start, STREAM_SEEK_SET, nullptr);
     EXPECT_EQ(CoReleaseMarshalData(stream), S_OK);
     stream->Seek(start, STREAM_SEEK_SET, nullptr);

@@ -9,20 +9,6 @@
 #include "core/ansi.h"
 #include "core/utf8.h"
 
-// The module loader's functions, referred to weakly so that the registrar
-// links before the loader is part of the library; a module's resources read as
-// absent until it is.
-typedef struct HRSRC__* HRSRC;
-extern "C" {
-__attribute__((weak)) HMODULE WINAPI LoadLibraryW(LPCWSTR lpLibFileName);
-__attribute__((weak)) BOOL WINAPI FreeLibrary(HMODULE hLibModule);
-__attribute__((weak)) HMODULE WINAPI GetModuleHandleW(LPCWSTR lpModuleName);
-__attribute__((weak)) HRSRC WINAPI FindResourceW(HMODULE hModule, LPCWSTR lpName, LPCWSTR lpType);
-__attribute__((weak)) HGLOBAL WINAPI LoadResource(HMODULE hModule, HRSRC hResInfo);
-__attribute__((weak)) LPVOID WINAPI LockResource(HGLOBAL hResData);
-__attribute__((weak)) DWORD WINAPI SizeofResource(HMODULE hModule, HRSRC hResInfo);
-}
-
 namespace platform::registrar {
 namespace {
 
@@ -78,8 +64,6 @@ HRESULT ReadFileBytes(LPCWSTR path, std::string& bytes) {
 }
 
 HRESULT ReadModuleResource(LPCWSTR modulePath, LPCWSTR type, LPCWSTR name, std::string& bytes) {
-    if (!FindResourceW)
-        return HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND);
     ModuleReference module(modulePath);
     if (!module.get())
         return LastErrorResult();

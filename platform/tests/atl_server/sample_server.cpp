@@ -5,10 +5,7 @@
 
 #include "sample_server.h"
 
-#if __has_include("platform/module_resources.h")
 #include "platform/module_resources.h"
-#define SAMPLE_HAS_RESOURCES 1
-#endif
 
 using sample::ISample;
 
@@ -59,7 +56,6 @@ class ATL_NO_VTABLE CSample
 
 OBJECT_ENTRY_AUTO(__uuidof(sample::Sample), CSample)
 
-#ifdef SAMPLE_HAS_RESOURCES
 const char kAppIdScript[] = R"(
 HKCR
 {
@@ -109,13 +105,10 @@ const platform::resources::Resource kResources[] = {
     {L"REGISTRY", MAKEINTRESOURCEW(102), 0, kClassScript, sizeof kClassScript - 1},
     {L"TYPELIB", MAKEINTRESOURCEW(1), 0, sample::kTypeLibrary, sizeof sample::kTypeLibrary - 1},
 };
-#endif
 
 }  // namespace
 
-#ifdef SAMPLE_HAS_RESOURCES
 BV_MODULE_RESOURCES(kResources, nullptr);
-#endif
 
 #define SAMPLE_EXPORT extern "C" __attribute__((visibility("default")))
 
