@@ -35,8 +35,8 @@ class DialogTemplateBuilder {
     DialogTemplateBuilder& Item(std::wstring_view className, std::wstring_view text, DWORD id,
                                 DWORD style, short x, short y, short cx, short cy,
                                 DWORD exStyle = 0) {
-        items_.push_back({std::wstring(className), std::wstring(text), id, style | WS_CHILD,
-                          exStyle, x, y, cx, cy});
+        items_.push_back({std::wstring(className), std::wstring(text), id,
+                          static_cast<DWORD>(style | WS_CHILD), exStyle, x, y, cx, cy});
         return *this;
     }
 

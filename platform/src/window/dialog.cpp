@@ -124,10 +124,12 @@ HWND CreateFromTemplate(HINSTANCE instance, const void* data, HWND owner, DLGPRO
         std::wstring title = ItemTitle(item.title);
         LONG ix = Scale(item.x, state->unitX, 4), iy = Scale(item.y, state->unitY, 8);
         LONG iw = Scale(item.cx, state->unitX, 4), ih = Scale(item.cy, state->unitY, 8);
-        HWND control = CreateWindowExW(item.exStyle, itemClass.c_str(), title.c_str(),
-                                       (item.style | WS_CHILD) & ~WS_POPUP, ix, iy, iw, ih, dialog,
-                                       reinterpret_cast<HMENU>(static_cast<UINT_PTR>(item.id)),
-                                       instance, const_cast<BYTE*>(item.creationData));
+        // Controls of a dialog do not tell it of their creation and end.
+        HWND control =
+            CreateWindowExW(item.exStyle | WS_EX_NOPARENTNOTIFY, itemClass.c_str(), title.c_str(),
+                            (item.style | WS_CHILD) & ~WS_POPUP, ix, iy, iw, ih, dialog,
+                            reinterpret_cast<HMENU>(static_cast<UINT_PTR>(item.id)), instance,
+                            const_cast<BYTE*>(item.creationData));
         if (!control && !(tmpl.style & DS_NOFAILCREATE)) {
             DWORD error = GetLastError();
             DestroyWindow(dialog);
