@@ -9,3 +9,4 @@
 #include "winreg.h"
 #include "winnls.h"
 #include "winuser.h"
+#include "wingdi.h"
