@@ -337,7 +337,8 @@ class CComAggObject : public IUnknown,
 template <class contained>
 class CComPolyObject : public CComAggObject<contained> {
   public:
-    explicit CComPolyObject(void* pv) : CComAggObject<contained>(pv ? pv : this) {}
+    explicit CComPolyObject(void* pv)
+        : CComAggObject<contained>(pv ? pv : static_cast<IUnknown*>(this)) {}
 };
 
 // --- Creators ---------------------------------------------------------------
