@@ -3,6 +3,7 @@
 // system's resource functions as a Windows module's resource section is.
 #include <platform/module_resources.h>
 
+#include "resources/dialog_templates.h"
 #include "resources/resource_ids.h"
 #include "resources/version_info.h"
 
@@ -41,12 +42,22 @@ const std::vector<BYTE> kVersion = BuildVersionInfo({
     },
 });
 
+platform::DialogTemplateBuilder addinWindow = HiddenWindowTemplate(true);
+platform::DialogTemplateBuilder workerWindow = HiddenWindowTemplate(false);
+platform::DialogTemplateBuilder progressDialog = ProgressDialogTemplate();
+
 const platform::resources::Resource kResources[] = {
     {L"REGISTRY", MAKEINTRESOURCEW(IDR_BVOL), 0, kAppIdScript, kAppIdScript_size},
     {L"REGISTRY", MAKEINTRESOURCEW(IDR_CONNECT), 0, kClassScript, kClassScript_size},
     {L"TYPELIB", MAKEINTRESOURCEW(1), 0, kTypeLibrary, kTypeLibrary_size},
     {RT_MANIFEST, MAKEINTRESOURCEW(2), 0, kManifest, sizeof kManifest - 1},
     {RT_VERSION, MAKEINTRESOURCEW(1), 0x0409, kVersion.data(), DWORD(kVersion.size())},
+    {RT_DIALOG, MAKEINTRESOURCEW(IDD_ADDIN_WINDOW), 0x0409, addinWindow.Template(),
+     DWORD(addinWindow.Size())},
+    {RT_DIALOG, MAKEINTRESOURCEW(IDD_PROGRESS), 0x0409, progressDialog.Template(),
+     DWORD(progressDialog.Size())},
+    {RT_DIALOG, MAKEINTRESOURCEW(IDD_WORKER_WINDOW), 0x0409, workerWindow.Template(),
+     DWORD(workerWindow.Size())},
 };
 
 const platform::resources::String kStrings[] = {{IDS_PROJNAME, L"BVOL"}};

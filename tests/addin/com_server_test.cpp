@@ -304,3 +304,50 @@ TEST_F(ComServerTest, TheModuleCarriesItsStringManifestAndVersion) {
 }
 
 }  // namespace
+
+namespace {
+
+INT_PTR CALLBACK IgnoreMessages(HWND, UINT, WPARAM, LPARAM) {
+    return FALSE;
+}
+
+std::wstring TextOf(HWND window) {
+    wchar_t text[64] = {};
+    GetWindowTextW(window, text, 64);
+    return text;
+}
+
+std::wstring ClassOf(HWND window) {
+    wchar_t name[64] = {};
+    GetClassNameW(window, name, 64);
+    return name;
+}
+
+TEST_F(ComServerTest, TheModulesDialogsAreHiddenAndTheProgressDialogHasItsControls) {
+    HWND addin = CreateDialogParamW(module_, MAKEINTRESOURCEW(201), nullptr, IgnoreMessages, 0);
+    ASSERT_NE(addin, nullptr);
+    EXPECT_FALSE(IsWindowVisible(addin));
+    EXPECT_FALSE(IsWindowEnabled(addin));
+    EXPECT_EQ(TextOf(addin), L"Dialog");
+    EXPECT_EQ(GetWindow(addin, GW_CHILD), nullptr);
+
+    HWND worker = CreateDialogParamW(module_, MAKEINTRESOURCEW(206), nullptr, IgnoreMessages, 0);
+    ASSERT_NE(worker, nullptr);
+    EXPECT_FALSE(IsWindowVisible(worker));
+    EXPECT_TRUE(IsWindowEnabled(worker));
+
+    HWND progress = CreateDialogParamW(module_, MAKEINTRESOURCEW(204), nullptr, IgnoreMessages, 0);
+    ASSERT_NE(progress, nullptr);
+    EXPECT_FALSE(IsWindowVisible(progress));
+    EXPECT_EQ(ClassOf(GetDlgItem(progress, 201)), L"msctls_progress32");
+    EXPECT_EQ(TextOf(GetDlgItem(progress, 202)), L"Stop");
+    EXPECT_EQ(TextOf(GetDlgItem(progress, 203)), L"Close");
+    EXPECT_EQ(TextOf(GetDlgItem(progress, 204)), L"Email in Folder:");
+    EXPECT_EQ(ClassOf(GetDlgItem(progress, 209)), L"Static");
+    EXPECT_EQ(TextOf(GetDlgItem(progress, 209)), L"0");
+
+    for (HWND window : {addin, worker, progress})
+        EXPECT_TRUE(DestroyWindow(window));
+}
+
+}  // namespace

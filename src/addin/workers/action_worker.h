@@ -11,6 +11,7 @@
 #include <atomic>
 
 #include "addin/crash/entry_guard.h"
+#include "addin/workers/worker_entry.h"
 #include "addin/workers/worker_messages.h"
 #include "resources/resource_ids.h"
 
