@@ -10,6 +10,7 @@
 #include <filesystem>
 
 #include "addin/workers/action_worker.h"
+#include "addin/workers/stop_request.h"
 #include "temp_root.h"
 
 namespace {
@@ -110,6 +111,38 @@ TEST_F(ActionWorkerTest, AStopRequestEndsARunningActionAtItsNextItem) {
     EXPECT_EQ(worker.items, 3);
     EXPECT_EQ(thread.Shutdown(ATL_WORKER_THREAD_WAIT), S_OK);
     worker.DestroyWindow();
+}
+
+TEST_F(ActionWorkerTest, AStopRequestGoesToTheWorkerOfItsActionTypeOnly) {
+    CWalkingWorker block, unblock, cleanFolder;
+    ActionStopWindows windows{block.CreateStopWindow(), unblock.CreateStopWindow(),
+                              cleanFolder.CreateStopWindow()};
+    auto stopAndCount = [&](WPARAM type) {
+        for (CWalkingWorker* worker : {&block, &unblock, &cleanFolder})
+            worker->SetRun(1);
+        bool posted = PostStopRequest(type, windows);
+        DispatchWaitingMessages();
+        int stopped = 0;
+        for (CWalkingWorker* worker : {&block, &unblock, &cleanFolder})
+            stopped += worker->IsRun() == 0;
+        return std::pair{posted, stopped};
+    };
+
+    EXPECT_EQ(stopAndCount(0), std::pair(false, 0));
+    EXPECT_EQ(stopAndCount(5), std::pair(false, 0));
+    EXPECT_EQ(stopAndCount(BV_ACTION_BLOCK), std::pair(true, 1));
+    EXPECT_EQ(block.IsRun(), 0u);
+    EXPECT_EQ(stopAndCount(BV_ACTION_UNBLOCK), std::pair(true, 1));
+    EXPECT_EQ(unblock.IsRun(), 0u);
+    EXPECT_EQ(stopAndCount(BV_ACTION_CLEAN), std::pair(true, 1));
+    EXPECT_EQ(cleanFolder.IsRun(), 0u);
+    EXPECT_EQ(stopAndCount(BV_ACTION_RECHECK), std::pair(true, 1));
+    EXPECT_EQ(cleanFolder.IsRun(), 0u);
+
+    // A worker that was never started has no window: its stop does nothing.
+    EXPECT_FALSE(PostStopRequest(BV_ACTION_CLEAN, ActionStopWindows{windows.block}));
+    for (CWalkingWorker* worker : {&block, &unblock, &cleanFolder})
+        worker->DestroyWindow();
 }
 
 }  // namespace
