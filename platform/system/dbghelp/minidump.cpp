@@ -109,6 +109,13 @@ void WriteStack(DumpWriter& out, const EXCEPTION_POINTERS* pointers) {
         WriteFrame(out, i - first, frames[i]);
 }
 
+// The first backtrace loads the unwinder library; done when the module
+// loads, so that a dump written inside a fault does not load a library.
+__attribute__((constructor)) void LoadTheUnwinder() {
+    void* frame[1];
+    backtrace(frame, 1);
+}
+
 }  // namespace
 
 extern "C" __attribute__((visibility("default"))) BOOL WINAPI
