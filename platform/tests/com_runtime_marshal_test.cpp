@@ -106,6 +106,42 @@ TEST(MarshalTest, CallsOnAnApartmentObjectRunOnItsThread) {
     CoUninitialize();
 }
 
+TEST(MarshalTest, CallsArriveThroughTheOwnersMessageLoop) {
+    ASSERT_EQ(CoInitialize(nullptr), S_OK);
+    const DWORD owner = GetCurrentThreadId();
+    HWND hidden = FindWindowExW(HWND_MESSAGE, nullptr, L"OleMainThreadWndClass", nullptr);
+    ASSERT_NE(hidden, nullptr);
+    EXPECT_EQ(GetWindowThreadProcessId(hidden, nullptr), owner);
+
+    std::atomic<DWORD> releasedOn{0};
+    auto* object = new ThreadReporter(&releasedOn);
+    IStream* stream = Marshalled<IDispatch>(object);
+    object->Release();
+    LONG seenByWorker = 0;
+    TestThread worker([&] {
+        CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+        IDispatch* proxy = Unmarshalled<IDispatch>(stream);
+        if (proxy) {
+            seenByWorker = ThreadIdOf(proxy);
+            proxy->Release();
+        }
+        CoUninitialize();
+        PostThreadMessageW(owner, WM_APP, 0, 0);
+        return DWORD{0};
+    });
+    // An ordinary message loop runs the worker's call and its release.
+    MSG message{};
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        if (message.hwnd == nullptr && message.message == WM_APP)
+            break;
+        DispatchMessageW(&message);
+    }
+    EXPECT_EQ(seenByWorker, static_cast<LONG>(owner));
+    EXPECT_EQ(releasedOn.load(), owner);
+    CoUninitialize();
+    EXPECT_FALSE(IsWindow(hidden));
+}
+
 TEST(MarshalTest, AnApartmentThatServesNoCallsKeepsItsCallersWaiting) {
     SYSTEMTIME start{2026, 12, 6, 5, 12, 0, 0, 0};
     platform::host::UseVirtualClock(start);

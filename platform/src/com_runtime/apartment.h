@@ -5,12 +5,13 @@
 // apartments are queued to it and run on that thread when it serves its queue:
 // while it waits in the COM runtime (an outgoing call of its own,
 // CoWaitForMultipleHandles) or when its message loop dispatches the message
-// that announces them. The multithreaded apartment (MTA) is shared by the
-// threads that entered it, and by threads without COM while any thread is in it.
+// that announces them to its hidden window (apartment_window.h). The multithreaded apartment (MTA)
+// is shared by the threads that entered it, and by threads without COM while any thread is in it.
 #pragma once
 
 #include <windef.h>
 
+#include <atomic>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -47,6 +48,9 @@ class Apartment : public std::enable_shared_from_this<Apartment> {
     bool ServeIncoming();
     // The auto-reset event that is set when a call is queued.
     HANDLE incomingEvent() const { return incoming_; }
+    // The hidden window whose message loop learns of queued calls (STA only).
+    HWND window() const { return window_.load(); }
+    void SetWindow(HWND window) { window_.store(window); }
 
     // Objects held on behalf of other apartments, released when this one closes.
     void Attach(std::shared_ptr<ApartmentBound> bound);
@@ -62,6 +66,7 @@ class Apartment : public std::enable_shared_from_this<Apartment> {
     const ApartmentKind kind_;
     const DWORD ownerThread_;
     HANDLE incoming_ = nullptr;
+    std::atomic<HWND> window_{nullptr};
     std::mutex lock_;
     bool closed_ = false;
     std::deque<std::shared_ptr<Call>> queue_;

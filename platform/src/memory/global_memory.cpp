@@ -35,6 +35,14 @@ Block* Find(HGLOBAL handle) {
     return found == blocks.end() ? nullptr : found->second.get();
 }
 
+// The block a caller names, or null with ERROR_INVALID_HANDLE.
+Block* FindNamed(HGLOBAL handle) {
+    Block* block = Find(handle);
+    if (!block)
+        SetLastError(ERROR_INVALID_HANDLE);
+    return block;
+}
+
 // A fixed block is named by its data; it has at least one byte, so that even
 // an empty one has an address of its own.
 HGLOBAL FixedHandle(Block& block) {
@@ -86,11 +94,9 @@ extern "C" HGLOBAL WINAPI GlobalAlloc(UINT uFlags, SIZE_T dwBytes) {
 
 extern "C" HGLOBAL WINAPI GlobalReAlloc(HGLOBAL hMem, SIZE_T dwBytes, UINT uFlags) {
     std::lock_guard lock(tableLock);
-    Block* block = Find(hMem);
-    if (!block) {
-        SetLastError(ERROR_INVALID_HANDLE);
+    Block* block = FindNamed(hMem);
+    if (!block)
         return nullptr;
-    }
     const size_t oldSize = block->data.size();
     // A fixed block keeps its address: it grows only within what it holds,
     // unless the caller lets it move.
@@ -130,11 +136,9 @@ extern "C" HGLOBAL WINAPI GlobalFree(HGLOBAL hMem) {
 
 extern "C" LPVOID WINAPI GlobalLock(HGLOBAL hMem) {
     std::lock_guard lock(tableLock);
-    Block* block = Find(hMem);
-    if (!block) {
-        SetLastError(ERROR_INVALID_HANDLE);
+    Block* block = FindNamed(hMem);
+    if (!block)
         return nullptr;
-    }
     void* address = Address(*block);
     if (!address) {
         SetLastError(ERROR_DISCARDED);
@@ -147,11 +151,9 @@ extern "C" LPVOID WINAPI GlobalLock(HGLOBAL hMem) {
 
 extern "C" BOOL WINAPI GlobalUnlock(HGLOBAL hMem) {
     std::lock_guard lock(tableLock);
-    Block* block = Find(hMem);
-    if (!block) {
-        SetLastError(ERROR_INVALID_HANDLE);
+    Block* block = FindNamed(hMem);
+    if (!block)
         return FALSE;
-    }
     if (block->locks == 0) {
         SetLastError(ERROR_NOT_LOCKED);
         return FALSE;
