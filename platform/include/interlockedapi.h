@@ -16,8 +16,7 @@ inline LONG InterlockedExchange(LONG volatile* target, LONG value) {
 inline LONG InterlockedExchangeAdd(LONG volatile* addend, LONG value) {
     return __atomic_fetch_add(addend, value, __ATOMIC_SEQ_CST);
 }
-inline LONG InterlockedCompareExchange(LONG volatile* destination, LONG exchange,
-                                       LONG comparand) {
+inline LONG InterlockedCompareExchange(LONG volatile* destination, LONG exchange, LONG comparand) {
     __atomic_compare_exchange_n(destination, &comparand, exchange, false, __ATOMIC_SEQ_CST,
                                 __ATOMIC_SEQ_CST);
     return comparand;  // the initial value, whether or not the exchange happened

@@ -45,6 +45,6 @@ WINBASEAPI BOOL WINAPI ResetEvent(HANDLE hEvent);
 WINBASEAPI BOOL WINAPI PulseEvent(HANDLE hEvent);
 
 WINBASEAPI DWORD WINAPI WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds);
-WINBASEAPI DWORD WINAPI WaitForMultipleObjects(DWORD nCount, const HANDLE* lpHandles,
-                                               BOOL bWaitAll, DWORD dwMilliseconds);
+WINBASEAPI DWORD WINAPI WaitForMultipleObjects(DWORD nCount, const HANDLE* lpHandles, BOOL bWaitAll,
+                                               DWORD dwMilliseconds);
 WINBASEAPI void WINAPI Sleep(DWORD dwMilliseconds);

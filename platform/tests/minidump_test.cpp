@@ -37,8 +37,8 @@ TEST(MiniDump, AFilterWritesTheFaultItsThreadAndItsStack) {
     platform::seh::Guarded(
         [&](EXCEPTION_POINTERS* pointers) {
             faultAddress = pointers->ExceptionRecord->ExceptionAddress;
-            HANDLE file = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_WRITE, nullptr,
-                                      CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+            HANDLE file = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
             MINIDUMP_EXCEPTION_INFORMATION info{GetCurrentThreadId(), pointers, FALSE};
             written = MiniDumpWriteDump(GetCurrentProcess(), GetCurrentProcessId(), file,
                                         MiniDumpNormal, &info, nullptr, nullptr);

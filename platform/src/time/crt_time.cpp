@@ -8,7 +8,9 @@ namespace {
 // Milliseconds from 1601-01-01 to 1970-01-01.
 constexpr LONGLONG kUnixEpochMs = 11644473600000LL;
 
-__time64_t SecondsSince1970() { return (platform::clock::SystemMs() - kUnixEpochMs) / 1000; }
+__time64_t SecondsSince1970() {
+    return (platform::clock::SystemMs() - kUnixEpochMs) / 1000;
+}
 
 }  // namespace
 

@@ -75,18 +75,17 @@ void WriteException(DumpWriter& out, const EXCEPTION_POINTERS& pointers) {
     if (record.ExceptionCode == EXCEPTION_ACCESS_VIOLATION && record.NumberParameters >= 2) {
         const char* kind = record.ExceptionInformation[0] == 1   ? "write to"
                            : record.ExceptionInformation[0] == 8 ? "execution of"
-                                                                  : "read of";
+                                                                 : "read of";
         out.Line("Access violation: %s 0x%016" PRIxPTR, kind,
                  static_cast<uintptr_t>(record.ExceptionInformation[1]));
     }
     if (const CONTEXT* c = pointers.ContextRecord) {
         out.Line("Registers:");
-        out.Line("  rip=%016" PRIx64 " rsp=%016" PRIx64 " rbp=%016" PRIx64, c->Rip, c->Rsp,
-                 c->Rbp);
+        out.Line("  rip=%016" PRIx64 " rsp=%016" PRIx64 " rbp=%016" PRIx64, c->Rip, c->Rsp, c->Rbp);
         out.Line("  rax=%016" PRIx64 " rbx=%016" PRIx64 " rcx=%016" PRIx64 " rdx=%016" PRIx64,
                  c->Rax, c->Rbx, c->Rcx, c->Rdx);
-        out.Line("  rsi=%016" PRIx64 " rdi=%016" PRIx64 " r8=%016" PRIx64 " r9=%016" PRIx64,
-                 c->Rsi, c->Rdi, c->R8, c->R9);
+        out.Line("  rsi=%016" PRIx64 " rdi=%016" PRIx64 " r8=%016" PRIx64 " r9=%016" PRIx64, c->Rsi,
+                 c->Rdi, c->R8, c->R9);
     }
 }
 
@@ -120,14 +119,15 @@ __attribute__((constructor)) void LoadTheUnwinder() {
 
 extern "C" __attribute__((visibility("default"))) BOOL WINAPI
 MiniDumpWriteDump(HANDLE, DWORD ProcessId, HANDLE hFile, MINIDUMP_TYPE DumpType,
-                  PMINIDUMP_EXCEPTION_INFORMATION ExceptionParam,
-                  PMINIDUMP_USER_STREAM_INFORMATION, PMINIDUMP_CALLBACK_INFORMATION) {
+                  PMINIDUMP_EXCEPTION_INFORMATION ExceptionParam, PMINIDUMP_USER_STREAM_INFORMATION,
+                  PMINIDUMP_CALLBACK_INFORMATION) {
     DumpWriter out(hFile);
     out.Line("Crash dump");
     out.Line("Process: %" PRIu32, ProcessId);
     out.Line("Thread: %" PRIu32, ExceptionParam ? ExceptionParam->ThreadId : GetCurrentThreadId());
     out.Line("Dump type: 0x%08X", static_cast<unsigned>(DumpType));
-    const EXCEPTION_POINTERS* pointers = ExceptionParam ? ExceptionParam->ExceptionPointers : nullptr;
+    const EXCEPTION_POINTERS* pointers =
+        ExceptionParam ? ExceptionParam->ExceptionPointers : nullptr;
     if (pointers && pointers->ExceptionRecord)
         WriteException(out, *pointers);
     else
