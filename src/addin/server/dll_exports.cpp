@@ -7,15 +7,20 @@
 // alone.
 #include "addin/server/bvol_module.h"
 #include "addin/server/connect.h"
+#include "support/log/logger.h"
 
 CBVOLModule _AtlModule;
 
 #define BVOL_EXPORT extern "C" __attribute__((visibility("default")))
 
 // Records the instance handle; the module refuses to load when its module
-// object could not be initialised.
+// object could not be initialised. When the module is freed (not when the
+// process ends, which reserved says), its trace log goes with it.
 BVOL_EXPORT BOOL WINAPI DllMain(HINSTANCE hInstance, DWORD dwReason, LPVOID lpReserved) {
-    return _AtlModule.DllMain(hInstance, dwReason, lpReserved);
+    BOOL result = _AtlModule.DllMain(hInstance, dwReason, lpReserved);
+    if (dwReason == DLL_PROCESS_DETACH && lpReserved == nullptr)
+        CLogger::ReleaseInstance();
+    return result;
 }
 
 BVOL_EXPORT HRESULT STDAPICALLTYPE DllCanUnloadNow() {

@@ -1,5 +1,7 @@
 #include "support/log/logger.h"
 
+#include <utility>
+
 #include <share.h>
 #include <shlobj.h>
 
@@ -86,10 +88,26 @@ std::wstring TimeStamp() {
 
 }  // namespace
 
+namespace {
+
+// Created by the first use, on the user-interface thread before any other
+// thread starts; not destroyed at process exit, where a worker left behind
+// may still be logging.
+CLogger*& Instance() {
+    static CLogger* logger = nullptr;
+    return logger;
+}
+
+}  // namespace
+
 CLogger& CLogger::GetInstance() {
-    static CLogger* logger = new CLogger;  // deliberately never destroyed
+    CLogger*& logger = Instance();
+    if (!logger)
+        logger = new CLogger;
     return *logger;
 }
+
+void CLogger::ReleaseInstance() { delete std::exchange(Instance(), nullptr); }
 
 CLogger::CLogger() {
     if (!LoggingSwitchedOn())

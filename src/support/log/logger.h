@@ -22,6 +22,9 @@ class CLogger {
     // The process-wide logger, created by the first call and never destroyed
     // (worker threads may still log while the process shuts down).
     static CLogger& GetInstance();
+    // Destroys the process-wide logger; the next use creates it again. For a
+    // module being unloaded, when none of its threads runs any more.
+    static void ReleaseInstance();
 
     // Finds the file, applies the size limit and writes the banner. Only the
     // singleton and tests construct loggers.
