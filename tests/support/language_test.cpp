@@ -118,6 +118,13 @@ TEST_F(LanguageTest, FileNameJoinsLanguageAndPartner) {
     Install(L"English", 3);
     ASSERT_TRUE(GetLangFileName(name));
     EXPECT_EQ(name, L"English3.ini");
+    // The number is shown signed and must fit in 9 characters.
+    Install(L"English", 0xFFFFFFFF);
+    ASSERT_TRUE(GetLangFileName(name));
+    EXPECT_EQ(name, L"English-1.ini");
+    Install(L"English", 1234567890);
+    EXPECT_FALSE(GetLangFileName(name));
+    EXPECT_EQ(name, L"");
 }
 
 TEST_F(LanguageTest, HelperLoadsTheInstalledFileAndFallsBack) {

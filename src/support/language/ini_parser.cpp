@@ -1,5 +1,7 @@
 #include "support/language/ini_parser.h"
 
+#include "support/utility/unique_handle.h"
+
 #include <windows.h>
 
 #include <cwctype>
@@ -7,11 +9,6 @@
 #include <string>
 
 namespace {
-
-struct HandleCloser {
-    void operator()(HANDLE handle) const { CloseHandle(handle); }
-};
-using FileHandle = std::unique_ptr<void, HandleCloser>;
 
 constexpr wchar_t kTrimmed[] = L" \t\r\n\v\f";
 
@@ -101,7 +98,7 @@ bool IniParser::Load(const std::wstring& path) {
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
     if (opened == INVALID_HANDLE_VALUE)
         return false;
-    FileHandle file(opened);
+    UniqueHandle file(opened);
     std::string bytes;
     if (!ReadRest(file.get(), bytes))
         return false;

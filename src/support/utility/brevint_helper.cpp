@@ -6,6 +6,7 @@
 #include "support/log/logger.h"
 #include "support/log/trace_scope.h"
 #include "support/settings/settings.h"
+#include "support/utility/unique_handle.h"
 
 #include <cwctype>
 #include <memory>
@@ -15,11 +16,6 @@ namespace {
 constexpr DWORD kRegistrationWait = 10000;
 // In-process server and handler, local and remote server.
 constexpr DWORD kAnyServer = 23;
-
-struct HandleCloser {
-    void operator()(HANDLE handle) const { CloseHandle(handle); }
-};
-using Handle = std::unique_ptr<void, HandleCloser>;
 
 using RegisterServer = HRESULT (*)();
 
@@ -142,7 +138,7 @@ bool CBrevintHelper::RegDll(const std::wstring& path) {
     void* entry = reinterpret_cast<void*>(GetProcAddress(module, "DllRegisterServer"));
     if (!entry)
         return false;  // the library stays loaded
-    Handle thread(CreateThread(nullptr, 0, RunRegistration, entry, 0, nullptr));
+    UniqueHandle thread(CreateThread(nullptr, 0, RunRegistration, entry, 0, nullptr));
     if (!thread)
         return false;
     if (WaitForSingleObject(thread.get(), kRegistrationWait) != WAIT_OBJECT_0)
