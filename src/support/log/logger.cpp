@@ -8,6 +8,7 @@
 #include "support/replay/exception.h"
 #include "support/replay/unicode.h"
 #include "support/settings/settings.h"
+#include "support/utility/unique_handle.h"
 
 #include <cstdio>
 #include <iterator>
@@ -27,21 +28,16 @@ struct FileCloser {
 };
 using Stream = std::unique_ptr<FILE, FileCloser>;
 
-struct HandleCloser {
-    void operator()(HANDLE handle) const { CloseHandle(handle); }
-};
-using FileHandle = std::unique_ptr<void, HandleCloser>;
-
-FileHandle OpenLogFile(const std::wstring& path, DWORD disposition) {
+UniqueHandle OpenLogFile(const std::wstring& path, DWORD disposition) {
     HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, disposition,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
-    return FileHandle(file == INVALID_HANDLE_VALUE ? nullptr : file);
+    return UniqueHandle(file == INVALID_HANDLE_VALUE ? nullptr : file);
 }
 
 // Keeps a log up to the size limit; a larger one, or one that could not be
 // opened, is created anew (and so emptied).
 void ApplySizeLimit(const std::wstring& path) {
-    FileHandle existing = OpenLogFile(path, OPEN_EXISTING);
+    UniqueHandle existing = OpenLogFile(path, OPEN_EXISTING);
     if (existing) {
         DWORD high = 0;
         DWORD low = GetFileSize(existing.get(), &high);

@@ -1,0 +1,181 @@
+#include "support/utility/brevint_helper.h"
+
+#include <objbase.h>
+
+#include "support/language/lang_file.h"
+#include "support/log/logger.h"
+#include "support/log/trace_scope.h"
+#include "support/settings/settings.h"
+#include "support/utility/unique_handle.h"
+
+#include <cwctype>
+#include <memory>
+
+namespace {
+
+constexpr DWORD kRegistrationWait = 10000;
+// In-process server and handler, local and remote server.
+constexpr DWORD kAnyServer = 23;
+
+using RegisterServer = HRESULT (*)();
+
+DWORD WINAPI RunRegistration(LPVOID parameter) {
+    reinterpret_cast<RegisterServer>(parameter)();
+    return 0;
+}
+
+// Creates an object of the ProgID (or of a class identifier in braces) to
+// prove that its server is registered.
+HRESULT TryCreate(const wchar_t* progId) {
+    CLSID clsid{};
+    HRESULT result =
+        progId[0] == L'{' ? CLSIDFromString(progId, &clsid) : CLSIDFromProgID(progId, &clsid);
+    if (FAILED(result))
+        return result;
+    IUnknown* object = nullptr;
+    result = CoCreateInstance(clsid, nullptr, kAnyServer, IID_IUnknown,
+                              reinterpret_cast<void**>(&object));
+    if (SUCCEEDED(result) && object == nullptr)
+        result = E_POINTER;
+    if (object)
+        object->Release();
+    return result;
+}
+
+bool SameLetter(wchar_t a, wchar_t b) {
+    return std::towlower(static_cast<wint_t>(a)) == std::towlower(static_cast<wint_t>(b));
+}
+
+// The first occurrence of part in text at or after from, letter case ignored.
+size_t FindIgnoringCase(const std::wstring& text, const std::wstring& part, size_t from = 0) {
+    if (part.size() > text.size())
+        return std::wstring::npos;
+    for (size_t at = from; at + part.size() <= text.size(); ++at) {
+        size_t matched = 0;
+        while (matched < part.size() && SameLetter(text[at + matched], part[matched]))
+            ++matched;
+        if (matched == part.size())
+            return at;
+    }
+    return std::wstring::npos;
+}
+
+template <typename Find>
+void ReplaceWith(Find find, std::wstring& text, const std::wstring& searched,
+                 const std::wstring& replacement, bool all) {
+    if (text.empty() || searched.empty() || replacement.empty())
+        return;
+    // Every search starts again at the beginning of the text.
+    for (size_t at = find(text, searched); at != std::wstring::npos; at = find(text, searched)) {
+        text.replace(at, searched.size(), replacement);
+        if (!all)
+            return;
+    }
+}
+
+}  // namespace
+
+CBrevintHelper::CBrevintHelper() {
+    CTraceScope trace("CBrevintHelper::CBrevintHelper");
+    std::wstring fileName;
+    std::wstring directory;
+    if (GetLangFileName(fileName) && CSettings::GetInstallDirectory(directory))
+        language_.Load(directory + L"\\Languages\\" + fileName);
+}
+
+CBrevintHelper::~CBrevintHelper() {
+    CTraceScope trace("CBrevintHelper::~CBrevintHelper");
+}
+
+bool CBrevintHelper::GetLabelText(const std::wstring& section, int key, std::wstring& text) const {
+    CTraceScope trace("CBrevintHelper::GetLabelText");
+    std::wstring value = language_.GetValue(section, key);
+    if (!value.empty()) {
+        text = value;
+        return true;
+    }
+    text = key == 8 ? L"Your spam folder is already empty." : L"[N/A]";
+    return false;
+}
+
+bool CBrevintHelper::IsDLLError() {
+    CTraceScope trace("CBrevintHelper::IsDLLError");
+    std::wstring directory;
+    if (!CSettings::GetInstallDirectory(directory) || directory.empty())
+        return false;
+    const std::wstring core = directory + L"Core.dll";
+    if (!IsFileExist(core))
+        return false;
+
+    HRESULT result = TryCreate(L"Brevint.HTTP");
+    if (FAILED(result)) {
+        CLogger::GetInstance().LogNumber("CBrevintHelper::IsDLLError", L"http",
+                                         static_cast<DWORD>(result));
+        return RegDll(core);
+    }
+
+    std::wstring safeItems = directory + L"BVOLTOOL.dll";
+    if (!IsFileExist(safeItems)) {
+        safeItems = directory + L"Clients\\Outlook\\BVOLTOOL.dll";
+        if (!IsFileExist(safeItems))
+            return false;
+    }
+    result = TryCreate(L"BVOLTOOL.BVMailItem");
+    CLogger::GetInstance().LogNumber("CBrevintHelper::IsDLLError", L"bvmailitem",
+                                     static_cast<DWORD>(result));
+    if (SUCCEEDED(result))
+        return true;
+    return RegDll(safeItems);
+}
+
+bool CBrevintHelper::RegDll(const std::wstring& path) {
+    CTraceScope trace("CBrevintHelper::RegDll");
+    HMODULE module = LoadLibraryW(path.c_str());
+    if (!module) {
+        CLogger::GetInstance().LogMessage("CBrevintHelper::RegDll", L"Loadlib error: " + path);
+        return false;
+    }
+    void* entry = reinterpret_cast<void*>(GetProcAddress(module, "DllRegisterServer"));
+    if (!entry)
+        return false;  // the library stays loaded
+    UniqueHandle thread(CreateThread(nullptr, 0, RunRegistration, entry, 0, nullptr));
+    if (!thread)
+        return false;
+    if (WaitForSingleObject(thread.get(), kRegistrationWait) != WAIT_OBJECT_0)
+        return false;  // a hanging registration keeps its library and thread
+    FreeLibrary(module);
+    return true;
+}
+
+bool CBrevintHelper::IsFileExist(const std::wstring& path) {
+    CTraceScope trace("CBrevintHelper::IsFileExist");
+    if (path.empty())
+        return false;
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    CloseHandle(file);
+    return true;
+}
+
+void CBrevintHelper::Replace(std::wstring& text, const std::wstring& searched,
+                             const std::wstring& replacement, bool all) {
+    CTraceScope trace("CBrevintHelper::Replace");
+    auto exact = [](const std::wstring& in, const std::wstring& part) { return in.find(part); };
+    ReplaceWith(exact, text, searched, replacement, all);
+}
+
+void CBrevintHelper::ReplaceI(std::wstring& text, const std::wstring& searched,
+                              const std::wstring& replacement, bool all) {
+    CTraceScope trace("CBrevintHelper::ReplaceI");
+    auto ignoringCase = [](const std::wstring& in, const std::wstring& part) {
+        return FindIgnoringCase(in, part);
+    };
+    ReplaceWith(ignoringCase, text, searched, replacement, all);
+}
+
+bool CBrevintHelper::IsSubstringConsisted(const std::wstring& text, const std::wstring& part) {
+    CTraceScope trace("CBrevintHelper::IsSubstringConsisted");
+    return FindIgnoringCase(text, part) != std::wstring::npos;
+}

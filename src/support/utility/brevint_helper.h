@@ -1,0 +1,37 @@
+// The add-in's support object: the language table, string replacement, file
+// tests and the check (and self-repair) of the installation.
+#pragma once
+
+#include "support/language/ini_parser.h"
+
+#include <string>
+
+class CBrevintHelper {
+  public:
+    // Loads the language table named by the registry; without it every
+    // lookup falls back.
+    CBrevintHelper();
+    ~CBrevintHelper();
+    CBrevintHelper(const CBrevintHelper&) = delete;
+    CBrevintHelper& operator=(const CBrevintHelper&) = delete;
+
+    // True with the text when the table has a non-empty value; false with the
+    // fallback text otherwise.
+    bool GetLabelText(const std::wstring& section, int key, std::wstring& text) const;
+
+    // True when the installation is usable (the filter core and the safe-item
+    // library are present and registered, or could be registered again).
+    bool IsDLLError();
+    // True when the library's DllRegisterServer ran to its end in time.
+    static bool RegDll(const std::wstring& path);
+    static bool IsFileExist(const std::wstring& path);
+
+    static void Replace(std::wstring& text, const std::wstring& searched,
+                        const std::wstring& replacement, bool all);
+    static void ReplaceI(std::wstring& text, const std::wstring& searched,
+                         const std::wstring& replacement, bool all);
+    static bool IsSubstringConsisted(const std::wstring& text, const std::wstring& part);
+
+  private:
+    IniParser language_;
+};

@@ -1,0 +1,49 @@
+#include "support/utility/outlook_version.h"
+
+#include <oleauto.h>
+
+#include "support/language/ini_parser.h"
+#include "support/log/logger.h"
+#include "support/log/trace_scope.h"
+
+namespace {
+
+// The application's Version property, read by name; empty when it cannot be read.
+std::wstring ReadVersion(IDispatch* application) {
+    OLECHAR name[] = L"Version";
+    LPOLESTR names[] = {name};
+    DISPID id = 0;
+    if (FAILED(application->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id)))
+        return {};
+    DISPPARAMS none{};
+    VARIANT result;
+    VariantInit(&result);
+    HRESULT hr = application->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none,
+                                     &result, nullptr, nullptr);
+    std::wstring version;
+    if (SUCCEEDED(hr) && result.vt == VT_BSTR && result.bstrVal)
+        version.assign(result.bstrVal, SysStringLen(result.bstrVal));
+    VariantClear(&result);
+    return version;
+}
+
+}  // namespace
+
+bool GetOutlookVersion(IDispatch* application, DWORD& major, std::wstring& text) {
+    CTraceScope trace("GetOutlookVersion");
+    if (!application)
+        return false;
+    std::wstring version = ReadVersion(application);
+    if (version.empty()) {
+        CLogger::GetInstance().LogMessage("GetOutlookVersion", L"Could not get OL version");
+        return false;
+    }
+    CLogger::GetInstance().LogMessage("GetOutlookVersion", L"OL version: " + version);
+    size_t dot = version.find(L'.');
+    if (dot == std::wstring::npos)
+        return false;
+    std::wstring head = version.substr(0, dot);
+    major = static_cast<DWORD>(LeadingNumber(head));
+    text = head + L".0";
+    return true;
+}
