@@ -1,10 +1,11 @@
 // Writes class registrations under HKEY_CLASSES_ROOT as an installer would,
-// for the tests of COM activation.
+// and reads them back, for the tests of COM activation and registration.
 #pragma once
 
 #include <windows.h>
 #include <winreg.h>
 
+#include <optional>
 #include <string>
 
 // Sets the text value `name` (null: the default value) of HKCR\<path>, creating the key.
@@ -20,6 +21,31 @@ inline bool SetClassesText(const std::wstring& path, const wchar_t* name,
         ERROR_SUCCESS;
     RegCloseKey(key);
     return set;
+}
+
+// The text value `name` (null: the default value) of HKCR\<path>; nothing
+// when the key or value is missing or not text.
+inline std::optional<std::wstring> ClassText(const std::wstring& path,
+                                             const wchar_t* name = nullptr) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return std::nullopt;
+    wchar_t text[512] = {};
+    DWORD size = sizeof text - sizeof(wchar_t), type = 0;
+    const LSTATUS status =
+        RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(text), &size);
+    RegCloseKey(key);
+    if (status != ERROR_SUCCESS || type != REG_SZ)
+        return std::nullopt;
+    return std::wstring(text);
+}
+
+inline bool ClassKeyExists(const std::wstring& path) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(key);
+    return true;
 }
 
 // The class of the test module: "Test.Adder.1" with the version-independent

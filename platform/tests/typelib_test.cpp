@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include "class_registration.h"
+
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -37,28 +39,6 @@ std::wstring Take(BSTR text) {
     std::wstring copy = text ? std::wstring(text, SysStringLen(text)) : L"<null>";
     SysFreeString(text);
     return copy;
-}
-
-std::optional<std::wstring> ClassText(const std::wstring& path, const wchar_t* name = nullptr) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return std::nullopt;
-    wchar_t text[512] = {};
-    DWORD size = sizeof text - sizeof(wchar_t), type = 0;
-    const LSTATUS status =
-        RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(text), &size);
-    RegCloseKey(key);
-    if (status != ERROR_SUCCESS || type != REG_SZ)
-        return std::nullopt;
-    return std::wstring(text);
-}
-
-bool ClassKeyExists(const std::wstring& path) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(key);
-    return true;
 }
 
 class TypeLibTest : public ::testing::Test {

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "addin/server/bvol_interfaces.h"
+#include "class_registration.h"
 #include "support/log_files.h"
 #include "temp_root.h"
 
@@ -53,14 +54,6 @@ std::set<std::wstring> ClassesRoot() {
     std::set<std::wstring> lines;
     Dump(HKEY_CLASSES_ROOT, L"HKCR", lines);
     return lines;
-}
-
-bool KeyExists(const std::wstring& path) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(key);
-    return true;
 }
 
 class ComServerTest : public ::testing::Test {
@@ -156,13 +149,13 @@ TEST_F(ComServerTest, RegisteringTwiceLeavesOneClassKeyAndUnregisteringKeepsTheP
     EXPECT_EQ(ClassesRoot(), once);
 
     ASSERT_EQ(Unregister(), S_OK);
-    EXPECT_TRUE(KeyExists(L"AppID"));
-    EXPECT_TRUE(KeyExists(L"CLSID"));
-    EXPECT_FALSE(KeyExists(kClassKey));
-    EXPECT_FALSE(KeyExists(L"BVOL0000.Connect"));
-    EXPECT_FALSE(KeyExists(L"BVOL0000.Connect.1"));
-    EXPECT_FALSE(KeyExists(L"AppID\\BVOL.DLL"));
-    EXPECT_FALSE(KeyExists(L"TypeLib\\{0CB1E29C-658C-4A14-95E6-0AF593BD04CF}"));
+    EXPECT_TRUE(ClassKeyExists(L"AppID"));
+    EXPECT_TRUE(ClassKeyExists(L"CLSID"));
+    EXPECT_FALSE(ClassKeyExists(kClassKey));
+    EXPECT_FALSE(ClassKeyExists(L"BVOL0000.Connect"));
+    EXPECT_FALSE(ClassKeyExists(L"BVOL0000.Connect.1"));
+    EXPECT_FALSE(ClassKeyExists(L"AppID\\BVOL.DLL"));
+    EXPECT_FALSE(ClassKeyExists(L"TypeLib\\{0CB1E29C-658C-4A14-95E6-0AF593BD04CF}"));
 }
 
 TEST_F(ComServerTest, TheClassFactoryAnswersOnlyForConnect) {
