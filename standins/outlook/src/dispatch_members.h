@@ -1,0 +1,41 @@
+// The IDispatch side of the object model's dual interfaces: each class lists
+// its members by name, DISPID and kind, and its Invoke calls the vtable member
+// after these checks, as a type library's Invoke would.
+#pragma once
+
+#include <oaidl.h>
+#include <oleauto.h>
+
+#include <span>
+
+namespace outlook::objects {
+
+struct DispatchMember {
+    const wchar_t* name;
+    DISPID id;
+    WORD kind;  // DISPATCH_PROPERTYGET or DISPATCH_METHOD
+    UINT arguments;
+};
+
+// GetIDsOfNames over `members`: names compare ignoring case; argument names
+// are not known, so a call with more than one name fails for the extra ones.
+HRESULT IdsOfNames(std::span<const DispatchMember> members, LPOLESTR* names, UINT count,
+                   DISPID* ids);
+
+// The member `id` when it may be invoked with `flags` and `params`; otherwise
+// null with the failure in `*result` (DISP_E_MEMBERNOTFOUND,
+// DISP_E_BADPARAMCOUNT, DISP_E_NONAMEDARGS).
+const DispatchMember* MemberToInvoke(std::span<const DispatchMember> members, DISPID id, WORD flags,
+                                     const DISPPARAMS* params, HRESULT* result);
+
+// Argument `position` (0 the first as declared) of `params`, a by-reference
+// VARIANT taken as the VARIANT it refers to.
+VARIANT ArgumentAt(const DISPPARAMS* params, UINT position);
+
+// Results of Invoke: the value moves into `result`, or is freed when the
+// caller asked for none.
+void ReturnText(VARIANT* result, BSTR text);
+void ReturnObject(VARIANT* result, IDispatch* object);
+void ReturnLong(VARIANT* result, LONG value);
+
+}  // namespace outlook::objects
