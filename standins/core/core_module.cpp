@@ -6,25 +6,15 @@
 #include "core/resource_ids.h"
 #include "server/standin_server.h"
 
-namespace {
-
-class CCoreModule : public ATL::CAtlDllModuleT<CCoreModule> {};
-
-CCoreModule _AtlModule;
-
-}  // namespace
-
 // Embedded from the registry scripts beside this file (see CMakeLists.txt).
 extern const char kHttpScript[];
 extern const unsigned kHttpScript_size;
 
 namespace {
-
 const platform::resources::Resource kResources[] = {
     {L"REGISTRY", MAKEINTRESOURCEW(IDR_HTTP), 0, kHttpScript, kHttpScript_size},
 };
-
 }  // namespace
 
 BV_MODULE_RESOURCES(kResources, nullptr);
-BV_STANDIN_SERVER_EXPORTS(_AtlModule)
+BV_STANDIN_SERVER_MODULE(CCoreModule)

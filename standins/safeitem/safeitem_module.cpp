@@ -6,25 +6,15 @@
 #include "safeitem/resource_ids.h"
 #include "server/standin_server.h"
 
-namespace {
-
-class CSafeItemModule : public ATL::CAtlDllModuleT<CSafeItemModule> {};
-
-CSafeItemModule _AtlModule;
-
-}  // namespace
-
 // Embedded from the registry scripts beside this file (see CMakeLists.txt).
 extern const char kMailItemScript[];
 extern const unsigned kMailItemScript_size;
 
 namespace {
-
 const platform::resources::Resource kResources[] = {
     {L"REGISTRY", MAKEINTRESOURCEW(IDR_BVMAILITEM), 0, kMailItemScript, kMailItemScript_size},
 };
-
 }  // namespace
 
 BV_MODULE_RESOURCES(kResources, nullptr);
-BV_STANDIN_SERVER_EXPORTS(_AtlModule)
+BV_STANDIN_SERVER_MODULE(CSafeItemModule)

@@ -48,23 +48,27 @@ class ATL_NO_VTABLE CMemberlessDispatch : public Interface {
 
 #define BV_STANDIN_EXPORT extern "C" __attribute__((visibility("default")))
 
-// The entry point and the four exports of a server module whose module object
-// is `module`. Registration writes the classes' scripts only: there is no
-// type library to register.
-#define BV_STANDIN_SERVER_EXPORTS(module)                                                      \
+// The module object (class `ModuleClass`, object `_AtlModule`), the entry
+// point and the four exports of a server module. Registration writes the
+// classes' scripts only: there is no type library to register.
+#define BV_STANDIN_SERVER_MODULE(ModuleClass)                                                  \
+    namespace {                                                                                \
+    class ModuleClass : public ATL::CAtlDllModuleT<ModuleClass> {};                            \
+    ModuleClass _AtlModule;                                                                    \
+    }                                                                                          \
     BV_STANDIN_EXPORT BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) { \
-        return module.DllMain(instance, reason, reserved);                                     \
+        return _AtlModule.DllMain(instance, reason, reserved);                                 \
     }                                                                                          \
     BV_STANDIN_EXPORT HRESULT STDAPICALLTYPE DllCanUnloadNow() {                               \
-        return module.DllCanUnloadNow();                                                       \
+        return _AtlModule.DllCanUnloadNow();                                                   \
     }                                                                                          \
     BV_STANDIN_EXPORT HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID iid,     \
                                                                LPVOID* object) {               \
-        return module.DllGetClassObject(clsid, iid, object);                                   \
+        return _AtlModule.DllGetClassObject(clsid, iid, object);                               \
     }                                                                                          \
     BV_STANDIN_EXPORT HRESULT STDAPICALLTYPE DllRegisterServer() {                             \
-        return module.DllRegisterServer(FALSE);                                                \
+        return _AtlModule.DllRegisterServer(FALSE);                                            \
     }                                                                                          \
     BV_STANDIN_EXPORT HRESULT STDAPICALLTYPE DllUnregisterServer() {                           \
-        return module.DllUnregisterServer(FALSE);                                              \
+        return _AtlModule.DllUnregisterServer(FALSE);                                          \
     }
