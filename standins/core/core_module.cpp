@@ -1,0 +1,20 @@
+// Core.dll, the filter core library: its module object, exports and
+// resources. Its classes register themselves in the object map from their
+// own files.
+#include <platform/module_resources.h>
+
+#include "core/resource_ids.h"
+#include "server/standin_server.h"
+
+// Embedded from the registry scripts beside this file (see CMakeLists.txt).
+extern const char kHttpScript[];
+extern const unsigned kHttpScript_size;
+
+namespace {
+const platform::resources::Resource kResources[] = {
+    {L"REGISTRY", MAKEINTRESOURCEW(IDR_HTTP), 0, kHttpScript, kHttpScript_size},
+};
+}  // namespace
+
+BV_MODULE_RESOURCES(kResources, nullptr);
+BV_STANDIN_SERVER_MODULE(CCoreModule)
