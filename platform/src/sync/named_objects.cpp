@@ -45,4 +45,14 @@ std::shared_ptr<KernelObject> FindNamed(const std::wstring& name) {
     return Live(names, name);
 }
 
+std::vector<std::pair<std::wstring, std::shared_ptr<KernelObject>>> AllNamed() {
+    auto& names = TheNamespace();
+    std::lock_guard guard(names.lock);
+    std::vector<std::pair<std::wstring, std::shared_ptr<KernelObject>>> live;
+    for (const auto& [name, weak] : names.objects)
+        if (auto object = weak.lock())
+            live.emplace_back(name, std::move(object));
+    return live;
+}
+
 }  // namespace platform::sync

@@ -8,6 +8,8 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace platform::sync {
 
@@ -22,5 +24,8 @@ NamedObject FindOrCreateNamed(const std::wstring& name,
 
 // The object of that name, or null.
 std::shared_ptr<KernelObject> FindNamed(const std::wstring& name);
+
+// Every live named object with its name.
+std::vector<std::pair<std::wstring, std::shared_ptr<KernelObject>>> AllNamed();
 
 }  // namespace platform::sync

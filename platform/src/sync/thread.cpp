@@ -2,6 +2,8 @@
 // pseudo handles of the current thread and process.
 #include "sync/thread.h"
 
+#include "sync/named_objects.h"
+
 #include <errhandlingapi.h>
 #include <processthreadsapi.h>
 #include <winerror.h>
@@ -9,6 +11,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <platform/threads.h>
 #include <system_error>
 #include <thread>
 
@@ -39,6 +42,13 @@ struct ThreadIdentity {
 };
 
 thread_local ThreadIdentity identity;
+
+// The threads CreateThread started, for the host's view; guarded by the
+// scheduler lock. Ended threads are dropped when the list is next read.
+std::vector<std::weak_ptr<ThreadObject>>& StartedThreads() {
+    static auto* threads = new std::vector<std::weak_ptr<ThreadObject>>;
+    return *threads;
+}
 
 // The process, as a waitable object: it never ends while someone waits on it.
 class ProcessObject : public KernelObject, public SignalSource {
@@ -91,6 +101,11 @@ std::shared_ptr<ThreadObject> CurrentThreadObject() {
     return identity.object;
 }
 
+void NoteWaiting(bool waiting, std::span<SignalSource* const> sources) {
+    if (identity.object && identity.startedByPlatform)
+        identity.object->SetWaiting(waiting, sources);
+}
+
 std::shared_ptr<KernelObject> ResolveHandle(HANDLE handle) {
     if (handle == kCurrentThread)
         return CurrentThreadObject();
@@ -102,6 +117,40 @@ std::shared_ptr<KernelObject> ResolveHandle(HANDLE handle) {
 }
 
 }  // namespace platform::sync
+
+namespace platform::host {
+
+std::vector<ThreadInfo> ListThreads() {
+    // The names first (their own lock), holding the objects so that their
+    // addresses stay theirs while the threads' waits are compared with them.
+    std::vector<std::pair<std::wstring, const sync::SignalSource*>> names;
+    auto named = sync::AllNamed();
+    for (const auto& [name, object] : named)
+        if (auto* source = dynamic_cast<const sync::SignalSource*>(object.get()))
+            names.emplace_back(name, source);
+
+    std::vector<ThreadInfo> threads;
+    auto lock = sync::LockScheduler();
+    auto& started = sync::StartedThreads();
+    std::erase_if(started, [](const auto& weak) {
+        auto thread = weak.lock();
+        return !thread || thread->exitCode().has_value();
+    });
+    for (const auto& weak : started) {
+        auto thread = weak.lock();
+        ThreadInfo info;
+        info.id = thread->id();
+        info.waiting = thread->waiting();
+        for (const auto* source : thread->waitingOn())
+            for (const auto& [name, namedSource] : names)
+                if (namedSource == source)
+                    info.waitingOn.push_back(name);
+        threads.push_back(std::move(info));
+    }
+    return threads;
+}
+
+}  // namespace platform::host
 
 using platform::sync::ThreadObject;
 
@@ -131,6 +180,7 @@ extern "C" HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_ST
         }
         if (!suspended)
             platform::sync::ExpectThreadStart();
+        platform::sync::StartedThreads().push_back(object);
     }
     if (lpThreadId)
         *lpThreadId = object->id();

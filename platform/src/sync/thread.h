@@ -9,6 +9,8 @@
 #include <condition_variable>
 #include <memory>
 #include <optional>
+#include <span>
+#include <vector>
 
 namespace platform::sync {
 
@@ -27,13 +29,26 @@ class ThreadObject : public KernelObject, public SignalSource {
     DWORD Resume();
     // Blocks the new thread while it is suspended.
     void WaitUntilResumed(std::unique_lock<std::mutex>& lock);
+    // What the thread is blocked on now; empty when it is not waiting.
+    const std::vector<SignalSource*>& waitingOn() const { return waitingOn_; }
+    bool waiting() const { return waiting_; }
+    void SetWaiting(bool waiting, std::span<SignalSource* const> sources) {
+        waiting_ = waiting;
+        waitingOn_.assign(sources.begin(), sources.end());
+    }
 
   private:
     const DWORD id_;
     DWORD suspendCount_;
     std::condition_variable resumed_;
     std::optional<DWORD> exitCode_;
+    bool waiting_ = false;
+    std::vector<SignalSource*> waitingOn_;
 };
+
+// Notes, with the scheduler lock held, that the calling thread (when the
+// platform started it) begins or ends a wait on `sources`.
+void NoteWaiting(bool waiting, std::span<SignalSource* const> sources);
 
 // The calling thread's object.
 std::shared_ptr<ThreadObject> CurrentThreadObject();

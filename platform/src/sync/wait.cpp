@@ -1,5 +1,7 @@
 #include "sync/wait.h"
 
+#include "sync/thread.h"
+
 #include "time/clock.h"
 
 #include <synchapi.h>
@@ -159,6 +161,7 @@ WaitOutcome Wait(std::unique_lock<std::mutex>& lock, std::span<SignalSource* con
         return {};
 
     WaitCore::Enlist(waiter, deadline);
+    NoteWaiting(true, sources);
     MarkSettled(currentPace);
     while (!waiter.done) {
         // In virtual mode only the advance ends a timed wait.
@@ -170,6 +173,7 @@ WaitOutcome Wait(std::unique_lock<std::mutex>& lock, std::span<SignalSource* con
             WaitCore::TimeOut(waiter);
         }
     }
+    NoteWaiting(false, {});
     if (!currentPace.platformThread)
         MarkSettled(currentPace);
     return waiter.outcome;

@@ -1,0 +1,101 @@
+// olsim: Outlook's process, simulated.
+//
+//   olsim run FILE [--state OUT.json] [--root DIR] [--verbose]
+//   olsim demo [--root DIR]
+#include <platform/root.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+
+#include "demo.h"
+#include "runner.h"
+
+namespace {
+
+int Usage() {
+    std::cerr << "usage: olsim run FILE [--state OUT.json] [--root DIR] [--verbose]\n"
+                 "       olsim demo [--root DIR]\n";
+    return 2;
+}
+
+// Ends the process at once after a run: an add-in that crashed is not torn
+// down by the module's own destructors.
+[[noreturn]] void Exit(int status) {
+    std::cout.flush();
+    std::cerr.flush();
+    std::fflush(nullptr);
+    std::_Exit(status);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2)
+        return Usage();
+    std::string job = argv[1];
+    std::string file;
+    olsim::RunOptions options;
+    std::string root;
+    for (int i = 2; i < argc; ++i) {
+        std::string arg = argv[i];
+        if (arg == "--state" && i + 1 < argc)
+            options.stateFile = argv[++i];
+        else if (arg == "--root" && i + 1 < argc)
+            root = argv[++i];
+        else if (arg == "--verbose")
+            options.verbose = true;
+        else if (job == "run" && file.empty() && arg.rfind("--", 0) != 0)
+            file = arg;
+        else
+            return Usage();
+    }
+
+    if (job == "demo") {
+        if (!root.empty())
+            platform::host::SetRoot(root);
+        bool ok = olsim::RunDemo(std::cout);
+        Exit(ok ? 0 : 1);
+    }
+    if (job != "run" || file.empty())
+        return Usage();
+
+    std::ifstream in(file);
+    if (!in) {
+        std::cerr << file << ": cannot be read\n";
+        return 2;
+    }
+    std::stringstream text;
+    text << in.rdbuf();
+    olsim::Scenario scenario;
+    try {
+        scenario = olsim::ParseScenario(text.str());
+    } catch (const olsim::ParseError& error) {
+        std::cerr << file << ":" << error.what() << "\n";
+        return 2;
+    }
+
+    // A fresh root for each run unless one is given.
+    bool temporary = root.empty();
+    if (temporary) {
+        std::string pattern = (std::filesystem::temp_directory_path() / "olsim-XXXXXX").string();
+        if (!mkdtemp(pattern.data())) {
+            std::cerr << "olsim: cannot make a temporary root\n";
+            return 2;
+        }
+        root = pattern;
+    }
+    platform::host::SetRoot(root);
+    std::ostringstream report;
+    bool ok = olsim::RunScenario(scenario, options, report);
+    std::cout << report.str();
+    std::cout << file << ": " << (ok ? "every expectation held" : "FAILED") << "\n";
+    if (temporary) {
+        std::error_code ignored;
+        std::filesystem::remove_all(root, ignored);
+    }
+    Exit(ok ? 0 : 1);
+}

@@ -1,0 +1,401 @@
+#include "outlook_process.h"
+
+#include <installation_kit.h>
+#include <msaddndr.h>
+#include <objbase.h>
+#include <platform/clock.h>
+#include <platform/filesystem.h>
+#include <platform/seh.h>
+#include <platform/windows.h>
+#include <shlobj.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cwctype>
+#include <filesystem>
+
+#include "registry_access.h"
+#include "text.h"
+
+namespace olsim {
+namespace {
+
+using AddInDesignerObjects::_IDTExtensibility2;
+
+const wchar_t kAddinsKey[] = L"HKCU\\Software\\Microsoft\\Office\\Outlook\\Addins";
+const wchar_t kInstallationKey[] = L"HKLM\\Software\\Brevint\\Installation";
+
+// The built modules an installation lays down, and where.
+struct ModuleFile {
+    const char* built;
+    const wchar_t* name;
+    bool registers;  // runs DllRegisterServer at installation
+};
+const ModuleFile kModules[] = {{OLSIM_ADDIN_MODULE_FILE, L"BVOL0000.dll", true},
+                               {OLSIM_CORE_MODULE_FILE, L"Core.dll", true},
+                               {OLSIM_SAFEITEM_MODULE_FILE, L"BVOLTOOL.dll", true}};
+
+bool SameName(const std::wstring& a, const std::wstring& b) {
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(),
+                      [](wchar_t x, wchar_t y) { return std::towlower(x) == std::towlower(y); });
+}
+
+std::wstring WithBackslash(std::wstring path) {
+    if (path.empty() || path.back() != L'\\')
+        path += L'\\';
+    return path;
+}
+
+// "11.0.0.8312" -> "11.0", the version text Outlook's own keys are named by.
+std::wstring MajorMinor(const std::wstring& version) {
+    size_t first = version.find(L'.');
+    if (first == std::wstring::npos)
+        return version;
+    size_t second = version.find(L'.', first + 1);
+    return version.substr(0, second);
+}
+
+std::wstring AppDataFolder() {
+    wchar_t path[MAX_PATH] = {};
+    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_APPDATA | CSIDL_FLAG_CREATE, nullptr,
+                                SHGFP_TYPE_CURRENT, path)))
+        return L"";
+    return path;
+}
+
+bool CopyModule(const std::filesystem::path& from, const std::wstring& to, std::string& error) {
+    std::error_code failed;
+    auto target = platform::host::HostPathFromWindows(to);
+    std::filesystem::create_directories(target.parent_path(), failed);
+    std::filesystem::copy_file(from, target, std::filesystem::copy_options::overwrite_existing,
+                               failed);
+    if (failed)
+        error = "could not copy " + from.string() + " to " + Narrow(to) + ": " + failed.message();
+    return !failed;
+}
+
+HRESULT RegisterModule(const std::wstring& path) {
+    HMODULE module = LoadLibraryW(path.c_str());
+    if (!module)
+        return HRESULT_FROM_WIN32(GetLastError());
+    auto registerServer = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(
+        reinterpret_cast<void*>(GetProcAddress(module, "DllRegisterServer")));
+    HRESULT result = registerServer ? registerServer() : HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND);
+    FreeLibrary(module);
+    return result;
+}
+
+std::string Hex(DWORD value) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(value));
+    return text;
+}
+
+}  // namespace
+
+std::string Crash::Describe() const {
+    std::string kind = code == EXCEPTION_ACCESS_VIOLATION      ? "access violation"
+                       : code == EXCEPTION_INT_DIVIDE_BY_ZERO  ? "division by zero"
+                       : code == EXCEPTION_ILLEGAL_INSTRUCTION ? "illegal instruction"
+                       : code == EXCEPTION_IN_PAGE_ERROR       ? "in-page error"
+                                                               : "fault";
+    return "Outlook crashed during '" + command + "': " + kind + " (exception code " + Hex(code) +
+           ")";
+}
+
+// One loaded add-in: its ProgID and its connection object.
+struct OutlookProcess::Addin {
+    std::wstring progId;
+    _IDTExtensibility2* connection = nullptr;
+};
+
+OutlookProcess::OutlookProcess(Profile profile) : profile_(std::move(profile)) {
+    comInitialized_ = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+}
+
+OutlookProcess::~OutlookProcess() {
+    if (crash_) {
+        // Nothing more is called in the add-in: what it holds stays as the
+        // crash left it, for the process's end to take away.
+        for (auto& addin : addins_)
+            addin.release();
+        host_.release();
+        return;
+    }
+    if (host_) {
+        std::string ignored;
+        Quit(ignored);
+    }
+    if (comInitialized_)
+        CoUninitialize();
+}
+
+bool OutlookProcess::Install(std::vector<std::string>& done, std::string& error) {
+    auto omitted = [&](const std::wstring& name) {
+        return std::any_of(profile_.omittedFiles.begin(), profile_.omittedFiles.end(),
+                           [&](const std::wstring& o) { return SameName(o, name); });
+    };
+    const std::wstring directory =
+        WithBackslash(profile_.directory.value_or(L"C:\\Program Files\\Brevint\\"));
+
+    for (const auto& module : kModules) {
+        if (omitted(module.name)) {
+            done.push_back("left out " + Narrow(module.name));
+            continue;
+        }
+        if (!CopyModule(module.built, directory + module.name, error))
+            return false;
+        done.push_back("copied " + Narrow(module.name) + " to " + Narrow(directory));
+    }
+    const std::wstring system = L"C:\\Windows\\system32\\dbghelp.dll";
+    if (!omitted(L"dbghelp.dll")) {
+        if (!CopyModule(OLSIM_DBGHELP_FILE, system, error))
+            return false;
+        done.push_back("copied dbghelp.dll to C:\\Windows\\system32");
+    }
+
+    std::wstring written;
+    if (profile_.language && profile_.partner && !omitted(L"Languages")) {
+        std::wstring file = directory + L"Languages\\" + *profile_.language +
+                            std::to_wstring(static_cast<LONG>(*profile_.partner)) + L".ini";
+        if (!installation::WriteLanguageFile(file, written)) {
+            error = Narrow(written);
+            return false;
+        }
+        done.push_back("wrote the language file " + Narrow(file));
+    }
+    if (!omitted(L"Graphics")) {
+        if (!installation::WriteToolbarImages(directory, written)) {
+            error = Narrow(written);
+            return false;
+        }
+        done.push_back("wrote the toolbar images under " + Narrow(directory) + "Graphics\\Toolbar");
+    }
+
+    // The log is written only where its folder exists: the installation
+    // makes it.
+    std::wstring logs = AppDataFolder() + L"\\Brevint\\Logs";
+    if (!omitted(L"Logs")) {
+        std::error_code failed;
+        std::filesystem::create_directories(platform::host::HostPathFromWindows(logs), failed);
+        done.push_back("created the log folder " + Narrow(logs));
+    }
+
+    bool registry = true;
+    if (profile_.directory)
+        registry &= WriteRegistryString(kInstallationKey, L"Directory", directory);
+    if (profile_.partner)
+        registry &= WriteRegistryDword(kInstallationKey, L"Partner", *profile_.partner);
+    if (profile_.exchange)
+        registry &= WriteRegistryDword(kInstallationKey, L"Exchange", *profile_.exchange);
+    if (profile_.language)
+        registry &=
+            WriteRegistryString(L"HKCU\\Software\\Brevint", L"Language", *profile_.language);
+    if (profile_.mailSupport)
+        registry &= WriteRegistryDword(L"HKCU\\Software\\Microsoft\\Office\\" +
+                                           MajorMinor(profile_.version) + L"\\Outlook\\Setup",
+                                       L"MailSupport", *profile_.mailSupport);
+    for (const auto& line : profile_.registry)
+        registry &= line.isDword ? WriteRegistryDword(line.key, line.name, line.number)
+                                 : WriteRegistryString(line.key, line.name, line.text);
+    if (!registry) {
+        error = "could not write the installation's registry values";
+        return false;
+    }
+    done.push_back("wrote the installation's registry values");
+
+    for (const auto& module : kModules) {
+        if (!module.registers || omitted(module.name))
+            continue;
+        HRESULT result = RegisterModule(directory + module.name);
+        if (FAILED(result)) {
+            error = "DllRegisterServer of " + Narrow(module.name) + " failed: " + Hex(result);
+            return false;
+        }
+        done.push_back("registered " + Narrow(module.name));
+    }
+
+    const std::wstring addin = std::wstring(kAddinsKey) + L"\\BVOL0000.Connect";
+    if (!WriteRegistryDword(addin, L"LoadBehavior", 3) ||
+        !WriteRegistryString(addin, L"FriendlyName", L"Brevint") ||
+        !WriteRegistryString(addin, L"Description", L"Brevint anti-spam filter for Outlook")) {
+        error = "could not register the add-in with Outlook";
+        return false;
+    }
+    done.push_back("registered the add-in with Outlook (BVOL0000.Connect, LoadBehavior 3)");
+    return true;
+}
+
+bool OutlookProcess::Guarded(const std::string& command, const std::function<void()>& body) {
+    platform::seh::Filter filter = [&](EXCEPTION_POINTERS* pointers) -> LONG {
+        crash_ = Crash{command, pointers && pointers->ExceptionRecord
+                                    ? pointers->ExceptionRecord->ExceptionCode
+                                    : 0};
+        return EXCEPTION_EXECUTE_HANDLER;
+    };
+    return !platform::seh::Guarded(filter, body);
+}
+
+bool OutlookProcess::Start(std::string& message) {
+    if (host_) {
+        message = "Outlook is already running";
+        return false;
+    }
+    Guarded("start", [&] {
+        host_ = std::make_unique<outlook::host::OutlookHost>(profile_.version);
+        for (const auto& caption : profile_.explorers)
+            host_->OpenExplorer(caption);
+        ConnectAddins(message);
+        Pump();
+    });
+    return !crash_;
+}
+
+void OutlookProcess::ConnectAddins(std::string& message) {
+    // Each subkey of Outlook's add-in registration whose LoadBehavior has
+    // bit 1 set is loaded at start, by its ProgID.
+    std::vector<std::wstring> progIds;
+    for (const auto& value : ReadRegistryTree(kAddinsKey)) {
+        if (value.name != L"LoadBehavior" || value.type != REG_DWORD)
+            continue;
+        if ((std::stoul(value.Display()) & 1) == 0)
+            continue;
+        progIds.push_back(value.key.substr(value.key.rfind(L'\\') + 1));
+    }
+    if (progIds.empty())
+        message = "no add-in is registered to load at start";
+    for (const auto& progId : progIds) {
+        CLSID clsid{};
+        IClassFactory* factory = nullptr;
+        _IDTExtensibility2* connection = nullptr;
+        HRESULT result = CLSIDFromProgID(progId.c_str(), &clsid);
+        if (SUCCEEDED(result))
+            result = CoGetClassObject(clsid, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
+                                      reinterpret_cast<void**>(&factory));
+        if (SUCCEEDED(result)) {
+            result = factory->CreateInstance(nullptr, __uuidof(_IDTExtensibility2),
+                                             reinterpret_cast<void**>(&connection));
+            factory->Release();
+        }
+        if (FAILED(result)) {
+            message += (message.empty() ? "" : "; ") + Narrow(progId) +
+                       " could not be created: " + Hex(static_cast<DWORD>(result));
+            continue;
+        }
+        addins_.push_back(std::make_unique<Addin>(Addin{progId, connection}));
+        IDispatch* application = host_->Application();
+        SAFEARRAY* custom = nullptr;
+        connection->OnConnection(application, AddInDesignerObjects::ext_cm_Startup, nullptr,
+                                 &custom);
+        application->Release();
+        connection->OnStartupComplete(&custom);
+        message += (message.empty() ? "" : "; ") + Narrow(progId) + " connected";
+    }
+}
+
+bool OutlookProcess::Quit(std::string& message) {
+    if (!host_) {
+        message = "Outlook is not running";
+        return false;
+    }
+    Guarded("quit", [&] {
+        SAFEARRAY* custom = nullptr;
+        for (auto& addin : addins_)
+            addin->connection->OnBeginShutdown(&custom);
+        for (auto& addin : addins_) {
+            addin->connection->OnDisconnection(AddInDesignerObjects::ext_dm_HostShutdown, &custom);
+            addin->connection->Release();
+            addin->connection = nullptr;
+        }
+        addins_.clear();
+        Pump();
+        host_.reset();
+        CoFreeUnusedLibraries();
+        Pump();
+    });
+    return !crash_;
+}
+
+bool OutlookProcess::OpenExplorer(const std::wstring& caption, std::string& message) {
+    if (!host_) {
+        message = "Outlook is not running";
+        return false;
+    }
+    int id = 0;
+    Guarded("open", [&] {
+        id = host_->OpenExplorer(caption);
+        Pump();
+    });
+    message = "explorer " + std::to_string(id);
+    return !crash_;
+}
+
+#define OLSIM_EXPLORER_ACTION(Method, HostMethod, command)               \
+    bool OutlookProcess::Method(int id, std::string& message) {          \
+        if (!host_) {                                                    \
+            message = "Outlook is not running";                          \
+            return false;                                                \
+        }                                                                \
+        bool open = false;                                               \
+        Guarded(command, [&] {                                           \
+            open = host_->HostMethod(id);                                \
+            Pump();                                                      \
+        });                                                              \
+        if (!crash_ && !open)                                            \
+            message = "explorer " + std::to_string(id) + " is not open"; \
+        return open && !crash_;                                          \
+    }
+OLSIM_EXPLORER_ACTION(ActivateExplorer, ActivateExplorer, "activate")
+OLSIM_EXPLORER_ACTION(ChangeSelection, ChangeSelection, "select")
+OLSIM_EXPLORER_ACTION(CloseExplorer, CloseExplorer, "close")
+#undef OLSIM_EXPLORER_ACTION
+
+bool OutlookProcess::FaultOnNextCall(const std::wstring& member, std::string& message) {
+    if (!host_) {
+        message = "Outlook is not running (start it first; 'fault' arms a running Outlook)";
+        return false;
+    }
+    host_->FaultOnNextCall(member);
+    return true;
+}
+
+std::vector<outlook::host::ExplorerInfo> OutlookProcess::Explorers() const {
+    return host_ ? host_->Explorers() : std::vector<outlook::host::ExplorerInfo>{};
+}
+
+void OutlookProcess::Pump() {
+    // Outlook's message loop, run until nothing waits: the worker threads
+    // settle between rounds, as what they post comes in.
+    for (int round = 0; round < 10000; ++round) {
+        MSG msg;
+        bool dispatched = false;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+            dispatched = true;
+        }
+        if (platform::host::IsVirtualClock())
+            platform::host::AdvanceClock(0);
+        if (!dispatched && !PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE))
+            return;
+    }
+}
+
+void OutlookProcess::Advance(unsigned long long ms) {
+    // The user-interface thread's timers are looked at between steps of at
+    // most a second, so each period of a timer of a second or more is
+    // delivered.
+    Guarded("advance", [&] {
+        while (ms > 0) {
+            unsigned long long step = std::min<unsigned long long>(ms, 1000);
+            if (auto next = platform::host::NextDeadline(); next && *next > 0 && *next < step)
+                step = *next;
+            platform::host::AdvanceClock(step);
+            ms -= step;
+            Pump();
+        }
+    });
+}
+
+}  // namespace olsim

@@ -1,0 +1,85 @@
+// Outlook's process as the simulator plays it: the installation on disk and
+// in the registry, the host's application and explorers on this thread (the
+// user-interface thread, a single-threaded apartment), the add-ins it loads
+// from its add-in registration, its message loop and the passing of time.
+//
+// Every call that runs Outlook's code, and through it the add-in's, runs
+// under a structured-exception guard: a hardware fault there is Outlook
+// crashing. It is recorded, and from then on nothing more is called in the
+// add-in.
+#pragma once
+
+#include <outlook_host.h>
+#include <windows.h>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "scenario.h"
+
+struct IUnknown;
+
+namespace olsim {
+
+struct Crash {
+    std::string command;  // the command that was running
+    DWORD code = 0;       // the exception code the fault raised
+    std::string Describe() const;
+};
+
+class OutlookProcess {
+  public:
+    explicit OutlookProcess(Profile profile);
+    ~OutlookProcess();
+    OutlookProcess(const OutlookProcess&) = delete;
+    OutlookProcess& operator=(const OutlookProcess&) = delete;
+
+    const Profile& profile() const { return profile_; }
+
+    // Lays down the installation; false with the reason in `error`. What was
+    // done is added to `done`, one sentence per step.
+    bool Install(std::vector<std::string>& done, std::string& error);
+
+    // Starts Outlook: the explorers of the profile, then every add-in its
+    // registration loads at start (OnConnection, OnStartupComplete). The
+    // returned text names what was loaded or why nothing was.
+    bool Start(std::string& message);
+    // OnBeginShutdown, OnDisconnection, release, the explorers closed and the
+    // add-in modules unloaded.
+    bool Quit(std::string& message);
+    bool started() const { return host_ != nullptr; }
+    size_t addinCount() const { return addins_.size(); }
+
+    // The user's actions on explorers; false with a reason when not possible.
+    bool OpenExplorer(const std::wstring& caption, std::string& message);
+    bool ActivateExplorer(int id, std::string& message);
+    bool ChangeSelection(int id, std::string& message);
+    bool CloseExplorer(int id, std::string& message);
+    bool FaultOnNextCall(const std::wstring& member, std::string& message);
+    std::vector<outlook::host::ExplorerInfo> Explorers() const;
+
+    // Runs the message loop until no message waits and the worker threads
+    // have settled.
+    void Pump();
+    // Moves the clock forward, delivering timers and pumping as it goes.
+    void Advance(unsigned long long ms);
+
+    // Runs `body` as a command under the crash guard; false when it faulted.
+    bool Guarded(const std::string& command, const std::function<void()>& body);
+    const std::optional<Crash>& crash() const { return crash_; }
+
+  private:
+    struct Addin;
+    void ConnectAddins(std::string& message);
+
+    Profile profile_;
+    bool comInitialized_ = false;
+    std::unique_ptr<outlook::host::OutlookHost> host_;
+    std::vector<std::unique_ptr<Addin>> addins_;
+    std::optional<Crash> crash_;
+};
+
+}  // namespace olsim

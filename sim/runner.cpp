@@ -1,0 +1,320 @@
+#include "runner.h"
+
+#include <platform/clock.h>
+#include <platform/filesystem.h>
+#include <platform/threads.h>
+#include <platform/windows.h>
+
+#include <algorithm>
+#include <fstream>
+#include <map>
+#include <set>
+#include <sstream>
+
+#include "observations.h"
+#include "outlook_process.h"
+#include "registry_access.h"
+#include "text.h"
+
+namespace olsim {
+namespace {
+
+bool Contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+bool Contains(const std::wstring& text, const std::wstring& part) {
+    return text.find(part) != std::wstring::npos;
+}
+
+std::set<std::string> Words(const std::string& text) {
+    std::set<std::string> words;
+    std::istringstream in(text);
+    for (std::string word; in >> word;)
+        words.insert(word);
+    return words;
+}
+
+// The log lines that share the most words with `text`, for a report.
+std::string NearestLogLines(const std::vector<LogLine>& log, const std::string& text) {
+    if (log.empty())
+        return "the log is empty (" + Narrow(LogFilePath()) + ")";
+    auto wanted = Words(text);
+    std::vector<std::pair<size_t, size_t>> scored;  // shared words, index
+    for (size_t i = 0; i < log.size(); ++i) {
+        size_t shared = 0;
+        for (const auto& word : Words(log[i].text))
+            shared += wanted.count(word);
+        if (shared > 0)
+            scored.emplace_back(shared, i);
+    }
+    std::stable_sort(scored.begin(), scored.end(),
+                     [](const auto& a, const auto& b) { return a.first > b.first; });
+    std::string nearest = "nearest log lines:";
+    for (size_t k = 0; k < std::min<size_t>(scored.size(), 3); ++k)
+        nearest += "\n      " + log[scored[k].second].line;
+    if (scored.empty())
+        nearest += " none shares a word; the last is\n      " + log.back().line;
+    return nearest;
+}
+
+int AnswerCode(const std::string& answer) {
+    static const std::map<std::string, int> answers{
+        {"ok", IDOK},         {"cancel", IDCANCEL}, {"abort", IDABORT}, {"retry", IDRETRY},
+        {"ignore", IDIGNORE}, {"yes", IDYES},       {"no", IDNO}};
+    auto found = answers.find(answer);
+    if (found != answers.end())
+        return found->second;
+    return std::atoi(answer.c_str());
+}
+
+class Run {
+  public:
+    Run(const Scenario& scenario, const RunOptions& options, std::ostream& report)
+        : scenario_(scenario), options_(options), report_(report), process_(scenario.profile) {}
+
+    bool Go() {
+        for (const auto& step : scenario_.steps) {
+            if (options_.verbose)
+                report_ << "line " << step.line << ": " << step.text << "\n";
+            std::string problem = step.verb == "expect" ? Expect(step) : Command(step);
+            if (!problem.empty())
+                Fail(step, problem);
+        }
+        if (process_.crash())
+            report_ << process_.crash()->Describe() << "\n";
+        if (!options_.stateFile.empty())
+            WriteState(options_.stateFile);
+        return failures_ == 0;
+    }
+
+  private:
+    void Fail(const Step& step, const std::string& problem) {
+        ++failures_;
+        report_ << "line " << step.line << ": " << step.text << "\n    " << problem << "\n";
+    }
+
+    std::string WriteState(const std::string& file) {
+        std::ofstream out(file);
+        out << StateJson(process_);
+        return out ? "" : "could not write the state to " + file;
+    }
+
+    std::string Command(const Step& step) {
+        const std::string& verb = step.verb;
+        const auto& words = step.words;
+        std::string message;
+        if (verb == "state")
+            return WriteState(words[0]);
+        if (verb == "answer") {
+            platform::host::QueueMessageBoxAnswer(AnswerCode(words[0]));
+            return "";
+        }
+        if (verb == "install") {
+            std::vector<std::string> done;
+            return process_.Install(done, message) ? "" : "installation failed: " + message;
+        }
+        if (process_.crash()) {
+            report_ << "line " << step.line << ": skipped after the crash: " << step.text << "\n";
+            return "";
+        }
+        bool ok = true;
+        if (verb == "start")
+            ok = process_.Start(message);
+        else if (verb == "quit")
+            ok = process_.Quit(message);
+        else if (verb == "open")
+            ok = process_.OpenExplorer(
+                words.empty() ? L"Inbox - Microsoft Outlook" : Widen(words[0]), message);
+        else if (verb == "activate")
+            ok = process_.ActivateExplorer(std::stoi(words[0]), message);
+        else if (verb == "select")
+            ok = process_.ChangeSelection(std::stoi(words[0]), message);
+        else if (verb == "close")
+            ok = process_.CloseExplorer(std::stoi(words[0]), message);
+        else if (verb == "fault")
+            ok = process_.FaultOnNextCall(Widen(words[0]), message);
+        else if (verb == "advance")
+            process_.Advance(*ParseDuration(words[0]));
+        if (process_.crash())
+            return "";  // a crash is an outcome to expect, not a broken command
+        if (verb == "start" && ok && process_.addinCount() == 0)
+            report_ << "line " << step.line << ": note: " << message << "\n";
+        return ok ? "" : message;
+    }
+
+    std::string Expect(const Step& step) {
+        std::vector<std::string> words = step.words;
+        bool negated = words[0] == "no";
+        if (negated)
+            words.erase(words.begin());
+        const std::string& what = words[0];
+        if (what == "log")
+            return ExpectLog(words, negated);
+        if (what == "registry")
+            return ExpectRegistry(words, negated);
+        if (what == "window")
+            return ExpectWindow(words, negated);
+        if (what == "messagebox")
+            return ExpectMessageBox(words, negated);
+        if (what == "thread" || what == "threads")
+            return ExpectThreads(words, negated);
+        if (what == "file")
+            return ExpectFile(words, negated);
+        // crashed / no crash
+        if (negated)
+            return process_.crash() ? process_.crash()->Describe() : "";
+        return process_.crash() ? "" : "Outlook did not crash";
+    }
+
+    std::string ExpectLog(const std::vector<std::string>& words, bool negated) {
+        auto log = ReadLog();
+        if (words[1] == "order" && !negated) {
+            size_t from = 0;
+            for (size_t k = 2; k < words.size(); ++k) {
+                auto found = std::find_if(log.begin() + from, log.end(), [&](const LogLine& l) {
+                    return Contains(l.text, words[k]);
+                });
+                if (found == log.end())
+                    return "'" + words[k] + "' not found" +
+                           (k > 2 ? " after '" + words[k - 1] + "' (log line " +
+                                        std::to_string(from) + ")"
+                                  : std::string()) +
+                           "; " + NearestLogLines(log, words[k]);
+                from = static_cast<size_t>(found - log.begin()) + 1;
+            }
+            return "";
+        }
+        if (words[1] == "count" && !negated) {
+            auto count = std::count_if(log.begin(), log.end(), [&](const LogLine& l) {
+                return Contains(l.text, words[2]);
+            });
+            if (std::to_string(count) == words[3])
+                return "";
+            return "found " + std::to_string(count) + " lines with '" + words[2] + "'";
+        }
+        std::vector<std::string> matches;
+        for (const auto& l : log)
+            if (Contains(l.text, words[1]))
+                matches.push_back(l.line);
+        if (!negated)
+            return matches.empty() ? "no log line holds it; " + NearestLogLines(log, words[1]) : "";
+        if (matches.empty())
+            return "";
+        std::string found = std::to_string(matches.size()) + " log line(s) hold it:";
+        for (size_t k = 0; k < std::min<size_t>(matches.size(), 3); ++k)
+            found += "\n      " + matches[k];
+        return found;
+    }
+
+    std::string ExpectRegistry(const std::vector<std::string>& words, bool negated) {
+        auto value = ReadRegistryValue(Widen(words[1]), Widen(words[2]));
+        if (negated)
+            return value ? "the value is there: " + Narrow(value->Display()) : "";
+        if (!value)
+            return "the value is missing";
+        const std::string& type = words[3];
+        if (type == "exists")
+            return "";
+        if (type == "dword") {
+            if (value->type != REG_DWORD)
+                return "the value is of type " + std::to_string(value->type) + ", not REG_DWORD (" +
+                       Narrow(value->Display()) + ")";
+            return Narrow(value->Display()) == words[4] ? "" : "found " + Narrow(value->Display());
+        }
+        if (value->type != REG_SZ)
+            return "the value is of type " + std::to_string(value->type) + ", not REG_SZ";
+        return Narrow(value->Display()) == words[4] ? ""
+                                                    : "found \"" + Narrow(value->Display()) + "\"";
+    }
+
+    std::string ExpectWindow(const std::vector<std::string>& words, bool negated) {
+        std::wstring title = Widen(words[1]);
+        std::wstring className = words.size() == 4 ? Widen(words[3]) : L"";
+        auto windows = platform::host::ListWindows();
+        bool found = std::any_of(windows.begin(), windows.end(), [&](const auto& w) {
+            return w.text == title && (className.empty() || w.className == className);
+        });
+        if (found != negated)
+            return "";
+        if (negated)
+            return "the window exists";
+        std::string seen = "no such window; top-level windows:";
+        for (const auto& w : windows)
+            if (!w.parent)
+                seen += "\n      [" + Narrow(w.className) + "] \"" + Narrow(w.text) + "\"";
+        return seen;
+    }
+
+    std::string ExpectMessageBox(const std::vector<std::string>& words, bool negated) {
+        auto boxes = platform::host::MessageBoxes();
+        if (words[1] == "count")
+            return std::to_string(boxes.size()) == words[2]
+                       ? ""
+                       : std::to_string(boxes.size()) + " message box(es) were shown";
+        std::wstring text = Widen(words[1]);
+        std::wstring caption = words.size() == 4 ? Widen(words[3]) : L"";
+        bool found = std::any_of(boxes.begin(), boxes.end(), [&](const auto& b) {
+            return Contains(b.text, text) && (words.size() != 4 || b.caption == caption);
+        });
+        if (found != negated)
+            return "";
+        std::string seen = negated ? "such a box was shown" : "no such box; the boxes shown:";
+        for (const auto& b : boxes)
+            seen += "\n      \"" + Narrow(b.caption) + "\": \"" + Narrow(b.text) + "\"";
+        return boxes.empty() && !negated ? "no message box was shown" : seen;
+    }
+
+    std::string ExpectThreads(const std::vector<std::string>& words, bool negated) {
+        auto threads = platform::host::ListThreads();
+        if (words[0] == "threads")
+            return std::to_string(threads.size()) == words[1]
+                       ? ""
+                       : std::to_string(threads.size()) + " thread(s) are alive";
+        std::wstring name = Widen(words[2]);
+        bool found = std::any_of(threads.begin(), threads.end(), [&](const auto& t) {
+            return std::find(t.waitingOn.begin(), t.waitingOn.end(), name) != t.waitingOn.end();
+        });
+        if (found != negated)
+            return "";
+        std::string seen = negated ? "a thread waits on it" : "no thread waits on it;";
+        seen += " " + std::to_string(threads.size()) + " thread(s) alive";
+        for (const auto& t : threads) {
+            seen +=
+                "\n      thread " + std::to_string(t.id) + (t.waiting ? " waiting on" : " running");
+            for (const auto& n : t.waitingOn)
+                seen += " \"" + Narrow(n) + "\"";
+        }
+        return seen;
+    }
+
+    std::string ExpectFile(const std::vector<std::string>& words, bool negated) {
+        auto files = MatchFiles(Widen(words[1]));
+        if (files.empty() != negated)
+            return negated ? "found " + Narrow(files.front()) : "no such file";
+        return "";
+    }
+
+    const Scenario& scenario_;
+    const RunOptions& options_;
+    std::ostream& report_;
+    OutlookProcess process_;
+    int failures_ = 0;
+};
+
+}  // namespace
+
+void PrepareProcess(const Profile& profile) {
+    // 5 December 2026, 09:00 UTC: runs are repeatable.
+    platform::host::UseVirtualClock(SYSTEMTIME{2026, 12, 6, 5, 9, 0, 0, 0});
+    std::wstring major = profile.version.substr(0, profile.version.find(L'.'));
+    platform::host::SetProcessImagePath(L"C:\\Program Files\\Microsoft Office\\OFFICE" + major +
+                                        L"\\OUTLOOK.EXE");
+}
+
+bool RunScenario(const Scenario& scenario, const RunOptions& options, std::ostream& report) {
+    PrepareProcess(scenario.profile);
+    return Run(scenario, options, report).Go();
+}
+
+}  // namespace olsim

@@ -1,0 +1,24 @@
+// Runs a scenario in the current root on the virtual clock and checks its
+// expectations where they stand.
+#pragma once
+
+#include <ostream>
+#include <string>
+
+#include "scenario.h"
+
+namespace olsim {
+
+struct RunOptions {
+    std::string stateFile;  // written at the end when not empty
+    bool verbose = false;   // a line per step
+};
+
+// Prints a report of every expectation that did not hold (and every command
+// that could not be carried out) to `report`; true when all held.
+bool RunScenario(const Scenario& scenario, const RunOptions& options, std::ostream& report);
+
+// Starts the process's clock and host settings the way every run has them.
+void PrepareProcess(const Profile& profile);
+
+}  // namespace olsim

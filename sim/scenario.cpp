@@ -1,0 +1,267 @@
+#include "scenario.h"
+
+#include <map>
+#include <sstream>
+
+#include "text.h"
+
+namespace olsim {
+namespace {
+
+std::optional<DWORD> ParseNumber(const std::string& text) {
+    if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos ||
+        text.size() > 10)
+        return std::nullopt;
+    unsigned long long value = std::stoull(text);
+    if (value > 0xFFFFFFFFull)
+        return std::nullopt;
+    return static_cast<DWORD>(value);
+}
+
+DWORD Number(const Step& step, size_t index, const std::string& what) {
+    auto number = index < step.words.size() ? ParseNumber(step.words[index]) : std::nullopt;
+    if (!number)
+        throw ParseError(step.line, "'" + step.verb + "' needs " + what + " (a number)");
+    return *number;
+}
+
+void Count(const Step& step, size_t least, size_t most, const std::string& form) {
+    if (step.words.size() < least || step.words.size() > most)
+        throw ParseError(step.line, "expected: " + form);
+}
+
+// "none" leaves a value out of the installation.
+std::optional<DWORD> NumberOrNone(const Step& step, const std::string& what) {
+    if (step.words.size() == 2 && step.words[1] == "none")
+        return std::nullopt;
+    return Number(step, 1, what);
+}
+
+void ApplyProfileLine(Profile& profile, const Step& step) {
+    if (step.words.empty())
+        throw ParseError(step.line, "'profile' needs a setting");
+    const std::string& setting = step.words[0];
+    auto text = [&] {
+        Count(step, 2, 2, "profile " + setting + " TEXT");
+        return Widen(step.words[1]);
+    };
+    if (setting == "version") {
+        profile.version = text();
+    } else if (setting == "mailsupport") {
+        Count(step, 2, 2, "profile mailsupport N|none");
+        profile.mailSupport = NumberOrNone(step, "the MailSupport value");
+    } else if (setting == "explorers") {
+        Count(step, 2, 2, "profile explorers N");
+        profile.explorers.assign(Number(step, 1, "a count of explorers"),
+                                 L"Inbox - Microsoft Outlook");
+    } else if (setting == "explorer") {
+        profile.explorers.push_back(text());
+    } else if (setting == "directory") {
+        if (step.words.size() == 2 && step.words[1] == "none")
+            profile.directory.reset();
+        else
+            profile.directory = text();
+    } else if (setting == "language") {
+        if (step.words.size() == 2 && step.words[1] == "none")
+            profile.language.reset();
+        else
+            profile.language = text();
+    } else if (setting == "partner") {
+        Count(step, 2, 2, "profile partner N|none");
+        profile.partner = NumberOrNone(step, "the partner number");
+    } else if (setting == "exchange") {
+        Count(step, 2, 2, "profile exchange N|none");
+        profile.exchange = NumberOrNone(step, "the Exchange value");
+    } else if (setting == "omit") {
+        profile.omittedFiles.push_back(text());
+    } else if (setting == "registry") {
+        Count(step, 5, 5, "profile registry KEY NAME dword|sz VALUE");
+        RegistryLine line;
+        line.key = Widen(step.words[1]);
+        line.name = Widen(step.words[2]);
+        if (step.words[3] == "dword") {
+            line.isDword = true;
+            line.number = Number(step, 4, "the value");
+        } else if (step.words[3] == "sz") {
+            line.text = Widen(step.words[4]);
+        } else {
+            throw ParseError(step.line, "registry type must be dword or sz");
+        }
+        profile.registry.push_back(line);
+    } else {
+        throw ParseError(step.line, "unknown profile setting '" + setting + "'");
+    }
+}
+
+void CheckExpectation(const Step& step) {
+    std::vector<std::string> words = step.words;
+    if (!words.empty() && words[0] == "no")
+        words.erase(words.begin());
+    bool negated = words.size() != step.words.size();
+    if (words.empty())
+        throw ParseError(step.line, "'expect' needs what to expect");
+    const std::string& what = words[0];
+    auto need = [&](size_t least, size_t most, const std::string& form) {
+        if (words.size() < least || words.size() > most)
+            throw ParseError(step.line, "expected: expect " + form);
+    };
+    if (what == "log") {
+        if (words.size() >= 2 && words[1] == "order" && !negated)
+            need(4, 1000, "log order TEXT TEXT ...");
+        else if (words.size() >= 2 && words[1] == "count" && !negated) {
+            need(4, 4, "log count TEXT N");
+            if (!ParseNumber(words[3]))
+                throw ParseError(step.line, "log count needs a number");
+        } else
+            need(2, 2, "[no] log TEXT");
+    } else if (what == "registry") {
+        if (negated) {
+            need(3, 3, "no registry KEY NAME");
+        } else {
+            need(4, 5, "registry KEY NAME dword N | sz TEXT | exists");
+            const std::string& type = words[3];
+            if (type == "exists")
+                need(4, 4, "registry KEY NAME exists");
+            else if (type == "dword" && words.size() == 5 && ParseNumber(words[4]))
+                ;
+            else if (type != "sz" || words.size() != 5)
+                throw ParseError(step.line,
+                                 "registry expectation must end in 'dword N', "
+                                 "'sz TEXT' or 'exists'");
+        }
+    } else if (what == "window") {
+        need(2, 4, "[no] window TITLE [class CLASS]");
+        if (words.size() != 2 && (words.size() != 4 || words[2] != "class"))
+            throw ParseError(step.line, "expected: expect [no] window TITLE [class CLASS]");
+    } else if (what == "messagebox") {
+        if (words.size() >= 2 && words[1] == "count") {
+            need(3, 3, "messagebox count N");
+            if (!ParseNumber(words[2]))
+                throw ParseError(step.line, "messagebox count needs a number");
+        } else {
+            need(2, 4, "[no] messagebox TEXT [caption CAPTION]");
+            if (words.size() != 2 && (words.size() != 4 || words[2] != "caption"))
+                throw ParseError(step.line, "expected: expect messagebox TEXT [caption CAPTION]");
+        }
+    } else if (what == "thread") {
+        need(3, 3, "[no] thread waiting NAME");
+        if (words[1] != "waiting")
+            throw ParseError(step.line, "expected: expect [no] thread waiting NAME");
+    } else if (what == "threads") {
+        need(2, 2, "threads N");
+        if (negated || !ParseNumber(words[1]))
+            throw ParseError(step.line, "expected: expect threads N");
+    } else if (what == "file") {
+        need(2, 2, "[no] file PATH");
+    } else if (what == "crashed" || what == "crash") {
+        need(1, 1, "crashed | expect no crash");
+    } else {
+        throw ParseError(step.line, "unknown expectation '" + what + "'");
+    }
+}
+
+void CheckCommand(const Step& step) {
+    const std::string& verb = step.verb;
+    if (verb == "install" || verb == "start" || verb == "quit") {
+        Count(step, 0, 0, verb);
+    } else if (verb == "open") {
+        Count(step, 0, 1, "open [CAPTION]");
+    } else if (verb == "activate" || verb == "select" || verb == "close") {
+        Count(step, 1, 1, verb + " N");
+        Number(step, 0, "the explorer's number");
+    } else if (verb == "answer") {
+        Count(step, 1, 1, "answer ok|cancel|yes|no|retry|ignore|abort|N");
+    } else if (verb == "fault" || verb == "state") {
+        Count(step, 1, 1, verb == "fault" ? "fault MEMBER" : "state FILE");
+    } else if (verb == "advance") {
+        Count(step, 1, 1, "advance DURATION");
+        if (!ParseDuration(step.words[0]))
+            throw ParseError(step.line,
+                             "bad duration '" + step.words[0] + "' (use e.g. 500ms, 10s, 30m, 2h)");
+    } else if (verb == "expect") {
+        CheckExpectation(step);
+    } else {
+        throw ParseError(step.line, "unknown command '" + verb + "'");
+    }
+}
+
+}  // namespace
+
+std::vector<std::string> SplitWords(const std::string& line, int lineNumber) {
+    std::vector<std::string> words;
+    size_t i = 0;
+    while (i < line.size()) {
+        char c = line[i];
+        if (c == ' ' || c == '\t' || c == '\r') {
+            ++i;
+        } else if (c == '#') {
+            break;
+        } else if (c == '"') {
+            std::string word;
+            ++i;
+            for (;;) {
+                if (i >= line.size())
+                    throw ParseError(lineNumber, "unterminated quote");
+                if (line[i] == '"') {
+                    if (i + 1 < line.size() && line[i + 1] == '"') {
+                        word.push_back('"');
+                        i += 2;
+                        continue;
+                    }
+                    ++i;
+                    break;
+                }
+                word.push_back(line[i++]);
+            }
+            words.push_back(word);
+        } else {
+            size_t end = line.find_first_of(" \t\r\"#", i);
+            if (end == std::string::npos)
+                end = line.size();
+            words.push_back(line.substr(i, end - i));
+            i = end;
+        }
+    }
+    return words;
+}
+
+std::optional<unsigned long long> ParseDuration(const std::string& text) {
+    static const std::map<std::string, unsigned long long> units{
+        {"ms", 1}, {"s", 1000}, {"m", 60000}, {"h", 3600000}};
+    size_t digits = text.find_first_not_of("0123456789");
+    if (digits == 0 || digits == std::string::npos || digits > 12)
+        return std::nullopt;
+    auto unit = units.find(text.substr(digits));
+    if (unit == units.end())
+        return std::nullopt;
+    return std::stoull(text.substr(0, digits)) * unit->second;
+}
+
+Scenario ParseScenario(const std::string& text) {
+    Scenario scenario;
+    std::istringstream lines(text);
+    std::string line;
+    int number = 0;
+    while (std::getline(lines, line)) {
+        ++number;
+        auto words = SplitWords(line, number);
+        if (words.empty())
+            continue;
+        Step step;
+        step.line = number;
+        step.text = line;
+        if (!step.text.empty() && step.text.back() == '\r')
+            step.text.pop_back();
+        step.verb = words[0];
+        step.words.assign(words.begin() + 1, words.end());
+        if (step.verb == "profile") {
+            ApplyProfileLine(scenario.profile, step);
+            continue;
+        }
+        CheckCommand(step);
+        scenario.steps.push_back(std::move(step));
+    }
+    return scenario;
+}
+
+}  // namespace olsim

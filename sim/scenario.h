@@ -1,0 +1,66 @@
+// A scenario: the profile of the Outlook installation, then steps (commands
+// and expectations), one per line. docs/sim/scenarios.md is its reference.
+#pragma once
+
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include <windows.h>
+
+namespace olsim {
+
+struct RegistryLine {
+    std::wstring key;  // with its root, "HKCU\Software\..."
+    std::wstring name;
+    bool isDword = false;
+    DWORD number = 0;
+    std::wstring text;
+};
+
+struct Profile {
+    std::wstring version = L"11.0.0.8312";
+    std::optional<DWORD> mailSupport;  // missing unless given
+    std::vector<std::wstring> explorers{L"Inbox - Microsoft Outlook"};
+    std::optional<std::wstring> directory = L"C:\\Program Files\\Brevint\\";
+    std::optional<std::wstring> language = L"English";
+    std::optional<DWORD> partner = 3;
+    std::optional<DWORD> exchange = 0;
+    std::vector<RegistryLine> registry;
+    std::vector<std::wstring> omittedFiles;  // installation files left out
+};
+
+struct Step {
+    int line = 0;
+    std::string text;                // the line as written, for reports
+    std::vector<std::string> words;  // the words after the verb (quotes removed)
+    std::string verb;                // "install", "expect", ...
+};
+
+struct Scenario {
+    Profile profile;
+    std::vector<Step> steps;
+};
+
+class ParseError : public std::runtime_error {
+  public:
+    ParseError(int line, const std::string& message)
+        : std::runtime_error("line " + std::to_string(line) + ": " + message), line_(line) {}
+    int line() const { return line_; }
+
+  private:
+    int line_;
+};
+
+// Splits a line into words: blanks separate, double quotes group (a doubled
+// quote inside stands for one), "#" outside quotes starts a comment.
+std::vector<std::string> SplitWords(const std::string& line, int lineNumber);
+
+// Parses a whole scenario; throws ParseError naming the first bad line.
+Scenario ParseScenario(const std::string& text);
+
+// "500ms", "10s", "30m", "2h"; nothing for anything else.
+std::optional<unsigned long long> ParseDuration(const std::string& text);
+
+}  // namespace olsim
