@@ -76,7 +76,7 @@ void PrintRegistry(std::ostream& out) {
 
 }  // namespace
 
-bool RunDemo(std::ostream& out) {
+bool RunDemo(std::ostream& out, bool& crashed) {
     Scenario scenario = ParseScenario(kDefaultScenario);
     PrepareProcess(scenario.profile);
     out << "olsim demo: Outlook " << Narrow(scenario.profile.version) << " with "
@@ -104,7 +104,8 @@ bool RunDemo(std::ostream& out) {
 
     logBefore = ReadLog().size();
     out << "\n30 seconds pass:\n";
-    process.Advance(30000);
+    if (!process.crash())
+        process.Advance(30000);
     SummariseLog(out, ReadLog(), logBefore);
 
     logBefore = ReadLog().size();
@@ -118,7 +119,8 @@ bool RunDemo(std::ostream& out) {
     PrintRegistry(out);
     out << "\nThe log: " << Narrow(LogFilePath()) << "\n    (on this machine "
         << platform::host::HostPathFromWindows(LogFilePath()).string() << ")\n";
-    if (process.crash()) {
+    crashed = process.crash().has_value();
+    if (crashed) {
         out << process.crash()->Describe() << "\n";
         return false;
     }

@@ -6,7 +6,8 @@
 
 namespace olsim {
 
-// True when every step could be carried out and Outlook did not crash.
-bool RunDemo(std::ostream& out);
+// True when every step could be carried out and Outlook did not crash;
+// `crashed` tells whether it did.
+bool RunDemo(std::ostream& out, bool& crashed);
 
 }  // namespace olsim

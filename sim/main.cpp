@@ -22,9 +22,9 @@ int Usage() {
     return 2;
 }
 
-// Ends the process at once after a run: an add-in that crashed is not torn
+// Ends the process at once after a crash: an add-in that crashed is not torn
 // down by the module's own destructors.
-[[noreturn]] void Exit(int status) {
+[[noreturn]] void ExitAfterCrash(int status) {
     std::cout.flush();
     std::cerr.flush();
     std::fflush(nullptr);
@@ -57,8 +57,11 @@ int main(int argc, char** argv) {
     if (job == "demo") {
         if (!root.empty())
             platform::host::SetRoot(root);
-        bool ok = olsim::RunDemo(std::cout);
-        Exit(ok ? 0 : 1);
+        bool crashed = false;
+        bool ok = olsim::RunDemo(std::cout, crashed);
+        if (crashed)
+            ExitAfterCrash(1);
+        return ok ? 0 : 1;
     }
     if (job != "run" || file.empty())
         return Usage();
@@ -90,12 +93,15 @@ int main(int argc, char** argv) {
     }
     platform::host::SetRoot(root);
     std::ostringstream report;
-    bool ok = olsim::RunScenario(scenario, options, report);
+    auto result = olsim::RunScenario(scenario, options, report);
+    bool ok = result.ok;
     std::cout << report.str();
     std::cout << file << ": " << (ok ? "every expectation held" : "FAILED") << "\n";
     if (temporary) {
         std::error_code ignored;
         std::filesystem::remove_all(root, ignored);
     }
-    Exit(ok ? 0 : 1);
+    if (result.crashed)
+        ExitAfterCrash(ok ? 0 : 1);
+    return ok ? 0 : 1;
 }

@@ -95,11 +95,25 @@ std::string Hex(DWORD value) {
 }  // namespace
 
 std::string Crash::Describe() const {
-    std::string kind = code == EXCEPTION_ACCESS_VIOLATION      ? "access violation"
-                       : code == EXCEPTION_INT_DIVIDE_BY_ZERO  ? "division by zero"
-                       : code == EXCEPTION_ILLEGAL_INSTRUCTION ? "illegal instruction"
-                       : code == EXCEPTION_IN_PAGE_ERROR       ? "in-page error"
-                                                               : "fault";
+    // The exception codes the platform raises for each fault signal.
+    struct Kind {
+        DWORD code;
+        const char* name;
+        const char* signal;
+    };
+    static const Kind kinds[] = {
+        {EXCEPTION_ACCESS_VIOLATION, "access violation", "SIGSEGV"},
+        {EXCEPTION_IN_PAGE_ERROR, "in-page error", "SIGBUS"},
+        {EXCEPTION_INT_DIVIDE_BY_ZERO, "integer division by zero", "SIGFPE"},
+        {EXCEPTION_INT_OVERFLOW, "integer overflow", "SIGFPE"},
+        {EXCEPTION_FLT_DIVIDE_BY_ZERO, "floating-point division by zero", "SIGFPE"},
+        {EXCEPTION_FLT_INVALID_OPERATION, "floating-point fault", "SIGFPE"},
+        {EXCEPTION_ILLEGAL_INSTRUCTION, "illegal instruction", "SIGILL"},
+        {EXCEPTION_PRIV_INSTRUCTION, "privileged instruction", "SIGILL"}};
+    std::string kind = "fault";
+    for (const auto& k : kinds)
+        if (k.code == code)
+            kind = std::string(k.name) + ", " + k.signal;
     return "Outlook crashed during '" + command + "': " + kind + " (exception code " + Hex(code) +
            ")";
 }
@@ -244,6 +258,9 @@ bool OutlookProcess::Start(std::string& message) {
     }
     Guarded("start", [&] {
         host_ = std::make_unique<outlook::host::OutlookHost>(profile_.version);
+        for (const auto& member : pendingFaults_)
+            host_->FaultOnNextCall(member);
+        pendingFaults_.clear();
         for (const auto& caption : profile_.explorers)
             host_->OpenExplorer(caption);
         ConnectAddins(message);
@@ -351,13 +368,12 @@ OLSIM_EXPLORER_ACTION(ChangeSelection, ChangeSelection, "select")
 OLSIM_EXPLORER_ACTION(CloseExplorer, CloseExplorer, "close")
 #undef OLSIM_EXPLORER_ACTION
 
-bool OutlookProcess::FaultOnNextCall(const std::wstring& member, std::string& message) {
-    if (!host_) {
-        message = "Outlook is not running (start it first; 'fault' arms a running Outlook)";
-        return false;
-    }
-    host_->FaultOnNextCall(member);
-    return true;
+void OutlookProcess::FaultOnNextCall(const std::wstring& member) {
+    // Armed before the start, the fault waits for Outlook's objects to exist.
+    if (host_)
+        host_->FaultOnNextCall(member);
+    else
+        pendingFaults_.push_back(member);
 }
 
 std::vector<outlook::host::ExplorerInfo> OutlookProcess::Explorers() const {

@@ -58,7 +58,8 @@ class OutlookProcess {
     bool ActivateExplorer(int id, std::string& message);
     bool ChangeSelection(int id, std::string& message);
     bool CloseExplorer(int id, std::string& message);
-    bool FaultOnNextCall(const std::wstring& member, std::string& message);
+    // The next call of `member` by the add-in faults inside Outlook's code.
+    void FaultOnNextCall(const std::wstring& member);
     std::vector<outlook::host::ExplorerInfo> Explorers() const;
 
     // Runs the message loop until no message waits and the worker threads
@@ -80,6 +81,7 @@ class OutlookProcess {
     std::unique_ptr<outlook::host::OutlookHost> host_;
     std::vector<std::unique_ptr<Addin>> addins_;
     std::optional<Crash> crash_;
+    std::vector<std::wstring> pendingFaults_;
 };
 
 }  // namespace olsim

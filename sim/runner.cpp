@@ -73,7 +73,7 @@ class Run {
     Run(const Scenario& scenario, const RunOptions& options, std::ostream& report)
         : scenario_(scenario), options_(options), report_(report), process_(scenario.profile) {}
 
-    bool Go() {
+    RunResult Go() {
         for (const auto& step : scenario_.steps) {
             if (options_.verbose)
                 report_ << "line " << step.line << ": " << step.text << "\n";
@@ -85,7 +85,7 @@ class Run {
             report_ << process_.crash()->Describe() << "\n";
         if (!options_.stateFile.empty())
             WriteState(options_.stateFile);
-        return failures_ == 0;
+        return {failures_ == 0, process_.crash().has_value()};
     }
 
   private:
@@ -133,7 +133,7 @@ class Run {
         else if (verb == "close")
             ok = process_.CloseExplorer(std::stoi(words[0]), message);
         else if (verb == "fault")
-            ok = process_.FaultOnNextCall(Widen(words[0]), message);
+            process_.FaultOnNextCall(Widen(words[0]));
         else if (verb == "advance")
             process_.Advance(*ParseDuration(words[0]));
         if (process_.crash())
@@ -312,7 +312,7 @@ void PrepareProcess(const Profile& profile) {
                                         L"\\OUTLOOK.EXE");
 }
 
-bool RunScenario(const Scenario& scenario, const RunOptions& options, std::ostream& report) {
+RunResult RunScenario(const Scenario& scenario, const RunOptions& options, std::ostream& report) {
     PrepareProcess(scenario.profile);
     return Run(scenario, options, report).Go();
 }

@@ -14,9 +14,14 @@ struct RunOptions {
     bool verbose = false;   // a line per step
 };
 
+struct RunResult {
+    bool ok = false;       // every expectation held and every command was carried out
+    bool crashed = false;  // Outlook crashed during the run
+};
+
 // Prints a report of every expectation that did not hold (and every command
-// that could not be carried out) to `report`; true when all held.
-bool RunScenario(const Scenario& scenario, const RunOptions& options, std::ostream& report);
+// that could not be carried out) to `report`.
+RunResult RunScenario(const Scenario& scenario, const RunOptions& options, std::ostream& report);
 
 // Starts the process's clock and host settings the way every run has them.
 void PrepareProcess(const Profile& profile);
