@@ -1,0 +1,94 @@
+#include "dispatch_members.h"
+
+#include <cwctype>
+
+namespace outlook::objects {
+
+namespace {
+
+bool SameName(const wchar_t* a, const wchar_t* b) {
+    for (; *a && *b; ++a, ++b) {
+        if (std::towlower(*a) != std::towlower(*b))
+            return false;
+    }
+    return *a == *b;
+}
+
+}  // namespace
+
+HRESULT IdsOfNames(std::span<const DispatchMember> members, LPOLESTR* names, UINT count,
+                   DISPID* ids) {
+    if (!names || !ids)
+        return E_POINTER;
+    if (count == 0)
+        return S_OK;
+    HRESULT result = S_OK;
+    ids[0] = DISPID_UNKNOWN;
+    for (const DispatchMember& member : members) {
+        if (names[0] && SameName(member.name, names[0]))
+            ids[0] = member.id;
+    }
+    if (ids[0] == DISPID_UNKNOWN)
+        result = DISP_E_UNKNOWNNAME;
+    for (UINT i = 1; i < count; ++i) {
+        ids[i] = DISPID_UNKNOWN;
+        result = DISP_E_UNKNOWNNAME;
+    }
+    return result;
+}
+
+const DispatchMember* MemberToInvoke(std::span<const DispatchMember> members, DISPID id, WORD flags,
+                                     const DISPPARAMS* params, HRESULT* result) {
+    for (const DispatchMember& member : members) {
+        if (member.id != id || !(flags & member.kind))
+            continue;
+        const UINT given = params ? params->cArgs : 0;
+        if (params && params->cNamedArgs > 0)
+            *result = DISP_E_NONAMEDARGS;
+        else if (given != member.arguments)
+            *result = DISP_E_BADPARAMCOUNT;
+        else
+            return &member;
+        return nullptr;
+    }
+    *result = DISP_E_MEMBERNOTFOUND;
+    return nullptr;
+}
+
+VARIANT ArgumentAt(const DISPPARAMS* params, UINT position) {
+    VARIANT argument = params->rgvarg[params->cArgs - 1 - position];
+    if (V_VT(&argument) == (VT_BYREF | VT_VARIANT) && V_VARIANTREF(&argument))
+        argument = *V_VARIANTREF(&argument);
+    return argument;
+}
+
+void ReturnText(VARIANT* result, BSTR text) {
+    if (!result) {
+        SysFreeString(text);
+        return;
+    }
+    VariantInit(result);
+    V_VT(result) = VT_BSTR;
+    V_BSTR(result) = text;
+}
+
+void ReturnObject(VARIANT* result, IDispatch* object) {
+    if (!result) {
+        if (object)
+            object->Release();
+        return;
+    }
+    VariantInit(result);
+    V_VT(result) = VT_DISPATCH;
+    V_DISPATCH(result) = object;
+}
+
+void ReturnLong(VARIANT* result, LONG value) {
+    if (!result)
+        return;
+    VariantInit(result);
+    V_VT(result) = VT_I4;
+    V_I4(result) = value;
+}
+
+}  // namespace outlook::objects

@@ -1,0 +1,75 @@
+// The IDispatch side of the object model's dual interfaces: each class lists
+// its members by name, DISPID and kind, and its Invoke calls the vtable member
+// after these checks, as a type library's Invoke would.
+#pragma once
+
+#include <oaidl.h>
+#include <oleauto.h>
+
+#include <span>
+
+namespace outlook::objects {
+
+struct DispatchMember {
+    const wchar_t* name;
+    DISPID id;
+    WORD kind;  // DISPATCH_PROPERTYGET or DISPATCH_METHOD
+    UINT arguments;
+};
+
+// GetIDsOfNames over `members`: names compare ignoring case; argument names
+// are not known, so a call with more than one name fails for the extra ones.
+HRESULT IdsOfNames(std::span<const DispatchMember> members, LPOLESTR* names, UINT count,
+                   DISPID* ids);
+
+// The member `id` when it may be invoked with `flags` and `params`; otherwise
+// null with the failure in `*result` (DISP_E_MEMBERNOTFOUND,
+// DISP_E_BADPARAMCOUNT, DISP_E_NONAMEDARGS).
+const DispatchMember* MemberToInvoke(std::span<const DispatchMember> members, DISPID id, WORD flags,
+                                     const DISPPARAMS* params, HRESULT* result);
+
+// Argument `position` (0 the first as declared) of `params`, a by-reference
+// VARIANT taken as the VARIANT it refers to.
+VARIANT ArgumentAt(const DISPPARAMS* params, UINT position);
+
+// Results of Invoke: the value moves into `result`, or is freed when the
+// caller asked for none.
+void ReturnText(VARIANT* result, BSTR text);
+void ReturnObject(VARIANT* result, IDispatch* object);
+void ReturnLong(VARIANT* result, LONG value);
+
+// The IDispatch members that every dual interface of the model answers alike:
+// names from the class's member table, and no type information (callers
+// reach members by name or DISPID).
+template <class I>
+class DualInterface : public I {
+  public:
+    explicit DualInterface(std::span<const DispatchMember> members) : members_(members) {}
+
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
+        if (!count)
+            return E_POINTER;
+        *count = 0;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo** info) override {
+        if (info)
+            *info = nullptr;
+        return DISP_E_BADINDEX;
+    }
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
+                                            DISPID* ids) override {
+        return IdsOfNames(members_, names, count, ids);
+    }
+
+  protected:
+    const DispatchMember* MemberToInvoke(DISPID id, WORD flags, const DISPPARAMS* params,
+                                         HRESULT* result) const {
+        return objects::MemberToInvoke(members_, id, flags, params, result);
+    }
+
+  private:
+    std::span<const DispatchMember> members_;
+};
+
+}  // namespace outlook::objects

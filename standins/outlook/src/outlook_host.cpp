@@ -1,0 +1,142 @@
+#include "outlook_host.h"
+
+#include "objects.h"
+
+namespace outlook::host {
+
+using objects::ExplorerRecord;
+
+struct OutlookHost::State {
+    objects::Model model;
+    CComPtr<objects::ApplicationObject> application;
+    CComPtr<objects::ExplorersObject> explorers;
+    CComPtr<objects::NameSpaceObject> mapi;
+    int lastId = 0;
+
+    // The record of an open explorer, null when `id` is not open.
+    ExplorerRecord* OpenRecord(int id) {
+        ExplorerRecord* record = model.Find(id);
+        return record && record->open ? record : nullptr;
+    }
+
+    // Takes the explorer's window down and out of Explorers.
+    static void Shut(ExplorerRecord& record) {
+        if (record.frame)
+            DestroyWindow(record.frame);
+        record.frame = nullptr;
+        record.open = false;
+    }
+
+    // Raises `event` on explorer `id`; false when it is not open.
+    bool RaiseOn(int id, DISPID event) {
+        ExplorerRecord* record = OpenRecord(id);
+        if (!record)
+            return false;
+        CComPtr<objects::ExplorerObject> explorer = record->object;  // handlers may close it
+        explorer->Raise(event);
+        return true;
+    }
+};
+
+OutlookHost::OutlookHost(std::wstring version) : state_(std::make_unique<State>()) {
+    objects::RegisterOutlookProxies();
+    state_->model.version = std::move(version);
+    state_->explorers = objects::MakeObject<objects::ExplorersObject>();
+    state_->mapi = objects::MakeObject<objects::NameSpaceObject>();
+    state_->application = objects::MakeObject<objects::ApplicationObject>();
+    state_->explorers->Attach(&state_->model);
+    state_->mapi->Attach(&state_->model);
+    state_->application->Attach(&state_->model);
+    state_->application->SetParts(state_->explorers, state_->mapi);
+}
+
+// No events are raised here: Outlook closes its windows, raising their
+// events, before it lets its add-ins go; the simulator does so through
+// CloseExplorer. What the add-in still holds answers RPC_E_DISCONNECTED.
+OutlookHost::~OutlookHost() {
+    for (ExplorerRecord& record : state_->model.explorers) {
+        State::Shut(record);
+        record.object->Detach();
+    }
+    state_->application->Detach();
+    state_->explorers->Detach();
+    state_->mapi->Detach();
+    state_->application->SetParts(nullptr, nullptr);
+}
+
+IDispatch* OutlookHost::Application() {
+    IDispatch* application = static_cast<Outlook::_Application*>(state_->application.p);
+    application->AddRef();
+    return application;
+}
+
+int OutlookHost::OpenExplorer(const std::wstring& caption) {
+    State& state = *state_;
+    CComPtr<objects::ExplorerObject> explorer = objects::MakeObject<objects::ExplorerObject>();
+    explorer->SetCaption(caption);
+    explorer->Attach(&state.model);
+    const int id = ++state.lastId;
+    ExplorerRecord record;
+    record.id = id;
+    record.caption = caption;
+    record.object = explorer;
+    record.open = true;
+    state.model.explorers.push_back(std::move(record));
+
+    // Outlook raises NewExplorer for a window that is made but not yet
+    // shown; showing it makes it the active one, which it then announces.
+    state.explorers->RaiseNewExplorer(explorer);
+    ExplorerRecord* opened = state.OpenRecord(id);
+    if (!opened)
+        return id;  // a handler closed it already
+    opened->frame = objects::CreateExplorerFrame(caption);
+    opened->activated = ++state.model.activations;
+    explorer->Raise(DISPID_Outlook_ExplorerEvents_Activate);
+    return id;
+}
+
+bool OutlookHost::ActivateExplorer(int id) {
+    if (ExplorerRecord* record = state_->OpenRecord(id))
+        record->activated = ++state_->model.activations;
+    return state_->RaiseOn(id, DISPID_Outlook_ExplorerEvents_Activate);
+}
+
+bool OutlookHost::ChangeSelection(int id) {
+    return state_->RaiseOn(id, DISPID_Outlook_ExplorerEvents_SelectionChange);
+}
+
+bool OutlookHost::CloseExplorer(int id) {
+    if (!state_->RaiseOn(id, DISPID_Outlook_ExplorerEvents_Close))
+        return false;
+    // A handler may have opened explorers meanwhile: find the record again.
+    ExplorerRecord* record = state_->OpenRecord(id);
+    if (record)
+        State::Shut(*record);
+    return true;
+}
+
+bool OutlookHost::SendItem(IDispatch* item) {
+    CComPtr<objects::ApplicationObject> application = state_->application;
+    return application->RaiseItemSend(item);
+}
+
+void OutlookHost::FaultOnNextCall(const std::wstring& member) {
+    state_->model.faults.insert(member);
+}
+
+std::vector<ExplorerInfo> OutlookHost::Explorers() const {
+    std::vector<ExplorerInfo> infos;
+    const objects::ExplorerObject* active = state_->model.Active();
+    for (const ExplorerRecord& record : state_->model.explorers) {
+        ExplorerInfo info;
+        info.id = record.id;
+        info.caption = record.caption;
+        info.frame = record.frame;
+        info.open = record.open;
+        info.active = record.open && record.object.p == active;
+        infos.push_back(std::move(info));
+    }
+    return infos;
+}
+
+}  // namespace outlook::host
