@@ -2,32 +2,30 @@
 
 #include <comdef.h>
 
-#include <memory>
-
 #include "support/log/logger.h"
 #include "support/log/trace_scope.h"
 #include "support/utility/com_create.h"
 
 namespace {
 
-std::unique_ptr<CRedemptionMng>& Instance() {
-    static std::unique_ptr<CRedemptionMng> instance;
-    return instance;
-}
+// Owned by the add-in object, which releases it when it is destroyed; it is
+// never destroyed at process exit, where the library's objects it holds may
+// already be gone.
+CRedemptionMng* g_instance = nullptr;
 
 }  // namespace
 
 CRedemptionMng& CRedemptionMng::GetInstance() {
     CTraceScope trace("CRedemptionMng::GetInstance");
     // First used on the user-interface thread during connection: no lock.
-    auto& instance = Instance();
-    if (!instance)
-        instance.reset(new CRedemptionMng());
-    return *instance;
+    if (!g_instance)
+        g_instance = new CRedemptionMng();
+    return *g_instance;
 }
 
 void CRedemptionMng::ReleaseInstance() {
-    Instance().reset();
+    delete g_instance;
+    g_instance = nullptr;
 }
 
 CRedemptionMng::CRedemptionMng() {
