@@ -133,13 +133,13 @@ HRESULT CConnect::OnConnectionImpl(IDispatch* application, ext_ConnectMode, IDis
 
     QueryApplication(application);
     ReadOutlookVersion();
-    CountExplorers();
+    const LONG openExplorers = CountOpenExplorers();
     AdviseOutlookEvents();
     AdviseNewMailEvent();
     CreateHiddenWindow();
     CSettings::IncrementLoadCount();
 
-    if (m_explorerCount > 0) {
+    if (openExplorers > 0) {
         // The MAPI session helper logs in with Outlook's session here, and in
         // Internet-mail-only mode is advised for new-mail notifications.
         InitHandler(nullptr);
@@ -181,7 +181,7 @@ void CConnect::ReadOutlookVersion() {
     }
 }
 
-void CConnect::CountExplorers() {
+LONG CConnect::CountOpenExplorers() {
     LONG count = 0;
     HRESULT hr = E_POINTER;
     if (m_application) {
@@ -190,11 +190,12 @@ void CConnect::CountExplorers() {
         if (SUCCEEDED(hr) && m_explorers)
             hr = m_explorers->get_Count(&count);
     }
-    m_explorerCount = SUCCEEDED(hr) ? count : 0;
-    CLogger::GetInstance().LogNumber(kConnection, L"Explorers number ",
-                                     static_cast<DWORD>(m_explorerCount));
+    if (FAILED(hr))
+        count = 0;
+    CLogger::GetInstance().LogNumber(kConnection, L"Explorers number ", static_cast<DWORD>(count));
     if (FAILED(hr) || !m_explorers)
         CLogger::GetInstance().LogMessage(kConnection, L"Could not get explorers");
+    return count;
 }
 
 void CConnect::AdviseOutlookEvents() {

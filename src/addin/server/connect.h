@@ -206,7 +206,8 @@ class ATL_NO_VTABLE CConnect
     void ReadDefaultSpamFolderName();
     void QueryApplication(IDispatch* application);
     void ReadOutlookVersion();
-    void CountExplorers();
+    // Outlook's open explorers; the add-in's own explorer count starts at 0.
+    LONG CountOpenExplorers();
     void AdviseOutlookEvents();
     void AdviseNewMailEvent();
     void CreateHiddenWindow();
