@@ -2,3 +2,4 @@
 #pragma once
 
 #define IDR_BVMAILITEM 101  // the registry script of BVOLTOOL.BVMailItem
+#define IDR_BVMAPIUTILS 102  // the registry script of BVOLTOOL.BVMAPIUtils

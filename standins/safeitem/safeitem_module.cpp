@@ -9,10 +9,13 @@
 // Embedded from the registry scripts beside this file (see CMakeLists.txt).
 extern const char kMailItemScript[];
 extern const unsigned kMailItemScript_size;
+extern const char kMapiUtilsScript[];
+extern const unsigned kMapiUtilsScript_size;
 
 namespace {
 const platform::resources::Resource kResources[] = {
     {L"REGISTRY", MAKEINTRESOURCEW(IDR_BVMAILITEM), 0, kMailItemScript, kMailItemScript_size},
+    {L"REGISTRY", MAKEINTRESOURCEW(IDR_BVMAPIUTILS), 0, kMapiUtilsScript, kMapiUtilsScript_size},
 };
 }  // namespace
 

@@ -19,13 +19,6 @@ namespace {
 // test to let it go.
 class CWalkingWorker : public CActionWorker<CWalkingWorker> {
   public:
-    HRESULT Execute(DWORD_PTR dwParam, HANDLE hObject) override {
-        return GuardedEntry([&] { return ExecuteImpl(dwParam, hObject); });
-    }
-    HRESULT CloseHandle(HANDLE hHandle) override {
-        return GuardedEntry([&] { return CloseWorkerHandle(hHandle); });
-    }
-
     HRESULT ExecuteImpl(DWORD_PTR, HANDLE hObject) {
         ResetEvent(hObject);
         while (IsRun()) {

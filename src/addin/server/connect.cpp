@@ -1,20 +1,91 @@
 #include "addin/server/connect.h"
 
+#include <shlobj.h>
+
 #include "addin/crash/entry_guard.h"
+#include "addin/crash/minidump_handler.h"
+#include "mailstore/redemption_mng.h"
+#include "support/log/logged_stage.h"
+#include "support/log/logger.h"
 #include "support/log/trace_scope.h"
+#include "support/replay/unicode.h"
+#include "support/utility/outlook_version.h"
+#include "toolbar/block_unblock_worker.h"
+#include "toolbar/clean_folder_worker.h"
+#include "toolbar/explorer_wrapper.h"
 
 OBJECT_ENTRY_AUTO(CLSID_Connect, CConnect)
 
-// The start-up and shutdown sequences of the add-in object grow here as the
-// parts they call are built; until then connecting and disconnecting write
-// their traces and succeed.
+namespace {
 
-CConnect::CConnect() {
-    CTraceScope trace("CConnect::CConnect");
+constexpr const char* kConstructor = "CConnect::CConnect";
+constexpr const char* kConnection = "CConnect::OnConnectionImpl";
+constexpr const char* kDisconnection = "CConnect::OnDisconnectionImpl";
+
+// The name of the spam folder when the settings hold none.
+constexpr const wchar_t* kDefaultSpamFolderName = L"Brevint";
+
+void AppendBackslash(std::wstring& path) {
+    if (path.empty() || path.back() != L'\\')
+        path += L'\\';
+}
+
+// "<application data>\Brevint\Dumps", each folder created when missing.
+std::wstring DumpFolder() {
+    wchar_t appData[MAX_PATH] = {};
+    SHGetSpecialFolderPathW(nullptr, appData, CSIDL_APPDATA, TRUE);
+    std::wstring folder = appData;
+    AppendBackslash(folder);
+    folder += L"Brevint\\";
+    CreateDirectoryW(folder.c_str(), nullptr);
+    folder += L"Dumps";
+    CreateDirectoryW(folder.c_str(), nullptr);
+    return folder;
+}
+
+// The last element of the host's executable path, with its backslash.
+std::wstring HostExecutableName() {
+    wchar_t path[260] = {};
+    GetModuleFileNameW(nullptr, path, 260);
+    const std::wstring executable = path;
+    const auto slash = executable.rfind(L'\\');
+    return slash == std::wstring::npos ? executable : executable.substr(slash);
+}
+
+}  // namespace
+
+// The process-wide name of the spam folder, read at every connection.
+std::wstring g_defaultSpamFolderName = kDefaultSpamFolderName;
+
+_ATL_FUNC_INFO CConnect::kItemSendInfo = {
+    CC_STDCALL, VT_EMPTY, 2, {VT_DISPATCH, VT_BYREF | VT_BOOL}};
+_ATL_FUNC_INFO CConnect::kNewExplorerInfo = {CC_STDCALL, VT_EMPTY, 1, {VT_DISPATCH}};
+_ATL_FUNC_INFO CConnect::kNoArgumentsInfo = {CC_STDCALL, VT_EMPTY, 0, {}};
+_ATL_FUNC_INFO CConnect::kNewMailInfo = {CC_STDCALL, VT_EMPTY, 1, {VT_DISPATCH}};
+
+CConnect::CConnect()
+    : m_settings([](std::wstring& profile) { return GetCurrentProfile(profile); }) {
+    CTraceScope trace(kConstructor);
+    AttachCrashDumpHandler();
 }
 
 CConnect::~CConnect() {
     CTraceScope trace("CConnect::~CConnect");
+    if (m_isDumpHandlerAttached)
+        CMiniDumpHandler::Detach();
+    CRedemptionMng::ReleaseInstance();
+}
+
+void CConnect::AttachCrashDumpHandler() {
+    try {
+        const std::wstring baseName = DumpFolder() + HostExecutableName();
+        if (CMiniDumpHandler::Attach(replay::unicode::to_narrow(baseName, CP_ACP), MiniDumpNormal))
+            m_isDumpHandlerAttached = 1;
+        else
+            CLogger::GetInstance().LogMessage(kConstructor, L"Unable to attach MiniDump handler");
+    } catch (...) {
+        CLogger::GetInstance().LogMessage(kConstructor, L"Error during attaching MiniDump handler");
+    }
 }
 
 STDMETHODIMP CConnect::InterfaceSupportsErrorInfo(REFIID riid) {
@@ -47,14 +118,163 @@ HRESULT CConnect::InterfaceSupportsErrorInfoImpl(REFIID riid) {
     return InlineIsEqualGUID(riid, IID_IConnect) ? S_OK : S_FALSE;
 }
 
-HRESULT CConnect::OnConnectionImpl(IDispatch*, ext_ConnectMode, IDispatch*, SAFEARRAY**) {
-    CTraceScope trace("CConnect::OnConnectionImpl");
+HRESULT CConnect::OnConnectionImpl(IDispatch* application, ext_ConnectMode, IDispatch*,
+                                   SAFEARRAY**) {
+    CTraceScope trace(kConnection);
+    // The filter proxy is initialised here once the filter core can be reached.
+    ReadDefaultSpamFolderName();
+
+    isAction = 0;
+    m_isDataStarted = 0;
+    m_isVXM = 0;
+    m_isAccountDisabled = 0;
+    m_isFirstExplorerWatched = 0;
+    m_blockEvent = m_unblockEvent = m_cleanFolderEvent = nullptr;
+
+    QueryApplication(application);
+    ReadOutlookVersion();
+    const LONG openExplorers = CountOpenExplorers();
+    AdviseOutlookEvents();
+    AdviseNewMailEvent();
+    CreateHiddenWindow();
+    CSettings::IncrementLoadCount();
+
+    if (openExplorers > 0) {
+        // The MAPI session helper logs in with Outlook's session here, and in
+        // Internet-mail-only mode is advised for new-mail notifications.
+        InitHandler(nullptr);
+    }
+    RefreshAdvButton();
     return S_OK;
 }
 
+void CConnect::ReadDefaultSpamFolderName() {
+    std::wstring name;
+    if (!CSettings::GetSpamFolderName(name) || name.empty()) {
+        CLogger::GetInstance().LogMessage(kConnection, L"couldn't read default bv-folder");
+        name = kDefaultSpamFolderName;
+    }
+    g_defaultSpamFolderName = name;
+}
+
+void CConnect::QueryApplication(IDispatch* application) {
+    RunLoggedStage(kConnection, L"Unhandled exception", [&] {
+        m_application.Release();
+        if (application) {
+            const HRESULT hr = application->QueryInterface(
+                __uuidof(Outlook::_Application), reinterpret_cast<void**>(&m_application));
+            if (FAILED(hr))
+                _com_issue_error(hr);
+        }
+    });
+    if (!m_application)
+        CLogger::GetInstance().LogMessage(kConnection, L"Application pointer is null");
+}
+
+void CConnect::ReadOutlookVersion() {
+    m_isIMO = 0;
+    if (!GetOutlookVersion(m_application, m_outlookMajorVersion, m_outlookVersionText))
+        m_outlookMajorVersion = 0;
+    if (m_outlookMajorVersion <= 9) {
+        m_isIMO = CSettings::IsInternetMailOnly(m_outlookVersionText) ? 1 : 0;
+        CLogger::GetInstance().LogNumber(kConnection, L"IMO mode ", m_isIMO);
+    }
+}
+
+LONG CConnect::CountOpenExplorers() {
+    LONG count = 0;
+    HRESULT hr = E_POINTER;
+    if (m_application) {
+        m_explorers.Release();
+        hr = m_application->get_Explorers(&m_explorers);
+        if (SUCCEEDED(hr) && m_explorers)
+            hr = m_explorers->get_Count(&count);
+    }
+    if (FAILED(hr))
+        count = 0;
+    CLogger::GetInstance().LogNumber(kConnection, L"Explorers number ", static_cast<DWORD>(count));
+    if (FAILED(hr) || !m_explorers)
+        CLogger::GetInstance().LogMessage(kConnection, L"Could not get explorers");
+    return count;
+}
+
+void CConnect::AdviseOutlookEvents() {
+    if (!m_explorers || FAILED(NewExplorerSink().DispEventAdvise(m_explorers)))
+        CLogger::GetInstance().LogMessage(kConnection, L"Could not advise explorers events");
+    if (!m_application || FAILED(ItemSendSink().DispEventAdvise(m_application)))
+        CLogger::GetInstance().LogMessage(kConnection, L"Could not advise application events");
+}
+
+void CConnect::AdviseNewMailEvent() {
+    RunLoggedStage(kConnection, L"Unhandled exception", [&] {
+        m_redemption = &CRedemptionMng::GetInstance();
+        if (CSettings::IsExchangeModuleInstalled() || m_isIMO)
+            return;
+        CComPtr<IUnknown> source;
+        if (!m_redemption->GetNewMailEventSource(&source) ||
+            FAILED(NewMailSink().DispEventAdvise(source)))
+            CLogger::GetInstance().LogMessage(kConnection,
+                                              L"Could not advise Redemption NewMail Event");
+    });
+}
+
+void CConnect::CreateHiddenWindow() {
+    if (Create(nullptr))
+        ::SetWindowTextW(m_hWnd, L"Brevint_ol_addin_wnd");
+}
+
 HRESULT CConnect::OnDisconnectionImpl(ext_DisconnectMode, SAFEARRAY**) {
-    CTraceScope trace("CConnect::OnDisconnectionImpl");
+    CTraceScope trace(kDisconnection);
+    m_isDataStarted = 0;
+    try {
+        Unadvise(NewExplorerSink(), m_explorers);
+        Unadvise(ItemSendSink(), m_application);
+    } catch (const _com_error& error) {
+        LogComException(kDisconnection, error);
+    }
+    RunLoggedStage(kDisconnection, L"Unhandled exception while thread and windows destruction",
+                   [&] { StopWorkersAndWindows(); });
+    // The MAPI session helper logs off here.
+    RunLoggedStage(kDisconnection, L"Unhandled exception while Logoff Mapi", [] {});
+    RunLoggedStage(kDisconnection, L"Unhandled exception while writing quit time to registry",
+                   [&] { StoreQuitTime(); });
     return S_OK;
+}
+
+void CConnect::StopWorkersAndWindows() {
+    // The mail processor stops first, and the toolbars' click events are
+    // unadvised, once those exist; the data worker is the first to stop.
+    if (m_cleanFolderEvent) {
+        m_cleanFolderWorker->PostStop();
+        m_cleanFolderThread.Shutdown(10000);
+    }
+    if (m_blockEvent) {
+        m_blockWorker->PostStop();
+        m_blockThread.Shutdown(10000);
+    }
+    if (m_unblockEvent) {
+        m_unblockWorker->PostStop();
+        m_unblockThread.Shutdown(10000);
+    }
+    StopTimer(TIMER_EXCHANGE_REFRESH);
+    StopTimer(TIMER_ADVERT);
+    // The filter proxy shuts its core objects down here.
+    if (IsWindow())
+        DestroyWindow();
+    for (auto* worker : {static_cast<CWindow*>(m_cleanFolderWorker.get()),
+                         static_cast<CWindow*>(m_blockWorker.get()),
+                         static_cast<CWindow*>(m_unblockWorker.get())}) {
+        if (worker && worker->IsWindow())
+            worker->DestroyWindow();
+    }
+}
+
+void CConnect::StoreQuitTime() {
+    SYSTEMTIME now{};
+    GetLocalTime(&now);
+    DATE quitTime = 0;
+    SystemTimeToVariantTime(&now, &quitTime);
+    m_settings.SetLastRecheck(quitTime);
 }
 
 HRESULT CConnect::OnAddInsUpdateImpl(SAFEARRAY**) {

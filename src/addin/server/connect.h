@@ -1,19 +1,57 @@
 // The add-in class that Outlook creates: COM class Connect with its dual
-// interface IConnect, reached by Outlook through the Office add-in interface.
-// Its entries from Outlook are thin: each runs its ...Impl inside the entry
-// guard and returns what it returns.
+// interface IConnect, reached by Outlook through the Office add-in interface,
+// through the events of Outlook's objects that it advises, and through its
+// hidden window, to which every background thread reports.
+//
+// Its entries from Outlook, its event handlers and its window messages are
+// thin: each runs its ...Impl inside the entry guard, so that a hardware fault
+// leaves a crash dump and still reaches Outlook.
 #pragma once
 
 #include <atlbase.h>
 #include <atlcom.h>
+#include <atldispevent.h>
+#include <atlutil.h>
+#include <atlwin.h>
+#include <bvoltool.h>
 #include <msaddndr.h>
+#include <outlook.h>
+
+#include <memory>
+#include <string>
+#include <vector>
 
 #include "addin/server/bvol_interfaces.h"
+#include "addin/workers/worker_messages.h"
 #include "resources/resource_ids.h"
+#include "support/settings/settings.h"
+#include "support/utility/brevint_helper.h"
+#include "support/utility/unique_handle.h"
+#include "toolbar/toolbar_record.h"
 
 using AddInDesignerObjects::_IDTExtensibility2;
 using AddInDesignerObjects::ext_ConnectMode;
 using AddInDesignerObjects::ext_DisconnectMode;
+
+class CBVBlockUnblockWorker;
+class CBVCleanFolderWorker;
+class CExplorerWrapper;
+class CRedemptionMng;
+
+// The event sinks of the add-in object, numbered as they are bound.
+enum ConnectSink : UINT {
+    SINK_ITEM_SEND = 14,
+    SINK_NEW_EXPLORER = 15,
+    SINK_FIRST_EXPLORER_CLOSE = 16,
+    SINK_NEW_MAIL = 18,
+};
+
+// The hidden window's timers.
+enum ConnectTimer : UINT_PTR {
+    TIMER_EXCHANGE_REFRESH = 1,  // 30 minutes: LoginEX
+    TIMER_ADVERT = 2,            // 10 seconds: the advert button
+    TIMER_RESCAN = 3,            // 5 seconds: the recheck of mail that came while closed
+};
 
 class ATL_NO_VTABLE CConnect
     : public CComObjectRootEx<CComSingleThreadModel>,
@@ -21,8 +59,16 @@ class ATL_NO_VTABLE CConnect
       public ISupportErrorInfo,
       public IDispatchImpl<IConnect, &IID_IConnect, &LIBID_BVOLLib, 1, 0>,
       public IDispatchImpl<_IDTExtensibility2, &__uuidof(_IDTExtensibility2),
-                           &__uuidof(AddInDesignerObjects::__AddInDesignerObjects), 1, 0> {
+                           &__uuidof(AddInDesignerObjects::__AddInDesignerObjects), 1, 0>,
+      public CAxDialogImpl<CConnect>,
+      public IDispEventSimpleImpl<SINK_ITEM_SEND, CConnect, &__uuidof(Outlook::ApplicationEvents)>,
+      public IDispEventSimpleImpl<SINK_NEW_EXPLORER, CConnect, &__uuidof(Outlook::ExplorersEvents)>,
+      public IDispEventSimpleImpl<SINK_FIRST_EXPLORER_CLOSE, CConnect,
+                                  &__uuidof(Outlook::ExplorerEvents)>,
+      public IDispEventSimpleImpl<SINK_NEW_MAIL, CConnect, &DIID_IBVMAPIUtilsEvents> {
   public:
+    enum { IDD = IDD_ADDIN_WINDOW };
+
     CConnect();
     ~CConnect();
 
@@ -35,6 +81,27 @@ class ATL_NO_VTABLE CConnect
     COM_INTERFACE_ENTRY(ISupportErrorInfo)
     COM_INTERFACE_ENTRY(_IDTExtensibility2)
     END_COM_MAP()
+
+    BEGIN_SINK_MAP(CConnect)
+    SINK_ENTRY_INFO(SINK_ITEM_SEND, __uuidof(Outlook::ApplicationEvents), 0xF002,
+                    &CConnect::OnSendMail, &kItemSendInfo)
+    SINK_ENTRY_INFO(SINK_NEW_EXPLORER, __uuidof(Outlook::ExplorersEvents), 0xF001,
+                    &CConnect::OnNewExplorer, &kNewExplorerInfo)
+    SINK_ENTRY_INFO(SINK_FIRST_EXPLORER_CLOSE, __uuidof(Outlook::ExplorerEvents), 0xF008,
+                    &CConnect::OnCloseExplorer, &kNoArgumentsInfo)
+    SINK_ENTRY_INFO(SINK_NEW_MAIL, DIID_IBVMAPIUtilsEvents, 1, &CConnect::OnRedemptionNewMail,
+                    &kNewMailInfo)
+    END_SINK_MAP()
+
+    BEGIN_MSG_MAP(CConnect)
+    MESSAGE_HANDLER(WM_BV_LOGO_URL_LOADED, OnLogoUrlEnable)
+    MESSAGE_HANDLER(WM_BV_ACTION_FINISHED, OnActionFinished)
+    MESSAGE_HANDLER(WM_BV_ACTION_BREAK, OnActionBreak)
+    MESSAGE_HANDLER(WM_BV_TELL_A_FRIEND, OnVisibleTellAFriend)
+    MESSAGE_HANDLER(WM_BV_RESCAN, OnOlRescan)
+    MESSAGE_HANDLER(WM_BV_STOP_ACTION, OnStopAction)
+    MESSAGE_HANDLER(WM_TIMER, OnTimer)
+    END_MSG_MAP()
 
     // ISupportErrorInfo
     STDMETHOD(InterfaceSupportsErrorInfo)(REFIID riid) override;
@@ -55,4 +122,145 @@ class ATL_NO_VTABLE CConnect
     HRESULT OnAddInsUpdateImpl(SAFEARRAY** custom);
     HRESULT OnStartupCompleteImpl(SAFEARRAY** custom);
     HRESULT OnBeginShutdownImpl(SAFEARRAY** custom);
+
+    // The second half of start-up; a null explorer means the active one.
+    void InitHandler(Outlook::_Explorer* explorer);
+    // Logs in to the filter service again.
+    void Relogin();
+    // The start-up and the periodic refresh beside the Exchange module.
+    void LoginEX(BYTE initial);
+
+    // Explorers opened after connection, and the first explorer's closing.
+    void OnNewExplorerImpl(Outlook::_Explorer* explorer);
+    void OnCloseExplorerImpl();
+    void RemoveExplorerWrapper(DWORD serial);
+    // Builds the bar of an explorer seen for the first time, or finishes
+    // the start-up deferred because Outlook started without a window.
+    void AddToolbar(Outlook::_Explorer* explorer);
+    // The frame window of the active explorer: the owner of every message
+    // box; null when there is none.
+    HWND GetCurrentExplorerHWND();
+
+    // The advert button's refresh, on timer 2 and at connection.
+    void RefreshAdvButton();
+
+    // Event handlers (the standard calling convention, as Outlook calls them).
+    void __stdcall OnSendMail(IDispatch* item, VARIANT_BOOL* cancel);
+    void __stdcall OnNewExplorer(IDispatch* explorer);
+    void __stdcall OnCloseExplorer();
+    void __stdcall OnRedemptionNewMail(IDispatch* item);
+
+    void OnSendMailImpl(IDispatch* item, VARIANT_BOOL* cancel);
+    void OnRedemptionNewMailImpl(IDispatch* item);
+
+    // Hidden window message handlers.
+    void OnLogoUrlEnableImpl(WPARAM url);
+    void OnActionFinishedImpl();
+    void OnActionBreakImpl();
+    void OnVisibleTellAFriendImpl();
+    void OnOlRescanImpl();
+    void OnStopActionImpl(WPARAM actionType);
+    void OnTimerImpl(UINT_PTR timerId);
+
+    // The state flags, 0 or 1, for the parts that read them.
+    DWORD IsInitialized() const { return m_isInitialized; }
+    DWORD IsLoggedIn() const { return m_isLoggedIn; }
+    DWORD IsBusy() const { return isAction; }
+
+  private:
+    using ItemSendSink_ =
+        IDispEventSimpleImpl<SINK_ITEM_SEND, CConnect, &__uuidof(Outlook::ApplicationEvents)>;
+    using NewExplorerSink_ =
+        IDispEventSimpleImpl<SINK_NEW_EXPLORER, CConnect, &__uuidof(Outlook::ExplorersEvents)>;
+    using FirstExplorerCloseSink_ = IDispEventSimpleImpl<SINK_FIRST_EXPLORER_CLOSE, CConnect,
+                                                         &__uuidof(Outlook::ExplorerEvents)>;
+    using NewMailSink_ = IDispEventSimpleImpl<SINK_NEW_MAIL, CConnect, &DIID_IBVMAPIUtilsEvents>;
+    ItemSendSink_& ItemSendSink() { return *this; }
+    NewExplorerSink_& NewExplorerSink() { return *this; }
+    FirstExplorerCloseSink_& FirstExplorerCloseSink() { return *this; }
+    NewMailSink_& NewMailSink() { return *this; }
+    // Disconnects a sink that is connected; a refusal is raised as a COM error.
+    template <class Sink>
+    static void Unadvise(Sink& sink, IUnknown* source) {
+        if (!source || sink.m_dwEventCookie == 0xFEFEFEFE)
+            return;
+        const HRESULT hr = sink.DispEventUnadvise(source);
+        if (FAILED(hr))
+            _com_issue_error(hr);
+    }
+
+    static _ATL_FUNC_INFO kItemSendInfo;
+    static _ATL_FUNC_INFO kNewExplorerInfo;
+    static _ATL_FUNC_INFO kNoArgumentsInfo;
+    static _ATL_FUNC_INFO kNewMailInfo;
+
+    LRESULT OnLogoUrlEnable(UINT, WPARAM wParam, LPARAM, BOOL& handled);
+    LRESULT OnActionFinished(UINT, WPARAM, LPARAM, BOOL& handled);
+    LRESULT OnActionBreak(UINT, WPARAM, LPARAM, BOOL& handled);
+    LRESULT OnVisibleTellAFriend(UINT, WPARAM, LPARAM, BOOL& handled);
+    LRESULT OnOlRescan(UINT, WPARAM, LPARAM, BOOL& handled);
+    LRESULT OnStopAction(UINT, WPARAM wParam, LPARAM, BOOL& handled);
+    LRESULT OnTimer(UINT, WPARAM wParam, LPARAM, BOOL& handled);
+
+    void AttachCrashDumpHandler();
+    void ReadDefaultSpamFolderName();
+    void QueryApplication(IDispatch* application);
+    void ReadOutlookVersion();
+    // Outlook's open explorers; the add-in's own explorer count starts at 0.
+    LONG CountOpenExplorers();
+    void AdviseOutlookEvents();
+    void AdviseNewMailEvent();
+    void CreateHiddenWindow();
+    void StartDeferred(Outlook::_Explorer* explorer);
+    void TakeFirstExplorer(Outlook::_Explorer* explorer);
+    void StartActionWorkers();
+    void StartTimer(UINT_PTR timerId, UINT period);
+    void StopTimer(UINT_PTR timerId);
+    void StopWorkersAndWindows();
+    void StoreQuitTime();
+    void LogExplorerCount();
+
+    // Members, in the order they are built.
+    CBrevintHelper m_helper;
+    std::wstring m_logoUrl;
+    std::wstring m_advertText;
+    std::wstring m_advertUrl;
+    std::wstring m_outlookVersionText;
+    CSettings m_settings;
+
+    // The workers with their thread objects and the events that wake them.
+    CWorkerThread<> m_blockThread;
+    CWorkerThread<> m_unblockThread;
+    CWorkerThread<> m_cleanFolderThread;
+    std::unique_ptr<CBVBlockUnblockWorker> m_blockWorker;
+    std::unique_ptr<CBVBlockUnblockWorker> m_unblockWorker;
+    std::unique_ptr<CBVCleanFolderWorker> m_cleanFolderWorker;
+    HANDLE m_blockEvent = nullptr;  // owned by the thread object once registered
+    HANDLE m_unblockEvent = nullptr;
+    HANDLE m_cleanFolderEvent = nullptr;
+
+    CRedemptionMng* m_redemption = nullptr;
+    CComPtr<Outlook::_Application> m_application;
+    CComPtr<Outlook::_Explorers> m_explorers;
+    std::vector<CToolbarRecord> m_explorerList;
+    std::vector<std::unique_ptr<CExplorerWrapper>> m_wrappers;
+
+    DWORD m_outlookMajorVersion = 0;
+    LONG m_explorerCount = 0;
+    UINT_PTR m_exchangeTimer = 0;
+    UINT_PTR m_advertTimer = 0;
+    UINT_PTR m_rescanTimer = 0;
+    DWORD m_isRescanStarted = 0;
+    DATE m_newestDate = -1000.0;
+
+    // State flags: 32-bit, 0 or 1.
+    DWORD m_isInitialized = 0;
+    DWORD m_isDataStarted = 0;
+    DWORD m_isLoggedIn = 0;
+    DWORD isAction = 0;
+    DWORD m_isIMO = 0;
+    DWORD m_isVXM = 0;
+    DWORD m_isAccountDisabled = 0;
+    DWORD m_isFirstExplorerWatched = 0;
+    DWORD m_isDumpHandlerAttached = 0;
 };

@@ -24,8 +24,24 @@ class CActionWorker : public IWorkerThreadClient, public CAxDialogImpl<T> {
     MESSAGE_HANDLER(WM_BV_STOP_ACTION, OnStopAction)
     END_MSG_MAP()
 
+    // The worker entries run the worker's own operations inside the entry guard.
+    HRESULT Execute(DWORD_PTR dwParam, HANDLE hObject) override {
+        return GuardedEntry([&] { return static_cast<T*>(this)->ExecuteImpl(dwParam, hObject); });
+    }
+    HRESULT CloseHandle(HANDLE hHandle) override {
+        return GuardedEntry([&] { return static_cast<T*>(this)->CloseHandleImpl(hHandle); });
+    }
+    HRESULT CloseHandleImpl(HANDLE hHandle) { return CloseWorkerHandle(hHandle); }
+
     // The hidden stop window, without an owner; on the user-interface thread.
     HWND CreateStopWindow() { return this->Create(nullptr); }
+
+    // Asks the worker to stop through its own window, as a stop request from
+    // the progress window does.
+    void PostStop() {
+        if (this->m_hWnd)
+            PostMessageW(this->m_hWnd, WM_BV_STOP_ACTION, 0, 0);
+    }
 
     // Written by the user-interface thread, read by the worker between items.
     DWORD IsRun() const { return m_isRun.load(std::memory_order_relaxed); }

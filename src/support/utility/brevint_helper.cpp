@@ -6,6 +6,7 @@
 #include "support/log/logger.h"
 #include "support/log/trace_scope.h"
 #include "support/settings/settings.h"
+#include "support/utility/com_create.h"
 #include "support/utility/unique_handle.h"
 
 #include <cwctype>
@@ -14,8 +15,6 @@
 namespace {
 
 constexpr DWORD kRegistrationWait = 10000;
-// In-process server and handler, local and remote server.
-constexpr DWORD kAnyServer = 23;
 
 using RegisterServer = HRESULT (*)();
 
@@ -27,16 +26,8 @@ DWORD WINAPI RunRegistration(LPVOID parameter) {
 // Creates an object of the ProgID (or of a class identifier in braces) to
 // prove that its server is registered.
 HRESULT TryCreate(const wchar_t* progId) {
-    CLSID clsid{};
-    HRESULT result =
-        progId[0] == L'{' ? CLSIDFromString(progId, &clsid) : CLSIDFromProgID(progId, &clsid);
-    if (FAILED(result))
-        return result;
     IUnknown* object = nullptr;
-    result = CoCreateInstance(clsid, nullptr, kAnyServer, IID_IUnknown,
-                              reinterpret_cast<void**>(&object));
-    if (SUCCEEDED(result) && object == nullptr)
-        result = E_POINTER;
+    const HRESULT result = CreateByProgId(progId, IID_IUnknown, reinterpret_cast<void**>(&object));
     if (object)
         object->Release();
     return result;

@@ -17,11 +17,11 @@
 namespace outlook::host {
 
 struct ExplorerInfo {
-    int id = 0;              // the host's number for the explorer, from 1, never reused
-    std::wstring caption;    // the explorer's Caption and its frame window's title
-    HWND frame = nullptr;    // the frame window, class "rctrl_renwnd32"; null once closed
-    bool open = false;       // false once closed
-    bool active = false;     // the application's ActiveExplorer
+    int id = 0;            // the host's number for the explorer, from 1, never reused
+    std::wstring caption;  // the explorer's Caption and its frame window's title
+    HWND frame = nullptr;  // the frame window, class "rctrl_renwnd32"; null once closed
+    bool open = false;     // false once closed
+    bool active = false;   // the application's ActiveExplorer
 };
 
 class OutlookHost {

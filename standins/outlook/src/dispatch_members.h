@@ -38,4 +38,38 @@ void ReturnText(VARIANT* result, BSTR text);
 void ReturnObject(VARIANT* result, IDispatch* object);
 void ReturnLong(VARIANT* result, LONG value);
 
+// The IDispatch members that every dual interface of the model answers alike:
+// names from the class's member table, and no type information (callers
+// reach members by name or DISPID).
+template <class I>
+class DualInterface : public I {
+  public:
+    explicit DualInterface(std::span<const DispatchMember> members) : members_(members) {}
+
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
+        if (!count)
+            return E_POINTER;
+        *count = 0;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo** info) override {
+        if (info)
+            *info = nullptr;
+        return DISP_E_BADINDEX;
+    }
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
+                                            DISPID* ids) override {
+        return IdsOfNames(members_, names, count, ids);
+    }
+
+  protected:
+    const DispatchMember* MemberToInvoke(DISPID id, WORD flags, const DISPPARAMS* params,
+                                         HRESULT* result) const {
+        return objects::MemberToInvoke(members_, id, flags, params, result);
+    }
+
+  private:
+    std::span<const DispatchMember> members_;
+};
+
 }  // namespace outlook::objects

@@ -4,8 +4,6 @@
 
 #include <array>
 
-#include "dispatch_members.h"
-
 namespace outlook::objects {
 
 // --- Model ------------------------------------------------------------------
@@ -62,20 +60,6 @@ HRESULT ModelBound::Enter(const wchar_t* member) {
 
 namespace {
 
-// Type information is not given: callers reach members by name.
-HRESULT NoTypeInfoCount(UINT* count) {
-    if (!count)
-        return E_POINTER;
-    *count = 0;
-    return S_OK;
-}
-
-HRESULT NoTypeInfo(ITypeInfo** info) {
-    if (info)
-        *info = nullptr;
-    return DISP_E_BADINDEX;
-}
-
 BSTR Text(const std::wstring& text) {
     return SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
 }
@@ -104,20 +88,12 @@ constexpr std::array<DispatchMember, 1> kExplorerMembers{{
 }};
 }  // namespace
 
-STDMETHODIMP ExplorerObject::GetTypeInfoCount(UINT* count) {
-    return NoTypeInfoCount(count);
-}
-STDMETHODIMP ExplorerObject::GetTypeInfo(UINT, LCID, ITypeInfo** info) {
-    return NoTypeInfo(info);
-}
-STDMETHODIMP ExplorerObject::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
-    return IdsOfNames(kExplorerMembers, names, count, ids);
-}
+ExplorerObject::ExplorerObject() : DualInterface(kExplorerMembers) {}
 
 STDMETHODIMP ExplorerObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,
                                     VARIANT* result, EXCEPINFO*, UINT*) {
     HRESULT hr = S_OK;
-    const DispatchMember* member = MemberToInvoke(kExplorerMembers, id, flags, params, &hr);
+    const DispatchMember* member = MemberToInvoke(id, flags, params, &hr);
     if (!member)
         return hr;
     BSTR caption = nullptr;
@@ -144,21 +120,12 @@ constexpr std::array<DispatchMember, 2> kExplorersMembers{{
 }};
 }  // namespace
 
-STDMETHODIMP ExplorersObject::GetTypeInfoCount(UINT* count) {
-    return NoTypeInfoCount(count);
-}
-STDMETHODIMP ExplorersObject::GetTypeInfo(UINT, LCID, ITypeInfo** info) {
-    return NoTypeInfo(info);
-}
-STDMETHODIMP ExplorersObject::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
-                                            DISPID* ids) {
-    return IdsOfNames(kExplorersMembers, names, count, ids);
-}
+ExplorersObject::ExplorersObject() : DualInterface(kExplorersMembers) {}
 
 STDMETHODIMP ExplorersObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,
                                      VARIANT* result, EXCEPINFO*, UINT* argumentError) {
     HRESULT hr = S_OK;
-    const DispatchMember* member = MemberToInvoke(kExplorersMembers, id, flags, params, &hr);
+    const DispatchMember* member = MemberToInvoke(id, flags, params, &hr);
     if (!member)
         return hr;
     if (member->id == DISPID_Outlook_Explorers_Count) {
@@ -206,16 +173,7 @@ STDMETHODIMP ExplorersObject::Item(VARIANT index, Outlook::_Explorer** explorer)
 
 // --- NameSpace ----------------------------------------------------------------
 
-STDMETHODIMP NameSpaceObject::GetTypeInfoCount(UINT* count) {
-    return NoTypeInfoCount(count);
-}
-STDMETHODIMP NameSpaceObject::GetTypeInfo(UINT, LCID, ITypeInfo** info) {
-    return NoTypeInfo(info);
-}
-STDMETHODIMP NameSpaceObject::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
-                                            DISPID* ids) {
-    return IdsOfNames({}, names, count, ids);
-}
+NameSpaceObject::NameSpaceObject() : DualInterface(std::span<const DispatchMember>()) {}
 STDMETHODIMP NameSpaceObject::Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
                                      UINT*) {
     return model_ ? DISP_E_MEMBERNOTFOUND : RPC_E_DISCONNECTED;
@@ -238,21 +196,12 @@ bool ApplicationObject::RaiseItemSend(IDispatch* item) {
     return cancel != VARIANT_FALSE;
 }
 
-STDMETHODIMP ApplicationObject::GetTypeInfoCount(UINT* count) {
-    return NoTypeInfoCount(count);
-}
-STDMETHODIMP ApplicationObject::GetTypeInfo(UINT, LCID, ITypeInfo** info) {
-    return NoTypeInfo(info);
-}
-STDMETHODIMP ApplicationObject::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
-                                              DISPID* ids) {
-    return IdsOfNames(kApplicationMembers, names, count, ids);
-}
+ApplicationObject::ApplicationObject() : DualInterface(kApplicationMembers) {}
 
 STDMETHODIMP ApplicationObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,
                                        VARIANT* result, EXCEPINFO*, UINT* argumentError) {
     HRESULT hr = S_OK;
-    const DispatchMember* member = MemberToInvoke(kApplicationMembers, id, flags, params, &hr);
+    const DispatchMember* member = MemberToInvoke(id, flags, params, &hr);
     if (!member)
         return hr;
     switch (member->id) {

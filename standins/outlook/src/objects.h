@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "dispatch_members.h"
 #include "outlook.h"
 
 namespace outlook::objects {
@@ -72,7 +73,7 @@ CComPtr<T> MakeObject() {
 class ExplorerObject
     : public CComObjectRootEx<CComSingleThreadModel>,
       public ModelBound,
-      public Outlook::_Explorer,
+      public DualInterface<Outlook::_Explorer>,
       public IConnectionPointContainerImpl<ExplorerObject>,
       public IConnectionPointImpl<ExplorerObject, &__uuidof(Outlook::ExplorerEvents)> {
   public:
@@ -90,10 +91,7 @@ class ExplorerObject
     // Raises one of ExplorerEvents (they carry no arguments).
     void Raise(DISPID event) { FireEvent(event); }
 
-    STDMETHODIMP GetTypeInfoCount(UINT* count) override;
-    STDMETHODIMP GetTypeInfo(UINT index, LCID lcid, ITypeInfo** info) override;
-    STDMETHODIMP GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID lcid,
-                               DISPID* ids) override;
+    ExplorerObject();
     STDMETHODIMP Invoke(DISPID member, REFIID iid, LCID lcid, WORD flags, DISPPARAMS* params,
                         VARIANT* result, EXCEPINFO* exception, UINT* argumentError) override;
 
@@ -106,7 +104,7 @@ class ExplorerObject
 class ExplorersObject
     : public CComObjectRootEx<CComSingleThreadModel>,
       public ModelBound,
-      public Outlook::_Explorers,
+      public DualInterface<Outlook::_Explorers>,
       public IConnectionPointContainerImpl<ExplorersObject>,
       public IConnectionPointImpl<ExplorersObject, &__uuidof(Outlook::ExplorersEvents)> {
   public:
@@ -124,10 +122,7 @@ class ExplorersObject
         FireEvent(DISPID_Outlook_ExplorersEvents_NewExplorer, explorer);
     }
 
-    STDMETHODIMP GetTypeInfoCount(UINT* count) override;
-    STDMETHODIMP GetTypeInfo(UINT index, LCID lcid, ITypeInfo** info) override;
-    STDMETHODIMP GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID lcid,
-                               DISPID* ids) override;
+    ExplorersObject();
     STDMETHODIMP Invoke(DISPID member, REFIID iid, LCID lcid, WORD flags, DISPPARAMS* params,
                         VARIANT* result, EXCEPINFO* exception, UINT* argumentError) override;
 
@@ -137,17 +132,14 @@ class ExplorersObject
 
 class NameSpaceObject : public CComObjectRootEx<CComSingleThreadModel>,
                         public ModelBound,
-                        public Outlook::_NameSpace {
+                        public DualInterface<Outlook::_NameSpace> {
   public:
     BEGIN_COM_MAP(NameSpaceObject)
     COM_INTERFACE_ENTRY(Outlook::_NameSpace)
     COM_INTERFACE_ENTRY(IDispatch)
     END_COM_MAP()
 
-    STDMETHODIMP GetTypeInfoCount(UINT* count) override;
-    STDMETHODIMP GetTypeInfo(UINT index, LCID lcid, ITypeInfo** info) override;
-    STDMETHODIMP GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID lcid,
-                               DISPID* ids) override;
+    NameSpaceObject();
     STDMETHODIMP Invoke(DISPID member, REFIID iid, LCID lcid, WORD flags, DISPPARAMS* params,
                         VARIANT* result, EXCEPINFO* exception, UINT* argumentError) override;
 };
@@ -155,7 +147,7 @@ class NameSpaceObject : public CComObjectRootEx<CComSingleThreadModel>,
 class ApplicationObject
     : public CComObjectRootEx<CComSingleThreadModel>,
       public ModelBound,
-      public Outlook::_Application,
+      public DualInterface<Outlook::_Application>,
       public IConnectionPointContainerImpl<ApplicationObject>,
       public IConnectionPointImpl<ApplicationObject, &__uuidof(Outlook::ApplicationEvents)> {
   public:
@@ -176,10 +168,7 @@ class ApplicationObject
     // Raises ItemSend; the Cancel flag the handlers left.
     bool RaiseItemSend(IDispatch* item);
 
-    STDMETHODIMP GetTypeInfoCount(UINT* count) override;
-    STDMETHODIMP GetTypeInfo(UINT index, LCID lcid, ITypeInfo** info) override;
-    STDMETHODIMP GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID lcid,
-                               DISPID* ids) override;
+    ApplicationObject();
     STDMETHODIMP Invoke(DISPID member, REFIID iid, LCID lcid, WORD flags, DISPPARAMS* params,
                         VARIANT* result, EXCEPINFO* exception, UINT* argumentError) override;
 

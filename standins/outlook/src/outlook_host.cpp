@@ -18,6 +18,24 @@ struct OutlookHost::State {
         ExplorerRecord* record = model.Find(id);
         return record && record->open ? record : nullptr;
     }
+
+    // Takes the explorer's window down and out of Explorers.
+    static void Shut(ExplorerRecord& record) {
+        if (record.frame)
+            DestroyWindow(record.frame);
+        record.frame = nullptr;
+        record.open = false;
+    }
+
+    // Raises `event` on explorer `id`; false when it is not open.
+    bool RaiseOn(int id, DISPID event) {
+        ExplorerRecord* record = OpenRecord(id);
+        if (!record)
+            return false;
+        CComPtr<objects::ExplorerObject> explorer = record->object;  // handlers may close it
+        explorer->Raise(event);
+        return true;
+    }
 };
 
 OutlookHost::OutlookHost(std::wstring version) : state_(std::make_unique<State>()) {
@@ -37,10 +55,7 @@ OutlookHost::OutlookHost(std::wstring version) : state_(std::make_unique<State>(
 // CloseExplorer. What the add-in still holds answers RPC_E_DISCONNECTED.
 OutlookHost::~OutlookHost() {
     for (ExplorerRecord& record : state_->model.explorers) {
-        if (record.frame)
-            DestroyWindow(record.frame);
-        record.frame = nullptr;
-        record.open = false;
+        State::Shut(record);
         record.object->Detach();
     }
     state_->application->Detach();
@@ -81,38 +96,22 @@ int OutlookHost::OpenExplorer(const std::wstring& caption) {
 }
 
 bool OutlookHost::ActivateExplorer(int id) {
-    ExplorerRecord* record = state_->OpenRecord(id);
-    if (!record)
-        return false;
-    record->activated = ++state_->model.activations;
-    CComPtr<objects::ExplorerObject> explorer = record->object;
-    explorer->Raise(DISPID_Outlook_ExplorerEvents_Activate);
-    return true;
+    if (ExplorerRecord* record = state_->OpenRecord(id))
+        record->activated = ++state_->model.activations;
+    return state_->RaiseOn(id, DISPID_Outlook_ExplorerEvents_Activate);
 }
 
 bool OutlookHost::ChangeSelection(int id) {
-    ExplorerRecord* record = state_->OpenRecord(id);
-    if (!record)
-        return false;
-    CComPtr<objects::ExplorerObject> explorer = record->object;
-    explorer->Raise(DISPID_Outlook_ExplorerEvents_SelectionChange);
-    return true;
+    return state_->RaiseOn(id, DISPID_Outlook_ExplorerEvents_SelectionChange);
 }
 
 bool OutlookHost::CloseExplorer(int id) {
-    ExplorerRecord* record = state_->OpenRecord(id);
-    if (!record)
+    if (!state_->RaiseOn(id, DISPID_Outlook_ExplorerEvents_Close))
         return false;
-    CComPtr<objects::ExplorerObject> explorer = record->object;
-    explorer->Raise(DISPID_Outlook_ExplorerEvents_Close);
     // A handler may have opened explorers meanwhile: find the record again.
-    record = state_->OpenRecord(id);
-    if (!record)
-        return true;
-    if (record->frame)
-        DestroyWindow(record->frame);
-    record->frame = nullptr;
-    record->open = false;
+    ExplorerRecord* record = state_->OpenRecord(id);
+    if (record)
+        State::Shut(*record);
     return true;
 }
 

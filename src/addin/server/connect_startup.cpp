@@ -1,0 +1,158 @@
+// The second half of start-up, the logins, and the start-up that waits for
+// the first explorer when Outlook started without a window.
+#include "addin/server/connect.h"
+
+#include "support/log/logged_stage.h"
+#include "support/log/logger.h"
+#include "support/log/trace_scope.h"
+#include "toolbar/block_unblock_worker.h"
+#include "toolbar/clean_folder_worker.h"
+
+namespace {
+
+constexpr const char* kInitHandler = "CConnect::InitHandler";
+constexpr UINT kAdvertPeriod = 10000;
+// clang-format off
+constexpr const wchar_t* kNotInstalledText = L"Brevint isn't installed correctly. Needed files are missing, please reinstall.";
+// clang-format on
+
+// A named manual-reset event, not signalled, that wakes one worker.
+HANDLE CreateWorkerEvent(const wchar_t* name) {
+    return CreateEventW(nullptr, TRUE, FALSE, name);
+}
+
+// The worker's event registered on its own thread object, and its stop
+// window; the event belongs to the thread object from then on.
+template <class Worker>
+HANDLE StartActionWorker(CWorkerThread<>& thread, std::unique_ptr<Worker>& worker,
+                         const wchar_t* eventName) {
+    HANDLE event = CreateWorkerEvent(eventName);
+    worker = std::make_unique<Worker>();
+    if (FAILED(thread.Initialize()) || FAILED(thread.AddHandle(event, worker.get(), 0))) {
+        CloseHandle(event);
+        return nullptr;
+    }
+    worker->CreateStopWindow();
+    return event;
+}
+
+}  // namespace
+
+void CConnect::InitHandler(Outlook::_Explorer* explorer) {
+    CTraceScope trace(kInitHandler);
+    isAction = 1;
+    RunLoggedStage(kInitHandler, L"Unhandled exception", [&] {
+        if (!m_helper.IsDLLError()) {
+            MessageBoxW(GetCurrentExplorerHWND(), kNotInstalledText, L"Brevint", MB_OK);
+            return;
+        }
+        m_isInitialized = 1;
+        m_blockEvent = StartActionWorker(m_blockThread, m_blockWorker, L"BV-block-thread");
+        m_unblockEvent = StartActionWorker(m_unblockThread, m_unblockWorker, L"BV-unblock-thread");
+        TakeFirstExplorer(explorer);
+
+        if (CSettings::IsExchangeModuleInstalled()) {
+            m_isVXM = 1;
+            // The first explorer's bar is built and the spam folder checked here.
+        } else {
+            // The mail processor is prepared here and handed to the folder-cleaning worker.
+            m_cleanFolderEvent = StartActionWorker(m_cleanFolderThread, m_cleanFolderWorker,
+                                                   L"BV-cleanfolder-thread");
+            // The first explorer's bar is built and the spam folder checked here.
+            ::PostMessageW(m_hWnd, WM_BV_RESCAN, 0, 0);
+            // The mail processor starts here.
+        }
+        // The bar's click events are advised here.
+        if (m_isVXM) {
+            LoginEX(1);
+            // The bar's position is loaded and its logo window made again here.
+            return;
+        }
+        Relogin();
+        if (!m_isLoggedIn)
+            return;
+        // The bar is enabled, placed and given its logo here, and the data
+        // worker is started to preload the service data.
+    });
+    StartTimer(TIMER_ADVERT, kAdvertPeriod);
+    isAction = 0;
+}
+
+// Entry 0 of the explorer list: the explorer given, or the active one.
+void CConnect::TakeFirstExplorer(Outlook::_Explorer* explorer) {
+    m_explorerList.resize(1);
+    CToolbarRecord& first = m_explorerList.front();
+    if (explorer) {
+        first.explorer = explorer;
+        return;
+    }
+    RunLoggedStage(kInitHandler, L"Unhandled exception", [&] {
+        first.explorer.Release();
+        if (m_application) {
+            const HRESULT hr = m_application->ActiveExplorer(&first.explorer);
+            ++m_explorerCount;
+            LogExplorerCount();
+            if (FAILED(hr))
+                _com_issue_error(hr);
+        }
+    });
+    if (!first.explorer)
+        CLogger::GetInstance().LogMessage(kInitHandler, L"Could not get active explorer");
+    if (m_explorerCount == 1) {
+        if (!first.explorer || FAILED(FirstExplorerCloseSink().DispEventAdvise(first.explorer)))
+            CLogger::GetInstance().LogMessage(kInitHandler, L"Could not advise first explorer");
+        else
+            m_isFirstExplorerWatched = 1;
+    }
+}
+
+void CConnect::LogExplorerCount() {
+    CLogger::GetInstance().LogNumber(kInitHandler, L"Total explorers: ",
+                                     static_cast<DWORD>(m_explorerCount));
+}
+
+void CConnect::Relogin() {
+    CTraceScope trace("CConnect::Relogin");
+    m_isLoggedIn = 0;
+    // The filter service's login, its approval and the account's state are
+    // asked of the filter proxy here once the filter core can be reached;
+    // until then the add-in is not logged in.
+}
+
+void CConnect::LoginEX(BYTE) {
+    CTraceScope trace("CConnect::LoginEX");
+    // The Exchange module's latest message is read and applied here once the
+    // link to the module exists; until then there is no message to apply and
+    // the add-in stays logged out.
+}
+
+void CConnect::StartDeferred(Outlook::_Explorer* explorer) {
+    // The MAPI session helper logs in with Outlook's session here and is
+    // advised for created objects outside Exchange-module mode.
+    InitHandler(explorer);
+}
+
+void CConnect::StartTimer(UINT_PTR timerId, UINT period) {
+    StopTimer(timerId);
+    const UINT_PTR id = SetTimer(timerId, period);
+    switch (timerId) {
+        case TIMER_EXCHANGE_REFRESH:
+            m_exchangeTimer = id;
+            break;
+        case TIMER_ADVERT:
+            m_advertTimer = id;
+            break;
+        case TIMER_RESCAN:
+            m_rescanTimer = id;
+            break;
+    }
+}
+
+void CConnect::StopTimer(UINT_PTR timerId) {
+    UINT_PTR* running = timerId == TIMER_EXCHANGE_REFRESH ? &m_exchangeTimer
+                        : timerId == TIMER_ADVERT         ? &m_advertTimer
+                                                          : &m_rescanTimer;
+    if (*running && m_hWnd)
+        KillTimer(*running);
+    *running = 0;
+}

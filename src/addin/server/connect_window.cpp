@@ -1,0 +1,129 @@
+// The hidden window "Brevint_ol_addin_wnd": the messages that the workers
+// post to the add-in, and its timers. Each handler runs inside the entry
+// guard, returns 0 and marks the message handled.
+#include "addin/server/connect.h"
+
+#include "addin/crash/entry_guard.h"
+#include "addin/workers/stop_request.h"
+#include "support/log/trace_scope.h"
+#include "toolbar/block_unblock_worker.h"
+#include "toolbar/clean_folder_worker.h"
+#include "addin/workers/message_string.h"
+#include "toolbar/logo_url.h"
+
+namespace {
+
+constexpr UINT kRescanPeriod = 5000;
+
+template <class Handler>
+LRESULT Handled(BOOL& handled, Handler&& handler) {
+    GuardedEntry(std::forward<Handler>(handler));
+    handled = TRUE;
+    return 0;
+}
+
+}  // namespace
+
+LRESULT CConnect::OnLogoUrlEnable(UINT, WPARAM wParam, LPARAM, BOOL& handled) {
+    return Handled(handled, [&] { OnLogoUrlEnableImpl(wParam); });
+}
+LRESULT CConnect::OnActionFinished(UINT, WPARAM, LPARAM, BOOL& handled) {
+    return Handled(handled, [&] { OnActionFinishedImpl(); });
+}
+LRESULT CConnect::OnActionBreak(UINT, WPARAM, LPARAM, BOOL& handled) {
+    return Handled(handled, [&] { OnActionBreakImpl(); });
+}
+LRESULT CConnect::OnVisibleTellAFriend(UINT, WPARAM, LPARAM, BOOL& handled) {
+    return Handled(handled, [&] { OnVisibleTellAFriendImpl(); });
+}
+LRESULT CConnect::OnOlRescan(UINT, WPARAM, LPARAM, BOOL& handled) {
+    return Handled(handled, [&] { OnOlRescanImpl(); });
+}
+LRESULT CConnect::OnStopAction(UINT, WPARAM wParam, LPARAM, BOOL& handled) {
+    return Handled(handled, [&] { OnStopActionImpl(wParam); });
+}
+LRESULT CConnect::OnTimer(UINT, WPARAM wParam, LPARAM, BOOL& handled) {
+    return Handled(handled, [&] { OnTimerImpl(wParam); });
+}
+
+void CConnect::OnLogoUrlEnableImpl(WPARAM url) {
+    CTraceScope trace("CConnect::OnLogoUrlEnableImpl");
+    wchar_t* text = reinterpret_cast<wchar_t*>(url);
+    if (!text)
+        return;
+    m_logoUrl = text;
+    if (!m_logoUrl.empty())
+        SetProcessLogoUrl(m_logoUrl);
+    FreeMessageString(text);
+}
+
+void CConnect::OnActionFinishedImpl() {
+    CTraceScope trace("CConnect::OnActionFinishedImpl");
+    // The progress window is hidden here once it exists.
+}
+
+void CConnect::OnActionBreakImpl() {
+    CTraceScope trace("CConnect::OnActionBreakImpl");
+    isAction = 0;
+}
+
+void CConnect::OnVisibleTellAFriendImpl() {
+    CTraceScope trace("CConnect::OnVisibleTellAFriendImpl");
+    // The tell-a-friend button is shown here once the toolbar exists.
+}
+
+void CConnect::OnOlRescanImpl() {
+    CTraceScope trace("CConnect::OnOlRescanImpl");
+    StartTimer(TIMER_RESCAN, kRescanPeriod);
+}
+
+void CConnect::OnStopActionImpl(WPARAM actionType) {
+    CTraceScope trace("CConnect::OnStopActionImpl");
+    ActionStopWindows windows;
+    if (m_blockWorker)
+        windows.block = m_blockWorker->m_hWnd;
+    if (m_unblockWorker)
+        windows.unblock = m_unblockWorker->m_hWnd;
+    if (m_cleanFolderWorker)
+        windows.cleanFolder = m_cleanFolderWorker->m_hWnd;
+    PostStopRequest(actionType, windows);
+}
+
+void CConnect::OnTimerImpl(UINT_PTR timerId) {
+    switch (timerId) {
+        case TIMER_EXCHANGE_REFRESH:
+            LoginEX(0);
+            break;
+        case TIMER_ADVERT:
+            RefreshAdvButton();
+            break;
+        case TIMER_RESCAN:
+            // The recheck of the mail that came while Outlook was closed runs
+            // here while it has not started.
+            break;
+    }
+}
+
+void CConnect::RefreshAdvButton() {
+    CTraceScope trace("CConnect::RefreshAdvButton");
+    // The advert text is asked of the filter proxy and shown on every bar
+    // here once both exist.
+}
+
+void __stdcall CConnect::OnSendMail(IDispatch* item, VARIANT_BOOL* cancel) {
+    GuardedEntry([&] { OnSendMailImpl(item, cancel); });
+}
+
+void CConnect::OnSendMailImpl(IDispatch*, VARIANT_BOOL*) {
+    CTraceScope trace("CConnect::OnSendMailImpl");
+    // The service's footer is added to the outgoing mail here.
+}
+
+void __stdcall CConnect::OnRedemptionNewMail(IDispatch* item) {
+    GuardedEntry([&] { OnRedemptionNewMailImpl(item); });
+}
+
+void CConnect::OnRedemptionNewMailImpl(IDispatch*) {
+    CTraceScope trace("CConnect::OnRedemptionNewMailImpl");
+    // The new mail is judged here once the filter core and the mail store exist.
+}
