@@ -1,0 +1,49 @@
+// Combines the learned evidence of a message's tokens into a score from 0
+// (good) to 100 (spam): Robinson's per-token estimate, Fisher's chi-square
+// combination of the strongest clues.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "filter/token_counts.h"
+
+namespace bv::filter {
+
+struct Tuning {
+    // The estimate of a token never seen, and how many messages' worth of
+    // weight that prior carries against the token's own counts.
+    double unknownProbability = 0.5;
+    double priorStrength = 0.45;
+    // Tokens whose estimate lies closer than this to 0.5 are no clue.
+    double minDeviation = 0.1;
+    // At most this many clues, the strongest, are combined.
+    size_t maxClues = 150;
+    // Evidence of good mail weighs this much more than that of spam, so that
+    // a token seen in both leans good: a lost good mail costs more than a
+    // spam let through.
+    double goodWeight = 2.0;
+};
+
+struct Clue {
+    std::string token;
+    double probability = 0.5;
+};
+
+struct Judgement {
+    int score = 50;           // 0..100
+    std::vector<Clue> clues;  // strongest first
+};
+
+Judgement Judge(const TokenCountTable& table, const std::vector<std::string>& tokens,
+                const Tuning& tuning, bool keepClues = false);
+
+// The spam probability of one token under the tuning (exposed for tests).
+double TokenProbability(const TokenCounts* counts, uint64_t spamMessages, uint64_t goodMessages,
+                        const Tuning& tuning);
+
+// Probability that a chi-square variable with `degrees` (even) degrees of
+// freedom exceeds `chi2`.
+double ChiSquareQ(double chi2, size_t degrees);
+
+}  // namespace bv::filter

@@ -1,0 +1,54 @@
+// What the filter has learned: per token, in how many spam and good messages
+// it was seen, with the number of messages of each kind.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace bv::filter {
+
+struct TokenCounts {
+    uint32_t spam = 0;
+    uint32_t good = 0;
+};
+
+// A vote as the store records it: spam (+1) or good (-1).
+enum class Verdict : int8_t { Good = -1, Spam = 1 };
+
+class TokenCountTable {
+  public:
+    // Each token counts once per message.
+    void Learn(Verdict verdict, const std::vector<std::string>& tokens);
+    void Set(std::string token, TokenCounts counts) { tokens_[std::move(token)] = counts; }
+    void SetMessages(uint64_t spam, uint64_t good) {
+        spamMessages_ = spam;
+        goodMessages_ = good;
+    }
+
+    const TokenCounts* Find(std::string_view token) const;
+    uint64_t SpamMessages() const { return spamMessages_; }
+    uint64_t GoodMessages() const { return goodMessages_; }
+    size_t Size() const { return tokens_.size(); }
+
+    template <typename Visit>
+    void ForEach(Visit&& visit) const {
+        for (const auto& [token, counts] : tokens_)
+            visit(token, counts);
+    }
+
+  private:
+    struct Hash {
+        using is_transparent = void;
+        size_t operator()(std::string_view text) const {
+            return std::hash<std::string_view>{}(text);
+        }
+    };
+    std::unordered_map<std::string, TokenCounts, Hash, std::equal_to<>> tokens_;
+    uint64_t spamMessages_ = 0;
+    uint64_t goodMessages_ = 0;
+};
+
+}  // namespace bv::filter

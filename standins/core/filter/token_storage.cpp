@@ -1,0 +1,258 @@
+#include "filter/token_storage.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <string_view>
+
+namespace bv::filter {
+namespace {
+
+constexpr std::string_view kJournalMagic = "BVFJ";
+constexpr std::string_view kSnapshotMagic = "BVFS";
+constexpr uint32_t kFormatVersion = 1;
+constexpr size_t kJournalHeaderSize = 8;
+constexpr uint8_t kVoteRecord = 1;
+
+class ByteWriter {
+  public:
+    void U8(uint8_t v) { data_ += static_cast<char>(v); }
+    void U16(uint16_t v) { Little(v, 2); }
+    void U32(uint32_t v) { Little(v, 4); }
+    void U64(uint64_t v) { Little(v, 8); }
+    void Bytes(std::string_view v) { data_ += v; }
+    void ShortString(std::string_view v) {
+        U16(static_cast<uint16_t>(v.size()));
+        Bytes(v);
+    }
+    std::string& Data() { return data_; }
+
+  private:
+    void Little(uint64_t v, int bytes) {
+        for (int i = 0; i < bytes; ++i)
+            data_ += static_cast<char>((v >> (8 * i)) & 0xFF);
+    }
+    std::string data_;
+};
+
+// Reads what ByteWriter wrote; any read past the end makes it fail.
+class ByteReader {
+  public:
+    explicit ByteReader(std::string_view data) : data_(data) {}
+    bool Ok() const { return ok_; }
+    bool AtEnd() const { return data_.empty(); }
+    size_t Remaining() const { return data_.size(); }
+    uint8_t U8() { return static_cast<uint8_t>(Little(1)); }
+    uint16_t U16() { return static_cast<uint16_t>(Little(2)); }
+    uint32_t U32() { return static_cast<uint32_t>(Little(4)); }
+    uint64_t U64() { return Little(8); }
+    std::string_view Bytes(size_t n) {
+        if (!ok_ || data_.size() < n) {
+            ok_ = false;
+            return {};
+        }
+        std::string_view out = data_.substr(0, n);
+        data_.remove_prefix(n);
+        return out;
+    }
+    std::string_view ShortString() { return Bytes(U16()); }
+
+  private:
+    uint64_t Little(int bytes) {
+        std::string_view raw = Bytes(static_cast<size_t>(bytes));
+        uint64_t v = 0;
+        for (size_t i = 0; i < raw.size(); ++i)
+            v |= uint64_t(static_cast<unsigned char>(raw[i])) << (8 * i);
+        return v;
+    }
+    std::string_view data_;
+    bool ok_ = true;
+};
+
+std::string JournalHeader() {
+    ByteWriter header;
+    header.Bytes(kJournalMagic);
+    header.U32(kFormatVersion);
+    return header.Data();
+}
+
+}  // namespace
+
+TokenStorage::TokenStorage(std::filesystem::path folder) : folder_(std::move(folder)) {
+    std::error_code error;
+    std::filesystem::create_directories(folder_, error);
+    if (error)
+        throw StoreError(folder_.string() + ": cannot create the store folder: " + error.message());
+    lock_ = OpenFile(folder_ / kLockName, O_RDWR | O_CREAT);
+    if (::flock(lock_.Get(), LOCK_EX | LOCK_NB) != 0) {
+        if (errno == EWOULDBLOCK)
+            throw StoreError(folder_.string() + ": the filter store is in use by another process");
+        ThrowSystemError(folder_ / kLockName, "lock");
+    }
+}
+
+LoadReport TokenStorage::Load(TokenCountTable& table) {
+    LoadReport report;
+    report.lastSequence = LoadSnapshot(table);
+    ReplayJournal(table, report);
+    return report;
+}
+
+uint64_t TokenStorage::LoadSnapshot(TokenCountTable& table) {
+    const std::filesystem::path path = folder_ / kSnapshotName;
+    const std::string data = ReadWholeFile(path);
+    if (data.empty())
+        return 0;
+    auto damaged = [&](std::string_view why) {
+        return StoreError(path.string() + ": " + std::string(why));
+    };
+    // A snapshot only ever appears whole (it is renamed into place), so any
+    // flaw in it is damage, not a crash, and is reported.
+    if (data.size() < 4 || std::string_view(data).substr(0, 4) != kSnapshotMagic)
+        throw damaged("not a token snapshot (bad signature)");
+    if (data.size() < 4 + 4 + 4)
+        throw damaged("the snapshot is truncated");
+    ByteReader trailer(std::string_view(data).substr(data.size() - 4));
+    std::string_view body = std::string_view(data).substr(0, data.size() - 4);
+    if (trailer.U32() != Crc32(body))
+        throw damaged("checksum mismatch, the snapshot is damaged");
+    ByteReader reader(body.substr(4));
+    uint32_t version = reader.U32();
+    if (version != kFormatVersion)
+        throw damaged("unsupported snapshot version " + std::to_string(version));
+    uint64_t sequence = reader.U64();
+    uint64_t spamMessages = reader.U64();
+    uint64_t goodMessages = reader.U64();
+    uint64_t count = reader.U64();
+    for (uint64_t i = 0; i < count && reader.Ok(); ++i) {
+        std::string token(reader.ShortString());
+        TokenCounts counts{reader.U32(), reader.U32()};
+        table.Set(std::move(token), counts);
+    }
+    if (!reader.Ok() || !reader.AtEnd())
+        throw damaged("the snapshot's entries do not match its size");
+    table.SetMessages(spamMessages, goodMessages);
+    return sequence;
+}
+
+void TokenStorage::ReplayJournal(TokenCountTable& table, LoadReport& report) {
+    const std::filesystem::path path = folder_ / kJournalName;
+    const std::string data = ReadWholeFile(path);
+    const std::string header = JournalHeader();
+    size_t validEnd = 0;
+    if (data.size() < header.size() && std::string_view(header).starts_with(data)) {
+        // Missing, or cut short while it was being created: start afresh.
+        journal_ = OpenFile(path, O_WRONLY | O_CREAT | O_TRUNC | O_APPEND);
+        WriteAll(journal_.Get(), header, path);
+        SyncFile(journal_.Get(), path);
+        SyncDirectory(folder_);
+        report.discardedBytes = data.size();
+        syncedSize_ = appendedSize_ = header.size();
+        return;
+    }
+    if (std::string_view(data).substr(0, 4) != kJournalMagic)
+        throw StoreError(path.string() + ": not a vote journal (bad signature)");
+    uint32_t version = ByteReader(std::string_view(data).substr(4, 4)).U32();
+    if (version != kFormatVersion)
+        throw StoreError(path.string() + ": unsupported journal version " +
+                         std::to_string(version));
+    validEnd = kJournalHeaderSize;
+
+    ByteReader records(std::string_view(data).substr(kJournalHeaderSize));
+    uint64_t lastSequence = report.lastSequence;
+    while (records.Remaining() >= 8) {
+        uint32_t length = records.U32();
+        uint32_t crc = records.U32();
+        if (length > records.Remaining())
+            break;  // torn: the record was not written to its end
+        std::string_view payload = records.Bytes(length);
+        if (Crc32(payload) != crc)
+            break;  // torn: part of the record never reached the disk
+        ByteReader vote(payload);
+        uint64_t sequence = vote.U64();
+        uint8_t kind = vote.U8();
+        auto verdict = static_cast<int8_t>(vote.U8());
+        uint32_t count = vote.U32();
+        std::vector<std::string> tokens;
+        tokens.reserve(count);
+        for (uint32_t i = 0; i < count && vote.Ok(); ++i)
+            tokens.emplace_back(vote.ShortString());
+        // A record that passes its checksum yet does not parse was written by
+        // something else: refuse it rather than guess.
+        if (!vote.Ok() || !vote.AtEnd() || kind != kVoteRecord || (verdict != 1 && verdict != -1))
+            throw StoreError(path.string() + ": malformed vote record at offset " +
+                             std::to_string(validEnd));
+        if (sequence > lastSequence) {
+            table.Learn(static_cast<Verdict>(verdict), tokens);
+            lastSequence = sequence;
+            ++report.replayedVotes;
+        }
+        validEnd += 8 + length;
+    }
+    report.lastSequence = lastSequence;
+    report.discardedBytes = data.size() - validEnd;
+
+    journal_ = OpenFile(path, O_WRONLY | O_APPEND);
+    if (report.discardedBytes != 0) {
+        // New votes must follow the last whole record, not the torn one.
+        if (::ftruncate(journal_.Get(), static_cast<off_t>(validEnd)) != 0)
+            ThrowSystemError(path, "truncate");
+        SyncFile(journal_.Get(), path);
+    }
+    syncedSize_ = appendedSize_ = validEnd;
+}
+
+void TokenStorage::AppendVote(uint64_t sequence, Verdict verdict,
+                              const std::vector<std::string>& tokens) {
+    ByteWriter payload;
+    payload.U64(sequence);
+    payload.U8(kVoteRecord);
+    payload.U8(static_cast<uint8_t>(static_cast<int8_t>(verdict)));
+    payload.U32(static_cast<uint32_t>(tokens.size()));
+    for (const std::string& token : tokens)
+        payload.ShortString(token.substr(0, UINT16_MAX));
+    ByteWriter record;
+    record.U32(static_cast<uint32_t>(payload.Data().size()));
+    record.U32(Crc32(payload.Data()));
+    record.Bytes(payload.Data());
+    appendedSize_ += record.Data().size();
+    WriteAll(journal_.Get(), record.Data(), folder_ / kJournalName);
+}
+
+void TokenStorage::Sync() {
+    SyncFile(journal_.Get(), folder_ / kJournalName);
+    syncedSize_ = appendedSize_;
+}
+
+void TokenStorage::DiscardUnsynced() {
+    // Best effort: a failure here leaves a tail that the next load cuts off.
+    if (::ftruncate(journal_.Get(), static_cast<off_t>(syncedSize_)) == 0)
+        appendedSize_ = syncedSize_;
+}
+
+void TokenStorage::WriteSnapshot(const TokenCountTable& table, uint64_t sequence) {
+    ByteWriter snapshot;
+    snapshot.Bytes(kSnapshotMagic);
+    snapshot.U32(kFormatVersion);
+    snapshot.U64(sequence);
+    snapshot.U64(table.SpamMessages());
+    snapshot.U64(table.GoodMessages());
+    snapshot.U64(table.Size());
+    table.ForEach([&](const std::string& token, const TokenCounts& counts) {
+        snapshot.ShortString(token.substr(0, UINT16_MAX));
+        snapshot.U32(counts.spam);
+        snapshot.U32(counts.good);
+    });
+    snapshot.U32(Crc32(snapshot.Data()));
+    ReplaceFileAtomically(folder_ / kSnapshotName, snapshot.Data());
+
+    const std::filesystem::path path = folder_ / kJournalName;
+    if (::ftruncate(journal_.Get(), static_cast<off_t>(kJournalHeaderSize)) != 0)
+        ThrowSystemError(path, "truncate");
+    SyncFile(journal_.Get(), path);
+    syncedSize_ = appendedSize_ = kJournalHeaderSize;
+}
+
+}  // namespace bv::filter

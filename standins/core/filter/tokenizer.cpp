@@ -1,0 +1,384 @@
+#include "filter/tokenizer.h"
+
+#include <array>
+#include <unordered_set>
+
+#include "filter/mime.h"
+
+namespace bv::filter {
+namespace {
+
+constexpr size_t kMinWordLength = 2;
+constexpr size_t kMaxWordLength = 40;
+constexpr int kMaxNesting = 16;
+
+// A word is letters, digits and bytes of any non-ASCII charset, with a few
+// marks inside ("don't", "e-mail", "$100", "v1.2"); marks at its ends drop off.
+bool IsWordCore(unsigned char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+           c >= 0x80 || c == '$';
+}
+bool IsWordByte(unsigned char c) {
+    return IsWordCore(c) || c == '-' || c == '.' || c == '\'' || c == '_' || c == '!';
+}
+
+char Lower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool StartsWithNoCase(std::string_view text, size_t pos, std::string_view lowerPrefix) {
+    if (text.size() - pos < lowerPrefix.size())
+        return false;
+    for (size_t i = 0; i < lowerPrefix.size(); ++i)
+        if (Lower(text[pos + i]) != lowerPrefix[i])
+            return false;
+    return true;
+}
+
+class TokenSink {
+  public:
+    void AddWords(std::string_view text, std::string_view prefix = {}) {
+        size_t i = 0;
+        while (i < text.size()) {
+            while (i < text.size() && !IsWordCore(static_cast<unsigned char>(text[i])))
+                ++i;
+            size_t start = i;
+            while (i < text.size() && IsWordByte(static_cast<unsigned char>(text[i])))
+                ++i;
+            size_t end = i;
+            while (end > start && !IsWordCore(static_cast<unsigned char>(text[end - 1])))
+                --end;
+            AddWord(text.substr(start, end - start), prefix);
+        }
+    }
+
+    // Hosts of the URLs in the text, each with its parent domains.
+    void AddUrls(std::string_view text) {
+        for (size_t i = 0; i < text.size(); ++i) {
+            char c = Lower(text[i]);
+            size_t hostStart;
+            if (c == 'h' && StartsWithNoCase(text, i, "http://"))
+                hostStart = i + 7;
+            else if (c == 'h' && StartsWithNoCase(text, i, "https://"))
+                hostStart = i + 8;
+            else if (c == 'w' && StartsWithNoCase(text, i, "www.") &&
+                     (i == 0 || !IsWordByte(static_cast<unsigned char>(text[i - 1]))))
+                hostStart = i;
+            else
+                continue;
+            size_t end = text.find_first_of("/?#\"'<> \t\r\n\\", hostStart);
+            if (end == std::string_view::npos)
+                end = text.size();
+            AddHost(text.substr(hostStart, end - hostStart));
+            i = end > i ? end - 1 : i;
+        }
+    }
+
+    void AddHost(std::string_view host) {
+        if (size_t at = host.rfind('@'); at != std::string_view::npos)
+            host.remove_prefix(at + 1);  // user:password@host
+        host = host.substr(0, host.find(':'));
+        while (!host.empty() && host.back() == '.')
+            host.remove_suffix(1);
+        if (host.empty() || host.size() > 253)
+            return;
+        Add("url:" + mime::AsciiLower(host));
+        // Parent domains down to two labels: "a.b.example.com" teaches "example.com" too.
+        for (size_t dot = host.find('.'); dot != std::string_view::npos; dot = host.find('.')) {
+            host.remove_prefix(dot + 1);
+            if (host.find('.') == std::string_view::npos)
+                break;
+            Add("url:" + mime::AsciiLower(host));
+        }
+    }
+
+    void Add(std::string token) { tokens_.insert(std::move(token)); }
+
+    std::vector<std::string> Take() {
+        std::vector<std::string> out;
+        out.reserve(tokens_.size());
+        for (auto it = tokens_.begin(); it != tokens_.end();)
+            out.push_back(std::move(tokens_.extract(it++).value()));
+        return out;
+    }
+
+  private:
+    void AddWord(std::string_view word, std::string_view prefix) {
+        if (word.size() < kMinWordLength || word.size() > kMaxWordLength)
+            return;
+        bool allDigits = true;
+        for (char c : word)
+            allDigits = allDigits && c >= '0' && c <= '9';
+        if (allDigits)
+            return;  // counters, dates and sizes teach nothing but noise
+        std::string token;
+        token.reserve(prefix.size() + 1 + word.size());
+        if (!prefix.empty()) {
+            token += prefix;
+            token += ':';
+        }
+        for (char c : word)
+            token += Lower(c);
+        tokens_.insert(std::move(token));
+    }
+
+    std::unordered_set<std::string> tokens_;
+};
+
+// Character references that matter for the words around them.
+void AppendEntity(std::string_view entity, std::string& out) {
+    if (entity == "amp")
+        out += '&';
+    else if (entity == "lt")
+        out += '<';
+    else if (entity == "gt")
+        out += '>';
+    else if (entity == "quot")
+        out += '"';
+    else if (!entity.empty() && entity[0] == '#') {
+        unsigned long code = 0;
+        bool hex = entity.size() > 1 && (entity[1] == 'x' || entity[1] == 'X');
+        for (char c : entity.substr(hex ? 2 : 1)) {
+            int digit = (c >= '0' && c <= '9')   ? c - '0'
+                        : (c >= 'a' && c <= 'f') ? c - 'a' + 10
+                        : (c >= 'A' && c <= 'F') ? c - 'A' + 10
+                                                 : 99;
+            if (digit >= (hex ? 16 : 10) || code > 0x10FFFF)
+                return;
+            code = code * (hex ? 16 : 10) + static_cast<unsigned long>(digit);
+        }
+        // ASCII letters hidden as references ("&#70;REE") become letters again.
+        out += code < 0x80 ? static_cast<char>(code) : ' ';
+    } else {
+        out += ' ';  // &nbsp; and the rest separate words
+    }
+}
+
+// Tags become tag tokens, their link attributes URL tokens; the text between
+// them, with comments, scripts and styles left out, is read as words.
+void AddHtml(std::string_view html, TokenSink& sink) {
+    std::string text;
+    text.reserve(html.size());
+    size_t i = 0;
+    while (i < html.size()) {
+        char c = html[i];
+        if (c == '&') {
+            size_t semi = html.find(';', i + 1);
+            if (semi != std::string_view::npos && semi - i <= 10) {
+                AppendEntity(html.substr(i + 1, semi - i - 1), text);
+                i = semi + 1;
+                continue;
+            }
+            text += c;
+            ++i;
+            continue;
+        }
+        if (c != '<') {
+            text += c;
+            ++i;
+            continue;
+        }
+        if (html.compare(i, 4, "<!--") == 0) {
+            size_t end = html.find("-->", i + 4);
+            i = end == std::string_view::npos ? html.size() : end + 3;
+            continue;
+        }
+        size_t close = html.find('>', i + 1);
+        std::string_view tag =
+            html.substr(i + 1, (close == std::string_view::npos ? html.size() : close) - i - 1);
+        i = close == std::string_view::npos ? html.size() : close + 1;
+        text += ' ';
+        bool closing = !tag.empty() && tag.front() == '/';
+        if (closing)
+            tag.remove_prefix(1);
+        size_t nameEnd = 0;
+        while (nameEnd < tag.size() &&
+               (IsWordCore(static_cast<unsigned char>(tag[nameEnd])) || tag[nameEnd] == '-'))
+            ++nameEnd;
+        std::string name = mime::AsciiLower(tag.substr(0, nameEnd));
+        if (name.empty() || closing)
+            continue;
+        sink.Add("html:" + name);
+        // Attribute names, and the hosts of any URL among the values.
+        std::string_view attributes = tag.substr(nameEnd);
+        for (size_t a = 0; a < attributes.size();) {
+            while (a < attributes.size() && !IsWordCore(static_cast<unsigned char>(attributes[a])))
+                ++a;
+            size_t start = a;
+            while (a < attributes.size() &&
+                   (IsWordCore(static_cast<unsigned char>(attributes[a])) || attributes[a] == '-'))
+                ++a;
+            if (a < attributes.size() && attributes[a] == '=' && a > start) {
+                sink.Add("html:" + name + ":" +
+                         mime::AsciiLower(attributes.substr(start, a - start)));
+                // Skip the value, quoted or not.
+                ++a;
+                if (a < attributes.size() && (attributes[a] == '"' || attributes[a] == '\'')) {
+                    size_t end = attributes.find(attributes[a], a + 1);
+                    a = end == std::string_view::npos ? attributes.size() : end + 1;
+                } else {
+                    while (a < attributes.size() && attributes[a] != ' ')
+                        ++a;
+                }
+            }
+        }
+        sink.AddUrls(attributes);
+        if (name == "script" || name == "style") {
+            size_t end = html.find("</", i);
+            while (end != std::string_view::npos && !StartsWithNoCase(html, end + 2, name))
+                end = html.find("</", end + 2);
+            i = end == std::string_view::npos ? html.size() : end;
+        }
+    }
+    sink.AddWords(text);
+}
+
+std::string DecodeBody(const mime::Entity& entity) {
+    std::string encoding = mime::AsciiLower(entity.Find("content-transfer-encoding"));
+    if (encoding.find("base64") != std::string::npos)
+        return DecodeBase64(entity.body);
+    if (encoding.find("quoted-printable") != std::string::npos)
+        return DecodeQuotedPrintable(entity.body);
+    return std::string(entity.body);
+}
+
+void AddEntity(const mime::Entity& entity, TokenSink& sink, int depth) {
+    for (const mime::Header& header : entity.headers) {
+        std::string value = mime::DecodeEncodedWords(header.value);
+        sink.AddWords(value, header.name);
+        sink.AddUrls(value);
+    }
+    std::string_view contentType = entity.Find("content-type");
+    std::string type = contentType.empty() ? "text/plain" : mime::MediaType(contentType);
+    if (type.starts_with("multipart/")) {
+        if (depth >= kMaxNesting)
+            return;
+        for (std::string_view part :
+             mime::SplitMultipart(entity.body, mime::Parameter(contentType, "boundary")))
+            AddEntity(mime::ParseEntity(part), sink, depth + 1);
+        return;
+    }
+    if (type == "message/rfc822") {
+        if (depth >= kMaxNesting)
+            return;
+        std::string inner = DecodeBody(entity);
+        AddEntity(mime::ParseEntity(inner), sink, depth + 1);
+        return;
+    }
+    if (!type.starts_with("text/"))
+        return;  // images and attachments: their headers have been read, their bytes are noise
+    std::string body = DecodeBody(entity);
+    if (type == "text/html") {
+        AddHtml(body, sink);
+    } else {
+        sink.AddWords(body);
+        sink.AddUrls(body);
+    }
+}
+
+constexpr std::array<signed char, 256> MakeBase64Table() {
+    std::array<signed char, 256> table{};
+    for (auto& entry : table)
+        entry = -1;
+    constexpr std::string_view alphabet =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    for (size_t i = 0; i < alphabet.size(); ++i)
+        table[static_cast<unsigned char>(alphabet[i])] = static_cast<signed char>(i);
+    return table;
+}
+constexpr std::array<signed char, 256> kBase64 = MakeBase64Table();
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+}  // namespace
+
+std::vector<std::string> Tokenize(std::string_view rfc822) {
+    TokenSink sink;
+    AddEntity(mime::ParseEntity(rfc822), sink, 0);
+    return sink.Take();
+}
+
+std::string DecodeBase64(std::string_view encoded) {
+    std::string out;
+    out.reserve(encoded.size() * 3 / 4);
+    unsigned bits = 0;
+    int count = 0;
+    for (char c : encoded) {
+        if (c == '=')
+            break;
+        int value = kBase64[static_cast<unsigned char>(c)];
+        if (value < 0)
+            continue;  // line breaks and stray bytes
+        bits = (bits << 6) | static_cast<unsigned>(value);
+        count += 6;
+        if (count >= 8) {
+            count -= 8;
+            out += static_cast<char>((bits >> count) & 0xFF);
+        }
+    }
+    return out;
+}
+
+std::string DecodeQuotedPrintable(std::string_view encoded) {
+    std::string out;
+    out.reserve(encoded.size());
+    for (size_t i = 0; i < encoded.size(); ++i) {
+        char c = encoded[i];
+        if (c != '=') {
+            out += c;
+            continue;
+        }
+        // A soft line break: "=" at the end of a line, maybe with blanks before CR LF.
+        size_t j = i + 1;
+        while (j < encoded.size() && (encoded[j] == ' ' || encoded[j] == '\t'))
+            ++j;
+        if (j < encoded.size() && (encoded[j] == '\r' || encoded[j] == '\n')) {
+            if (encoded[j] == '\r' && j + 1 < encoded.size() && encoded[j + 1] == '\n')
+                ++j;
+            i = j;
+            continue;
+        }
+        if (i + 2 < encoded.size() && HexDigit(encoded[i + 1]) >= 0 &&
+            HexDigit(encoded[i + 2]) >= 0) {
+            out += static_cast<char>(HexDigit(encoded[i + 1]) * 16 + HexDigit(encoded[i + 2]));
+            i += 2;
+            continue;
+        }
+        out += c;  // a lone "=" stays as written
+    }
+    return out;
+}
+
+std::string SenderAddress(std::string_view rfc822) {
+    mime::Entity entity = mime::ParseEntity(rfc822);
+    std::string_view from = entity.Find("from");
+    if (size_t open = from.rfind('<'); open != std::string_view::npos) {
+        size_t close = from.find('>', open);
+        if (close != std::string_view::npos)
+            from = from.substr(open + 1, close - open - 1);
+    } else {
+        // A bare address, maybe with a comment: take the word with the "@".
+        size_t at = from.find('@');
+        if (at == std::string_view::npos)
+            return {};
+        size_t start = from.find_last_of(" \t\"(,", at);
+        size_t end = from.find_first_of(" \t\")(,", at);
+        start = start == std::string_view::npos ? 0 : start + 1;
+        from = from.substr(start, end == std::string_view::npos ? end : end - start);
+    }
+    while (!from.empty() && from.front() == ' ')
+        from.remove_prefix(1);
+    while (!from.empty() && from.back() == ' ')
+        from.remove_suffix(1);
+    return mime::AsciiLower(from);
+}
+
+}  // namespace bv::filter
