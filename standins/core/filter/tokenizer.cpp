@@ -231,6 +231,7 @@ void AddHtml(std::string_view html, TokenSink& sink) {
         }
     }
     sink.AddWords(text);
+    sink.AddUrls(text);
 }
 
 std::string DecodeBody(const mime::Entity& entity) {
@@ -253,10 +254,13 @@ void AddEntity(const mime::Entity& entity, TokenSink& sink, int depth) {
     if (type.starts_with("multipart/")) {
         if (depth >= kMaxNesting)
             return;
-        for (std::string_view part :
-             mime::SplitMultipart(entity.body, mime::Parameter(contentType, "boundary")))
+        auto parts = mime::SplitMultipart(entity.body, mime::Parameter(contentType, "boundary"));
+        for (std::string_view part : parts)
             AddEntity(mime::ParseEntity(part), sink, depth + 1);
-        return;
+        if (!parts.empty())
+            return;
+        // A broken multipart still has words to read: fall through as text.
+        type = "text/plain";
     }
     if (type == "message/rfc822") {
         if (depth >= kMaxNesting)

@@ -1,0 +1,56 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "filter/classifier.h"
+
+namespace bv::filter {
+namespace {
+
+TEST(ChiSquare, MatchesClosedFormsAndDoesNotUnderflow) {
+    EXPECT_DOUBLE_EQ(ChiSquareQ(0.0, 4), 1.0);
+    EXPECT_NEAR(ChiSquareQ(2.0, 2), std::exp(-1.0), 1e-12);
+    EXPECT_NEAR(ChiSquareQ(4.0, 4), std::exp(-2.0) * 3.0, 1e-12);
+    // 300 degrees of freedom near the mean: far from 0 although e^-m underflows alone.
+    double q = ChiSquareQ(1500.0, 1600);
+    EXPECT_GT(q, 0.9);
+    EXPECT_LE(q, 1.0);
+    EXPECT_LT(ChiSquareQ(2000.0, 300), 1e-100);
+}
+
+TEST(Classifier, TokenEstimatesLeanGoodAndTowardsThePriorWhenRare) {
+    Tuning tuning;
+    EXPECT_DOUBLE_EQ(TokenProbability(nullptr, 10, 10, tuning), tuning.unknownProbability);
+    TokenCounts onlySpam{10, 0}, onlyGood{0, 10}, both{5, 5}, once{1, 0};
+    EXPECT_GT(TokenProbability(&onlySpam, 10, 10, tuning), 0.95);
+    EXPECT_LT(TokenProbability(&onlyGood, 10, 10, tuning), 0.05);
+    // Seen equally in both: good evidence weighs more.
+    EXPECT_LT(TokenProbability(&both, 10, 10, tuning), 0.5);
+    // One sighting is weaker evidence than ten.
+    EXPECT_LT(TokenProbability(&once, 10, 10, tuning), TokenProbability(&onlySpam, 10, 10, tuning));
+}
+
+TEST(Classifier, UntrainedTableScoresTheMiddleAndCluesOrderByStrength) {
+    TokenCountTable table;
+    Tuning tuning;
+    EXPECT_EQ(Judge(table, {"a", "b"}, tuning).score, 50);
+
+    table.Learn(Verdict::Spam, {"cash", "prize"});
+    table.Learn(Verdict::Spam, {"cash"});
+    table.Learn(Verdict::Good, {"meeting", "prize"});
+    table.Learn(Verdict::Good, {"meeting"});
+    Judgement spam = Judge(table, {"cash", "unknown"}, tuning, true);
+    Judgement good = Judge(table, {"meeting", "unknown"}, tuning, true);
+    EXPECT_GT(spam.score, 90);
+    EXPECT_LT(good.score, 10);
+    ASSERT_EQ(spam.clues.size(), 1u);  // "unknown" is no clue
+    EXPECT_EQ(spam.clues[0].token, "cash");
+
+    tuning.maxClues = 1;
+    Judgement capped = Judge(table, {"cash", "prize", "meeting"}, tuning, true);
+    ASSERT_EQ(capped.clues.size(), 1u);
+    EXPECT_NE(capped.clues[0].token, "prize");  // the weakest one is dropped first
+}
+
+}  // namespace
+}  // namespace bv::filter

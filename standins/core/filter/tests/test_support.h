@@ -1,0 +1,45 @@
+// Temporary store folders and small messages for the filter engine's tests.
+#pragma once
+
+#include <stdlib.h>
+
+#include <filesystem>
+#include <string>
+
+namespace bv::filter::testing {
+
+class TempFolder {
+  public:
+    TempFolder() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "bvfilter-XXXXXX").string();
+        path_ = ::mkdtemp(pattern.data());
+    }
+    ~TempFolder() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+    const std::filesystem::path& Path() const { return path_; }
+
+  private:
+    std::filesystem::path path_;
+};
+
+inline std::string Mail(const std::string& from, const std::string& subject,
+                        const std::string& body) {
+    return "From: " + from + "\r\nTo: me@example.net\r\nSubject: " + subject +
+           "\r\nContent-Type: text/plain\r\n\r\n" + body + "\r\n";
+}
+
+inline std::string SpamMail(int n) {
+    return Mail("promo" + std::to_string(n) + "@offers.biz", "cheap pills winner",
+                "claim your free prize now, casino bonus and discount pills for you");
+}
+
+inline std::string GoodMail(int n) {
+    return Mail("colleague" + std::to_string(n) + "@work.example.com", "project meeting agenda",
+                "the draft report for the budget review is attached, see you at the meeting");
+}
+
+}  // namespace bv::filter::testing
