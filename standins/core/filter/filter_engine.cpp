@@ -89,8 +89,14 @@ void FilterEngine::RecordVotes(Verdict verdict,
     }
     lastSequence_ = sequence;
     votesSinceSnapshot_ += tokenSets.size();
-    if (votesSinceSnapshot_ >= options_.snapshotEvery)
-        CompactLocked();
+    if (votesSinceSnapshot_ >= options_.snapshotEvery) {
+        try {
+            CompactLocked();
+        } catch (const StoreError&) {
+            // The votes are safe in the journal; the snapshot is tried again
+            // after the next vote.
+        }
+    }
 }
 
 void FilterEngine::Compact() {

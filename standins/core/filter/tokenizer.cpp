@@ -10,6 +10,8 @@ namespace {
 
 constexpr size_t kMinWordLength = 2;
 constexpr size_t kMaxWordLength = 40;
+// Header names beyond this are made up; their words are skipped.
+constexpr size_t kMaxPrefixLength = 60;
 constexpr int kMaxNesting = 16;
 
 // A word is letters, digits and bytes of any non-ASCII charset, with a few
@@ -104,7 +106,8 @@ class TokenSink {
 
   private:
     void AddWord(std::string_view word, std::string_view prefix) {
-        if (word.size() < kMinWordLength || word.size() > kMaxWordLength)
+        if (word.size() < kMinWordLength || word.size() > kMaxWordLength ||
+            prefix.size() > kMaxPrefixLength)
             return;
         bool allDigits = true;
         for (char c : word)
