@@ -118,7 +118,6 @@ EngineStats FilterEngine::Stats() const {
     stats.spamMessages = table_.SpamMessages();
     stats.goodMessages = table_.GoodMessages();
     stats.tokens = table_.Size();
-    stats.votes = stats.spamMessages + stats.goodMessages;
     return stats;
 }
 

@@ -41,8 +41,7 @@ struct EngineStats {
     uint64_t spamMessages = 0;
     uint64_t goodMessages = 0;
     uint64_t tokens = 0;
-    uint64_t votes = 0;  // sequence number of the last vote
-    LoadReport loaded;   // what opening the store found
+    LoadReport loaded;  // what opening the store found
 };
 
 class FilterEngine {
@@ -59,6 +58,8 @@ class FilterEngine {
 
     // A vote of 100 (spam) or -100 (good); false for any other value. When it
     // returns true the vote is on disk. Throws StoreError when it cannot be.
+    // Voting a message again with the other verdict moves it over; with the
+    // same verdict changes nothing.
     bool Vote(std::string_view rfc822, int vote);
     // Many messages of one kind, synced once at the end (bulk training).
     bool VoteAll(const std::vector<std::string>& messages, int vote);

@@ -5,6 +5,17 @@
 namespace bv::filter {
 
 void TokenCountTable::Learn(Verdict verdict, const std::vector<std::string>& tokens) {
+    auto [vote, first] = votes_.try_emplace(Fingerprint(tokens), verdict);
+    if (!first) {
+        if (vote->second == verdict)
+            return;
+        Uncount(vote->second, tokens);
+        vote->second = verdict;
+    }
+    Count(verdict, tokens);
+}
+
+void TokenCountTable::Count(Verdict verdict, const std::vector<std::string>& tokens) {
     constexpr uint32_t kMax = std::numeric_limits<uint32_t>::max();
     for (const std::string& token : tokens) {
         auto it = tokens_.find(std::string_view(token));
@@ -15,6 +26,40 @@ void TokenCountTable::Learn(Verdict verdict, const std::vector<std::string>& tok
             ++count;
     }
     ++(verdict == Verdict::Spam ? spamMessages_ : goodMessages_);
+}
+
+void TokenCountTable::Uncount(Verdict verdict, const std::vector<std::string>& tokens) {
+    for (const std::string& token : tokens) {
+        auto it = tokens_.find(std::string_view(token));
+        if (it == tokens_.end())
+            continue;
+        uint32_t& count = verdict == Verdict::Spam ? it->second.spam : it->second.good;
+        if (count > 0)
+            --count;
+        if (it->second.spam == 0 && it->second.good == 0)
+            tokens_.erase(it);
+    }
+    uint64_t& messages = verdict == Verdict::Spam ? spamMessages_ : goodMessages_;
+    if (messages > 0)
+        --messages;
+}
+
+uint64_t TokenCountTable::Fingerprint(const std::vector<std::string>& tokens) {
+    // FNV-1a per token, spread by a 64-bit finalizer and summed: stable across
+    // builds (it is stored) and independent of the tokens' order.
+    uint64_t sum = 0;
+    for (const std::string& token : tokens) {
+        uint64_t h = 0xcbf29ce484222325ull;
+        for (char c : token)
+            h = (h ^ static_cast<unsigned char>(c)) * 0x100000001b3ull;
+        h ^= h >> 33;
+        h *= 0xff51afd7ed558ccdull;
+        h ^= h >> 33;
+        h *= 0xc4ceb9fe1a85ec53ull;
+        h ^= h >> 33;
+        sum += h;
+    }
+    return sum;
 }
 
 const TokenCounts* TokenCountTable::Find(std::string_view token) const {

@@ -20,8 +20,11 @@ enum class Verdict : int8_t { Good = -1, Spam = 1 };
 
 class TokenCountTable {
   public:
-    // Each token counts once per message.
+    // Each token counts once per message. A message learned before (the same
+    // tokens) is not counted twice: the same verdict again changes nothing,
+    // the other verdict moves its counts over, as when a user corrects a vote.
     void Learn(Verdict verdict, const std::vector<std::string>& tokens);
+    void RememberVote(uint64_t fingerprint, Verdict verdict) { votes_[fingerprint] = verdict; }
     void Set(std::string token, TokenCounts counts) { tokens_[std::move(token)] = counts; }
     void SetMessages(uint64_t spam, uint64_t good) {
         spamMessages_ = spam;
@@ -38,6 +41,15 @@ class TokenCountTable {
         for (const auto& [token, counts] : tokens_)
             visit(token, counts);
     }
+    template <typename Visit>
+    void ForEachVote(Visit&& visit) const {
+        for (const auto& [fingerprint, verdict] : votes_)
+            visit(fingerprint, verdict);
+    }
+    size_t VotesRemembered() const { return votes_.size(); }
+
+    // Identifies a message by its token set, whatever the tokens' order.
+    static uint64_t Fingerprint(const std::vector<std::string>& tokens);
 
   private:
     struct Hash {
@@ -47,6 +59,10 @@ class TokenCountTable {
         }
     };
     std::unordered_map<std::string, TokenCounts, Hash, std::equal_to<>> tokens_;
+    void Count(Verdict verdict, const std::vector<std::string>& tokens);
+    void Uncount(Verdict verdict, const std::vector<std::string>& tokens);
+
+    std::unordered_map<uint64_t, Verdict> votes_;
     uint64_t spamMessages_ = 0;
     uint64_t goodMessages_ = 0;
 };

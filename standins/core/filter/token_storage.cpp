@@ -131,6 +131,14 @@ uint64_t TokenStorage::LoadSnapshot(TokenCountTable& table) {
         TokenCounts counts{reader.U32(), reader.U32()};
         table.Set(std::move(token), counts);
     }
+    uint64_t votes = reader.U64();
+    for (uint64_t i = 0; i < votes && reader.Ok(); ++i) {
+        uint64_t fingerprint = reader.U64();
+        auto verdict = static_cast<int8_t>(reader.U8());
+        if (verdict != 1 && verdict != -1)
+            throw damaged("a remembered vote is neither spam nor good");
+        table.RememberVote(fingerprint, static_cast<Verdict>(verdict));
+    }
     if (!reader.Ok() || !reader.AtEnd())
         throw damaged("the snapshot's entries do not match its size");
     table.SetMessages(spamMessages, goodMessages);
@@ -244,6 +252,11 @@ void TokenStorage::WriteSnapshot(const TokenCountTable& table, uint64_t sequence
         snapshot.ShortString(token.substr(0, UINT16_MAX));
         snapshot.U32(counts.spam);
         snapshot.U32(counts.good);
+    });
+    snapshot.U64(table.VotesRemembered());
+    table.ForEachVote([&](uint64_t fingerprint, Verdict verdict) {
+        snapshot.U64(fingerprint);
+        snapshot.U8(static_cast<uint8_t>(static_cast<int8_t>(verdict)));
     });
     snapshot.U32(Crc32(snapshot.Data()));
     ReplaceFileAtomically(folder_ / kSnapshotName, snapshot.Data());

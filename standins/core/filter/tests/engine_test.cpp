@@ -136,6 +136,30 @@ TEST(TokenStore, VotesAreReplayedFromTheJournalAndFromSnapshotsAfterReopening) {
     EXPECT_EQ(reopened.Score(probe), trainedScore);
 }
 
+TEST(FilterEngine, AVoteAgainCorrectsTheFirstAndSurvivesReopening) {
+    TempFolder folder;
+    const std::string message = SpamMail(1);
+    {
+        EngineOptions options;
+        options.snapshotEvery = 3;  // the first votes go to the snapshot, the last to the journal
+        FilterEngine engine(folder.Path(), options);
+        Train(engine, 1);                              // 2 votes
+        ASSERT_TRUE(engine.Vote(message, kSpamVote));  // a different spam mail
+        ASSERT_TRUE(engine.Vote(message, kSpamVote));  // the same again: no change
+        EXPECT_EQ(engine.Stats().spamMessages, 2u);
+        ASSERT_TRUE(engine.Vote(message, kGoodVote));  // the user corrects it
+        EXPECT_EQ(engine.Stats().spamMessages, 1u);
+        EXPECT_EQ(engine.Stats().goodMessages, 2u);
+    }
+    FilterEngine engine(folder.Path());
+    EXPECT_EQ(engine.Stats().spamMessages, 1u);
+    EXPECT_EQ(engine.Stats().goodMessages, 2u);
+    // Voting it spam once more moves it back, so the snapshot remembered it.
+    ASSERT_TRUE(engine.Vote(message, kSpamVote));
+    EXPECT_EQ(engine.Stats().spamMessages, 2u);
+    EXPECT_EQ(engine.Stats().goodMessages, 1u);
+}
+
 TEST(TokenStore, ACrashBetweenSnapshotAndJournalResetCountsNoVoteTwice) {
     TempFolder folder;
     std::string journalBeforeSnapshot;
