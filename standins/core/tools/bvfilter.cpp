@@ -21,7 +21,8 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: bvfilter [--store DIR] COMMAND ...\n"
-    "  train spam|good PATH...        learn the messages (files, or folders of files)\n"
+    "  train [--each] spam|good PATH...  learn the messages (files, or folders of\n"
+    "                                 files); --each syncs every vote on its own\n"
     "  score [--threshold N] PATH...  print each message's score (0..100) and path;\n"
     "                                 with a threshold, also how many reach it\n"
     "  explain FILE                   the score and the strongest clues behind it\n"
@@ -81,7 +82,10 @@ double SecondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-int Train(FilterEngine& engine, const std::vector<std::string>& arguments) {
+int Train(FilterEngine& engine, std::vector<std::string> arguments) {
+    bool each = !arguments.empty() && arguments[0] == "--each";
+    if (each)
+        arguments.erase(arguments.begin());
     if (arguments.size() < 2 || (arguments[0] != "spam" && arguments[0] != "good"))
         return Usage();
     int vote = arguments[0] == "spam" ? bv::filter::kSpamVote : bv::filter::kGoodVote;
@@ -90,7 +94,12 @@ int Train(FilterEngine& engine, const std::vector<std::string>& arguments) {
          MessageFiles(std::vector<std::string>(arguments.begin() + 1, arguments.end())))
         messages.push_back(ReadMessage(file));
     auto start = std::chrono::steady_clock::now();
-    engine.VoteAll(messages, vote);
+    if (each) {
+        for (const std::string& message : messages)
+            engine.Vote(message, vote);
+    } else {
+        engine.VoteAll(messages, vote);
+    }
     double seconds = SecondsSince(start);
     std::fprintf(stderr, "learned %zu %s messages in %.3f s (%.0f messages/s)\n", messages.size(),
                  arguments[0].c_str(), seconds, seconds > 0 ? messages.size() / seconds : 0.0);
