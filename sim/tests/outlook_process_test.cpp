@@ -1,0 +1,71 @@
+// Outlook's process between commands: the message loop delivers every period
+// of a timer while time passes, and the state written as JSON holds what the
+// run saw.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "outlook_process.h"
+#include "runner.h"
+#include "temp_root.h"
+
+namespace {
+
+int ticks = 0;
+
+LRESULT CALLBACK CountTicks(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_TIMER)
+        ++ticks;
+    return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+}  // namespace
+
+TEST(OutlookProcessTime, EachPeriodOfAUserInterfaceTimerIsDeliveredWhileTimePasses) {
+    TempRoot root;
+    olsim::PrepareProcess({});
+    olsim::OutlookProcess process({});
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = CountTicks;
+    wc.lpszClassName = L"TickCounter";
+    ASSERT_NE(RegisterClassW(&wc), 0);
+    HWND hwnd = CreateWindowExW(0, L"TickCounter", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
+                                nullptr, nullptr);
+    ASSERT_EQ(SetTimer(hwnd, 2, 10000, nullptr), 2u);
+    process.Advance(9999);
+    EXPECT_EQ(ticks, 0);
+    process.Advance(1);
+    EXPECT_EQ(ticks, 1);
+    process.Advance(30 * 60000);  // thirty minutes: 180 periods more
+    EXPECT_EQ(ticks, 181);
+    DestroyWindow(hwnd);
+}
+
+TEST(OutlookProcessState, TheJsonStateHoldsTheRegistryExplorersLogAndNoCrash) {
+    TempRoot root;
+    std::string file = (root.path() / "state.json").string();
+    std::ostringstream report;
+    auto result = olsim::RunScenario(olsim::ParseScenario("profile explorer \"Mail\"\n"
+                                                          "install\n"
+                                                          "start\n"
+                                                          "close 2\n"
+                                                          "state \"" +
+                                                          file + "\"\n"),
+                                     {}, report);
+    ASSERT_TRUE(result.ok) << report.str();
+    std::ifstream in(file);
+    std::stringstream text;
+    text << in.rdbuf();
+    const std::string state = text.str();
+    for (const char* part :
+         {"\"version\": \"11.0.0.8312\"", "\"explorersAtStart\": [",
+          "{\"key\": \"HKLM\\\\Software\\\\Brevint\\\\Installation\", \"name\": \"Partner\", "
+          "\"type\": 4, \"value\": \"3\"}",
+          "\"name\": \"LoadBehavior\"", "\"running\": true",
+          "{\"id\": 1, \"caption\": \"Inbox - Microsoft Outlook\", \"open\": true, \"active\": "
+          "true}",
+          "{\"id\": 2, \"caption\": \"Mail\", \"open\": false, \"active\": false}",
+          "\"class\": \"rctrl_renwnd32\"", "LOGGING STARTED", "\"crash\": null"})
+        EXPECT_NE(state.find(part), std::string::npos) << part << "\n" << state;
+}
