@@ -24,6 +24,9 @@ using AddInDesignerObjects::_IDTExtensibility2;
 
 const wchar_t kAddinsKey[] = L"HKCU\\Software\\Microsoft\\Office\\Outlook\\Addins";
 const wchar_t kInstallationKey[] = L"HKLM\\Software\\Brevint\\Installation";
+// Where MAPI keeps the user's mail profiles and names the default one.
+const wchar_t kMailProfilesKey[] =
+    L"HKCU\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows Messaging Subsystem\\Profiles";
 
 // The built modules an installation lays down, and where.
 struct ModuleFile {
@@ -210,6 +213,8 @@ bool OutlookProcess::Install(std::vector<std::string>& done, std::string& error)
         registry &= WriteRegistryDword(L"HKCU\\Software\\Microsoft\\Office\\" +
                                            MajorMinor(profile_.version) + L"\\Outlook\\Setup",
                                        L"MailSupport", *profile_.mailSupport);
+    if (profile_.mailProfile)
+        registry &= WriteRegistryString(kMailProfilesKey, L"DefaultProfile", *profile_.mailProfile);
     for (const auto& line : profile_.registry)
         registry &= line.isDword ? WriteRegistryDword(line.key, line.name, line.number)
                                  : WriteRegistryString(line.key, line.name, line.text);

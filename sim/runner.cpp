@@ -5,7 +5,12 @@
 #include <platform/threads.h>
 #include <platform/windows.h>
 
+#include <oleauto.h>
+
 #include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <optional>
 #include <fstream>
 #include <map>
 #include <set>
@@ -185,6 +190,8 @@ class Run {
             }
             return "";
         }
+        if (words.size() == 2 && words[1] == "nested" && !negated)
+            return ExpectNestedTraces(log);
         if (words[1] == "count" && !negated) {
             auto count = std::count_if(log.begin(), log.end(), [&](const LogLine& l) {
                 return Contains(l.text, words[2]);
@@ -222,10 +229,56 @@ class Run {
                        Narrow(value->Display()) + ")";
             return Narrow(value->Display()) == words[4] ? "" : "found " + Narrow(value->Display());
         }
+        if (type == "date")
+            return ExpectDate(*value, words[4]);
         if (value->type != REG_SZ)
             return "the value is of type " + std::to_string(value->type) + ", not REG_SZ";
         return Narrow(value->Display()) == words[4] ? ""
                                                     : "found \"" + Narrow(value->Display()) + "\"";
+    }
+
+    // A date as the add-in stores one: the 8 bytes of an OLE automation date,
+    // compared to the second as "YYYY-MM-DD HH:MM:SS".
+    static std::string ExpectDate(const RegistryValue& value, const std::string& wanted) {
+        DATE date = 0;
+        if (value.type != REG_BINARY || value.data.size() != sizeof date)
+            return "the value is not an 8-byte date (" + Narrow(value.Display()) + ")";
+        std::memcpy(&date, value.data.data(), sizeof date);
+        SYSTEMTIME time{};
+        if (!VariantTimeToSystemTime(date, &time))
+            return "the value is not a valid date";
+        char text[64];
+        std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u", time.wYear, time.wMonth,
+                      time.wDay, time.wHour, time.wMinute, time.wSecond);
+        return wanted == text ? "" : std::string("found ") + text;
+    }
+
+    // Every Enter line is closed by the Exit line of the same operation, the
+    // innermost first. Lines of other threads would interleave: meaningful
+    // while only Outlook's thread writes traces.
+    static std::string ExpectNestedTraces(const std::vector<LogLine>& log) {
+        static const std::string kEnter = "----> ", kEnterEnd = " - Enter";
+        static const std::string kExit = "<---- ", kExitEnd = " - Exit";
+        auto nameIn = [](const std::string& text, const std::string& head,
+                         const std::string& tail) -> std::optional<std::string> {
+            if (text.rfind(head, 0) != 0 || text.size() < head.size() + tail.size() ||
+                text.compare(text.size() - tail.size(), tail.size(), tail) != 0)
+                return std::nullopt;
+            return text.substr(head.size(), text.size() - head.size() - tail.size());
+        };
+        std::vector<std::string> open;
+        for (size_t k = 0; k < log.size(); ++k) {
+            if (auto entered = nameIn(log[k].text, kEnter, kEnterEnd)) {
+                open.push_back(*entered);
+            } else if (auto left = nameIn(log[k].text, kExit, kExitEnd)) {
+                if (open.empty() || open.back() != *left)
+                    return "log line " + std::to_string(k + 1) + " leaves " + *left +
+                           (open.empty() ? " with nothing entered"
+                                         : " while " + open.back() + " is the innermost entered");
+                open.pop_back();
+            }
+        }
+        return open.empty() ? "" : open.back() + " was entered and never left";
     }
 
     std::string ExpectWindow(const std::vector<std::string>& words, bool negated) {

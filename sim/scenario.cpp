@@ -50,6 +50,11 @@ void ApplyProfileLine(Profile& profile, const Step& step) {
     } else if (setting == "mailsupport") {
         Count(step, 2, 2, "profile mailsupport N|none");
         profile.mailSupport = NumberOrNone(step, "the MailSupport value");
+    } else if (setting == "mailprofile") {
+        if (step.words.size() == 2 && step.words[1] == "none")
+            profile.mailProfile.reset();
+        else
+            profile.mailProfile = text();
     } else if (setting == "explorers") {
         Count(step, 2, 2, "profile explorers N");
         profile.explorers.assign(Number(step, 1, "a count of explorers"),
@@ -108,6 +113,8 @@ void CheckExpectation(const Step& step) {
     if (what == "log") {
         if (words.size() >= 2 && words[1] == "order" && !negated)
             need(4, 1000, "log order TEXT TEXT ...");
+        else if (words.size() == 2 && words[1] == "nested" && !negated)
+            need(2, 2, "log nested");
         else if (words.size() >= 2 && words[1] == "count" && !negated) {
             need(4, 4, "log count TEXT N");
             if (!ParseNumber(words[3]))
@@ -118,16 +125,16 @@ void CheckExpectation(const Step& step) {
         if (negated) {
             need(3, 3, "no registry KEY NAME");
         } else {
-            need(4, 5, "registry KEY NAME dword N | sz TEXT | exists");
+            need(4, 5, "registry KEY NAME dword N | sz TEXT | date TIME | exists");
             const std::string& type = words[3];
             if (type == "exists")
                 need(4, 4, "registry KEY NAME exists");
             else if (type == "dword" && words.size() == 5 && ParseNumber(words[4]))
                 ;
-            else if (type != "sz" || words.size() != 5)
+            else if ((type != "sz" && type != "date") || words.size() != 5)
                 throw ParseError(step.line,
                                  "registry expectation must end in 'dword N', "
-                                 "'sz TEXT' or 'exists'");
+                                 "'sz TEXT', 'date TIME' or 'exists'");
         }
     } else if (what == "window") {
         need(2, 4, "[no] window TITLE [class CLASS]");

@@ -22,6 +22,8 @@ struct RegistryLine {
 struct Profile {
     std::wstring version = L"11.0.0.8312";
     std::optional<DWORD> mailSupport;  // missing unless given
+    // MAPI's default profile, the one Outlook logs on to.
+    std::optional<std::wstring> mailProfile = L"Outlook";
     std::vector<std::wstring> explorers{L"Inbox - Microsoft Outlook"};
     std::optional<std::wstring> directory = L"C:\\Program Files\\Brevint\\";
     std::optional<std::wstring> language = L"English";

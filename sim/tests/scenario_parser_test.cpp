@@ -51,6 +51,7 @@ TEST(ScenarioProfile, DefaultsAndSettingsWhereverTheyStand) {
         "profile registry HKCU\\Software\\Brevint\\Thresholds Filter dword 70\n"
         "profile registry HKLM\\Software\\Brevint\\Account Password sz secret\n"
         "profile omit Core.dll\n"
+        "profile mailprofile \"Home mail\"\n"
         "start\n");
     const auto& profile = scenario.profile;
     EXPECT_EQ(profile.version, L"9.0.0.2711");
@@ -65,10 +66,13 @@ TEST(ScenarioProfile, DefaultsAndSettingsWhereverTheyStand) {
     EXPECT_FALSE(profile.registry[1].isDword);
     EXPECT_EQ(profile.registry[1].text, L"secret");
     EXPECT_EQ(profile.omittedFiles, std::vector<std::wstring>{L"Core.dll"});
+    EXPECT_EQ(profile.mailProfile, L"Home mail");
+    EXPECT_EQ(ParseScenario("profile mailprofile none\n").profile.mailProfile, std::nullopt);
+    EXPECT_EQ(ParseScenario("install\n").profile.mailProfile, L"Outlook");
     // Profile lines are not steps; the steps keep their own line numbers.
     ASSERT_EQ(scenario.steps.size(), 2u);
     EXPECT_EQ(scenario.steps[0].verb, "install");
-    EXPECT_EQ(scenario.steps[1].line, 10);
+    EXPECT_EQ(scenario.steps[1].line, 11);
 }
 
 TEST(ScenarioSteps, CommandsAndExpectationsKeepTheirWords) {
@@ -106,7 +110,8 @@ TEST(ScenarioErrors, EachMalformedLineIsNamedByItsNumberAndWhatIsWrong) {
         {"expect log order onlyone\n", 1, "log order TEXT TEXT"},
         {"expect log count x many\n", 1, "needs a number"},
         {"expect registry HKCU\\Software\\Brevint Language string English\n", 1,
-         "'dword N', 'sz TEXT' or 'exists'"},
+         "'dword N', 'sz TEXT', 'date TIME' or 'exists'"},
+        {"expect registry HKCU\\Software\\Brevint LastRecheck date\n", 1, "date TIME"},
         {"expect registry HKCU\\Software\\Brevint Language dword x\n", 1, "'dword N'"},
         {"expect window Title kind Dialog\n", 1, "window TITLE [class CLASS]"},
         {"expect thread running BV-data-event\n", 1, "thread waiting NAME"},
