@@ -5,7 +5,8 @@
 // the disk's.
 //
 //   bench_filter [--threshold N] [--sweep] [--good-weight W] [--prior-strength S]
-//                [--min-deviation D] STORE TRAIN_GOOD TRAIN_SPAM TEST_GOOD TEST_SPAM
+//                [--min-deviation D] [--max-clues N] STORE TRAIN_GOOD TRAIN_SPAM TEST_GOOD
+//                TEST_SPAM
 //
 // The four lists name one message file per line. Prints one line:
 //   core TRAINED TRAIN_SECONDS SCORED SCORE_SECONDS FALSE_POSITIVES FALSE_NEGATIVES
@@ -84,6 +85,8 @@ int main(int argc, char** argv) {
             options.tuning.priorStrength = std::stod(argv[++i]);
         else if (argument == "--min-deviation" && i + 1 < argc)
             options.tuning.minDeviation = std::stod(argv[++i]);
+        else if (argument == "--max-clues" && i + 1 < argc)
+            options.tuning.maxClues = std::stoul(argv[++i]);
         else if (argument == "--sweep")
             sweep = true;
         else
