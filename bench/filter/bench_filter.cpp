@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "filter/file_io.h"
 #include "filter/filter_engine.h"
 
 namespace fs = std::filesystem;
@@ -29,15 +30,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        throw std::runtime_error(path.string() + ": cannot read");
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 std::vector<std::string> ReadMessages(const fs::path& list) {
     std::ifstream in(list);
     if (!in)
@@ -45,7 +37,7 @@ std::vector<std::string> ReadMessages(const fs::path& list) {
     std::vector<std::string> messages;
     for (std::string line; std::getline(in, line);)
         if (!line.empty())
-            messages.push_back(ReadFile(line));
+            messages.push_back(bv::filter::ReadMessageFile(line));
     return messages;
 }
 

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # bench_filter on a small synthetic corpus: the counts it reports add up, the
-# errors by threshold move the right way, and a list it cannot read fails.
+# errors by threshold move the right way, and a message file it cannot open fails, naming the file.
 #   smoke_test.sh BENCH_FILTER GENERATE_CORPUS
 set -euo pipefail
 bench=$1 generate=$2
@@ -32,5 +32,5 @@ if "$bench" "$dir/store" "$dir/broken" "$dir/spam-train" "$dir/good-test" \
     "$dir/spam-test" >"$dir/out2" 2>&1; then
     fail "a missing message file was accepted"
 fi
-grep -q 'cannot read' "$dir/out2" || fail "no reason given: $(cat "$dir/out2")"
+grep -q 'missing.eml: cannot open' "$dir/out2" || fail "no reason given: $(cat "$dir/out2")"
 echo ok

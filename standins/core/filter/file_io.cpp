@@ -57,10 +57,12 @@ void SyncDirectory(const std::filesystem::path& folder) {
     SyncFile(fd.Get(), folder);
 }
 
-std::string ReadWholeFile(const std::filesystem::path& path) {
+namespace {
+
+std::string ReadAll(const std::filesystem::path& path, bool missingIsEmpty) {
     int raw = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (raw < 0) {
-        if (errno == ENOENT)
+        if (errno == ENOENT && missingIsEmpty)
             return {};
         ThrowSystemError(path, "open");
     }
@@ -78,6 +80,16 @@ std::string ReadWholeFile(const std::filesystem::path& path) {
             return data;
         data.append(buffer.data(), static_cast<size_t>(got));
     }
+}
+
+}  // namespace
+
+std::string ReadWholeFile(const std::filesystem::path& path) {
+    return ReadAll(path, true);
+}
+
+std::string ReadMessageFile(const std::filesystem::path& path) {
+    return ReadAll(path, false);
 }
 
 void ReplaceFileAtomically(const std::filesystem::path& path, std::string_view data) {

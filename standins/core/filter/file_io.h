@@ -46,6 +46,8 @@ void SyncFile(int fd, const std::filesystem::path& path);
 void SyncDirectory(const std::filesystem::path& folder);
 // The whole file; an empty string when it does not exist.
 std::string ReadWholeFile(const std::filesystem::path& path);
+// A message file, whole, for the tools; a missing file is an error too.
+std::string ReadMessageFile(const std::filesystem::path& path);
 // Writes beside the file, syncs, renames over it and syncs the folder.
 void ReplaceFileAtomically(const std::filesystem::path& path, std::string_view data);
 

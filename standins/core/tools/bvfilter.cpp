@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "filter/file_io.h"
 #include "filter/filter_engine.h"
 
 namespace fs = std::filesystem;
@@ -55,15 +56,6 @@ std::vector<fs::path> MessageFiles(const std::vector<std::string>& arguments) {
     return files;
 }
 
-std::string ReadMessage(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        throw std::runtime_error(path.string() + ": cannot read");
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 bool ParseKind(const std::string& name, ListKind& kind) {
     if (name == "white-addresses")
         kind = ListKind::WhiteAddresses;
@@ -92,7 +84,7 @@ int Train(FilterEngine& engine, std::vector<std::string> arguments) {
     std::vector<std::string> messages;
     for (const fs::path& file :
          MessageFiles(std::vector<std::string>(arguments.begin() + 1, arguments.end())))
-        messages.push_back(ReadMessage(file));
+        messages.push_back(bv::filter::ReadMessageFile(file));
     auto start = std::chrono::steady_clock::now();
     if (each) {
         for (const std::string& message : messages)
@@ -121,7 +113,7 @@ int Score(const FilterEngine& engine, std::vector<std::string> arguments) {
     std::vector<std::string> messages;
     messages.reserve(files.size());
     for (const fs::path& file : files)
-        messages.push_back(ReadMessage(file));
+        messages.push_back(bv::filter::ReadMessageFile(file));
     size_t reached = 0;
     std::string output;
     auto start = std::chrono::steady_clock::now();
@@ -144,7 +136,7 @@ int Score(const FilterEngine& engine, std::vector<std::string> arguments) {
 int Explain(const FilterEngine& engine, const std::vector<std::string>& arguments) {
     if (arguments.size() != 1)
         return Usage();
-    bv::filter::Explanation explanation = engine.Explain(ReadMessage(arguments[0]));
+    bv::filter::Explanation explanation = engine.Explain(bv::filter::ReadMessageFile(arguments[0]));
     std::printf("score %d\nsender %s\n", explanation.score, explanation.sender.c_str());
     if (explanation.listDecision != bv::filter::ListDecision::None)
         std::printf(
