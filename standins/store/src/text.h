@@ -1,0 +1,16 @@
+// Conversions between the narrow text of MAPI and RFC 822 and wide strings.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace mailstore::text {
+
+// Through the platform's code pages; an unknown or failing page falls back
+// to Latin-1, byte for character, so no text is ever lost.
+std::wstring ToWide(std::string_view bytes, unsigned codePage);
+std::string ToNarrow(std::wstring_view text, unsigned codePage);
+// The ANSI code page of the process (CP_ACP).
+inline constexpr unsigned kAnsi = 0;
+
+}  // namespace mailstore::text

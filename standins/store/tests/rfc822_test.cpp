@@ -1,0 +1,189 @@
+// Reading delivered mail into properties, and refusing what is not mail.
+#include "rfc822.h"
+
+#include <mailstore/model.h>
+
+#include <gtest/gtest.h>
+
+namespace mailstore {
+namespace {
+
+using rfc822::ReadProperties;
+
+std::string Narrow(const std::map<PropTag, PropValue>& properties, PropTag tag) {
+    const auto it = properties.find(tag);
+    return it == properties.end() ? "<absent>" : std::get<std::string>(it->second);
+}
+
+std::wstring Wide(const std::map<PropTag, PropValue>& properties, PropTag tag) {
+    const auto it = properties.find(tag);
+    return it == properties.end() ? L"<absent>" : std::get<std::wstring>(it->second);
+}
+
+std::string ClassOf(const std::string& message) {
+    return Narrow(ReadProperties(message), tags::kMessageClass);
+}
+
+std::string RefusalOf(const std::string& message) {
+    try {
+        ReadProperties(message);
+    } catch (const StoreError& error) {
+        return error.what();
+    }
+    return "accepted";
+}
+
+TEST(Rfc822, RefusesWhatIsNotAMailAndSaysWhy) {
+    EXPECT_EQ(RefusalOf(""), "the message is empty");
+    EXPECT_NE(RefusalOf("\r\nSubject: late\r\n").find("no header block"), std::string::npos);
+    EXPECT_NE(RefusalOf(" folded: first\r\n\r\nbody").find("no header block"), std::string::npos);
+    EXPECT_EQ(RefusalOf("From: a@b.c\r\nthis line has none\r\n\r\nbody"),
+              "header line 2 has no colon: \"this line has none\"");
+    EXPECT_NE(RefusalOf(std::string("From: a@b.c\r\nSub\0ject: x\r\n\r\n", 28)).find("binary data"),
+              std::string::npos);
+    EXPECT_NE(RefusalOf("\x7f"
+                        "ELF\x02\x01\x01\x00\x00")
+                  .find("binary data"),
+              std::string::npos);
+    EXPECT_NE(RefusalOf("Bad Name: x\r\n\r\n").find("no valid field name"), std::string::npos);
+    // A colon after the blank line is the body's business.
+    EXPECT_EQ(RefusalOf("Subject: fine\r\n\r\nno colon here\r\n"), "accepted");
+}
+
+TEST(Rfc822, ClassFollowsTheContent) {
+    EXPECT_EQ(ClassOf("Subject: plain\r\n\r\nhello"), "IPM.Note");
+    EXPECT_EQ(ClassOf("Content-Type: multipart/signed; protocol=\"application/pkcs7-signature\";"
+                      " boundary=b\r\n\r\n--b\r\n\r\nx\r\n--b--\r\n"),
+              "IPM.Note.SMIME.MultipartSigned");
+    EXPECT_EQ(ClassOf("Content-Type: application/pkcs7-mime; smime-type=enveloped-data\r\n"
+                      "Content-Transfer-Encoding: base64\r\n\r\nMIAGCSqGSIb3DQEHA6CAMIACAQAx\r\n"),
+              "IPM.Note.SMIME");
+    EXPECT_EQ(ClassOf("Content-Type: multipart/report; report-type=delivery-status; boundary=r\r\n"
+                      "\r\n--r\r\n\r\nundeliverable\r\n--r--\r\n"),
+              "REPORT.IPM.Note.NDR");
+    EXPECT_EQ(ClassOf("Content-Type: multipart/report; report-type=disposition-notification;"
+                      " boundary=r\r\n\r\n--r\r\n\r\nread\r\n--r--\r\n"),
+              "REPORT.IPM.Note.IPNRN");
+    EXPECT_EQ(ClassOf("X-Message-Class: IPM.Note.Custom\r\n\r\nx"), "IPM.Note.Custom");
+}
+
+TEST(Rfc822, MeetingRequestByItsCalendarMethod) {
+    // The method as a parameter of a nested calendar part ...
+    EXPECT_EQ(ClassOf("Content-Type: multipart/alternative; boundary=\"x y\"\r\n\r\n"
+                      "--x y\r\nContent-Type: text/plain\r\n\r\ncome\r\n"
+                      "--x y\r\nContent-Type: text/calendar; method=REQUEST\r\n\r\n"
+                      "BEGIN:VCALENDAR\r\nEND:VCALENDAR\r\n--x y--\r\n"),
+              "IPM.Schedule.Meeting.Request");
+    // ... or only inside the calendar text.
+    EXPECT_EQ(ClassOf("Content-Type: text/calendar\r\n\r\nBEGIN:VCALENDAR\r\nMETHOD:REQUEST\r\n"
+                      "END:VCALENDAR\r\n"),
+              "IPM.Schedule.Meeting.Request");
+    EXPECT_EQ(ClassOf("Content-Type: text/calendar\r\n\r\nBEGIN:VCALENDAR\r\nMETHOD:PUBLISH\r\n"),
+              "IPM.Note");
+}
+
+TEST(Rfc822, AddressesFromInternetAndExchangeHeaders) {
+    const auto smtp = ReadProperties(
+        "From: \"Doe, John\" <john@example.com>\r\nTo: Jane <jane@example.org>, bob@example.org\r\n"
+        "Subject: hi\r\n\r\n");
+    EXPECT_EQ(Narrow(smtp, tags::kSentRepresentingAddrType), "SMTP");
+    EXPECT_EQ(Narrow(smtp, tags::kSentRepresentingEmail), "john@example.com");
+    EXPECT_EQ(Wide(smtp, tags::kSentRepresentingName), L"Doe, John");
+    EXPECT_EQ(Narrow(smtp, tags::kReceivedRepresentingAddrType), "SMTP");
+    EXPECT_EQ(Narrow(smtp, tags::kReceivedRepresentingEmail), "jane@example.org");
+    EXPECT_EQ(Wide(smtp, tags::kDisplayTo), L"Jane; bob@example.org");
+
+    const auto ex = ReadProperties(
+        "From: Bob <bob@first.example>\r\nX-EX-Sender: /o=First Organization/ou=Site/cn=bob\r\n"
+        "X-EX-Receiver: /o=First Organization/ou=Site/cn=jane\r\nSubject: inside\r\n\r\n");
+    EXPECT_EQ(Narrow(ex, tags::kSentRepresentingAddrType), "EX");
+    EXPECT_EQ(Narrow(ex, tags::kSentRepresentingEmail), "/o=First Organization/ou=Site/cn=bob");
+    EXPECT_EQ(Narrow(ex, tags::kSenderAddrType), "EX");
+    EXPECT_EQ(Narrow(ex, tags::kReceivedRepresentingAddrType), "EX");
+    EXPECT_EQ(Narrow(ex, tags::kReceivedRepresentingEmail),
+              "/o=First Organization/ou=Site/cn=jane");
+
+    // An Exchange sender and no receiver at all.
+    const auto noReceiver = ReadProperties("X-EX-Sender: /o=Org/cn=bob\r\n\r\n");
+    EXPECT_EQ(Narrow(noReceiver, tags::kSentRepresentingAddrType), "EX");
+    EXPECT_FALSE(noReceiver.contains(tags::kReceivedRepresentingAddrType));
+}
+
+TEST(Rfc822, TransportHeadersAreTheHeaderBlockAsItCame) {
+    const std::string headers = "Received: from mx\r\n\tby us\r\nSubject: x\r\n";
+    EXPECT_EQ(Narrow(ReadProperties(headers + "\r\nbody\r\n"), tags::kTransportHeaders), headers);
+    const std::string bare = "Subject: x\nFrom: a@b.c\n";  // bare line ends stay bare
+    EXPECT_EQ(Narrow(ReadProperties(bare + "\nbody"), tags::kTransportHeaders), bare);
+    EXPECT_FALSE(ReadProperties("X-Transport-Headers: none\r\nSubject: x\r\n\r\n")
+                     .contains(tags::kTransportHeaders));
+}
+
+TEST(Rfc822, IdentityReceiptSizeAndEncodedSubject) {
+    const std::string message =
+        "Message-ID: <1234@example.com>\r\nDisposition-Notification-To: a@b.c\r\n"
+        "Subject: =?utf-8?B?R3LDvMOfZQ==?= =?iso-8859-1?Q?_aus_K=F6ln?=\r\n\r\nx";
+    const auto properties = ReadProperties(message);
+    EXPECT_EQ(Narrow(properties, tags::kInternetMessageId), "<1234@example.com>");
+    EXPECT_TRUE(std::get<bool>(properties.at(tags::kReadReceiptRequested)));
+    EXPECT_EQ(std::get<std::int32_t>(properties.at(tags::kMessageSize)),
+              static_cast<std::int32_t>(message.size()));
+    EXPECT_EQ(Wide(properties, tags::kSubject), L"Grüße aus Köln");
+    EXPECT_TRUE(
+        ReadProperties("Return-Receipt-To: a@b.c\r\n\r\n").contains(tags::kReadReceiptRequested));
+    EXPECT_FALSE(ReadProperties("Subject: x\r\n\r\n").contains(tags::kReadReceiptRequested));
+}
+
+TEST(Rfc822, CodePageFromTheCharset) {
+    const auto codePage = [](const std::string& message) {
+        return std::get<std::int32_t>(ReadProperties(message).at(tags::kInternetCodePage));
+    };
+    EXPECT_EQ(codePage("Subject: x\r\n\r\n"), 20127);
+    EXPECT_EQ(codePage("Content-Type: text/plain; charset=\"UTF-8\"\r\n\r\n"), 65001);
+    EXPECT_EQ(codePage("Content-Type: text/plain; charset=koi8-r\r\n\r\n"), 20866);
+    EXPECT_EQ(codePage("Content-Type: multipart/alternative; boundary=b\r\n\r\n--b\r\n"
+                       "Content-Type: text/plain; charset=windows-1251\r\n\r\nx\r\n--b--\r\n"),
+              1251);
+    EXPECT_EQ(codePage("Content-Type: text/plain; charset=x-unheard-of\r\n\r\n"), 1252);
+}
+
+TEST(Rfc822, BodiesDecodedAndAnHtmlBodyMadeFromAPlainOne) {
+    const auto plainOnly = ReadProperties(
+        "Content-Type: text/plain; charset=iso-8859-1\r\nContent-Transfer-Encoding: "
+        "quoted-printable\r\n\r\nK=F6ln <ist> sch=\r\n=F6n\r\n");
+    EXPECT_EQ(Wide(plainOnly, tags::kBody), L"Köln <ist> schön\r\n");
+    const std::wstring html = Wide(plainOnly, tags::kBodyHtml);
+    EXPECT_NE(html.find(rfc822::kConvertedMarker), std::wstring::npos);
+    EXPECT_NE(html.find(L"K\u00f6ln &lt;ist&gt; sch\u00f6n"), std::wstring::npos);
+
+    const auto alternative = ReadProperties(
+        "Content-Type: multipart/mixed; boundary=outer\r\n\r\npreamble\r\n--outer\r\n"
+        "Content-Type: multipart/alternative; boundary=inner\r\n\r\n"
+        "--inner\r\nContent-Type: text/plain; charset=utf-8\r\nContent-Transfer-Encoding: "
+        "base64\r\n"
+        "\r\nR3LDvMOfZQ==\r\n--inner\r\nContent-Type: "
+        "text/html\r\n\r\n<p>Hello</p>\r\n--inner--\r\n"
+        "--outer\r\nContent-Type: text/plain\r\nContent-Disposition: attachment; filename=a.txt\r\n"
+        "\r\nattached\r\n--outer--\r\n");
+    EXPECT_EQ(Wide(alternative, tags::kBody), L"Grüße");
+    EXPECT_EQ(Wide(alternative, tags::kBodyHtml), L"<p>Hello</p>");
+
+    const auto htmlOnly = ReadProperties(
+        "Content-Type: text/html\r\n\r\n<html><body><b>Tom &amp; Jerry</b></body></html>");
+    EXPECT_EQ(Wide(htmlOnly, tags::kBody), L"Tom & Jerry");
+    EXPECT_EQ(Wide(htmlOnly, tags::kBodyHtml).find(rfc822::kConvertedMarker), std::wstring::npos);
+}
+
+TEST(Rfc822, Decoders) {
+    EXPECT_EQ(rfc822::DecodeBase64("SGVs\r\nbG8="), "Hello");
+    EXPECT_EQ(rfc822::DecodeBase64("AAEC/w=="), std::string("\x00\x01\x02\xff", 4));
+    EXPECT_EQ(rfc822::DecodeQuotedPrintable("a=3Db=\nc =XY="), "a=bc =XY=");
+    const auto boxes = rfc822::ParseAddressList("bob@x.org (Bob Smith), \"a, b\" <ab@x.org>");
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[0].address, "bob@x.org");
+    EXPECT_EQ(boxes[0].name, "Bob Smith");
+    EXPECT_EQ(boxes[1].address, "ab@x.org");
+    EXPECT_EQ(boxes[1].name, "a, b");
+}
+
+}  // namespace
+}  // namespace mailstore
