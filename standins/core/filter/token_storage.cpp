@@ -12,9 +12,18 @@ namespace {
 
 constexpr std::string_view kJournalMagic = "BVFJ";
 constexpr std::string_view kSnapshotMagic = "BVFS";
-constexpr uint32_t kFormatVersion = 1;
+// Raised whenever the tokenizer changes what it makes of a message: counts
+// learned under another version no longer match the tokens a message gives.
+constexpr uint32_t kFormatVersion = 2;
 constexpr size_t kJournalHeaderSize = 8;
 constexpr uint8_t kVoteRecord = 1;
+
+std::string UnsupportedVersion(uint32_t version) {
+    std::string text = "unsupported version " + std::to_string(version);
+    if (version < kFormatVersion)
+        text += " (learned by an older tokenizer; remove the store's token files and train again)";
+    return text;
+}
 
 class ByteWriter {
   public:
@@ -121,7 +130,7 @@ uint64_t TokenStorage::LoadSnapshot(TokenCountTable& table) {
     ByteReader reader(body.substr(4));
     uint32_t version = reader.U32();
     if (version != kFormatVersion)
-        throw damaged("unsupported snapshot version " + std::to_string(version));
+        throw damaged(UnsupportedVersion(version));
     uint64_t sequence = reader.U64();
     uint64_t spamMessages = reader.U64();
     uint64_t goodMessages = reader.U64();
@@ -164,8 +173,7 @@ void TokenStorage::ReplayJournal(TokenCountTable& table, LoadReport& report) {
         throw StoreError(path.string() + ": not a vote journal (bad signature)");
     uint32_t version = ByteReader(std::string_view(data).substr(4, 4)).U32();
     if (version != kFormatVersion)
-        throw StoreError(path.string() + ": unsupported journal version " +
-                         std::to_string(version));
+        throw StoreError(path.string() + ": " + UnsupportedVersion(version));
     validEnd = kJournalHeaderSize;
 
     ByteReader records(std::string_view(data).substr(kJournalHeaderSize));

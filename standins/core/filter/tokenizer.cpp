@@ -1,5 +1,6 @@
 #include "filter/tokenizer.h"
 
+#include <algorithm>
 #include <array>
 #include <unordered_set>
 
@@ -157,7 +158,7 @@ void AppendEntity(std::string_view entity, std::string& out) {
     }
 }
 
-// Tags become tag tokens, their link attributes URL tokens; the text between
+// Tags become tag tokens, the URLs among their attributes URL tokens; the text between
 // them, with comments, scripts and styles left out, is read as words.
 void AddHtml(std::string_view html, TokenSink& sink) {
     std::string text;
@@ -201,31 +202,12 @@ void AddHtml(std::string_view html, TokenSink& sink) {
         std::string name = mime::AsciiLower(tag.substr(0, nameEnd));
         if (name.empty() || closing)
             continue;
+        // The tag, and the hosts of any URL among its attributes. Attribute
+        // names are left out: they come with their tags and only repeat
+        // the tag's evidence, which is what lets a newsletter's layout
+        // alone outweigh everything else it says.
         sink.Add("html:" + name);
-        // Attribute names, and the hosts of any URL among the values.
-        std::string_view attributes = tag.substr(nameEnd);
-        for (size_t a = 0; a < attributes.size();) {
-            while (a < attributes.size() && !IsWordCore(static_cast<unsigned char>(attributes[a])))
-                ++a;
-            size_t start = a;
-            while (a < attributes.size() &&
-                   (IsWordCore(static_cast<unsigned char>(attributes[a])) || attributes[a] == '-'))
-                ++a;
-            if (a < attributes.size() && attributes[a] == '=' && a > start) {
-                sink.Add("html:" + name + ":" +
-                         mime::AsciiLower(attributes.substr(start, a - start)));
-                // Skip the value, quoted or not.
-                ++a;
-                if (a < attributes.size() && (attributes[a] == '"' || attributes[a] == '\'')) {
-                    size_t end = attributes.find(attributes[a], a + 1);
-                    a = end == std::string_view::npos ? attributes.size() : end + 1;
-                } else {
-                    while (a < attributes.size() && attributes[a] != ' ')
-                        ++a;
-                }
-            }
-        }
-        sink.AddUrls(attributes);
+        sink.AddUrls(tag.substr(nameEnd));
         if (name == "script" || name == "style") {
             size_t end = html.find("</", i);
             while (end != std::string_view::npos && !StartsWithNoCase(html, end + 2, name))
@@ -246,12 +228,40 @@ std::string DecodeBody(const mime::Entity& entity) {
     return std::string(entity.body);
 }
 
+// Headers that tell how a message travelled or where it is filed rather than
+// what its sender wrote: mailing-list and delivery headers, identifiers,
+// dates, the local mail program's flags. Every message passing the same list
+// or mailbox carries them, so each becomes a weak clue for whatever that
+// route mostly brings, and together they outvote what the message says.
+bool IsTraceHeader(std::string_view name) {
+    static const std::unordered_set<std::string_view> trace = {
+        // mailing lists
+        "x-beenthere", "x-mailing-list", "mailing-list", "precedence", "sender", "errors-to",
+        "x-loop",
+        // delivery
+        "delivered-to", "return-path", "delivery-date", "x-originalarrivaltime",
+        // identifiers and dates
+        "message-id", "references", "in-reply-to", "thread-index", "date", "x-original-date",
+        // the recipient's mail program
+        "status", "x-status", "x-keywords", "x-uid", "content-length", "lines"};
+    return trace.contains(name) || name.starts_with("list-") || name.starts_with("x-mailman");
+}
+
+void AddHeader(const mime::Header& header, TokenSink& sink) {
+    if (IsTraceHeader(header.name))
+        return;
+    std::string value = mime::DecodeEncodedWords(header.value);
+    // A Received line names the hosts and the software that passed the
+    // message on; the time stamp after its ";" is noise.
+    if (header.name == "received")
+        value.resize(std::min(value.size(), value.rfind(';')));
+    sink.AddWords(value, header.name);
+    sink.AddUrls(value);
+}
+
 void AddEntity(const mime::Entity& entity, TokenSink& sink, int depth) {
-    for (const mime::Header& header : entity.headers) {
-        std::string value = mime::DecodeEncodedWords(header.value);
-        sink.AddWords(value, header.name);
-        sink.AddUrls(value);
-    }
+    for (const mime::Header& header : entity.headers)
+        AddHeader(header, sink);
     std::string_view contentType = entity.Find("content-type");
     std::string type = contentType.empty() ? "text/plain" : mime::MediaType(contentType);
     if (type.starts_with("multipart/")) {

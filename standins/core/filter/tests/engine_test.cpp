@@ -219,7 +219,15 @@ TEST(TokenStore, DamagedOrForeignFilesFailWithAClearError) {
     {
         TempFolder folder;
         std::ofstream(JournalOf(folder), std::ios::binary) << std::string("BVFJ\x09\0\0\0", 8);
-        EXPECT_NE(openError(folder).find("unsupported journal version 9"), std::string::npos);
+        EXPECT_NE(openError(folder).find("tokens.journal: unsupported version 9"),
+                  std::string::npos);
+    }
+    {
+        // Counts learned by an older tokenizer would be misread: the store is refused.
+        TempFolder folder;
+        std::ofstream(JournalOf(folder), std::ios::binary) << std::string("BVFJ\x01\0\0\0", 8);
+        EXPECT_NE(openError(folder).find("unsupported version 1 (learned by an older tokenizer"),
+                  std::string::npos);
     }
     {
         TempFolder folder;
