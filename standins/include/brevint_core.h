@@ -16,7 +16,8 @@ namespace brevint_core {
 
 // "Brevint.Library": the core's start and stop around all other use.
 struct ILibrary : public IDispatch {
-    // A negative started value: the core could not start.
+    // A negative started value: the core could not start (its filter store
+    // could not be opened).
     virtual HRESULT STDMETHODCALLTYPE Start(short* started) = 0;
     virtual HRESULT STDMETHODCALLTYPE Stop(short* stopped) = 0;
 };
@@ -35,14 +36,16 @@ BV_DECLARE_UUID(IXML, "7EB05974-F4C0-48BF-9D78-1BD7DF91D793")
 // "Brevint.RulesSenderAllowed" (the white list) share this layout.
 struct IRulesSender : public IDispatch {
     virtual HRESULT STDMETHODCALLTYPE Unused1() = 0;
-    // added is 1 when the address went into the list.
+    // added is 1 when the address went into the list, 0 when it was there
+    // already or is no address.
     virtual HRESULT STDMETHODCALLTYPE AddEmail(BSTR name, BSTR address, BSTR comment,
                                                short* added) = 0;
     // The domain is taken from a whole address as well as from a bare domain.
     virtual HRESULT STDMETHODCALLTYPE AddDomain(BSTR address, BSTR comment, short* added) = 0;
     virtual HRESULT STDMETHODCALLTYPE Unused4() = 0;
     virtual HRESULT STDMETHODCALLTYPE Unused5() = 0;
-    // The lists in the address-list text format.
+    // The lists in the address-list text format: entries separated by CR,
+    // "address TAB name" (or the address alone) or a domain.
     virtual HRESULT STDMETHODCALLTYPE GetEmails(BSTR* emails) = 0;
     virtual HRESULT STDMETHODCALLTYPE GetDomains(BSTR* domains) = 0;
 };
@@ -51,7 +54,8 @@ BV_DECLARE_UUID(IRulesSender, "894A3AE9-C9BA-470B-A937-B970C2341085")
 // "Brevint.Account": the user's account with the filter service.
 struct IAccount : public IDispatch {
     virtual HRESULT STDMETHODCALLTYPE Unused1() = 0;
-    // loggedIn is non-zero when the service accepted the login.
+    // loggedIn is non-zero when the service accepted the login; otherwise
+    // the account has no values.
     virtual HRESULT STDMETHODCALLTYPE LogOn(short* loggedIn) = 0;
     // The account value for a key ("Login.Access", "url.Email", ...); empty
     // when unknown.
@@ -68,7 +72,8 @@ BV_DECLARE_UUID(IAccount, "0DFC2FC0-F7B0-49C8-9835-42008510CB8A")
 struct IFilter : public IDispatch {
     // score runs from 0 (good) to 100 (spam); mode is always 1.
     virtual HRESULT STDMETHODCALLTYPE Score(BSTR message, long mode, long* score) = 0;
-    // vote is 100 for spam, -100 for good; result is 0 or more when accepted.
+    // vote is 100 for spam, -100 for good (any other value: E_INVALIDARG);
+    // result is 0 or more when accepted.
     virtual HRESULT STDMETHODCALLTYPE Vote(BSTR message, long vote, long* result) = 0;
     virtual HRESULT STDMETHODCALLTYPE Unused3() = 0;
     virtual HRESULT STDMETHODCALLTYPE Unused4() = 0;
