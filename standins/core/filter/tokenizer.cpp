@@ -259,6 +259,18 @@ void AddHeader(const mime::Header& header, TokenSink& sink) {
     sink.AddUrls(value);
 }
 
+// Plain text up to its signature or footer: the first line that is "-- "
+// alone or starts with ten underscores, the marks that signatures and
+// mailing-list footers begin with. What follows is the same on every message
+// of a sender or a list, whatever the message says, so like the route headers
+// it only teaches which way mail came.
+std::string_view WithoutFooter(std::string_view text) {
+    size_t cut = text.size();
+    for (std::string_view mark : {"\n-- \n", "\n-- \r\n", "\n__________"})
+        cut = std::min(cut, text.find(mark));
+    return text.substr(0, cut);
+}
+
 void AddEntity(const mime::Entity& entity, TokenSink& sink, int depth) {
     for (const mime::Header& header : entity.headers)
         AddHeader(header, sink);
@@ -288,8 +300,9 @@ void AddEntity(const mime::Entity& entity, TokenSink& sink, int depth) {
     if (type == "text/html") {
         AddHtml(body, sink);
     } else {
-        sink.AddWords(body);
-        sink.AddUrls(body);
+        std::string_view text = WithoutFooter(body);
+        sink.AddWords(text);
+        sink.AddUrls(text);
     }
 }
 

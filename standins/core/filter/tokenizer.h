@@ -9,9 +9,10 @@
 namespace bv::filter {
 
 // Every distinct token of the message, once each, in no particular order.
-// Header words carry their header's name ("subject:free"), HTML tags are
-// "html:<tag>" with "html:<tag>:<attribute>", URL hosts and their parent
-// domains are "url:<host>"; body words stand alone, lower-cased.
+// Header words carry their header's name ("subject:free"); headers that
+// only tell the message's route (mailing lists, delivery, identifiers, dates)
+// give none. HTML tags are "html:<tag>", URL hosts and their parent domains
+// "url:<host>"; body words stand alone, lower-cased.
 std::vector<std::string> Tokenize(std::string_view rfc822);
 
 // Content-Transfer-Encoding decoders; bytes stay bytes, whatever the charset.

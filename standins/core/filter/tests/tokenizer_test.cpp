@@ -92,6 +92,29 @@ TEST(Tokenizer, RouteHeadersGiveNoTokensButWhatTheSenderWroteDoes) {
     EXPECT_FALSE(Has(tokens, "message-id:forwarded.example"));
 }
 
+TEST(Tokenizer, PlainTextEndsAtItsSignatureOrFooter) {
+    auto signed_ = Tokenize(
+        "\r\nopening words\r\n--not a separator\r\nstill body\r\n-- \r\n"
+        "Signer Name, http://www.signer.example.com/\r\n");
+    EXPECT_TRUE(Has(signed_, "opening"));
+    EXPECT_TRUE(Has(signed_, "still"));
+    EXPECT_FALSE(Has(signed_, "signer"));
+    EXPECT_FALSE(Has(signed_, "url:www.signer.example.com"));
+
+    auto listed = Tokenize(
+        "Content-Type: multipart/mixed; boundary=b\r\n\r\n"
+        "--b\r\nContent-Type: text/plain\r\n\r\n"
+        "first part\r\n_____ short rule\r\n__________________\r\nfooterword listinfo\r\n"
+        "--b\r\nContent-Type: text/plain\r\n\r\nsecond part\r\n"
+        "--b\r\nContent-Type: text/html\r\n\r\n<p>htmlword\n-- \nafterdashes</p>\r\n"
+        "--b--\r\n");
+    EXPECT_TRUE(Has(listed, "first"));
+    EXPECT_TRUE(Has(listed, "rule"));  // fewer than ten underscores are no footer
+    EXPECT_FALSE(Has(listed, "footerword"));
+    EXPECT_TRUE(Has(listed, "second"));       // each part has its own end
+    EXPECT_TRUE(Has(listed, "afterdashes"));  // HTML has no signature convention
+}
+
 TEST(Tokenizer, Base64AndQuotedPrintableBodiesAreReadDecoded) {
     auto base64 = Tokenize(
         "Content-Type: text/plain\r\nContent-Transfer-Encoding: BASE64\r\n\r\n"
