@@ -1,27 +1,39 @@
-// The core's HTTP object, "Brevint.HTTP". The installation check creates one
-// to prove that the core is registered.
+// The core's HTTP object, "Brevint.HTTP": a GET of an http:// URL with
+// time-outs. The installation check creates one to prove that the core is
+// registered.
 //
-// Its members (the requests to the login server) come with the service's
-// proxy; until then it is an IDispatch without members, and any call on it
-// answers DISP_E_MEMBERNOTFOUND. The core's objects accept calls from any
-// thread, so it counts its references with interlocked operations.
+// Its dispatch interface has no members: clients call it by position.
 #include <brevint_core.h>
 
+#include "core/core_text.h"
 #include "core/resource_ids.h"
+#include "net/http_client.h"
 #include "server/standin_server.h"
 
 namespace {
 
 class ATL_NO_VTABLE CHTTP : public CComObjectRootEx<CComMultiThreadModel>,
                             public CComCoClass<CHTTP, &CLSID_BrevintHTTP>,
-                            public standins::CMemberlessDispatch<IDispatch> {
+                            public standins::CMemberlessDispatch<brevint_core::IHTTP> {
   public:
     DECLARE_REGISTRY_RESOURCEID(IDR_HTTP)
     DECLARE_NOT_AGGREGATABLE(CHTTP)
 
     BEGIN_COM_MAP(CHTTP)
+    COM_INTERFACE_ENTRY(brevint_core::IHTTP)
     COM_INTERFACE_ENTRY(IDispatch)
     END_COM_MAP()
+
+    // The body's bytes are taken as UTF-8.
+    STDMETHOD(Get)(BSTR url, BSTR* body, long* status) override {
+        if (!body || !status)
+            return E_POINTER;
+        *body = nullptr;
+        auto response =
+            standins::net::HttpGet(standins::core::Narrow(standins::core::TextOf(url), CP_UTF8));
+        *status = response.status;
+        return standins::core::ReturnText(standins::core::Widen(response.body, CP_UTF8), body);
+    }
 };
 
 OBJECT_ENTRY_AUTO(CLSID_BrevintHTTP, CHTTP)

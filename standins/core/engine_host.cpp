@@ -1,0 +1,65 @@
+#include "core/engine_host.h"
+
+#include <shlobj.h>
+#include <windows.h>
+
+#include <platform/filesystem.h>
+
+#include <optional>
+#include <string>
+
+namespace standins::core {
+namespace {
+
+std::mutex engineMutex;
+std::shared_ptr<bv::filter::FilterEngine> engine;
+
+// <application data>\Brevint\Filter, created on the way; nothing when the
+// folder cannot be had.
+std::optional<std::wstring> StoreFolder() {
+    wchar_t appData[MAX_PATH] = {};
+    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_APPDATA | CSIDL_FLAG_CREATE, nullptr,
+                                SHGFP_TYPE_CURRENT, appData)))
+        return std::nullopt;
+    std::wstring folder = appData;
+    for (const wchar_t* part : {L"\\Brevint", L"\\Filter"}) {
+        folder += part;
+        if (!CreateDirectoryW(folder.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
+            return std::nullopt;
+    }
+    return folder;
+}
+
+}  // namespace
+
+std::shared_ptr<bv::filter::FilterEngine> SharedEngine() {
+    std::lock_guard lock(engineMutex);
+    if (engine)
+        return engine;
+    std::optional<std::wstring> folder = StoreFolder();
+    if (!folder)
+        return nullptr;
+    try {
+        engine = std::make_shared<bv::filter::FilterEngine>(
+            platform::host::HostPathFromWindows(*folder));
+    } catch (const std::exception&) {
+        return nullptr;  // the next need tries again
+    }
+    return engine;
+}
+
+void ReleaseSharedEngine() {
+    std::shared_ptr<bv::filter::FilterEngine> released;
+    {
+        std::lock_guard lock(engineMutex);
+        released.swap(engine);
+    }
+    // Closed here, outside the lock, unless a call still holds it.
+}
+
+std::mutex& SenderListsMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
+
+}  // namespace standins::core

@@ -1,0 +1,206 @@
+// The filter and the sender lists through the core's interfaces: one store
+// shared by the objects, lists in the add-in's address-list text, scores
+// against a threshold as the add-in compares them, and the header merge.
+#include "core_test_support.h"
+
+#include <platform/filesystem.h>
+#include <shlobj.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace {
+
+using brevint_core::IFilter;
+using brevint_core::ILibrary;
+using brevint_core::IRulesSender;
+
+std::wstring Message(const std::wstring& from, const std::wstring& subject,
+                     const std::wstring& body) {
+    return L"From: " + from + L"\r\nTo: me@home.example\r\nSubject: " + subject + L"\r\n\r\n" +
+           body + L"\r\n";
+}
+
+std::filesystem::path StoreFolder() {
+    wchar_t appData[MAX_PATH] = {};
+    EXPECT_EQ(SHGetFolderPathW(nullptr, CSIDL_APPDATA | CSIDL_FLAG_CREATE, nullptr, 0, appData),
+              S_OK);
+    return platform::host::HostPathFromWindows(std::wstring(appData) + L"\\Brevint\\Filter");
+}
+
+class FilterTest : public CoreTest {
+  protected:
+    void SetUp() override {
+        CoreTest::SetUp();
+        Create(L"Brevint.Filter", filter_);
+        Create(L"Brevint.RulesSenderDenied", denied_);
+        Create(L"Brevint.RulesSenderAllowed", allowed_);
+    }
+    long Score(const std::wstring& message) {
+        long score = -1;
+        EXPECT_EQ(filter_->Score(Bstr(message), 1, &score), S_OK);
+        return score;
+    }
+    // As the add-in asks: spam when the score reaches the threshold, both
+    // taken as unsigned 32-bit numbers.
+    bool IsSpam(const std::wstring& message, DWORD threshold) {
+        return static_cast<DWORD>(Score(message)) >= threshold;
+    }
+    HRESULT Vote(const std::wstring& message, long vote, long* result) {
+        return filter_->Vote(Bstr(message), vote, result);
+    }
+    static short AddEmail(IRulesSender* rules, const std::wstring& name,
+                          const std::wstring& address) {
+        short added = -1;
+        EXPECT_EQ(rules->AddEmail(Bstr(name), Bstr(address), Bstr(L""), &added), S_OK);
+        return added;
+    }
+    static short AddDomain(IRulesSender* rules, const std::wstring& address) {
+        short added = -1;
+        EXPECT_EQ(rules->AddDomain(Bstr(address), Bstr(L""), &added), S_OK);
+        return added;
+    }
+    static std::wstring Emails(IRulesSender* rules) {
+        Bstr text;
+        EXPECT_EQ(rules->GetEmails(text.Out()), S_OK);
+        return text.Text();
+    }
+    static std::wstring Domains(IRulesSender* rules) {
+        Bstr text;
+        EXPECT_EQ(rules->GetDomains(text.Out()), S_OK);
+        return text.Text();
+    }
+    std::wstring Merge(const std::wstring& message, const std::wstring& header) {
+        Bstr merged;
+        EXPECT_EQ(filter_->MergeHeader(Bstr(message), Bstr(header), merged.Out()), S_OK);
+        return merged.Text();
+    }
+
+    Ref<IFilter> filter_;
+    Ref<IRulesSender> denied_;
+    Ref<IRulesSender> allowed_;
+};
+
+TEST_F(FilterTest, TheLibraryOpensTheStoreInTheApplicationDataFolder) {
+    Ref<ILibrary> library;
+    Create(L"Brevint.Library", library);
+    short started = 0;
+    ASSERT_EQ(library->Start(&started), S_OK);
+    EXPECT_EQ(started, 1);
+    EXPECT_TRUE(std::filesystem::exists(StoreFolder() / "store.lock"));
+    short stopped = 0;
+    EXPECT_EQ(library->Stop(&stopped), S_OK);
+}
+
+TEST_F(FilterTest, AStoreThatCannotBeOpenedFailsTheStartAndTheCalls) {
+    // A file where the store's folder belongs.
+    std::filesystem::create_directories(StoreFolder().parent_path());
+    std::ofstream(StoreFolder()) << "not a folder";
+    Ref<ILibrary> library;
+    Create(L"Brevint.Library", library);
+    short started = 0;
+    ASSERT_EQ(library->Start(&started), S_OK);
+    EXPECT_LT(started, 0);
+    long score = 0;
+    EXPECT_TRUE(FAILED(filter_->Score(Bstr(Message(L"a@b.example", L"x", L"y")), 1, &score)));
+    short added = 0;
+    EXPECT_TRUE(FAILED(denied_->AddEmail(Bstr(L""), Bstr(L"a@b.example"), Bstr(L""), &added)));
+}
+
+TEST_F(FilterTest, AddingAnAddressAnswersOneOnlyWhenItWentIn) {
+    EXPECT_EQ(AddEmail(denied_.operator->(), L"Spam King", L"King@Spam.Example"), 1);
+    EXPECT_EQ(AddEmail(denied_.operator->(), L"Spam King", L"king@spam.example"), 0);
+    EXPECT_EQ(AddEmail(denied_.operator->(), L"", L" <second@spam.example> "), 1);
+    EXPECT_EQ(AddEmail(denied_.operator->(), L"x", L"/O=ORG/OU=SITE/CN=RECIPIENTS/CN=JOE"), 0);
+    EXPECT_EQ(AddEmail(denied_.operator->(), L"x", L""), 0);
+    // A name with a tab in it still fits its line.
+    EXPECT_EQ(AddEmail(allowed_.operator->(), L"Ann\tFriend", L"ann@friends.example"), 1);
+
+    // Address, TAB, name; entries separated by CR.
+    EXPECT_EQ(Emails(denied_.operator->()), L"king@spam.example\tSpam King\rsecond@spam.example");
+    EXPECT_EQ(Emails(allowed_.operator->()), L"ann@friends.example\tAnn Friend");
+    EXPECT_EQ(Domains(allowed_.operator->()), L"");
+}
+
+TEST_F(FilterTest, ADomainIsTakenFromAWholeAddressOrGivenBare) {
+    EXPECT_EQ(AddDomain(allowed_.operator->(), L"boss@Work.Example"), 1);
+    EXPECT_EQ(AddDomain(allowed_.operator->(), L"work.example"), 0);
+    EXPECT_EQ(AddDomain(allowed_.operator->(), L"partner.example"), 1);
+    EXPECT_EQ(AddDomain(allowed_.operator->(), L"nobody@"), 0);
+    EXPECT_EQ(Domains(allowed_.operator->()), L"work.example\rpartner.example");
+    EXPECT_EQ(Domains(denied_.operator->()), L"");
+}
+
+TEST_F(FilterTest, VotesTeachTheFilterAndTheListsDecideFirst) {
+    for (int i = 0; i < 20; ++i) {
+        long result = -1;
+        ASSERT_EQ(Vote(Message(L"deals" + std::to_wstring(i) + L"@offers.example",
+                               L"Cheap pills viagra casino winner " + std::to_wstring(i),
+                               L"Click now for cheap pills, casino bonus, lottery winner, "
+                               L"free money, viagra discount."),
+                       100, &result),
+                  S_OK);
+        EXPECT_GE(result, 0);
+        ASSERT_EQ(Vote(Message(L"colleague" + std::to_wstring(i) + L"@work.example",
+                               L"Meeting notes for the project review " + std::to_wstring(i),
+                               L"Attached are the minutes of the quarterly project review; "
+                               L"please check the schedule and the budget figures."),
+                       -100, &result),
+                  S_OK);
+        EXPECT_GE(result, 0);
+    }
+    const std::wstring spam = Message(L"new@offers.example", L"casino winner viagra",
+                                      L"cheap pills and free money for the lottery winner");
+    const std::wstring good = Message(L"boss@work.example", L"project review schedule",
+                                      L"the minutes of the review and the budget figures");
+    EXPECT_TRUE(IsSpam(spam, 90));
+    EXPECT_FALSE(IsSpam(good, 90));
+    EXPECT_TRUE(IsSpam(good, 0));  // a threshold of 0 takes everything
+
+    // The white list outranks what was learned, the black list likewise.
+    EXPECT_EQ(AddEmail(allowed_.operator->(), L"", L"new@offers.example"), 1);
+    EXPECT_EQ(Score(spam), 0);
+    EXPECT_EQ(AddDomain(denied_.operator->(), L"boss@work.example"), 1);
+    EXPECT_EQ(Score(good), 100);
+}
+
+TEST_F(FilterTest, OnlyFullVotesAreAccepted) {
+    long result = 5;
+    EXPECT_EQ(Vote(Message(L"a@b.example", L"x", L"y"), 50, &result), E_INVALIDARG);
+    EXPECT_EQ(Vote(Message(L"a@b.example", L"x", L"y"), 0, &result), E_INVALIDARG);
+    EXPECT_LT(result, 0);
+}
+
+TEST_F(FilterTest, ListNamesAreKeptAsUtf8AndComeBackWhole) {
+    EXPECT_EQ(AddEmail(denied_.operator->(), L"Ren\u00E9 \u4E2D", L"rene@menu.example"), 1);
+    EXPECT_EQ(Emails(denied_.operator->()), L"rene@menu.example\tRen\u00E9 \u4E2D");
+    std::ifstream file(StoreFolder() / "black-addresses.txt", std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(bytes, "rene@menu.example\tRen\xC3\xA9 \xE4\xB8\xAD\n");
+}
+
+TEST_F(FilterTest, MergeHeaderPutsTheTransportHeadersInPlaceOfTheHeaderBlock) {
+    const std::wstring message =
+        L"From: store@x\r\nSubject: rebuilt\r\n\r\nbody line\r\n\r\nmore\r\n";
+    const std::wstring header = L"Received: from relay\r\nFrom: real@x\r\nSubject: real\r\n\r\n";
+    const std::wstring expected =
+        L"Received: from relay\r\nFrom: real@x\r\nSubject: real\r\n\r\nbody line\r\n\r\nmore\r\n";
+    EXPECT_EQ(Merge(message, header), expected);
+    // Without its final blank line, or with extra ones, the header merges alike.
+    EXPECT_EQ(Merge(message, L"Received: from relay\r\nFrom: real@x\r\nSubject: real"), expected);
+    EXPECT_EQ(Merge(message, L"Received: from relay\r\nFrom: real@x\r\nSubject: real\r\n\r\n\r\n"),
+              expected);
+    // An empty header changes nothing.
+    EXPECT_EQ(Merge(message, L""), message);
+    EXPECT_EQ(Merge(message, L"\r\n"), message);
+    // A message without a body separator is all header.
+    EXPECT_EQ(Merge(L"From: store@x\r\nSubject: none", L"From: real@x\r\n"),
+              L"From: real@x\r\n\r\n");
+    // LF texts: the body stays as it is, the separator follows the header.
+    EXPECT_EQ(Merge(L"From: a\n\nbody\n", L"From: b\nTo: c\n"), L"From: b\nTo: c\n\nbody\n");
+    EXPECT_EQ(Merge(L"From: a\n\nbody\n", L"From: b"), L"From: b\n\nbody\n");
+    // Anything after the header's own blank line is no header.
+    EXPECT_EQ(Merge(L"A: 1\r\n\r\nbody", L"B: 2\r\n\r\nstray body"), L"B: 2\r\n\r\nbody");
+}
+
+}  // namespace
