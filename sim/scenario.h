@@ -19,6 +19,14 @@ struct RegistryLine {
     std::wstring text;
 };
 
+// The filter service the run starts, and the account values it answers a
+// login with (on top of its own defaults: approved, footers on).
+struct ServiceProfile {
+    bool absent = false;  // no service at all: the login server's port is closed
+    // In the order given; no text: the value is left out of the answer.
+    std::vector<std::pair<std::string, std::optional<std::string>>> values;
+};
+
 struct Profile {
     std::wstring version = L"11.0.0.8312";
     std::optional<DWORD> mailSupport;  // missing unless given
@@ -31,6 +39,7 @@ struct Profile {
     std::optional<DWORD> exchange = 0;
     std::vector<RegistryLine> registry;
     std::vector<std::wstring> omittedFiles;  // installation files left out
+    ServiceProfile service;
 };
 
 struct Step {
