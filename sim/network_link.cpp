@@ -63,11 +63,11 @@ NetworkLink::~NetworkLink() {
     {
         std::lock_guard lock(mutex_);
         stopping_ = true;
-        CloseListener();
     }
     changed_.notify_all();
     if (relay_.joinable())
         relay_.join();
+    CloseListener();
 }
 
 bool NetworkLink::Listen(int port) {
@@ -109,14 +109,13 @@ std::string NetworkLink::Url() const {
 }
 
 bool NetworkLink::SetDown(bool down) {
-    std::lock_guard lock(mutex_);
+    std::unique_lock lock(mutex_);
     downAfterLogOn_ = false;
-    if (down)
-        CloseListener();
-    else if (listener_ < 0 && !Listen(port_))
-        return false;
+    wantDown_ = down;
+    listenFailed_ = false;
     changed_.notify_all();
-    return true;
+    changed_.wait(lock, [&] { return (listener_ < 0) == wantDown_ || listenFailed_; });
+    return !listenFailed_;
 }
 
 void NetworkLink::DownAfterNextLogOn() {
@@ -124,28 +123,31 @@ void NetworkLink::DownAfterNextLogOn() {
     downAfterLogOn_ = true;
 }
 
+void NetworkLink::SyncListener() {
+    if (wantDown_ && listener_ >= 0)
+        CloseListener();
+    else if (!wantDown_ && listener_ < 0 && !listenFailed_)
+        listenFailed_ = !Listen(port_);
+    changed_.notify_all();
+}
+
 void NetworkLink::Serve() {
     std::unique_lock lock(mutex_);
     while (!stopping_) {
+        SyncListener();
         if (listener_ < 0) {
-            changed_.wait(lock);
+            changed_.wait_for(lock, std::chrono::milliseconds(kPollMs));
             continue;
         }
         const int listener = listener_;
-        // The lock is let go while waiting, so that the controls can cut the
-        // link; a listener closed meanwhile fails the poll or the accept.
         lock.unlock();
         pollfd entry{listener, POLLIN, 0};
         const bool incoming = poll(&entry, 1, kPollMs) > 0 && (entry.revents & POLLIN);
-        lock.lock();
-        if (!incoming || listener != listener_)
-            continue;
-        const int client = accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
-        if (client < 0)
-            continue;
-        lock.unlock();
-        Relay(client);
-        close(client);
+        const int client = incoming ? accept4(listener, nullptr, nullptr, SOCK_CLOEXEC) : -1;
+        if (client >= 0) {
+            Relay(client);
+            close(client);
+        }
         lock.lock();
     }
 }
@@ -169,7 +171,8 @@ void NetworkLink::Relay(int client) {
         std::lock_guard lock(mutex_);
         if (logOn && downAfterLogOn_) {
             downAfterLogOn_ = false;
-            CloseListener();
+            wantDown_ = true;
+            SyncListener();
         }
     }
     SendAll(client, answer);

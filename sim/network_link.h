@@ -36,10 +36,13 @@ class NetworkLink {
     void DownAfterNextLogOn();
 
   private:
+    // The relay's thread alone opens and closes the listener; the controls
+    // say what they want and wait until it holds.
     void Serve();
+    void SyncListener();  // with mutex_ held
     void Relay(int client);
-    bool Listen(int port);  // with mutex_ held
-    void CloseListener();   // with mutex_ held
+    bool Listen(int port);
+    void CloseListener();
 
     const int targetPort_;
     mutable std::mutex mutex_;
@@ -47,6 +50,8 @@ class NetworkLink {
     int listener_ = -1;
     int port_ = 0;
     bool stopping_ = false;
+    bool wantDown_ = false;
+    bool listenFailed_ = false;
     bool downAfterLogOn_ = false;
     std::thread relay_;
 };
