@@ -203,19 +203,6 @@ TEST_F(ProxyTest, TheTellAFriendLinkNeedsTheAddressPageToAnswer) {
     EXPECT_FALSE(proxy.IsTellAFriendURLLoaded());
 }
 
-TEST_F(ProxyTest, TheLogoLinkIsStoredWhenTheAccountHasOne) {
-    CBrevintProxy& proxy = Proxy();
-    std::wstring url = L"old";
-    EXPECT_FALSE(proxy.PreloadLogoUrl());
-    EXPECT_FALSE(proxy.GetLogoURL(url));
-    EXPECT_EQ(url, L"");
-    account_->values[L"url.ToolBarLogo"] = L"http://service/logo";
-    EXPECT_TRUE(proxy.PreloadLogoUrl());
-    EXPECT_TRUE(proxy.IsLogoURLLoaded());
-    EXPECT_TRUE(proxy.GetLogoURL(url));
-    EXPECT_EQ(url, L"http://service/logo");
-}
-
 TEST_F(ProxyTest, AddressListsByKind) {
     allowed_->emails = L"a@good";
     allowed_->domains = L"good";
