@@ -6,8 +6,11 @@
 #include <platform/filesystem.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -177,6 +180,37 @@ TEST_F(FilterTest, ListNamesAreKeptAsUtf8AndComeBackWhole) {
     std::ifstream file(StoreFolder() / "black-addresses.txt", std::ios::binary);
     std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
     EXPECT_EQ(bytes, "rene@menu.example\tRen\xC3\xA9 \xE4\xB8\xAD\n");
+}
+
+TEST_F(FilterTest, OneObjectServesManyThreadsAtOnce) {
+    // The add-in's scoring threads, its block worker and its user interface
+    // call the same objects without marshalling.
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&, t] {
+            for (int i = 0; i < 10; ++i) {
+                const std::wstring n = std::to_wstring(t * 100 + i);
+                long value = -1;
+                EXPECT_EQ(
+                    filter_->Score(Bstr(Message(L"s" + n + L"@x.example", L"hello " + n, L"text")),
+                                   1, &value),
+                    S_OK);
+                EXPECT_EQ(
+                    filter_->Vote(Bstr(Message(L"v" + n + L"@x.example", L"offer " + n, L"buy")),
+                                  t % 2 ? 100 : -100, &value),
+                    S_OK);
+                short added = 0;
+                EXPECT_EQ(
+                    denied_->AddEmail(Bstr(L""), Bstr(L"a" + n + L"@x.example"), Bstr(L""), &added),
+                    S_OK);
+                EXPECT_EQ(added, 1);
+            }
+        });
+    }
+    for (auto& thread : threads)
+        thread.join();
+    const std::wstring list = Emails(denied_.operator->());
+    EXPECT_EQ(std::count(list.begin(), list.end(), L'\r'), 39);  // 40 entries
 }
 
 TEST_F(FilterTest, MergeHeaderPutsTheTransportHeadersInPlaceOfTheHeaderBlock) {
