@@ -221,7 +221,16 @@ bool OutlookProcess::Install(std::vector<std::string>& done, std::string& error)
         done.push_back("created the log folder " + Narrow(logs));
     }
 
+    // The login server the core and the add-in ask: the run's own service.
+    if (!service_) {
+        service_ = std::make_unique<SimService>(profile_.service);
+        if (!service_->Start(error))
+            return false;
+        done.push_back("started the filter service at " + Narrow(service_->LoginServer()));
+    }
+
     bool registry = true;
+    registry &= WriteRegistryString(kInstallationKey, L"Login Server", service_->LoginServer());
     if (profile_.directory)
         registry &= WriteRegistryString(kInstallationKey, L"Directory", directory);
     if (profile_.partner)

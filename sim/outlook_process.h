@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "scenario.h"
+#include "sim_service.h"
 
 struct IUnknown;
 
@@ -83,11 +84,15 @@ class OutlookProcess {
     bool Guarded(const std::string& command, const std::function<void()>& body);
     const std::optional<Crash>& crash() const { return crash_; }
 
+    // The filter service of the run; null before the installation.
+    SimService* service() const { return service_.get(); }
+
   private:
     struct Addin;
     void ConnectAddins(std::string& message);
 
     Profile profile_;
+    std::unique_ptr<SimService> service_;
     bool comInitialized_ = false;
     std::unique_ptr<outlook::host::OutlookHost> host_;
     std::vector<std::unique_ptr<Addin>> addins_;

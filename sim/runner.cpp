@@ -8,6 +8,7 @@
 #include <oleauto.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <optional>
@@ -118,6 +119,8 @@ class Run {
             platform::host::QueueMessageBoxAnswer(AnswerCode(words[0]));
             return "";
         }
+        if (verb == "service")
+            return ServiceCommand(words);
         if (verb == "install") {
             std::vector<std::string> done;
             return process_.Install(done, message) ? "" : "installation failed: " + message;
@@ -153,6 +156,35 @@ class Run {
         return ok ? "" : message;
     }
 
+    // The service's controls work before and after the start; they need the
+    // service that the installation starts.
+    std::string ServiceCommand(const std::vector<std::string>& words) {
+        SimService* service = process_.service();
+        if (!service)
+            return "the filter service starts with the installation: 'install' first";
+        bool done = false;
+        if (words[0] == "down" && words.size() == 3)
+            done = service->NetworkDownAfterNextLogOn();
+        else if (words[0] == "down" || words[0] == "up")
+            done = service->SetNetworkDown(words[0] == "down");
+        else if (words[0] == "delay")
+            done = service->SetDelay(std::chrono::milliseconds(*ParseDuration(words[1])));
+        else if (words[0] == "value")
+            done = service->SetValue(words[1], words[2]);
+        else if (words[0] == "remove")
+            done = service->SetValue(words[1], std::nullopt);
+        return done ? "" : "the run has no filter service (profile service absent)";
+    }
+
+    std::string ExpectServiceRequests(const std::vector<std::string>& words) {
+        SimService* service = process_.service();
+        const size_t count = service ? service->CountOf(words[2]) : 0;
+        if (std::to_string(count) == words[3])
+            return "";
+        return "found " + std::to_string(count) + " request(s) for " + words[2] + "; " +
+               (service ? service->ServedPaths() : "no service was started");
+    }
+
     std::string Expect(const Step& step) {
         std::vector<std::string> words = step.words;
         bool negated = words[0] == "no";
@@ -175,6 +207,8 @@ class Run {
             return ExpectFolder(words);
         if (what == "item")
             return ExpectItem(words, negated);
+        if (what == "service")
+            return ExpectServiceRequests(words);
         // crashed / no crash
         if (negated)
             return process_.crash() ? process_.crash()->Describe() : "";

@@ -76,6 +76,32 @@ StoreLine ParseStoreLine(const Step& step) {
     return store;
 }
 
+// `profile service ...`: the service's presence and its account values.
+void ApplyServiceLine(ServiceProfile& service, const Step& step) {
+    const std::vector<std::string> words(step.words.begin() + 1, step.words.end());
+    const std::string what = words.empty() ? "" : words[0];
+    auto value = [&](const std::string& key, std::optional<std::string> text) {
+        service.values.emplace_back(key, std::move(text));
+    };
+    if (words.size() == 1 && (what == "approved" || what == "pending")) {
+        value("Login.Access", what == "approved" ? "Approved" : "Pending");
+    } else if (words.size() == 1 && what == "absent") {
+        service.absent = true;
+    } else if (words.size() == 2 && what == "disabled") {
+        value("Login.Disabled", words[1]);
+    } else if (words.size() == 2 && what == "mailtag") {
+        value("Parameters.Mailtag", words[1]);
+    } else if (words.size() == 3 && what == "value") {
+        value(words[1], words[2]);
+    } else if (words.size() == 2 && what == "remove") {
+        value(words[1], std::nullopt);
+    } else {
+        throw ParseError(step.line,
+                         "expected: profile service approved|pending|absent | disabled N | "
+                         "mailtag N | value KEY TEXT | remove KEY");
+    }
+}
+
 void ApplyProfileLine(Profile& profile, const Step& step) {
     if (step.words.empty())
         throw ParseError(step.line, "'profile' needs a setting");
@@ -118,6 +144,8 @@ void ApplyProfileLine(Profile& profile, const Step& step) {
         profile.exchange = NumberOrNone(step, "the Exchange value");
     } else if (setting == "store") {
         profile.stores.push_back(ParseStoreLine(step));
+    } else if (setting == "service") {
+        ApplyServiceLine(profile.service, step);
     } else if (setting == "omit") {
         profile.omittedFiles.push_back(text());
     } else if (setting == "registry") {
@@ -221,6 +249,10 @@ void CheckExpectation(const Step& step) {
             throw ParseError(step.line,
                              "expected: expect item PATH SUBJECT [class C | read | unread | prop "
                              "0xTAG VALUE], or expect no item PATH SUBJECT");
+    } else if (what == "service") {
+        need(4, 4, "service requests PATH N");
+        if (negated || words[1] != "requests" || !ParseNumber(words[3]))
+            throw ParseError(step.line, "expected: expect service requests PATH N");
     } else if (what == "crashed" || what == "crash") {
         need(1, 1, "crashed | expect no crash");
     } else {
@@ -250,6 +282,18 @@ void CheckCommand(const Step& step) {
         const auto to = std::find(step.words.begin(), step.words.end(), "to");
         if (to == step.words.begin() || (to != step.words.end() && to + 2 != step.words.end()))
             throw ParseError(step.line, "expected: deliver FILE... [to FOLDER-PATH]");
+    } else if (verb == "service") {
+        const auto& words = step.words;
+        const bool valid = (words.size() == 1 && (words[0] == "down" || words[0] == "up")) ||
+                           (words.size() == 3 && words[0] == "down" && words[1] == "after" &&
+                            words[2] == "logon") ||
+                           (words.size() == 2 && words[0] == "delay" && ParseDuration(words[1])) ||
+                           (words.size() == 3 && words[0] == "value") ||
+                           (words.size() == 2 && words[0] == "remove");
+        if (!valid)
+            throw ParseError(step.line,
+                             "expected: service down | up | down after logon | delay DURATION | "
+                             "value KEY TEXT | remove KEY");
     } else if (verb == "expect") {
         CheckExpectation(step);
     } else {

@@ -29,6 +29,14 @@ struct StoreLine {
     bool cached = false;        // Exchange: cached mode
 };
 
+// The filter service the run starts, and the account values it answers a
+// login with (on top of its own defaults: approved, footers on).
+struct ServiceProfile {
+    bool absent = false;  // no service at all: the login server's port is closed
+    // In the order given; no text: the value is left out of the answer.
+    std::vector<std::pair<std::string, std::optional<std::string>>> values;
+};
+
 struct Profile {
     std::wstring version = L"11.0.0.8312";
     std::optional<DWORD> mailSupport;  // missing unless given
@@ -43,6 +51,9 @@ struct Profile {
     std::vector<std::wstring> omittedFiles;  // installation files left out
     // The mail profile's stores; without any, one personal folders file.
     std::vector<StoreLine> stores;
+};
+
+    ServiceProfile service;
 };
 
 struct Step {

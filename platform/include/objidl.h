@@ -119,3 +119,18 @@ inline constexpr IID IID_IMarshal = __uuidof(IMarshal);
 // The class that unmarshals what the free-threaded marshaler marshals.
 inline constexpr CLSID CLSID_InProcFreeMarshaler = {
     0x0000033A, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+
+// An object that can be put into the running state (OleRun).
+struct IBindCtx;
+typedef IBindCtx* LPBINDCTX;
+struct IRunnableObject : public IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE GetRunningClass(LPCLSID lpClsid) = 0;
+    virtual HRESULT STDMETHODCALLTYPE Run(LPBINDCTX pbc) = 0;
+    virtual BOOL STDMETHODCALLTYPE IsRunning() = 0;
+    virtual HRESULT STDMETHODCALLTYPE LockRunning(BOOL fLock, BOOL fLastUnlockCloses) = 0;
+    virtual HRESULT STDMETHODCALLTYPE SetContainedObject(BOOL fContained) = 0;
+};
+BV_DECLARE_UUID(IRunnableObject, "00000126-0000-0000-C000-000000000046")
+typedef IRunnableObject* LPRUNNABLEOBJECT;
+
+inline constexpr IID IID_IRunnableObject = __uuidof(IRunnableObject);

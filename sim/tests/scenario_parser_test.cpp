@@ -132,3 +132,34 @@ TEST(ScenarioErrors, EachMalformedLineIsNamedByItsNumberAndWhatIsWrong) {
         EXPECT_NE(message.find(c.says), std::string::npos) << c.text << " gave: " << message;
     }
 }
+
+TEST(ScenarioProfile, ServiceLinesSetTheAccountValuesInOrder) {
+    auto scenario = ParseScenario(
+        "profile service pending\n"
+        "profile service disabled 1\n"
+        "profile service mailtag 0\n"
+        "profile service value url.TellFriend \"http://x/?a=1\"\n"
+        "profile service remove url.Email\n");
+    using Value = std::pair<std::string, std::optional<std::string>>;
+    EXPECT_EQ(scenario.profile.service.values,
+              (std::vector<Value>{{"Login.Access", "Pending"},
+                                  {"Login.Disabled", "1"},
+                                  {"Parameters.Mailtag", "0"},
+                                  {"url.TellFriend", "http://x/?a=1"},
+                                  {"url.Email", std::nullopt}}));
+    EXPECT_FALSE(scenario.profile.service.absent);
+    EXPECT_TRUE(ParseScenario("profile service absent\n").profile.service.absent);
+}
+
+TEST(ScenarioProfile, MalformedServiceLinesNameTheirLine) {
+    for (const char* bad :
+         {"profile service\n", "profile service approved now\n", "profile service disabled\n",
+          "profile service value KEY\n", "service\n", "service down later\n", "service delay 5\n",
+          "service value KEY\n", "expect service requests /a\n", "expect service requests /a x\n",
+          "expect no service requests /a 1\n"})
+        EXPECT_EQ(ErrorOf(std::string("install\n") + bad).first, 2) << bad;
+    EXPECT_EQ(ErrorOf("service down after logon\nservice up\nservice delay 20ms\n"
+                      "service value K V\nservice remove K\nexpect service requests /a 0\n")
+                  .first,
+              0);
+}

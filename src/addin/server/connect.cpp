@@ -5,6 +5,8 @@
 #include "addin/crash/entry_guard.h"
 #include "addin/crash/minidump_handler.h"
 #include "mailstore/redemption_mng.h"
+#include "service/brevint_proxy.h"
+#include "service/data_worker.h"
 #include "support/log/logged_stage.h"
 #include "support/log/logger.h"
 #include "support/log/trace_scope.h"
@@ -121,7 +123,10 @@ HRESULT CConnect::InterfaceSupportsErrorInfoImpl(REFIID riid) {
 HRESULT CConnect::OnConnectionImpl(IDispatch* application, ext_ConnectMode, IDispatch*,
                                    SAFEARRAY**) {
     CTraceScope trace(kConnection);
-    // The filter proxy is initialised here once the filter core can be reached.
+    RunLoggedStage(kConnection, L"Unhandled exception", [&] {
+        m_proxy = &CBrevintProxy::GetInstance();
+        m_proxy->Initialize();
+    });
     ReadDefaultSpamFolderName();
 
     isAction = 0;
@@ -129,7 +134,7 @@ HRESULT CConnect::OnConnectionImpl(IDispatch* application, ext_ConnectMode, IDis
     m_isVXM = 0;
     m_isAccountDisabled = 0;
     m_isFirstExplorerWatched = 0;
-    m_blockEvent = m_unblockEvent = m_cleanFolderEvent = nullptr;
+    m_dataEvent = m_blockEvent = m_unblockEvent = m_cleanFolderEvent = nullptr;
 
     QueryApplication(application);
     ReadOutlookVersion();
@@ -245,7 +250,12 @@ HRESULT CConnect::OnDisconnectionImpl(ext_DisconnectMode, SAFEARRAY**) {
 
 void CConnect::StopWorkersAndWindows() {
     // The mail processor stops first, and the toolbars' click events are
-    // unadvised, once those exist; the data worker is the first to stop.
+    // unadvised, once those exist. A data worker asleep in its pause sees
+    // its cleared flag only when the pause ends.
+    if (m_dataEvent) {
+        m_dataWorker->SetIsAction(0);
+        m_dataThread.Shutdown(10000);
+    }
     if (m_cleanFolderEvent) {
         m_cleanFolderWorker->PostStop();
         m_cleanFolderThread.Shutdown(10000);
@@ -260,7 +270,8 @@ void CConnect::StopWorkersAndWindows() {
     }
     StopTimer(TIMER_EXCHANGE_REFRESH);
     StopTimer(TIMER_ADVERT);
-    // The filter proxy shuts its core objects down here.
+    if (m_proxy)
+        m_proxy->Shutdown();
     if (IsWindow())
         DestroyWindow();
     for (auto* worker : {static_cast<CWindow*>(m_cleanFolderWorker.get()),

@@ -34,8 +34,10 @@ using AddInDesignerObjects::_IDTExtensibility2;
 using AddInDesignerObjects::ext_ConnectMode;
 using AddInDesignerObjects::ext_DisconnectMode;
 
+class CBrevintProxy;
 class CBVBlockUnblockWorker;
 class CBVCleanFolderWorker;
+class CBVDataWorker;
 class CExplorerWrapper;
 class CRedemptionMng;
 
@@ -219,6 +221,7 @@ class ATL_NO_VTABLE CConnect
     void LoginMapi(bool ownSession);
     void TakeFirstExplorer(Outlook::_Explorer* explorer);
     void StartActionWorkers();
+    void StartDataWorker();
     void StartTimer(UINT_PTR timerId, UINT period);
     void StopTimer(UINT_PTR timerId);
     void StopWorkersAndWindows();
@@ -232,15 +235,19 @@ class ATL_NO_VTABLE CConnect
     std::wstring m_advertUrl;
     std::wstring m_outlookVersionText;
     CSettings m_settings;
+    CBrevintProxy* m_proxy = nullptr;
 
     // The workers with their thread objects and the events that wake them.
+    CWorkerThread<> m_dataThread;
     CWorkerThread<> m_blockThread;
     CWorkerThread<> m_unblockThread;
     CWorkerThread<> m_cleanFolderThread;
+    std::unique_ptr<CBVDataWorker> m_dataWorker;
     std::unique_ptr<CBVBlockUnblockWorker> m_blockWorker;
     std::unique_ptr<CBVBlockUnblockWorker> m_unblockWorker;
     std::unique_ptr<CBVCleanFolderWorker> m_cleanFolderWorker;
-    HANDLE m_blockEvent = nullptr;  // owned by the thread object once registered
+    HANDLE m_dataEvent = nullptr;  // owned by the thread object once registered
+    HANDLE m_blockEvent = nullptr;
     HANDLE m_unblockEvent = nullptr;
     HANDLE m_cleanFolderEvent = nullptr;
 

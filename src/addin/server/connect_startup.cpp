@@ -2,6 +2,8 @@
 // the first explorer when Outlook started without a window.
 #include "addin/server/connect.h"
 
+#include "service/brevint_proxy.h"
+#include "service/data_worker.h"
 #include "support/log/logged_stage.h"
 #include "support/log/logger.h"
 #include "support/log/trace_scope.h"
@@ -14,6 +16,7 @@ constexpr const char* kInitHandler = "CConnect::InitHandler";
 constexpr UINT kAdvertPeriod = 10000;
 // clang-format off
 constexpr const wchar_t* kNotInstalledText = L"Brevint isn't installed correctly. Needed files are missing, please reinstall.";
+constexpr const wchar_t* kNoLoginServerText = L"Brevint can't reach the login server, please check your internet connection or try again later";
 // clang-format on
 
 // A named manual-reset event, not signalled, that wakes one worker.
@@ -71,8 +74,9 @@ void CConnect::InitHandler(Outlook::_Explorer* explorer) {
         Relogin();
         if (!m_isLoggedIn)
             return;
-        // The bar is enabled, placed and given its logo here, and the data
-        // worker is started to preload the service data.
+        // The bar's advert button is hidden, the bar enabled and placed, and
+        // its logo window made again here.
+        StartDataWorker();
     });
     StartTimer(TIMER_ADVERT, kAdvertPeriod);
     isAction = 0;
@@ -106,6 +110,22 @@ void CConnect::TakeFirstExplorer(Outlook::_Explorer* explorer) {
     }
 }
 
+// The data worker preloads the service data once, right after the login.
+void CConnect::StartDataWorker() {
+    m_isDataStarted = 1;
+    m_dataEvent = CreateWorkerEvent(L"BV-data-event");
+    m_dataWorker = std::make_unique<CBVDataWorker>();
+    if (FAILED(m_dataThread.Initialize()) ||
+        FAILED(m_dataThread.AddHandle(m_dataEvent, m_dataWorker.get(), 0))) {
+        CloseHandle(m_dataEvent);
+        m_dataEvent = nullptr;
+        return;
+    }
+    m_dataWorker->Set(m_hWnd);
+    m_dataWorker->SetIsAction(1);
+    SetEvent(m_dataEvent);
+}
+
 void CConnect::LogExplorerCount() {
     CLogger::GetInstance().LogNumber(kInitHandler, L"Total explorers: ",
                                      static_cast<DWORD>(m_explorerCount));
@@ -114,9 +134,18 @@ void CConnect::LogExplorerCount() {
 void CConnect::Relogin() {
     CTraceScope trace("CConnect::Relogin");
     m_isLoggedIn = 0;
-    // The filter service's login, its approval and the account's state are
-    // asked of the filter proxy here once the filter core can be reached;
-    // until then the add-in is not logged in.
+    if (!m_proxy)
+        m_proxy = &CBrevintProxy::GetInstance();
+    if (m_proxy->Login() == 0) {
+        MessageBoxW(GetCurrentExplorerHWND(), kNoLoginServerText, L"Brevint", MB_OK);
+        return;
+    }
+    if (m_proxy->IsLoginApproved())
+        m_isLoggedIn = 1;
+    else
+        m_proxy->GetSettingsWnd();  // so that the user can put the account right
+    if (m_isLoggedIn)
+        m_isAccountDisabled = m_proxy->IsAccountDisabled() ? 1 : 0;
 }
 
 void CConnect::LoginEX(BYTE) {

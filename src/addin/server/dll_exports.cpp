@@ -7,6 +7,7 @@
 // alone.
 #include "addin/server/bvol_module.h"
 #include "addin/server/connect.h"
+#include "service/brevint_proxy.h"
 #include "support/log/logger.h"
 
 CBVOLModule _AtlModule;
@@ -15,11 +16,14 @@ CBVOLModule _AtlModule;
 
 // Records the instance handle; the module refuses to load when its module
 // object could not be initialised. When the module is freed (not when the
-// process ends, which reserved says), its trace log goes with it.
+// process ends, which reserved says), the filter proxy with the account it
+// kept and then its trace log go with it.
 BVOL_EXPORT BOOL WINAPI DllMain(HINSTANCE hInstance, DWORD dwReason, LPVOID lpReserved) {
     BOOL result = _AtlModule.DllMain(hInstance, dwReason, lpReserved);
-    if (dwReason == DLL_PROCESS_DETACH && lpReserved == nullptr)
+    if (dwReason == DLL_PROCESS_DETACH && lpReserved == nullptr) {
+        CBrevintProxy::ReleaseInstance();
         CLogger::ReleaseInstance();
+    }
     return result;
 }
 

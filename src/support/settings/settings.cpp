@@ -47,6 +47,10 @@ bool CSettings::GetInstallDirectory(std::wstring& directory) {
     return ReadString(HKEY_LOCAL_MACHINE, kInstallation, L"Directory", directory);
 }
 
+bool CSettings::GetLoginServer(std::wstring& server) {
+    return ReadString(HKEY_LOCAL_MACHINE, kInstallation, L"Login Server", server);
+}
+
 bool CSettings::GetSpamFolderName(std::wstring& name) {
     return ReadString(HKEY_LOCAL_MACHINE, kInstallationPartner, L"Spam Folder Name", name);
 }

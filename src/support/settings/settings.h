@@ -27,6 +27,8 @@ class CSettings {
     static bool IsExchangeModuleInstalled();
     static bool GetInstallDirectory(std::wstring& directory);
     static bool GetSpamFolderName(std::wstring& name);
+    // The filter service's login server, "http://host:port" without a path.
+    static bool GetLoginServer(std::wstring& server);
     static bool GetAccountIdentity(DWORD& identity);
     static bool GetAccountPassword(std::wstring& password);
 

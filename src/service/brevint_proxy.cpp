@@ -1,0 +1,484 @@
+#include "service/brevint_proxy.h"
+
+#include <comdef.h>
+#include <ole2.h>
+
+#include <utility>
+
+#include "support/log/logged_stage.h"
+#include "support/log/logger.h"
+#include "support/log/trace_scope.h"
+#include "support/settings/settings.h"
+#include "support/utility/brevint_helper.h"
+#include "support/utility/com_create.h"
+
+using namespace brevint_core;
+
+namespace {
+
+// The page of the login server that answers the caller's public address.
+constexpr const wchar_t* kAddressPage = L"/Component/getip.asp";
+
+CBrevintProxy*& Instance() {
+    static CBrevintProxy* instance = nullptr;
+    return instance;
+}
+
+void Log(const char* function, const std::wstring& message) {
+    CLogger::GetInstance().LogMessage(function, message);
+}
+
+// A failed answer of the core goes to the caller as a COM error.
+void Check(HRESULT result) {
+    if (FAILED(result))
+        _com_issue_error(result);
+}
+
+std::wstring Text(const CComBSTR& text) {
+    return text.m_str ? std::wstring(text.m_str, text.Length()) : std::wstring();
+}
+
+}  // namespace
+
+std::wstring CGuardedString::Get() const {
+    replay::scope hold(&lock_);
+    return text_;
+}
+
+void CGuardedString::Set(const std::wstring& text) {
+    replay::scope hold(&lock_);
+    text_ = text;
+}
+
+bool CGuardedString::IsLoaded() const {
+    replay::scope hold(&lock_);
+    return !text_.empty();
+}
+
+HRESULT CreateCoreObject(const wchar_t* progId, REFIID iid, void** object) {
+    *object = nullptr;
+    CComPtr<IUnknown> created;
+    HRESULT result = CreateByProgId(progId, IID_IUnknown, reinterpret_cast<void**>(&created));
+    if (FAILED(result))
+        return result;
+    result = OleRun(created);
+    if (FAILED(result))
+        return result;
+    return created->QueryInterface(iid, object);
+}
+
+CBrevintProxy& CBrevintProxy::GetInstance() {
+    CTraceScope trace("CBrevintProxy::GetInstance");
+    if (!Instance())
+        Instance() = new CBrevintProxy();
+    return *Instance();
+}
+
+void CBrevintProxy::ReleaseInstance() {
+    delete std::exchange(Instance(), nullptr);
+}
+
+CBrevintProxy::CBrevintProxy(ObjectFactory factory)
+    : factory_(factory ? std::move(factory) : ObjectFactory(&CreateCoreObject)) {}
+
+CBrevintProxy::~CBrevintProxy() = default;
+
+template <class Interface>
+void CBrevintProxy::CreateMissing(CComPtr<Interface>& object, const wchar_t* progId,
+                                  const wchar_t* logName) {
+    if (object)
+        return;
+    Interface* created = nullptr;
+    const HRESULT result =
+        factory_(progId, __uuidof(Interface), reinterpret_cast<void**>(&created));
+    if (FAILED(result) || !created) {
+        if (created)
+            created->Release();
+        CLogger::GetInstance().LogComError("CBrevintProxy::Initialize", logName, L"",
+                                           FAILED(result) ? result : E_POINTER);
+        return;
+    }
+    object.Attach(created);
+}
+
+void CBrevintProxy::Initialize() {
+    CTraceScope trace("CBrevintProxy::Initialize");
+    const bool libraryWasMissing = !library;
+    CreateMissing(library, L"Brevint.Library", L"library");
+    if (libraryWasMissing && library)
+        StartLibrary();
+    CreateMissing(xml, L"Brevint.XML", L"xml");
+    CreateMissing(rulesDenied, L"Brevint.RulesSenderDenied", L"rulesdenied");
+    CreateMissing(rulesAllowed, L"Brevint.RulesSenderAllowed", L"rulesallowed");
+    CreateMissing(account, L"Brevint.Account", L"account");
+    CreateMissing(filter, L"Brevint.Filter", L"filter");
+    CreateMissing(http, L"Brevint.HTTP", L"http");
+    CreateMissing(digest, L"Brevint.Digest", L"digest");
+}
+
+// The core starts once, right after its library object exists; a core that
+// could not start is noted and the other objects are made all the same.
+void CBrevintProxy::StartLibrary() {
+    short started = 0;
+    const HRESULT result = library->Start(&started);
+    if (FAILED(result) || started < 0)
+        CLogger::GetInstance().LogComError("CBrevintProxy::Initialize", L"library_init", L"",
+                                           FAILED(result) ? result : started);
+}
+
+// Trace lines "1" to "13" mark the steps, so that a shutdown that hangs in
+// the core shows where. The account stays until the instance goes.
+void CBrevintProxy::Shutdown() {
+    constexpr const char* kShutdown = "CBrevintProxy::Shutdown";
+    CTraceScope trace(kShutdown);
+    int step = 0;
+    const auto mark = [&] { Log(kShutdown, std::to_wstring(++step)); };
+    const auto release = [&](auto& object) {
+        mark();
+        object.Release();
+        mark();
+    };
+    release(filter);
+    release(rulesDenied);
+    release(rulesAllowed);
+    release(http);
+    release(xml);
+    release(digest);
+    mark();
+    if (library) {
+        short stopped = 0;
+        library->Stop(&stopped);
+        library.Release();
+    }
+}
+
+LONG CBrevintProxy::Login() {
+    CTraceScope trace("CBrevintProxy::Login");
+    if (!account)
+        return 0;
+    short loggedIn = 0;
+    Check(account->LogOn(&loggedIn));
+    CLogger::GetInstance().LogNumber("CBrevintProxy::Login", L"Login: ",
+                                     static_cast<DWORD>(static_cast<LONG>(loggedIn)));
+    return loggedIn;
+}
+
+std::wstring CBrevintProxy::AccountValue(const wchar_t* key) {
+    CComBSTR name(key);
+    CComBSTR value;
+    Check(account->GetValue(name, &value));
+    return Text(value);
+}
+
+bool CBrevintProxy::IsLoginApproved() {
+    constexpr const char* kFunction = "CBrevintProxy::IsLoginApproved";
+    CTraceScope trace(kFunction);
+    if (!account)
+        return false;
+    const std::wstring access = AccountValue(L"Login.Access");
+    if (access.empty()) {
+        Log(kFunction, L"Login Access: Error");
+        return false;
+    }
+    Log(kFunction, L"Login Access: " + access);
+    return access == L"Approved";
+}
+
+bool CBrevintProxy::IsAccountDisabled() {
+    constexpr const char* kFunction = "CBrevintProxy::IsAccountDisabled";
+    CTraceScope trace(kFunction);
+    if (!account)
+        return false;
+    const std::wstring disabled = AccountValue(L"Login.Disabled");
+    Log(kFunction, disabled);  // an empty value reads "Error"
+    return disabled == L"1";
+}
+
+bool CBrevintProxy::GetSettingsWnd() {
+    CTraceScope trace("CBrevintProxy::GetSettingsWnd");
+    if (!account)
+        return false;
+    Check(account->ShowSettings());
+    return true;
+}
+
+void CBrevintProxy::GetAdvertText(std::wstring& caption, std::wstring& link) {
+    CTraceScope trace("CBrevintProxy::GetAdvertText");
+    if (!account)
+        return;
+    CComBSTR advertCaption;
+    CComBSTR advertLink;
+    Check(account->GetAdvert(&advertCaption, &advertLink));
+    caption = Text(advertCaption);
+    link = Text(advertLink);
+}
+
+bool CBrevintProxy::ProccessInboundMail(const std::wstring& message) {
+    constexpr const char* kFunction = "CBrevintProxy::ProccessInboundMail";
+    CTraceScope trace(kFunction);
+    DWORD threshold = 0;
+    if (!CSettings::GetFilterThreshold(threshold))
+        return false;
+    if (!filter)
+        return false;
+    long score = 0;
+    try {
+        CComBSTR text(static_cast<int>(message.size()), message.c_str());
+        Check(filter->Score(text, 1, &score));
+    } catch (const _com_error& error) {
+        // A message the core could not score counts as scoring 0.
+        LogComException(kFunction, error);
+        score = 0;
+    }
+    return static_cast<DWORD>(score) >= threshold;
+}
+
+bool CBrevintProxy::MergeMsgHeader(const std::wstring& message, const std::wstring& header,
+                                   std::wstring& merged) {
+    constexpr const char* kFunction = "CBrevintProxy::MergeMsgHeader";
+    CTraceScope trace(kFunction);
+    if (message.empty()) {
+        Log(kFunction, L"rfc string is empty");
+        return false;
+    }
+    if (header.empty()) {
+        Log(kFunction, L"header string is empty");
+        return false;
+    }
+    if (!filter)
+        return false;
+    merged.clear();
+    CComBSTR text(static_cast<int>(message.size()), message.c_str());
+    CComBSTR headers(static_cast<int>(header.size()), header.c_str());
+    CComBSTR answer;
+    Check(filter->MergeHeader(text, headers, &answer));
+    merged = Text(answer);
+    return true;
+}
+
+bool CBrevintProxy::FilterVote(const std::wstring& message, LONG vote) {
+    CTraceScope trace("CBrevintProxy::FilterVote");
+    if (!filter)
+        return false;
+    CComBSTR text(static_cast<int>(message.size()), message.c_str());
+    long result = -1;
+    Check(filter->Vote(text, vote, &result));
+    return result >= 0;
+}
+
+namespace {
+
+bool AddEmail(IRulesSender* rules, const std::wstring& name, const std::wstring& address,
+              const std::wstring& comment) {
+    if (!rules)
+        return false;
+    short added = 0;
+    Check(rules->AddEmail(CComBSTR(name.c_str()), CComBSTR(address.c_str()),
+                          CComBSTR(comment.c_str()), &added));
+    return added == 1;
+}
+
+bool AddDomain(IRulesSender* rules, const std::wstring& address, const std::wstring& comment) {
+    if (!rules)
+        return false;
+    short added = 0;
+    Check(rules->AddDomain(CComBSTR(address.c_str()), CComBSTR(comment.c_str()), &added));
+    return added == 1;
+}
+
+}  // namespace
+
+bool CBrevintProxy::BlacklistEmail(const std::wstring& name, const std::wstring& address,
+                                   const std::wstring& comment) {
+    CTraceScope trace("CBrevintProxy::BlacklistEmail");
+    return AddEmail(rulesDenied, name, address, comment);
+}
+
+bool CBrevintProxy::WhitelistEmail(const std::wstring& name, const std::wstring& address,
+                                   const std::wstring& comment) {
+    CTraceScope trace("CBrevintProxy::WhitelistEmail");
+    return AddEmail(rulesAllowed, name, address, comment);
+}
+
+bool CBrevintProxy::BlacklistDomain(const std::wstring& address, const std::wstring& comment) {
+    CTraceScope trace("CBrevintProxy::BlacklistDomain");
+    return AddDomain(rulesDenied, address, comment);
+}
+
+bool CBrevintProxy::WhitelistDomain(const std::wstring& address, const std::wstring& comment) {
+    CTraceScope trace("CBrevintProxy::WhitelistDomain");
+    return AddDomain(rulesAllowed, address, comment);
+}
+
+bool CBrevintProxy::GetAddresses(std::wstring& list, int kind) {
+    CTraceScope trace("CBrevintProxy::GetAddresses");
+    list.clear();
+    IRulesSender* rules = kind == 0 || kind == 1   ? rulesAllowed.p
+                          : kind == 2 || kind == 3 ? rulesDenied.p
+                                                   : nullptr;
+    if (!rules)
+        return false;
+    CComBSTR answer;
+    const HRESULT result = kind % 2 == 0 ? rules->GetEmails(&answer) : rules->GetDomains(&answer);
+    if (FAILED(result))
+        return false;
+    if (answer.Length())
+        list = Text(answer);
+    return true;
+}
+
+LONG CBrevintProxy::HttpGet(const std::wstring& url, std::wstring& body) {
+    CComBSTR answer;
+    long status = 0;
+    Check(http->Get(CComBSTR(url.c_str()), &answer, &status));
+    body = Text(answer);
+    return static_cast<LONG>(status);
+}
+
+bool CBrevintProxy::IsAdvFooterEnable() {
+    constexpr const char* kFunction = "CBrevintProxy::IsAdvFooterEnable";
+    CTraceScope trace(kFunction);
+    if (footerEnabled == -1 && account) {
+        const std::wstring mailtag = AccountValue(L"Parameters.Mailtag");
+        Log(kFunction, mailtag);  // an empty value reads "Error"
+        // An empty answer leaves the switch unknown, so the next call asks again.
+        if (!mailtag.empty())
+            footerEnabled = mailtag == L"0" ? 0 : 1;
+    }
+    return footerEnabled == 1;
+}
+
+bool CBrevintProxy::PreloadFooter() {
+    constexpr const char* kFunction = "CBrevintProxy::PreloadFooter";
+    CTraceScope trace(kFunction);
+    if (!account || !http || !xml || !IsAdvFooterEnable())
+        return false;
+    std::wstring body;
+    if (HttpGet(AccountValue(L"url.Email"), body) != 200)
+        return false;
+    if (body.empty()) {
+        Log(kFunction, L"Footer get Error");
+        return false;
+    }
+    Check(xml->LoadXml(CComBSTR(body.c_str())));
+    CComBSTR plain;
+    CComBSTR html;
+    Check(xml->GetNodeText(CComBSTR(L"MailTag.PlainTxt"), &plain));
+    Check(xml->GetNodeText(CComBSTR(L"MailTag.HtmlTxt"), &html));
+    if (!plain.Length()) {
+        Log(kFunction, L"Plain footer error");
+        return false;
+    }
+    if (!html.Length()) {
+        Log(kFunction, L"Html footer error");
+        return false;
+    }
+    footerPlain = Text(plain);
+    footerHtml = Text(html);
+    CBrevintHelper::Replace(footerPlain, L"|br|", L"\n", true);
+    CBrevintHelper::Replace(footerHtml, L"|br|", L"<br>", true);
+    return true;
+}
+
+bool CBrevintProxy::IsFooterLoaded() {
+    CTraceScope trace("CBrevintProxy::IsFooterLoaded");
+    return !footerPlain.empty() && !footerHtml.empty();
+}
+
+bool CBrevintProxy::GetFooterPlain(std::wstring& footer) {
+    CTraceScope trace("CBrevintProxy::GetFooterPlain");
+    footer = footerPlain;
+    return true;
+}
+
+bool CBrevintProxy::GetFooterHTML(std::wstring& footer) {
+    CTraceScope trace("CBrevintProxy::GetFooterHTML");
+    footer = footerHtml;
+    return true;
+}
+
+bool CBrevintProxy::PreloadLogoUrl() {
+    constexpr const char* kFunction = "CBrevintProxy::PreloadLogoUrl";
+    CTraceScope trace(kFunction);
+    if (!account)
+        return false;
+    const std::wstring url = AccountValue(L"url.ToolBarLogo");
+    if (url.empty()) {
+        Log(kFunction, L"Logo Url: Error");
+        return false;
+    }
+    Log(kFunction, L"Logo URL: " + url);
+    logoUrl.Set(url);
+    return true;
+}
+
+bool CBrevintProxy::GetLogoURL(std::wstring& url) {
+    CTraceScope trace("CBrevintProxy::GetLogoURL");
+    url = logoUrl.Get();
+    return !url.empty();
+}
+
+bool CBrevintProxy::IsLogoURLLoaded() {
+    CTraceScope trace("CBrevintProxy::IsLogoURLLoaded");
+    return logoUrl.IsLoaded();
+}
+
+bool CBrevintProxy::PreloadTellAFriendUrl() {
+    constexpr const char* kFunction = "CBrevintProxy::PreloadTellAFriendUrl";
+    CTraceScope trace(kFunction);
+    if (!account || !http || !digest)
+        return false;
+    const std::wstring base = AccountValue(L"url.TellFriend");
+    if (base.empty()) {
+        Log(kFunction, L"Tell a Friend URL: Error");
+        return false;
+    }
+    Log(kFunction, L"Tell a Friend URL: " + base);
+
+    std::wstring server;
+    CSettings::GetLoginServer(server);
+    const std::wstring addressPage = server + kAddressPage;
+    std::wstring ip;
+    const LONG status = HttpGet(addressPage, ip);
+    if (ip.empty()) {
+        Log(kFunction, L"Tell a Friend IP: error");
+        return false;
+    }
+    Log(kFunction, L"Tell a Friend IP: " + ip);
+    if (status != 200) {
+        Log(kFunction, L"the request for " + addressPage + L" did not answer 200");
+        return false;
+    }
+
+    DWORD identity = 0;
+    CSettings::GetAccountIdentity(identity);
+    if (identity == 0)
+        Log(kFunction, L"identity is 0");
+    std::wstring password;
+    CSettings::GetAccountPassword(password);
+    if (password.empty()) {
+        Log(kFunction, L"Could not get password");
+        tellAFriendUrl.Set(base);
+        return true;
+    }
+    CComBSTR shared;
+    Check(digest->Compute(CComBSTR((ip + password).c_str()), &shared));
+    if (!shared.Length()) {
+        Log(kFunction, L"Could not get shared password");
+        tellAFriendUrl.Set(base);
+        return true;
+    }
+    tellAFriendUrl.Set(base + L"&U=" + std::to_wstring(identity) + L"&P=" + Text(shared));
+    return true;
+}
+
+bool CBrevintProxy::GetTellAFriendURL(std::wstring& url) {
+    CTraceScope trace("CBrevintProxy::GetTellAFriendURL");
+    url = tellAFriendUrl.Get();
+    return !url.empty();
+}
+
+bool CBrevintProxy::IsTellAFriendURLLoaded() {
+    CTraceScope trace("CBrevintProxy::IsTellAFriendURLLoaded");
+    return tellAFriendUrl.IsLoaded();
+}
