@@ -92,6 +92,7 @@ int main(int argc, char** argv) {
         root = pattern;
     }
     platform::host::SetRoot(root);
+    options.directory = std::filesystem::path(file).parent_path().string();
     std::ostringstream report;
     auto result = olsim::RunScenario(scenario, options, report);
     bool ok = result.ok;

@@ -11,6 +11,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "mail.h"
 #include "registry_access.h"
 #include "text.h"
 
@@ -166,6 +167,7 @@ std::string StateJson(const OutlookProcess& process) {
                ", \"waiting\": " + (t.waiting ? "true" : "false") + ", \"waitingOn\": " +
                Array(t.waitingOn, [](const std::wstring& n) { return Json(n); }) + "}";
     }) << ",\n";
+    out << "  \"stores\": " << MailStateJson() << ",\n";
     out << "  \"logFile\": " << Json(LogFilePath()) << ",\n";
     out << "  \"log\": " << Array(ReadLog(), [](const LogLine& l) { return Json(l.line); })
         << ",\n";

@@ -15,6 +15,7 @@
 #include <cwctype>
 #include <filesystem>
 
+#include "mail.h"
 #include "registry_access.h"
 #include "text.h"
 
@@ -38,12 +39,6 @@ struct ModuleFile {
 const ModuleFile kModules[] = {{OLSIM_ADDIN_MODULE_FILE, L"BVOL0000.dll", true},
                                {OLSIM_CORE_MODULE_FILE, L"Core.dll", true},
                                {OLSIM_SAFEITEM_MODULE_FILE, L"BVOLTOOL.dll", true}};
-
-bool SameName(const std::wstring& a, const std::wstring& b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(),
-                      [](wchar_t x, wchar_t y) { return std::towlower(x) == std::towlower(y); });
-}
 
 std::wstring WithBackslash(std::wstring path) {
     if (path.empty() || path.back() != L'\\')
@@ -130,6 +125,33 @@ struct OutlookProcess::Addin {
 
 OutlookProcess::OutlookProcess(Profile profile) : profile_(std::move(profile)) {
     comInitialized_ = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+    SetUpMailStores(profile_);
+}
+
+bool OutlookProcess::DeliverMail(const mailstore::FolderPtr& folder,
+                                 const mailstore::Bytes& message, std::string& error) {
+    // The store's subscribers (the MAPI view and through it the add-in) hear
+    // of the message on this thread, so the delivery runs under the crash
+    // guard like every call into Outlook.
+    bool refused = false;
+    Guarded("deliver", [&] {
+        mailstore::MessagePtr delivered;
+        try {
+            delivered = folder->Deliver(message);
+        } catch (const mailstore::StoreError& reason) {
+            error = reason.what();
+            refused = true;
+            return;
+        }
+        for (const auto& listener : deliveryListeners_)
+            listener(delivered);
+        Pump();
+    });
+    return !refused;
+}
+
+void OutlookProcess::AddDeliveryListener(DeliveryListener listener) {
+    deliveryListeners_.push_back(std::move(listener));
 }
 
 OutlookProcess::~OutlookProcess() {

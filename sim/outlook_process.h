@@ -9,6 +9,7 @@
 // add-in.
 #pragma once
 
+#include <mailstore/model.h>
 #include <outlook_host.h>
 #include <windows.h>
 
@@ -62,6 +63,16 @@ class OutlookProcess {
     void FaultOnNextCall(const std::wstring& member);
     std::vector<outlook::host::ExplorerInfo> Explorers() const;
 
+    // Mail arriving as the mail server delivers it: into the store model,
+    // which notifies the store's subscribers; then every delivery listener
+    // is told of the new message (the safe-item library's new-mail event is
+    // to be raised from such a listener), and the message loop runs. False
+    // with the model's reason when the message is refused.
+    bool DeliverMail(const mailstore::FolderPtr& folder, const mailstore::Bytes& message,
+                     std::string& error);
+    using DeliveryListener = std::function<void(const mailstore::MessagePtr&)>;
+    void AddDeliveryListener(DeliveryListener listener);
+
     // Runs the message loop until no message waits and the worker threads
     // have settled.
     void Pump();
@@ -82,6 +93,7 @@ class OutlookProcess {
     std::vector<std::unique_ptr<Addin>> addins_;
     std::optional<Crash> crash_;
     std::vector<std::wstring> pendingFaults_;
+    std::vector<DeliveryListener> deliveryListeners_;
 };
 
 }  // namespace olsim

@@ -11,11 +11,14 @@
 #include <cstdio>
 #include <cstring>
 #include <optional>
+#include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <set>
 #include <sstream>
 
+#include "mail.h"
 #include "observations.h"
 #include "outlook_process.h"
 #include "registry_access.h"
@@ -141,6 +144,8 @@ class Run {
             process_.FaultOnNextCall(Widen(words[0]));
         else if (verb == "advance")
             process_.Advance(*ParseDuration(words[0]));
+        else if (verb == "deliver")
+            ok = Deliver(words, message);
         if (process_.crash())
             return "";  // a crash is an outcome to expect, not a broken command
         if (verb == "start" && ok && process_.addinCount() == 0)
@@ -166,6 +171,10 @@ class Run {
             return ExpectThreads(words, negated);
         if (what == "file")
             return ExpectFile(words, negated);
+        if (what == "folder")
+            return ExpectFolder(words);
+        if (what == "item")
+            return ExpectItem(words, negated);
         // crashed / no crash
         if (negated)
             return process_.crash() ? process_.crash()->Describe() : "";
@@ -346,6 +355,104 @@ class Run {
         if (files.empty() != negated)
             return negated ? "found " + Narrow(files.front()) : "no such file";
         return "";
+    }
+
+    // deliver FILE... [to FOLDER-PATH]: files are looked for beside the
+    // scenario, then from the current folder.
+    bool Deliver(const std::vector<std::string>& words, std::string& message) {
+        auto to = std::find(words.begin(), words.end(), "to");
+        auto folder = to == words.end() ? DefaultInbox() : FindFolderByPath(*(to + 1));
+        if (!folder) {
+            message = to == words.end() ? "the profile has no store with an Inbox"
+                                        : "no folder " + *(to + 1);
+            return false;
+        }
+        for (auto file = words.begin(); file != to; ++file) {
+            std::filesystem::path path = *file;
+            if (path.is_relative() && !options_.directory.empty() &&
+                std::filesystem::exists(options_.directory / path))
+                path = options_.directory / path;
+            std::ifstream in(path, std::ios::binary);
+            if (!in) {
+                message = *file + " cannot be read";
+                return false;
+            }
+            mailstore::Bytes bytes((std::istreambuf_iterator<char>(in)),
+                                   std::istreambuf_iterator<char>());
+            std::string error;
+            if (!process_.DeliverMail(folder, bytes, error)) {
+                message = *file + " was refused: " + error;
+                return false;
+            }
+            if (process_.crash())
+                return true;
+        }
+        return true;
+    }
+
+    std::string ExpectFolder(const std::vector<std::string>& words) {
+        auto folder = FindFolderByPath(words[1]);
+        const std::string& test = words[2];
+        if (test == "absent")
+            return folder ? "the folder exists" : "";
+        if (!folder)
+            return "no such folder; " + FolderList();
+        if (test == "exists")
+            return "";
+        size_t count =
+            test == "count" ? folder->Messages().size() : folder->HiddenMessages().size();
+        return std::to_string(count) == words[3]
+                   ? ""
+                   : "the folder holds " + std::to_string(count) +
+                         (test == "count" ? " item(s)" : " hidden item(s)");
+    }
+
+    std::string ExpectItem(const std::vector<std::string>& words, bool negated) {
+        auto folder = FindFolderByPath(words[1]);
+        if (!folder)
+            return "no such folder; " + FolderList();
+        mailstore::MessagePtr item;
+        std::string subjects;
+        for (const auto& candidate : folder->Messages()) {
+            if (Narrow(candidate->Subject()) == words[2] && !item)
+                item = candidate;
+            subjects +=
+                "\n      \"" + Narrow(candidate->Subject()) + "\" (" + candidate->Class() + ")";
+        }
+        if (negated)
+            return item ? "the folder holds it" : "";
+        if (!item)
+            return "no item with that subject; the folder holds:" +
+                   (subjects.empty() ? std::string(" nothing") : subjects);
+        if (words.size() == 3)
+            return "";
+        const std::string& test = words[3];
+        if (test == "class")
+            return item->Class() == words[4] ? "" : "its class is " + item->Class();
+        if (test == "read" || test == "unread")
+            return item->IsRead() == (test == "read")
+                       ? ""
+                       : std::string("the item is ") + (item->IsRead() ? "read" : "unread");
+        auto value = item->Get(*ParsePropTag(words[4]));
+        if (!value)
+            return "the item has no property " + words[4];
+        std::string text = PropertyText(*value);
+        return text == words[5] ? "" : "found \"" + text + "\"";
+    }
+
+    // Every folder of every store, for a report.
+    static std::string FolderList() {
+        std::string list = "the folders are:";
+        auto profile = mailstore::Model::Process().CurrentProfile();
+        std::function<void(const mailstore::FolderPtr&, const std::string&)> walk =
+            [&](const mailstore::FolderPtr& folder, const std::string& path) {
+                list += "\n      " + path;
+                for (const auto& child : folder->Subfolders())
+                    walk(child, path + "/" + Narrow(child->Name()));
+            };
+        for (const auto& store : profile ? profile->Stores() : std::vector<mailstore::StorePtr>{})
+            walk(store->IpmSubtree(), Narrow(store->DisplayName()));
+        return list;
     }
 
     const Scenario& scenario_;

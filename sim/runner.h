@@ -12,6 +12,7 @@ namespace olsim {
 struct RunOptions {
     std::string stateFile;  // written at the end when not empty
     bool verbose = false;   // a line per step
+    std::string directory;  // where files named by the scenario are looked for first
 };
 
 struct RunResult {

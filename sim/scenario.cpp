@@ -1,5 +1,6 @@
 #include "scenario.h"
 
+#include <algorithm>
 #include <map>
 #include <sstream>
 
@@ -35,6 +36,44 @@ std::optional<DWORD> NumberOrNone(const Step& step, const std::string& what) {
     if (step.words.size() == 2 && step.words[1] == "none")
         return std::nullopt;
     return Number(step, 1, what);
+}
+
+// store exchange|pst|public|archive NAME [org ORG] [user ADDRESS] [noinbox] [cached]
+StoreLine ParseStoreLine(const Step& step) {
+    const std::string form =
+        "profile store exchange|pst|public|archive NAME [org ORG] [user ADDRESS] [noinbox] "
+        "[cached]";
+    if (step.words.size() < 3)
+        throw ParseError(step.line, "expected: " + form);
+    StoreLine store;
+    const std::string& kind = step.words[1];
+    if (kind == "exchange")
+        store.kind = StoreLine::Kind::Exchange;
+    else if (kind == "public")
+        store.kind = StoreLine::Kind::Public;
+    else if (kind == "archive")
+        store.inbox = false;
+    else if (kind != "pst")
+        throw ParseError(step.line, "unknown kind of store '" + kind + "'; expected: " + form);
+    store.name = Widen(step.words[2]);
+    for (size_t i = 3; i < step.words.size(); ++i) {
+        const std::string& option = step.words[i];
+        if ((option == "org" || option == "user") && i + 1 < step.words.size()) {
+            if (option == "org")
+                store.organisation = Widen(step.words[++i]);
+            else
+                store.user = step.words[++i];
+        } else if (option == "noinbox") {
+            store.inbox = false;
+        } else if (option == "cached") {
+            store.cached = true;
+        } else {
+            throw ParseError(step.line, "unknown store option '" + option + "'; expected: " + form);
+        }
+    }
+    if (store.kind == StoreLine::Kind::Public)
+        store.inbox = false;
+    return store;
 }
 
 void ApplyProfileLine(Profile& profile, const Step& step) {
@@ -77,6 +116,8 @@ void ApplyProfileLine(Profile& profile, const Step& step) {
     } else if (setting == "exchange") {
         Count(step, 2, 2, "profile exchange N|none");
         profile.exchange = NumberOrNone(step, "the Exchange value");
+    } else if (setting == "store") {
+        profile.stores.push_back(ParseStoreLine(step));
     } else if (setting == "omit") {
         profile.omittedFiles.push_back(text());
     } else if (setting == "registry") {
@@ -160,6 +201,26 @@ void CheckExpectation(const Step& step) {
             throw ParseError(step.line, "expected: expect threads N");
     } else if (what == "file") {
         need(2, 2, "[no] file PATH");
+    } else if (what == "folder") {
+        if (negated)
+            throw ParseError(step.line, "expected: expect folder PATH exists|absent");
+        need(3, 4, "folder PATH count N | hidden N | exists | absent");
+        const std::string& test = words[2];
+        if ((test == "count" || test == "hidden") && words.size() == 4 && ParseNumber(words[3]))
+            ;
+        else if ((test != "exists" && test != "absent") || words.size() != 3)
+            throw ParseError(step.line,
+                             "expected: expect folder PATH count N | hidden N | exists | absent");
+    } else if (what == "item") {
+        need(3, 6, "[no] item PATH SUBJECT [class C | read | unread | prop 0xTAG VALUE]");
+        const std::string test = words.size() > 3 ? words[3] : "";
+        const bool fits = (words.size() == 3) || (words.size() == 5 && test == "class") ||
+                          (words.size() == 4 && (test == "read" || test == "unread")) ||
+                          (words.size() == 6 && test == "prop" && ParsePropTag(words[4]));
+        if (!fits || (negated && words.size() != 3))
+            throw ParseError(step.line,
+                             "expected: expect item PATH SUBJECT [class C | read | unread | prop "
+                             "0xTAG VALUE], or expect no item PATH SUBJECT");
     } else if (what == "crashed" || what == "crash") {
         need(1, 1, "crashed | expect no crash");
     } else {
@@ -185,6 +246,10 @@ void CheckCommand(const Step& step) {
         if (!ParseDuration(step.words[0]))
             throw ParseError(step.line,
                              "bad duration '" + step.words[0] + "' (use e.g. 500ms, 10s, 30m, 2h)");
+    } else if (verb == "deliver") {
+        const auto to = std::find(step.words.begin(), step.words.end(), "to");
+        if (to == step.words.begin() || (to != step.words.end() && to + 2 != step.words.end()))
+            throw ParseError(step.line, "expected: deliver FILE... [to FOLDER-PATH]");
     } else if (verb == "expect") {
         CheckExpectation(step);
     } else {
@@ -193,6 +258,13 @@ void CheckCommand(const Step& step) {
 }
 
 }  // namespace
+
+std::optional<DWORD> ParsePropTag(const std::string& text) {
+    if (text.size() != 10 || text.rfind("0x", 0) != 0 ||
+        text.find_first_not_of("0123456789abcdefABCDEF", 2) != std::string::npos)
+        return std::nullopt;
+    return static_cast<DWORD>(std::stoul(text.substr(2), nullptr, 16));
+}
 
 std::vector<std::string> SplitWords(const std::string& line, int lineNumber) {
     std::vector<std::string> words;

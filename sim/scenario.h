@@ -19,6 +19,16 @@ struct RegistryLine {
     std::wstring text;
 };
 
+// One message store of the mail profile.
+struct StoreLine {
+    enum class Kind { Exchange, Personal, Public } kind = Kind::Personal;
+    std::wstring name;
+    std::wstring organisation;  // Exchange
+    std::string user;           // Exchange: the user's "EX" address
+    bool inbox = true;          // false: an archive without Inbox
+    bool cached = false;        // Exchange: cached mode
+};
+
 struct Profile {
     std::wstring version = L"11.0.0.8312";
     std::optional<DWORD> mailSupport;  // missing unless given
@@ -31,6 +41,8 @@ struct Profile {
     std::optional<DWORD> exchange = 0;
     std::vector<RegistryLine> registry;
     std::vector<std::wstring> omittedFiles;  // installation files left out
+    // The mail profile's stores; without any, one personal folders file.
+    std::vector<StoreLine> stores;
 };
 
 struct Step {
@@ -61,6 +73,9 @@ std::vector<std::string> SplitWords(const std::string& line, int lineNumber);
 
 // Parses a whole scenario; throws ParseError naming the first bad line.
 Scenario ParseScenario(const std::string& text);
+
+// A MAPI property tag written "0x0037001F"; nothing for anything else.
+std::optional<DWORD> ParsePropTag(const std::string& text);
 
 // "500ms", "10s", "30m", "2h"; nothing for anything else.
 std::optional<unsigned long long> ParseDuration(const std::string& text);

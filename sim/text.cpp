@@ -1,5 +1,8 @@
 #include "text.h"
 
+#include <algorithm>
+#include <cwctype>
+
 namespace olsim {
 
 std::wstring Widen(std::string_view utf8) {
@@ -37,6 +40,12 @@ std::string Narrow(std::wstring_view wide) {
         }
     }
     return utf8;
+}
+
+bool SameName(std::wstring_view a, std::wstring_view b) {
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(),
+                      [](wchar_t x, wchar_t y) { return std::towlower(x) == std::towlower(y); });
 }
 
 }  // namespace olsim

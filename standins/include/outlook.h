@@ -16,6 +16,10 @@ namespace Outlook {
 struct _Explorer;
 struct _Explorers;
 struct _NameSpace;
+struct MAPIFolder;
+struct _Folders;
+struct _Items;
+struct _MailItem;
 
 struct _Application : public IDispatch {
     virtual HRESULT STDMETHODCALLTYPE get_Version(BSTR* Version) = 0;
@@ -39,8 +43,83 @@ struct _Explorer : public IDispatch {
 };
 BV_DECLARE_UUID(_Explorer, "00063003-0000-0000-C000-000000000046")
 
-struct _NameSpace : public IDispatch {};
+// The "MAPI" namespace over the current mail profile. Entry identifiers are
+// text, two upper-case hexadecimal digits per byte; a store identifier, when
+// given (not VT_ERROR or VT_EMPTY), must be the store's that holds the object.
+struct _NameSpace : public IDispatch {
+    // The top folders of the profile's stores, named after the stores.
+    virtual HRESULT STDMETHODCALLTYPE get_Folders(_Folders** Folders) = 0;
+    // OlDefaultFolders of the default store; 0x8004010F when it has none.
+    virtual HRESULT STDMETHODCALLTYPE GetDefaultFolder(LONG FolderType, MAPIFolder** Folder) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetFolderFromID(BSTR EntryIDFolder, VARIANT EntryIDStore,
+                                                      MAPIFolder** Folder) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetItemFromID(BSTR EntryIDItem, VARIANT EntryIDStore,
+                                                    IDispatch** Item) = 0;
+};
 BV_DECLARE_UUID(_NameSpace, "00063002-0000-0000-C000-000000000046")
+
+struct MAPIFolder : public IDispatch {
+    // The parent folder; the namespace for a store's top folder.
+    virtual HRESULT STDMETHODCALLTYPE get_Parent(IDispatch** Parent) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_EntryID(BSTR* EntryID) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_Folders(_Folders** Folders) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_Items(_Items** Items) = 0;
+    // A store's top folder is named after the store.
+    virtual HRESULT STDMETHODCALLTYPE get_Name(BSTR* Name) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_StoreID(BSTR* StoreID) = 0;
+};
+BV_DECLARE_UUID(MAPIFolder, "00063006-0000-0000-C000-000000000046")
+
+// A folder's subfolders (or the namespace's top folders); Item takes an
+// index from 1 or a name (compared ignoring case).
+struct _Folders : public IDispatch {
+    virtual HRESULT STDMETHODCALLTYPE get_Count(LONG* Count) = 0;
+    virtual HRESULT STDMETHODCALLTYPE Item(VARIANT Index, MAPIFolder** Folder) = 0;
+    // A new mail folder; the type, when given, must be a mail folder (6).
+    virtual HRESULT STDMETHODCALLTYPE Add(BSTR Name, VARIANT Type, MAPIFolder** Folder) = 0;
+};
+BV_DECLARE_UUID(_Folders, "00063040-0000-0000-C000-000000000046")
+
+// A folder's items in the folder's order; Item and Remove count from 1.
+struct _Items : public IDispatch {
+    virtual HRESULT STDMETHODCALLTYPE get_Count(LONG* Count) = 0;
+    virtual HRESULT STDMETHODCALLTYPE Item(VARIANT Index, IDispatch** Item) = 0;
+    virtual HRESULT STDMETHODCALLTYPE Remove(LONG Index) = 0;
+};
+BV_DECLARE_UUID(_Items, "00063041-0000-0000-C000-000000000046")
+
+// An item of any message class; Class tells which Outlook would make of it.
+struct _MailItem : public IDispatch {
+    virtual HRESULT STDMETHODCALLTYPE get_Class(LONG* Class) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_Parent(IDispatch** Parent) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_Body(BSTR* Body) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_EntryID(BSTR* EntryID) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_MessageClass(BSTR* MessageClass) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_Size(LONG* Size) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_Subject(BSTR* Subject) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_UnRead(VARIANT_BOOL* UnRead) = 0;
+    virtual HRESULT STDMETHODCALLTYPE put_UnRead(VARIANT_BOOL UnRead) = 0;
+    virtual HRESULT STDMETHODCALLTYPE Move(MAPIFolder* DestFldr, IDispatch** Item) = 0;
+    virtual HRESULT STDMETHODCALLTYPE Save() = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_HTMLBody(BSTR* HTMLBody) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_ReadReceiptRequested(VARIANT_BOOL* Requested) = 0;
+    virtual HRESULT STDMETHODCALLTYPE put_ReadReceiptRequested(VARIANT_BOOL Requested) = 0;
+    // Local time, as Outlook shows it.
+    virtual HRESULT STDMETHODCALLTYPE get_ReceivedTime(DATE* ReceivedTime) = 0;
+};
+BV_DECLARE_UUID(_MailItem, "00063034-0000-0000-C000-000000000046")
+
+// OlObjectClass values of the items.
+enum {
+    olMail = 43,
+    olPost = 45,
+    olReport = 46,
+    olMeetingRequest = 53,
+};
+// OlDefaultFolders and OlFolderType values used with folders.
+enum {
+    olFolderInbox = 6,
+};
 
 // Event dispinterfaces: sinks answer their IID and take the events as
 // IDispatch::Invoke calls with the DISPIDs below.
@@ -62,6 +141,31 @@ enum {
     DISPID_Outlook_Explorers_Count = 0x50,
     DISPID_Outlook_Explorers_Item = 0x51,
     DISPID_Outlook_Explorer_Caption = 0x2111,
+    DISPID_Outlook_NameSpace_Folders = 0x2103,
+    DISPID_Outlook_NameSpace_GetDefaultFolder = 0x210B,
+    DISPID_Outlook_NameSpace_GetFolderFromID = 0x2108,
+    DISPID_Outlook_NameSpace_GetItemFromID = 0x2109,
+    DISPID_Outlook_Parent = 0xF001,
+    DISPID_Outlook_EntryID = 0xF01E,
+    DISPID_Outlook_Class = 0xF00A,
+    DISPID_Outlook_MAPIFolder_Folders = 0x2103,
+    DISPID_Outlook_MAPIFolder_Items = 0x3100,
+    DISPID_Outlook_MAPIFolder_Name = 0x3001,
+    DISPID_Outlook_MAPIFolder_StoreID = 0x3108,
+    DISPID_Outlook_Collection_Count = 0x50,
+    DISPID_Outlook_Collection_Item = 0x51,
+    DISPID_Outlook_Collection_Remove = 0x54,
+    DISPID_Outlook_Folders_Add = 0x5F,
+    DISPID_Outlook_MailItem_Body = 0x9100,
+    DISPID_Outlook_MailItem_MessageClass = 0x1A,
+    DISPID_Outlook_MailItem_Size = 0xE08,
+    DISPID_Outlook_MailItem_Subject = 0x37,
+    DISPID_Outlook_MailItem_UnRead = 0xF01C,
+    DISPID_Outlook_MailItem_Move = 0xF034,
+    DISPID_Outlook_MailItem_Save = 0xF048,
+    DISPID_Outlook_MailItem_HTMLBody = 0xF404,
+    DISPID_Outlook_MailItem_ReadReceiptRequested = 0x29,
+    DISPID_Outlook_MailItem_ReceivedTime = 0xE06,
 };
 
 // Events.

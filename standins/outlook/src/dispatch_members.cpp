@@ -4,17 +4,15 @@
 
 namespace outlook::objects {
 
-namespace {
-
-bool SameName(const wchar_t* a, const wchar_t* b) {
-    for (; *a && *b; ++a, ++b) {
-        if (std::towlower(*a) != std::towlower(*b))
+bool SameName(std::wstring_view a, std::wstring_view b) {
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (std::towlower(a[i]) != std::towlower(b[i]))
             return false;
     }
-    return *a == *b;
+    return true;
 }
-
-}  // namespace
 
 HRESULT IdsOfNames(std::span<const DispatchMember> members, LPOLESTR* names, UINT count,
                    DISPID* ids) {
@@ -89,6 +87,22 @@ void ReturnLong(VARIANT* result, LONG value) {
     VariantInit(result);
     V_VT(result) = VT_I4;
     V_I4(result) = value;
+}
+
+void ReturnBool(VARIANT* result, bool value) {
+    if (!result)
+        return;
+    VariantInit(result);
+    V_VT(result) = VT_BOOL;
+    V_BOOL(result) = value ? VARIANT_TRUE : VARIANT_FALSE;
+}
+
+void ReturnDate(VARIANT* result, DATE value) {
+    if (!result)
+        return;
+    VariantInit(result);
+    V_VT(result) = VT_DATE;
+    V_DATE(result) = value;
 }
 
 }  // namespace outlook::objects

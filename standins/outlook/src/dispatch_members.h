@@ -7,6 +7,7 @@
 #include <oleauto.h>
 
 #include <span>
+#include <string_view>
 
 namespace outlook::objects {
 
@@ -16,6 +17,9 @@ struct DispatchMember {
     WORD kind;  // DISPATCH_PROPERTYGET or DISPATCH_METHOD
     UINT arguments;
 };
+
+// Names as Outlook compares them: ignoring case.
+bool SameName(std::wstring_view a, std::wstring_view b);
 
 // GetIDsOfNames over `members`: names compare ignoring case; argument names
 // are not known, so a call with more than one name fails for the extra ones.
@@ -37,6 +41,27 @@ VARIANT ArgumentAt(const DISPPARAMS* params, UINT position);
 void ReturnText(VARIANT* result, BSTR text);
 void ReturnObject(VARIANT* result, IDispatch* object);
 void ReturnLong(VARIANT* result, LONG value);
+void ReturnBool(VARIANT* result, bool value);
+void ReturnDate(VARIANT* result, DATE value);
+
+inline BSTR Text(std::wstring_view text) {
+    return SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+}
+
+// An interface result with a reference for the caller.
+template <class I>
+HRESULT Hand(I* object, I** out) {
+    if (object)
+        object->AddRef();
+    *out = object;
+    return S_OK;
+}
+
+// An interface result of Invoke as the IDispatch it derives from.
+template <class I>
+void ReturnInterface(VARIANT* result, I* object) {
+    ReturnObject(result, static_cast<IDispatch*>(object));
+}
 
 // The IDispatch members that every dual interface of the model answers alike:
 // names from the class's member table, and no type information (callers

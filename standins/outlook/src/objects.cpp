@@ -58,27 +58,7 @@ HRESULT ModelBound::Enter(const wchar_t* member) {
 
 // --- Shared IDispatch parts ---------------------------------------------------
 
-namespace {
-
-BSTR Text(const std::wstring& text) {
-    return SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
-}
-
-template <class I>
-HRESULT Hand(I* object, I** out) {
-    if (object)
-        object->AddRef();
-    *out = object;
-    return S_OK;
-}
-
-// An interface result of Invoke as the IDispatch it derives from.
-template <class I>
-void ReturnInterface(VARIANT* result, I* object) {
-    ReturnObject(result, static_cast<IDispatch*>(object));
-}
-
-}  // namespace
+namespace {}  // namespace
 
 // --- Explorer -----------------------------------------------------------------
 
@@ -169,14 +149,6 @@ STDMETHODIMP ExplorersObject::Item(VARIANT index, Outlook::_Explorer** explorer)
     if (position < 1 || position > static_cast<LONG>(open.size()))
         return DISP_E_BADINDEX;
     return Hand<Outlook::_Explorer>(open[position - 1], explorer);
-}
-
-// --- NameSpace ----------------------------------------------------------------
-
-NameSpaceObject::NameSpaceObject() : DualInterface(std::span<const DispatchMember>()) {}
-STDMETHODIMP NameSpaceObject::Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
-                                     UINT*) {
-    return model_ ? DISP_E_MEMBERNOTFOUND : RPC_E_DISCONNECTED;
 }
 
 // --- Application --------------------------------------------------------------

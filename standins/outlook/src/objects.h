@@ -21,6 +21,7 @@
 namespace outlook::objects {
 
 class ExplorerObject;
+class ModelBound;
 
 struct ExplorerRecord {
     int id = 0;
@@ -37,7 +38,9 @@ class Model {
     std::wstring version;
     std::vector<ExplorerRecord> explorers;  // every explorer opened, in order of opening
     std::uint64_t activations = 0;
-    std::set<std::wstring> faults;  // members whose next call faults
+    std::set<std::wstring> faults;   // members whose next call faults
+    IDispatch* nameSpace = nullptr;  // the "MAPI" namespace, the parent of the stores' top folders
+    std::set<ModelBound*> bound;     // every object attached, detached when the host goes
 
     // Whether the next call of `member` was armed to fault; disarms it.
     bool TakeFault(const wchar_t* member);
@@ -55,8 +58,21 @@ void RaiseHardwareFault();
 // Common to the objects: the model they read, until the host detaches them.
 class ModelBound {
   public:
-    void Attach(Model* model) { model_ = model; }
-    void Detach() { model_ = nullptr; }
+    ModelBound() = default;
+    ModelBound(const ModelBound&) = delete;
+    ModelBound& operator=(const ModelBound&) = delete;
+    ~ModelBound() { Detach(); }
+    void Attach(Model* model) {
+        Detach();
+        model_ = model;
+        if (model_)
+            model_->bound.insert(this);
+    }
+    void Detach() {
+        if (model_)
+            model_->bound.erase(this);
+        model_ = nullptr;
+    }
 
   protected:
     // S_OK when the call of `member` may go on: the host still runs it. A call
@@ -130,6 +146,7 @@ class ExplorersObject
     STDMETHODIMP Item(VARIANT index, Outlook::_Explorer** explorer) override;
 };
 
+// The "MAPI" namespace over the process's mail store model (mail_objects.cpp).
 class NameSpaceObject : public CComObjectRootEx<CComSingleThreadModel>,
                         public ModelBound,
                         public DualInterface<Outlook::_NameSpace> {
@@ -142,6 +159,12 @@ class NameSpaceObject : public CComObjectRootEx<CComSingleThreadModel>,
     NameSpaceObject();
     STDMETHODIMP Invoke(DISPID member, REFIID iid, LCID lcid, WORD flags, DISPPARAMS* params,
                         VARIANT* result, EXCEPINFO* exception, UINT* argumentError) override;
+
+    STDMETHODIMP get_Folders(Outlook::_Folders** folders) override;
+    STDMETHODIMP GetDefaultFolder(LONG folderType, Outlook::MAPIFolder** folder) override;
+    STDMETHODIMP GetFolderFromID(BSTR entryId, VARIANT storeId,
+                                 Outlook::MAPIFolder** folder) override;
+    STDMETHODIMP GetItemFromID(BSTR entryId, VARIANT storeId, IDispatch** item) override;
 };
 
 class ApplicationObject

@@ -48,6 +48,7 @@ OutlookHost::OutlookHost(std::wstring version) : state_(std::make_unique<State>(
     state_->mapi->Attach(&state_->model);
     state_->application->Attach(&state_->model);
     state_->application->SetParts(state_->explorers, state_->mapi);
+    state_->model.nameSpace = static_cast<Outlook::_NameSpace*>(state_->mapi.p);
 }
 
 // No events are raised here: Outlook closes its windows, raising their
@@ -61,6 +62,11 @@ OutlookHost::~OutlookHost() {
     state_->application->Detach();
     state_->explorers->Detach();
     state_->mapi->Detach();
+    // Folders and items the add-in still holds answer as closed too.
+    const std::set<objects::ModelBound*> bound = state_->model.bound;
+    for (objects::ModelBound* object : bound)
+        object->Detach();
+    state_->model.nameSpace = nullptr;
     state_->application->SetParts(nullptr, nullptr);
 }
 

@@ -1,0 +1,34 @@
+// The simulated process's mail: the profile's stores in the one store
+// model, folders found by path, and what scenarios read of items.
+#pragma once
+
+#include <mailstore/model.h>
+
+#include <string>
+
+#include "scenario.h"
+
+namespace olsim {
+
+// Fills the process's store model from the profile: one mail profile (named
+// after MAPI's default profile) with the stores in order, or one personal
+// folders file when the profile names none. What was there before is gone.
+void SetUpMailStores(const Profile& profile);
+
+// A folder by path: "Inbox" and "Inbox/Sub" under the default store's top
+// folder, or "STORE NAME/Inbox" under a named store's; "STORE NAME" alone is
+// that store's top folder. Names compare without regard to letter case.
+mailstore::FolderPtr FindFolderByPath(const std::string& path);
+
+// The default store's Inbox; null when the profile has no store with one.
+mailstore::FolderPtr DefaultInbox();
+
+// A property value as scenarios write it: numbers in decimal, booleans
+// "true"/"false", strings as UTF-8, binary as upper-case hex, times as
+// "YYYY-MM-DD HH:MM:SS" (UTC).
+std::string PropertyText(const mailstore::PropValue& value);
+
+// The stores, their folders (by path) and items, as a JSON array.
+std::string MailStateJson();
+
+}  // namespace olsim

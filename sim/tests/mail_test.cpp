@@ -1,0 +1,141 @@
+// The simulator's mail: store lines of the profile, delivery of files into
+// folders by path, expectations on folders and items, and the state dump.
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "mail.h"
+#include "runner.h"
+#include "scenario.h"
+#include "temp_root.h"
+#include "text.h"
+
+namespace {
+
+struct Outcome {
+    bool ok;
+    std::string report;
+};
+
+// Runs a scenario whose files are looked for in the sample mail folder.
+Outcome RunMail(const std::string& text) {
+    std::ostringstream report;
+    olsim::RunOptions options;
+    options.directory = OLSIM_TEST_MAIL_DIR;
+    bool ok = olsim::RunScenario(olsim::ParseScenario(text), options, report).ok;
+    return {ok, report.str()};
+}
+
+}  // namespace
+
+TEST(ScenarioMail, StoreLinesKeepKindOptionsAndOrder) {
+    auto scenario = olsim::ParseScenario(
+        "profile store exchange \"Mailbox - Jane\" org \"First Org\" user /o=First/cn=jane cached\n"
+        "profile store archive Archive\n"
+        "profile store public \"Public Folders\"\n"
+        "profile store pst Personal noinbox\n");
+    const auto& stores = scenario.profile.stores;
+    ASSERT_EQ(stores.size(), 4u);
+    EXPECT_EQ(stores[0].kind, olsim::StoreLine::Kind::Exchange);
+    EXPECT_EQ(stores[0].organisation, L"First Org");
+    EXPECT_EQ(stores[0].user, "/o=First/cn=jane");
+    EXPECT_TRUE(stores[0].cached && stores[0].inbox);
+    EXPECT_EQ(stores[1].kind, olsim::StoreLine::Kind::Personal);
+    EXPECT_FALSE(stores[1].inbox);
+    EXPECT_FALSE(stores[2].inbox);
+    EXPECT_FALSE(stores[3].inbox);
+
+    for (const char* bad :
+         {"profile store imap Mail\n", "profile store pst\n",
+          "profile store pst Mail colour blue\n", "deliver\n", "deliver to Inbox\n",
+          "deliver a.eml to\n", "expect folder Inbox count many\n", "expect folder Inbox\n",
+          "expect no folder Inbox exists\n", "expect item Inbox x colour\n",
+          "expect item Inbox x prop 0x37001F y\n", "expect no item Inbox x read\n"})
+        EXPECT_THROW(olsim::ParseScenario(bad), olsim::ParseError) << bad;
+}
+
+TEST(ScenarioMail, DeliveredItemsAreFoundByFolderPathAndChecked) {
+    TempRoot root;
+    auto outcome = RunMail(
+        "profile store pst \"Personal Folders\"\n"
+        "profile store pst Second\n"
+        "deliver plain.eml signed.eml\n"
+        "deliver plain.eml to Second/Inbox\n"
+        "expect folder inbox count 2\n"                                            // 5 holds
+        "expect folder Second/Inbox count 2\n"                                     // 6 fails
+        "expect item \"Personal Folders/Inbox\" \"Lunch on Friday\" read\n"        // 7 fails
+        "expect item Inbox \"Signed contract\" class IPM.Note\n"                   // 8 fails
+        "expect item Inbox \"Lunch on Friday\" prop 0x0065001E bob@example.com\n"  // 9 holds
+        "expect item Inbox \"Lunch on Friday\" prop 0x0E070003 0\n"                // 10 fails
+        "expect item Inbox \"Lunch on Friday\" prop 0x007D0102 x\n"                // 11 fails
+        "expect item Inbox \"Nothing like it\"\n"                                  // 12 fails
+        "expect folder Inbox/Spam exists\n"                                        // 13 fails
+        "expect folder Second/Spam absent\n");                                     // 14 holds
+    EXPECT_FALSE(outcome.ok);
+    const std::string& report = outcome.report;
+    for (const char* held : {"line 3:", "line 4:", "line 5:", "line 9:", "line 14:"})
+        EXPECT_EQ(report.find(held), std::string::npos) << held << "\n" << report;
+    for (const char* failed :
+         {"line 6: expect folder Second/Inbox count 2\n    the folder holds 1 item(s)",
+          "line 7: expect item \"Personal Folders/Inbox\" \"Lunch on Friday\" read\n    the item "
+          "is unread",
+          "its class is IPM.Note.SMIME.MultipartSigned", "line 10:", "found \"256\"",
+          "line 11:", "no property 0x007D0102",
+          "no item with that subject; the folder holds:\n      \"Lunch on Friday\" (IPM.Note)",
+          "line 13: expect folder Inbox/Spam exists\n    no such folder; the folders are:\n"
+          "      Personal Folders\n      Personal Folders/Inbox"})
+        EXPECT_NE(report.find(failed), std::string::npos) << failed << "\n" << report;
+}
+
+TEST(ScenarioMail, AMalformedFileFailsItsLineWithTheReasonAndDeliversNothing) {
+    TempRoot root;
+    auto outcome = RunMail(
+        "deliver plain.eml malformed_no_colon.eml signed.eml\n"
+        "deliver malformed_empty.eml\n"
+        "deliver malformed_binary.eml\n"
+        "deliver missing.eml\n"
+        "deliver plain.eml to Nowhere\n"
+        "expect folder Inbox count 1\n");
+    EXPECT_FALSE(outcome.ok);
+    const std::string& report = outcome.report;
+    EXPECT_NE(report.find("line 1: deliver plain.eml malformed_no_colon.eml signed.eml\n    "
+                          "malformed_no_colon.eml was refused: header line 3 has no colon: "
+                          "\"this line is not a header\""),
+              std::string::npos)
+        << report;
+    EXPECT_NE(report.find("malformed_empty.eml was refused: the message is empty"),
+              std::string::npos);
+    EXPECT_NE(report.find("malformed_binary.eml was refused: the header block holds binary data"),
+              std::string::npos);
+    EXPECT_NE(report.find("missing.eml cannot be read"), std::string::npos);
+    EXPECT_NE(report.find("no folder Nowhere"), std::string::npos);
+    EXPECT_EQ(report.find("line 6:"), std::string::npos) << report;  // the first one only
+}
+
+TEST(ScenarioMail, TheStateListsStoresFoldersAndItems) {
+    TempRoot root;
+    olsim::Profile profile;
+    profile.stores.push_back({olsim::StoreLine::Kind::Exchange, L"Mailbox - Jane", L"Org",
+                              "/o=Org/cn=jane", true, false});
+    profile.stores.push_back(
+        {olsim::StoreLine::Kind::Public, L"Public Folders", L"", "", false, false});
+    olsim::SetUpMailStores(profile);
+    auto inbox = olsim::DefaultInbox();
+    ASSERT_NE(inbox, nullptr);
+    auto message = inbox->Deliver(mailstore::Bytes{'S', 'u', 'b', 'j', 'e', 'c', 't', ':', ' ', '"',
+                                                   'Q', '"', '\r', '\n', '\r', '\n'});
+    message->SetRead(true);
+    const std::string json = olsim::MailStateJson();
+    EXPECT_NE(json.find("{\"name\": \"Mailbox - Jane\", \"kind\": \"exchange\", \"default\": true"),
+              std::string::npos)
+        << json;
+    EXPECT_NE(json.find("{\"name\": \"Public Folders\", \"kind\": \"public\", \"default\": false"),
+              std::string::npos);
+    EXPECT_NE(json.find("{\"path\": \"Mailbox - Jane/Inbox\""), std::string::npos);
+    EXPECT_NE(json.find("{\"subject\": \"\\\"Q\\\"\", \"class\": \"IPM.Note\", \"read\": true, "
+                        "\"entryId\": \"" +
+                        olsim::Narrow(mailstore::EntryIdToHex(message->Id())) + "\"}"),
+              std::string::npos)
+        << json;
+    EXPECT_NE(json.find("\"path\": \"Public Folders/All Public Folders\""), std::string::npos);
+}
