@@ -51,8 +51,6 @@ struct Profile {
     std::vector<std::wstring> omittedFiles;  // installation files left out
     // The mail profile's stores; without any, one personal folders file.
     std::vector<StoreLine> stores;
-};
-
     ServiceProfile service;
 };
 
