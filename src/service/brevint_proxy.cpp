@@ -221,7 +221,7 @@ bool CBrevintProxy::ProccessInboundMail(const std::wstring& message) {
         return false;
     if (!filter)
         return false;
-    long score = 0;
+    LONG score = 0;
     try {
         CComBSTR text(static_cast<int>(message.size()), message.c_str());
         Check(filter->Score(text, 1, &score));
@@ -261,7 +261,7 @@ bool CBrevintProxy::FilterVote(const std::wstring& message, LONG vote) {
     if (!filter)
         return false;
     CComBSTR text(static_cast<int>(message.size()), message.c_str());
-    long result = -1;
+    LONG result = -1;
     Check(filter->Vote(text, vote, &result));
     return result >= 0;
 }
@@ -329,7 +329,7 @@ bool CBrevintProxy::GetAddresses(std::wstring& list, int kind) {
 
 LONG CBrevintProxy::HttpGet(const std::wstring& url, std::wstring& body) {
     CComBSTR answer;
-    long status = 0;
+    LONG status = 0;
     Check(http->Get(CComBSTR(url.c_str()), &answer, &status));
     body = Text(answer);
     return static_cast<LONG>(status);

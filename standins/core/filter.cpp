@@ -35,7 +35,7 @@ class ATL_NO_VTABLE CFilter : public CComObjectRootEx<CComMultiThreadModel>,
 
     // 0 (good) to 100 (spam), the sender lists deciding first. Every mode
     // scores the same way.
-    STDMETHOD(Score)(BSTR message, long /*mode*/, long* score) override {
+    STDMETHOD(Score)(BSTR message, LONG /*mode*/, LONG* score) override {
         if (!score)
             return E_POINTER;
         *score = 0;
@@ -47,7 +47,7 @@ class ATL_NO_VTABLE CFilter : public CComObjectRootEx<CComMultiThreadModel>,
 
     // 100 learns the message as spam, -100 as good; result 0 once the vote
     // is on disk.
-    STDMETHOD(Vote)(BSTR message, long vote, long* result) override {
+    STDMETHOD(Vote)(BSTR message, LONG vote, LONG* result) override {
         if (!result)
             return E_POINTER;
         *result = -1;

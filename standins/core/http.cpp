@@ -25,7 +25,7 @@ class ATL_NO_VTABLE CHTTP : public CComObjectRootEx<CComMultiThreadModel>,
     END_COM_MAP()
 
     // The body's bytes are taken as UTF-8.
-    STDMETHOD(Get)(BSTR url, BSTR* body, long* status) override {
+    STDMETHOD(Get)(BSTR url, BSTR* body, LONG* status) override {
         if (!body || !status)
             return E_POINTER;
         *body = nullptr;

@@ -71,10 +71,10 @@ BV_DECLARE_UUID(IAccount, "0DFC2FC0-F7B0-49C8-9835-42008510CB8A")
 // "Brevint.Filter": scores and learns from whole RFC 822 messages.
 struct IFilter : public IDispatch {
     // score runs from 0 (good) to 100 (spam); mode is always 1.
-    virtual HRESULT STDMETHODCALLTYPE Score(BSTR message, long mode, long* score) = 0;
+    virtual HRESULT STDMETHODCALLTYPE Score(BSTR message, LONG mode, LONG* score) = 0;
     // vote is 100 for spam, -100 for good (any other value: E_INVALIDARG);
     // result is 0 or more when accepted.
-    virtual HRESULT STDMETHODCALLTYPE Vote(BSTR message, long vote, long* result) = 0;
+    virtual HRESULT STDMETHODCALLTYPE Vote(BSTR message, LONG vote, LONG* result) = 0;
     virtual HRESULT STDMETHODCALLTYPE Unused3() = 0;
     virtual HRESULT STDMETHODCALLTYPE Unused4() = 0;
     virtual HRESULT STDMETHODCALLTYPE Unused5() = 0;
@@ -88,7 +88,7 @@ struct IHTTP : public IDispatch {
     // status is the HTTP status code. A request that got no answer (no
     // connection, a time-out) gives status 0 and an empty body rather than a
     // failure, so callers treat it like any other status but 200.
-    virtual HRESULT STDMETHODCALLTYPE Get(BSTR url, BSTR* body, long* status) = 0;
+    virtual HRESULT STDMETHODCALLTYPE Get(BSTR url, BSTR* body, LONG* status) = 0;
 };
 BV_DECLARE_UUID(IHTTP, "C1BA506D-C8FE-4903-ACEC-8E2BD545FA4F")
 

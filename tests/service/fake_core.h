@@ -78,13 +78,13 @@ struct Account : Object<brevint_core::IAccount> {
 };
 
 struct Filter : Object<brevint_core::IFilter> {
-    STDMETHOD(Score)(BSTR, long mode, long* result) override {
+    STDMETHOD(Score)(BSTR, LONG mode, LONG* result) override {
         ++scored;
         lastMode = mode;
         *result = score;
         return scoreResult;
     }
-    STDMETHOD(Vote)(BSTR, long, long* result) override {
+    STDMETHOD(Vote)(BSTR, LONG, LONG* result) override {
         *result = voteAnswer;
         return S_OK;
     }
@@ -95,10 +95,10 @@ struct Filter : Object<brevint_core::IFilter> {
         return Answer(std::wstring(header) + L"|" + message, merged);
     }
 
-    long score = 0;
+    LONG score = 0;
     HRESULT scoreResult = S_OK;
-    long voteAnswer = 0;
-    long lastMode = 0;
+    LONG voteAnswer = 0;
+    LONG lastMode = 0;
     int scored = 0;
 };
 
@@ -124,10 +124,10 @@ struct Rules : Object<brevint_core::IRulesSender> {
 
 struct Http : Object<brevint_core::IHTTP> {
     struct Page {
-        long status = 0;
+        LONG status = 0;
         std::wstring body;
     };
-    STDMETHOD(Get)(BSTR url, BSTR* body, long* status) override {
+    STDMETHOD(Get)(BSTR url, BSTR* body, LONG* status) override {
         requested.push_back(url);
         const Page page = pages[url];
         *status = page.status;

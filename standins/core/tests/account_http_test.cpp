@@ -126,7 +126,7 @@ TEST_F(AccountTest, TheHttpObjectGivesStatusAndBodyAndZeroWithoutAnAnswer) {
     Ref<IHTTP> http;
     Create(L"Brevint.HTTP", http);
     Bstr body;
-    long status = -1;
+    LONG status = -1;
     ASSERT_EQ(http->Get(Bstr(Wide(service_.Url()) + L"/Component/getip.asp"), body.Out(), &status),
               S_OK);
     EXPECT_EQ(status, 200);
@@ -153,7 +153,7 @@ TEST_F(AccountTest, TheFooterDocumentIsReadByPath) {
     Ref<IXML> xml;
     Create(L"Brevint.XML", xml);
     Bstr body;
-    long status = 0;
+    LONG status = 0;
     ASSERT_EQ(
         http->Get(Bstr(Wide(service_.Url()) + L"/Account/MailTag.asp?id=7"), body.Out(), &status),
         S_OK);

@@ -40,7 +40,7 @@ class FilterTest : public CoreTest {
         Create(L"Brevint.RulesSenderAllowed", allowed_);
     }
     long Score(const std::wstring& message) {
-        long score = -1;
+        LONG score = -1;
         EXPECT_EQ(filter_->Score(Bstr(message), 1, &score), S_OK);
         return score;
     }
@@ -49,7 +49,7 @@ class FilterTest : public CoreTest {
     bool IsSpam(const std::wstring& message, DWORD threshold) {
         return static_cast<DWORD>(Score(message)) >= threshold;
     }
-    HRESULT Vote(const std::wstring& message, long vote, long* result) {
+    HRESULT Vote(const std::wstring& message, LONG vote, LONG* result) {
         return filter_->Vote(Bstr(message), vote, result);
     }
     static short AddEmail(IRulesSender* rules, const std::wstring& name,
@@ -104,7 +104,7 @@ TEST_F(FilterTest, AStoreThatCannotBeOpenedFailsTheStartAndTheCalls) {
     short started = 0;
     ASSERT_EQ(library->Start(&started), S_OK);
     EXPECT_LT(started, 0);
-    long score = 0;
+    LONG score = 0;
     EXPECT_TRUE(FAILED(filter_->Score(Bstr(Message(L"a@b.example", L"x", L"y")), 1, &score)));
     short added = 0;
     EXPECT_TRUE(FAILED(denied_->AddEmail(Bstr(L""), Bstr(L"a@b.example"), Bstr(L""), &added)));
@@ -136,7 +136,7 @@ TEST_F(FilterTest, ADomainIsTakenFromAWholeAddressOrGivenBare) {
 
 TEST_F(FilterTest, VotesTeachTheFilterAndTheListsDecideFirst) {
     for (int i = 0; i < 20; ++i) {
-        long result = -1;
+        LONG result = -1;
         ASSERT_EQ(Vote(Message(L"deals" + std::to_wstring(i) + L"@offers.example",
                                L"Cheap pills viagra casino winner " + std::to_wstring(i),
                                L"Click now for cheap pills, casino bonus, lottery winner, "
@@ -168,7 +168,7 @@ TEST_F(FilterTest, VotesTeachTheFilterAndTheListsDecideFirst) {
 }
 
 TEST_F(FilterTest, OnlyFullVotesAreAccepted) {
-    long result = 5;
+    LONG result = 5;
     EXPECT_EQ(Vote(Message(L"a@b.example", L"x", L"y"), 50, &result), E_INVALIDARG);
     EXPECT_EQ(Vote(Message(L"a@b.example", L"x", L"y"), 0, &result), E_INVALIDARG);
     EXPECT_LT(result, 0);
@@ -190,7 +190,7 @@ TEST_F(FilterTest, OneObjectServesManyThreadsAtOnce) {
         threads.emplace_back([&, t] {
             for (int i = 0; i < 10; ++i) {
                 const std::wstring n = std::to_wstring(t * 100 + i);
-                long value = -1;
+                LONG value = -1;
                 EXPECT_EQ(
                     filter_->Score(Bstr(Message(L"s" + n + L"@x.example", L"hello " + n, L"text")),
                                    1, &value),
