@@ -107,6 +107,25 @@ TEST_F(ModuleTest, MissingFilesAndExportsFailWithWindowsErrors) {
     FreeLibrary(module);
 }
 
+TEST_F(ModuleTest, DecoratedNamesAreFoundExactlyAsWritten) {
+    InstallModule(BV_TEST_MODULE_FILE, kTestModule);
+    HMODULE module = LoadLibraryW(kTestModule.c_str());
+    ASSERT_NE(module, nullptr);
+    using TwiceFunction = int (*)(int);
+    auto twice = reinterpret_cast<TwiceFunction>(
+        reinterpret_cast<void*>(GetProcAddress(module, "TestModuleTwice@4")));
+    ASSERT_NE(twice, nullptr);
+    EXPECT_EQ(twice(21), 42);
+    // Neither the bare name, another decoration nor the module's own
+    // spelling of the "@" is that export.
+    for (const char* other : {"TestModuleTwice", "TestModuleTwice@8", "TestModuleTwice$4"}) {
+        SetLastError(0);
+        EXPECT_EQ(GetProcAddress(module, other), nullptr) << other;
+        EXPECT_EQ(GetLastError(), ERROR_PROC_NOT_FOUND) << other;
+    }
+    FreeLibrary(module);
+}
+
 TEST_F(ModuleTest, BareNamesFollowTheSearchOrder) {
     InstallModule(BV_TEST_MODULE_FILE, L"C:\\Windows\\system32\\test_module.dll");
     HMODULE system = LoadLibraryW(L"test_module");

@@ -153,7 +153,7 @@ extern "C" FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName) {
         object = &module->object;
     }
     // Exports here have names only: an ordinal finds nothing.
-    void* symbol = IS_INTRESOURCE(lpProcName) ? nullptr : OwnSymbol(*object, lpProcName);
+    void* symbol = IS_INTRESOURCE(lpProcName) ? nullptr : ExportedSymbol(*object, lpProcName);
     if (!symbol) {
         SetLastError(ERROR_PROC_NOT_FOUND);
         return nullptr;

@@ -5,7 +5,9 @@
 #include <dlfcn.h>
 #include <link.h>
 
+#include <algorithm>
 #include <cstring>
+#include <string>
 
 namespace platform::module {
 namespace {
@@ -64,6 +66,14 @@ void* OwnSymbol(const SharedObject& object, const char* name) {
     if (!::dladdr(symbol, &info) || info.dli_fbase != object.base)
         return nullptr;
     return symbol;
+}
+
+void* ExportedSymbol(const SharedObject& object, const char* name) {
+    std::string spelled(name);
+    if (spelled.find('$') != std::string::npos)
+        return nullptr;  // only the module's own spelling, never a Windows name
+    std::replace(spelled.begin(), spelled.end(), '@', '$');
+    return OwnSymbol(object, spelled.c_str());
 }
 
 }  // namespace platform::module

@@ -28,4 +28,10 @@ const SharedObject& ProcessImageObject();
 // Windows never does.
 void* OwnSymbol(const SharedObject& object, const char* name);
 
+// An export by its Windows name. A decorated name ("HrGetOneProp@12") cannot
+// stand in an ELF symbol table, where the linker reads "@" as a symbol
+// version; a module spells each "@" of such an export "$" instead
+// (asm("HrGetOneProp$12")), and the lookup does the same.
+void* ExportedSymbol(const SharedObject& object, const char* name);
+
 }  // namespace platform::module

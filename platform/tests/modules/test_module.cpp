@@ -54,6 +54,13 @@ extern "C" __attribute__((visibility("default"))) int TestModuleAdd(int a, int b
     return a + b;
 }
 
+// A stdcall export under its decorated name, as a Windows module has it.
+extern "C" __attribute__((visibility("default"))) int TestModuleTwice(int a) asm(
+    "TestModuleTwice$4");
+int TestModuleTwice(int a) {
+    return 2 * a;
+}
+
 #ifndef REFUSE_ATTACH
 // Resources of the kinds a COM server carries.
 namespace {

@@ -140,8 +140,10 @@ HRESULT CConnect::OnConnectionImpl(IDispatch* application, ext_ConnectMode, IDis
     CSettings::IncrementLoadCount();
 
     if (openExplorers > 0) {
-        // The MAPI session helper logs in with Outlook's session here, and in
-        // Internet-mail-only mode is advised for new-mail notifications.
+        // In Internet-mail-only mode Outlook's session is not shared.
+        LoginMapi(m_isIMO != 0);
+        // In Internet-mail-only mode, outside Exchange-module mode, the MAPI
+        // helper is advised here for new-mail notifications.
         InitHandler(nullptr);
     }
     RefreshAdvButton();
@@ -234,8 +236,8 @@ HRESULT CConnect::OnDisconnectionImpl(ext_DisconnectMode, SAFEARRAY**) {
     }
     RunLoggedStage(kDisconnection, L"Unhandled exception while thread and windows destruction",
                    [&] { StopWorkersAndWindows(); });
-    // The MAPI session helper logs off here.
-    RunLoggedStage(kDisconnection, L"Unhandled exception while Logoff Mapi", [] {});
+    RunLoggedStage(kDisconnection, L"Unhandled exception while Logoff Mapi",
+                   [&] { m_mapiHelper.Logoff(); });
     RunLoggedStage(kDisconnection, L"Unhandled exception while writing quit time to registry",
                    [&] { StoreQuitTime(); });
     return S_OK;

@@ -23,6 +23,7 @@
 
 #include "addin/server/bvol_interfaces.h"
 #include "addin/workers/worker_messages.h"
+#include "mailstore/mapi_helper.h"
 #include "resources/resource_ids.h"
 #include "support/settings/settings.h"
 #include "support/utility/brevint_helper.h"
@@ -212,6 +213,10 @@ class ATL_NO_VTABLE CConnect
     void AdviseNewMailEvent();
     void CreateHiddenWindow();
     void StartDeferred(Outlook::_Explorer* explorer);
+    // Outlook's own MAPI session, or none; the caller releases it.
+    void GetMapiSession(IMAPISession** session);
+    // Logs the MAPI helper in with Outlook's session (none when `ownSession`).
+    void LoginMapi(bool ownSession);
     void TakeFirstExplorer(Outlook::_Explorer* explorer);
     void StartActionWorkers();
     void StartTimer(UINT_PTR timerId, UINT period);
@@ -239,6 +244,7 @@ class ATL_NO_VTABLE CConnect
     HANDLE m_unblockEvent = nullptr;
     HANDLE m_cleanFolderEvent = nullptr;
 
+    CMapiHelper m_mapiHelper;
     CRedemptionMng* m_redemption = nullptr;
     CComPtr<Outlook::_Application> m_application;
     CComPtr<Outlook::_Explorers> m_explorers;

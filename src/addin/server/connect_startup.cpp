@@ -127,8 +127,9 @@ void CConnect::LoginEX(BYTE) {
 }
 
 void CConnect::StartDeferred(Outlook::_Explorer* explorer) {
-    // The MAPI session helper logs in with Outlook's session here and is
-    // advised for created objects outside Exchange-module mode.
+    LoginMapi(false);
+    // Outside Exchange-module mode the MAPI helper is advised here for
+    // created objects.
     InitHandler(explorer);
 }
 

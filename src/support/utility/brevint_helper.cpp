@@ -6,11 +6,16 @@
 #include "support/log/logger.h"
 #include "support/log/trace_scope.h"
 #include "support/settings/settings.h"
+#include "support/replay/unicode.h"
+#include "support/settings/registry_value.h"
 #include "support/utility/com_create.h"
 #include "support/utility/unique_handle.h"
 
 #include <cwctype>
 #include <memory>
+#include <string>
+#include <type_traits>
+#include <vector>
 
 namespace {
 
@@ -169,4 +174,94 @@ void CBrevintHelper::ReplaceI(std::wstring& text, const std::wstring& searched,
 bool CBrevintHelper::IsSubstringConsisted(const std::wstring& text, const std::wstring& part) {
     CTraceScope trace("CBrevintHelper::IsSubstringConsisted");
     return FindIgnoringCase(text, part) != std::wstring::npos;
+}
+
+namespace {
+
+// BOOL FGetComponentPath(component, qualifier, path, size, install)
+using FGetComponentPathFn = BOOL(STDAPICALLTYPE*)(LPSTR, LPSTR, LPSTR, DWORD, BOOL);
+
+constexpr const char kOutlookMailClientKey[] = "SOFTWARE\\Clients\\Mail\\Microsoft Outlook";
+
+struct LibraryFreer {
+    void operator()(HMODULE module) const { FreeLibrary(module); }
+};
+using UniqueLibrary = std::unique_ptr<std::remove_pointer_t<HMODULE>, LibraryFreer>;
+
+UniqueLibrary LoadSystemLibrary(const std::string& systemDirectory, const char* name) {
+    const std::wstring path = replay::unicode::to_wide(systemDirectory + name, CP_ACP);
+    return UniqueLibrary(LoadLibraryW(path.c_str()));
+}
+
+FGetComponentPathFn FindComponentPathFunction(HMODULE module) {
+    return module ? reinterpret_cast<FGetComponentPathFn>(
+                        reinterpret_cast<void*>(GetProcAddress(module, "FGetComponentPath")))
+                  : nullptr;
+}
+
+// The first string of a multi-string value; empty when it cannot be read.
+std::string ReadFirstOf(const char* value) {
+    std::vector<std::string> strings;
+    if (!settings::ReadNarrowMultiString(HKEY_LOCAL_MACHINE, kOutlookMailClientKey, value,
+                                         strings) ||
+        strings.empty())
+        return {};
+    return strings.front();
+}
+
+}  // namespace
+
+bool CBrevintHelper::GetExtendedMapiDllPath(std::wstring& path) {
+    constexpr const char* kFunction = "CBrevintHelper::GetExtendedMapiDllPath";
+    CTraceScope trace(kFunction);
+    CLogger& log = CLogger::GetInstance();
+
+    char systemDirectory[MAX_PATH] = {};
+    if (GetSystemDirectoryA(systemDirectory, MAX_PATH) == 0) {
+        log.LogMessage(kFunction, L"Could not get system dir");
+        return false;
+    }
+    // The stub answers for Outlook's MAPI; an older system keeps the function
+    // in the system folder's mapi32.dll instead.
+    UniqueLibrary stub = LoadSystemLibrary(systemDirectory, "\\mapistub.dll");
+    if (stub)
+        log.LogMessage(kFunction, L"mapistub successfully loaded");
+    FGetComponentPathFn getComponentPath = FindComponentPathFunction(stub.get());
+    UniqueLibrary mapi32;
+    if (!getComponentPath) {
+        log.LogMessage(kFunction, L"fgetcomponentath is null still");
+        mapi32 = LoadSystemLibrary(systemDirectory, "\\mapi32.dll");
+        if (mapi32)
+            log.LogMessage(kFunction, L"mapi32 successfully loaded");
+        getComponentPath = FindComponentPathFunction(mapi32.get());
+    }
+    if (!getComponentPath)
+        return false;
+    log.LogMessage(kFunction, L"fgetcomponentath is found");
+
+    std::string appLcid = ReadFirstOf("MSIApplicationLCID");
+    log.LogMessage(kFunction, L"registry: app lcid");
+    std::string officeLcid = ReadFirstOf("MSIOfficeLCID");
+    log.LogMessage(kFunction, L"registry: office lcid");
+    std::string componentId;
+    settings::ReadNarrowString(HKEY_LOCAL_MACHINE, kOutlookMailClientKey, "MSIComponentID",
+                               componentId);
+    log.LogMessage(kFunction, L"registry: component id");
+
+    // The component is asked with the application's language, then Office's,
+    // then with none; each may install it.
+    char found[MAX_PATH] = {};
+    auto ask = [&](std::string* qualifier, const wchar_t* label) {
+        found[0] = '\0';
+        const BOOL result = getComponentPath(
+            componentId.data(), qualifier ? qualifier->data() : nullptr, found, MAX_PATH, TRUE);
+        log.LogNumber(kFunction, label, static_cast<DWORD>(result));
+        return result && found[0] != '\0';
+    };
+    const bool hasPath =
+        ask(&appLcid, L"App") || ask(&officeLcid, L"office") || ask(nullptr, L"null");
+    if (!hasPath)
+        return false;
+    path = replay::unicode::to_wide(found, CP_ACP);
+    return true;
 }

@@ -25,6 +25,9 @@ class CBrevintHelper {
     // True when the library's DllRegisterServer ran to its end in time.
     static bool RegDll(const std::wstring& path);
     static bool IsFileExist(const std::wstring& path);
+    // The path of Outlook's MAPI library as Windows Installer knows it, asked
+    // through FGetComponentPath of the system folder's MAPI stub.
+    static bool GetExtendedMapiDllPath(std::wstring& path);
 
     static void Replace(std::wstring& text, const std::wstring& searched,
                         const std::wstring& replacement, bool all);

@@ -1,0 +1,19 @@
+#include "mailstore/mapi_functions.h"
+
+LPMAPILOGONEX pfnMAPILogonEx = nullptr;
+LPMAPIINITIALIZE pfnMAPIInitialize = nullptr;
+LPMAPIUNINITIALIZE pfnMAPIUninitialize = nullptr;
+LPMAPIALLOCATEBUFFER pfnMAPIAllocateBuffer = nullptr;
+LPMAPIFREEBUFFER pfnMAPIFreeBuffer = nullptr;
+LPHRQUERYALLROWS pfnHrQueryAllRows = nullptr;
+LPHRTHISTHREADADVISESINK pfnHrThisThreadAdviseSink = nullptr;
+LPHRGETONEPROP pfnHrGetOneProp = nullptr;
+LPHRSETONEPROP pfnHrSetOneProp = nullptr;
+
+HMODULE g_hMapiLibrary = nullptr;
+bool g_isMapiLoaded = false;
+
+void FreeMapiBuffer(void* buffer) {
+    if (buffer && pfnMAPIFreeBuffer)
+        pfnMAPIFreeBuffer(buffer);
+}

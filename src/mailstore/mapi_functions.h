@@ -1,0 +1,24 @@
+// Extended MAPI's entry points, found in Outlook's MAPI library at run time by
+// CMapiHelper::LoadFunctions and used by everything here that calls MAPI. They
+// stay valid until CMapiHelper::Logoff frees the library.
+#pragma once
+
+#include <mapix.h>
+#include <mapiutil.h>
+
+extern LPMAPILOGONEX pfnMAPILogonEx;
+extern LPMAPIINITIALIZE pfnMAPIInitialize;
+extern LPMAPIUNINITIALIZE pfnMAPIUninitialize;
+extern LPMAPIALLOCATEBUFFER pfnMAPIAllocateBuffer;
+extern LPMAPIFREEBUFFER pfnMAPIFreeBuffer;
+extern LPHRQUERYALLROWS pfnHrQueryAllRows;
+extern LPHRTHISTHREADADVISESINK pfnHrThisThreadAdviseSink;
+extern LPHRGETONEPROP pfnHrGetOneProp;
+extern LPHRSETONEPROP pfnHrSetOneProp;
+
+// The loaded library, and whether all nine entry points were found in it.
+extern HMODULE g_hMapiLibrary;
+extern bool g_isMapiLoaded;
+
+// Frees what MAPI allocated; nothing for a null pointer or without the library.
+void FreeMapiBuffer(void* buffer);

@@ -1,0 +1,378 @@
+// Message stores, folders and messages over the model.
+#include "objects.h"
+
+#include <cstring>
+#include <map>
+#include <mutex>
+
+#include "advise.h"
+
+namespace mapiview {
+namespace {
+
+using mailstore::PropValue;
+
+std::optional<PropValue> Long(std::uint32_t value) {
+    return MakeValue<std::int32_t>(static_cast<std::int32_t>(value));
+}
+
+// ---- Store ------------------------------------------------------------------
+
+class MsgStore : public PropObject<IMsgStore> {
+  public:
+    explicit MsgStore(mailstore::StorePtr store) : store_(std::move(store)) {}
+
+    STDMETHOD(Advise)
+    (ULONG size, LPENTRYID id, ULONG mask, LPMAPIADVISESINK sink, ULONG* connection) override {
+        if (!sink || !connection)
+            return MAPI_E_INVALID_PARAMETER;
+        // Only the whole store is watched here.
+        if (id && size)
+            return MAPI_E_NO_SUPPORT;
+        if (store_->IsDeleted())
+            return MAPI_E_OBJECT_DELETED;
+        *connection = store_->Advise(mask, NotifierFor(sink));
+        return S_OK;
+    }
+    STDMETHOD(Unadvise)(ULONG connection) override {
+        return store_->Unadvise(connection) ? S_OK : MAPI_E_NOT_FOUND;
+    }
+    STDMETHOD(CompareEntryIDs)
+    (ULONG size1, LPENTRYID id1, ULONG size2, LPENTRYID id2, ULONG, ULONG* result) override {
+        if (!result)
+            return MAPI_E_INVALID_PARAMETER;
+        *result = ToEntryId(size1, id1) == ToEntryId(size2, id2);
+        return S_OK;
+    }
+    STDMETHOD(OpenEntry)
+    (ULONG size, LPENTRYID id, LPCIID, ULONG, ULONG* type, LPUNKNOWN* object) override {
+        return OpenInStore(store_, size, id, type, object);
+    }
+    STDMETHOD(SetReceiveFolder)(LPSTR, ULONG, ULONG, LPENTRYID) override {
+        return MAPI_E_NO_SUPPORT;
+    }
+    STDMETHOD(GetReceiveFolder)
+    (LPSTR messageClass, ULONG, ULONG* size, LPENTRYID* id, LPSTR* explicitClass) override {
+        if (!size || !id)
+            return MAPI_E_INVALID_PARAMETER;
+        *size = 0;
+        *id = nullptr;
+        if (explicitClass)
+            *explicitClass = nullptr;
+        const std::string wanted = messageClass ? messageClass : "";
+        mailstore::FolderPtr folder = store_->ReceiveFolder(wanted.empty() ? "IPM" : wanted);
+        if (!folder)
+            return MAPI_E_NOT_FOUND;
+        void* block = nullptr;
+        const mailstore::EntryId folderId = folder->Id();
+        if (FAILED(AllocateBuffer(static_cast<ULONG>(folderId.size()), &block)))
+            return MAPI_E_NOT_ENOUGH_MEMORY;
+        std::memcpy(block, folderId.data(), folderId.size());
+        *id = static_cast<LPENTRYID>(block);
+        *size = static_cast<ULONG>(folderId.size());
+        if (explicitClass &&
+            SUCCEEDED(AllocateBuffer(static_cast<ULONG>(wanted.size() + 1), &block))) {
+            std::memcpy(block, wanted.c_str(), wanted.size() + 1);
+            *explicitClass = static_cast<LPSTR>(block);
+        }
+        return S_OK;
+    }
+    STDMETHOD(GetReceiveFolderTable)(ULONG, LPMAPITABLE*) override { return MAPI_E_NO_SUPPORT; }
+    STDMETHOD(StoreLogoff)(ULONG*) override { return S_OK; }
+    STDMETHOD(AbortSubmit)(ULONG, LPENTRYID, ULONG) override { return MAPI_E_NO_SUPPORT; }
+    STDMETHOD(GetOutgoingQueue)(ULONG, LPMAPITABLE*) override { return MAPI_E_NO_SUPPORT; }
+    STDMETHOD(SetLockState)(LPMESSAGE, ULONG) override { return MAPI_E_NO_SUPPORT; }
+    STDMETHOD(FinishedMsg)(ULONG, ULONG, LPENTRYID) override { return MAPI_E_NO_SUPPORT; }
+    STDMETHOD(NotifyNewMail)(LPNOTIFICATION) override { return MAPI_E_NO_SUPPORT; }
+
+  protected:
+    bool Answers(REFIID iid) const override {
+        return iid == IID_IUnknown || iid == IID_IMAPIProp || iid == IID_IMsgStore;
+    }
+    std::optional<PropValue> Find(ULONG tag) const override {
+        switch (PROP_ID(tag)) {
+            case PROP_ID(PR_ENTRYID):
+            case PROP_ID(PR_STORE_ENTRYID):
+            case PROP_ID(PR_RECORD_KEY):
+                return MakeValue<mailstore::Bytes>(store_->Id());
+            case PROP_ID(PR_DISPLAY_NAME_W):
+                return MakeValue<std::wstring>(store_->DisplayName());
+            case PROP_ID(PR_MDB_PROVIDER):
+                return MakeValue<mailstore::Bytes>(store_->ProviderId());
+            case PROP_ID(PR_OBJECT_TYPE):
+                return Long(MAPI_STORE);
+            case PROP_ID(PR_IPM_SUBTREE_ENTRYID):
+                if (auto subtree = store_->IpmSubtree())
+                    return MakeValue<mailstore::Bytes>(subtree->Id());
+                return std::nullopt;
+            default:
+                return std::nullopt;
+        }
+    }
+    std::vector<ULONG> AllTags() const override {
+        return {PR_ENTRYID,      PR_STORE_ENTRYID, PR_RECORD_KEY,         PR_DISPLAY_NAME_W,
+                PR_MDB_PROVIDER, PR_OBJECT_TYPE,   PR_IPM_SUBTREE_ENTRYID};
+    }
+
+  private:
+    mailstore::StorePtr store_;
+};
+
+// ---- Folder -----------------------------------------------------------------
+
+class Folder : public PropObject<IMAPIFolder> {
+  public:
+    explicit Folder(mailstore::FolderPtr folder) : folder_(std::move(folder)) {}
+
+    STDMETHOD(GetContentsTable)(ULONG, LPMAPITABLE*) override { return MAPI_E_NO_SUPPORT; }
+    STDMETHOD(GetHierarchyTable)(ULONG, LPMAPITABLE*) override { return MAPI_E_NO_SUPPORT; }
+    STDMETHOD(OpenEntry)
+    (ULONG size, LPENTRYID id, LPCIID, ULONG, ULONG* type, LPUNKNOWN* object) override {
+        mailstore::StorePtr store = folder_->OwningStore();
+        if (!store)
+            return MAPI_E_OBJECT_DELETED;
+        return OpenInStore(store, size, id, type, object);
+    }
+    STDMETHOD(SetSearchCriteria)(LPSRestriction, LPENTRYLIST, ULONG) override {
+        return MAPI_E_NO_SUPPORT;
+    }
+    STDMETHOD(GetSearchCriteria)(ULONG, LPSRestriction*, LPENTRYLIST*, ULONG*) override {
+        return MAPI_E_NO_SUPPORT;
+    }
+    STDMETHOD(CreateMessage)(LPCIID, ULONG, LPMESSAGE*) override { return MAPI_E_NO_SUPPORT; }
+    STDMETHOD(CopyMessages)
+    (LPENTRYLIST, LPCIID, LPVOID, ULONG_PTR, LPMAPIPROGRESS, ULONG) override {
+        return MAPI_E_NO_SUPPORT;
+    }
+    STDMETHOD(DeleteMessages)(LPENTRYLIST, ULONG_PTR, LPMAPIPROGRESS, ULONG) override {
+        return MAPI_E_NO_SUPPORT;
+    }
+    STDMETHOD(CreateFolder)(ULONG, LPSTR, LPSTR, LPCIID, ULONG, LPMAPIFOLDER*) override {
+        return MAPI_E_NO_SUPPORT;
+    }
+    STDMETHOD(CopyFolder)
+    (ULONG, LPENTRYID, LPCIID, LPVOID, LPSTR, ULONG_PTR, LPMAPIPROGRESS, ULONG) override {
+        return MAPI_E_NO_SUPPORT;
+    }
+    STDMETHOD(DeleteFolder)(ULONG, LPENTRYID, ULONG_PTR, LPMAPIPROGRESS, ULONG) override {
+        return MAPI_E_NO_SUPPORT;
+    }
+    STDMETHOD(SetReadFlags)(LPENTRYLIST, ULONG_PTR, LPMAPIPROGRESS, ULONG) override {
+        return MAPI_E_NO_SUPPORT;
+    }
+    STDMETHOD(GetMessageStatus)(ULONG, LPENTRYID, ULONG, ULONG*) override {
+        return MAPI_E_NO_SUPPORT;
+    }
+    STDMETHOD(SetMessageStatus)(ULONG, LPENTRYID, ULONG, ULONG, ULONG*) override {
+        return MAPI_E_NO_SUPPORT;
+    }
+    STDMETHOD(SaveContentsSort)(LPSSortOrderSet, ULONG) override { return MAPI_E_NO_SUPPORT; }
+    STDMETHOD(EmptyFolder)(ULONG_PTR, LPMAPIPROGRESS, ULONG) override { return MAPI_E_NO_SUPPORT; }
+
+  protected:
+    bool Answers(REFIID iid) const override {
+        return iid == IID_IUnknown || iid == IID_IMAPIProp || iid == IID_IMAPIContainer ||
+               iid == IID_IMAPIFolder;
+    }
+    std::optional<PropValue> Find(ULONG tag) const override {
+        switch (PROP_ID(tag)) {
+            case PROP_ID(PR_ENTRYID):
+            case PROP_ID(PR_RECORD_KEY):
+                return MakeValue<mailstore::Bytes>(folder_->Id());
+            case PROP_ID(PR_DISPLAY_NAME_W):
+                return MakeValue<std::wstring>(folder_->Name());
+            case PROP_ID(PR_OBJECT_TYPE):
+                return Long(MAPI_FOLDER);
+            case PROP_ID(PR_PARENT_ENTRYID):
+                if (auto parent = folder_->Parent())
+                    return MakeValue<mailstore::Bytes>(parent->Id());
+                return MakeValue<mailstore::Bytes>(folder_->Id());  // a root is its own parent
+            case PROP_ID(PR_STORE_ENTRYID):
+                if (auto store = folder_->OwningStore())
+                    return MakeValue<mailstore::Bytes>(store->Id());
+                return std::nullopt;
+            default:
+                return std::nullopt;
+        }
+    }
+    std::vector<ULONG> AllTags() const override {
+        return {PR_ENTRYID,     PR_RECORD_KEY,     PR_DISPLAY_NAME_W,
+                PR_OBJECT_TYPE, PR_PARENT_ENTRYID, PR_STORE_ENTRYID};
+    }
+
+  private:
+    mailstore::FolderPtr folder_;
+};
+
+// ---- Message ----------------------------------------------------------------
+
+class Message : public PropObject<IMessage> {
+  public:
+    explicit Message(mailstore::MessagePtr message) : message_(std::move(message)) {}
+
+    STDMETHOD(SetProps)(ULONG count, LPSPropValue values, LPSPropProblemArray* problems) override {
+        if (!values)
+            return MAPI_E_INVALID_PARAMETER;
+        if (problems)
+            *problems = nullptr;
+        if (message_->IsDeleted())
+            return MAPI_E_OBJECT_DELETED;
+        std::vector<SPropProblem> refused;
+        for (ULONG i = 0; i < count; ++i) {
+            auto value = FromPropValue(values[i]);
+            SCODE error = MAPI_E_INVALID_TYPE;
+            if (value) {
+                try {
+                    message_->Set(values[i].ulPropTag, std::move(*value));
+                    continue;
+                } catch (const mailstore::StoreError&) {
+                    error = MAPI_E_COMPUTED;
+                }
+            }
+            refused.push_back({i, values[i].ulPropTag, error});
+        }
+        if (problems && !refused.empty()) {
+            void* block = nullptr;
+            const ULONG size = static_cast<ULONG>(offsetof(SPropProblemArray, aProblem) +
+                                                  refused.size() * sizeof(SPropProblem));
+            if (SUCCEEDED(AllocateBuffer(size, &block))) {
+                auto* array = static_cast<LPSPropProblemArray>(block);
+                array->cProblem = static_cast<ULONG>(refused.size());
+                std::memcpy(array->aProblem, refused.data(), refused.size() * sizeof(SPropProblem));
+                *problems = array;
+            }
+        }
+        return S_OK;
+    }
+    STDMETHOD(DeleteProps)(LPSPropTagArray tags, LPSPropProblemArray* problems) override {
+        if (!tags)
+            return MAPI_E_INVALID_PARAMETER;
+        if (problems)
+            *problems = nullptr;
+        for (ULONG i = 0; i < tags->cValues; ++i) {
+            try {
+                message_->Remove(tags->aulPropTag[i]);
+            } catch (const mailstore::StoreError&) {
+            }
+        }
+        return S_OK;
+    }
+    // The model keeps every change as it is made.
+    STDMETHOD(SaveChanges)(ULONG) override {
+        return message_->IsDeleted() ? MAPI_E_OBJECT_DELETED : S_OK;
+    }
+
+    STDMETHOD(GetAttachmentTable)(ULONG, LPMAPITABLE*) override { return MAPI_E_NO_SUPPORT; }
+    STDMETHOD(OpenAttach)(ULONG, LPCIID, ULONG, LPATTACH*) override { return MAPI_E_NO_SUPPORT; }
+    STDMETHOD(CreateAttach)(LPCIID, ULONG, ULONG*, LPATTACH*) override { return MAPI_E_NO_SUPPORT; }
+    STDMETHOD(DeleteAttach)(ULONG, ULONG_PTR, LPMAPIPROGRESS, ULONG) override {
+        return MAPI_E_NO_SUPPORT;
+    }
+    STDMETHOD(GetRecipientTable)(ULONG, LPMAPITABLE*) override { return MAPI_E_NO_SUPPORT; }
+    STDMETHOD(ModifyRecipients)(ULONG, LPADRLIST) override { return MAPI_E_NO_SUPPORT; }
+    STDMETHOD(SubmitMessage)(ULONG) override { return MAPI_E_NO_SUPPORT; }
+    STDMETHOD(SetReadFlag)(ULONG flags) override {
+        constexpr ULONG kKnown = SUPPRESS_RECEIPT | CLEAR_READ_FLAG | GENERATE_RECEIPT_ONLY |
+                                 CLEAR_RN_PENDING | CLEAR_NRN_PENDING | MAPI_DEFERRED_ERRORS;
+        if (flags & ~kKnown)
+            return MAPI_E_UNKNOWN_FLAGS;
+        if ((flags & SUPPRESS_RECEIPT) && (flags & CLEAR_READ_FLAG))
+            return MAPI_E_INVALID_PARAMETER;
+        if (message_->IsDeleted())
+            return MAPI_E_OBJECT_DELETED;
+        if (flags & GENERATE_RECEIPT_ONLY)
+            return S_OK;
+        // Setting the read flag settles a pending receipt whether or not one
+        // is sent; suppressing it sends none.
+        message_->SetRead((flags & CLEAR_READ_FLAG) == 0);
+        return S_OK;
+    }
+
+  protected:
+    bool Answers(REFIID iid) const override {
+        return iid == IID_IUnknown || iid == IID_IMAPIProp || iid == IID_IMessage;
+    }
+    std::optional<PropValue> Find(ULONG tag) const override {
+        if (PROP_ID(tag) == PROP_ID(PR_OBJECT_TYPE))
+            return Long(MAPI_MESSAGE);
+        if (PROP_TYPE(tag) != PT_UNSPECIFIED)
+            if (auto value = message_->Get(tag))
+                return value;
+        for (const auto& [stored, value] : message_->AllProperties())
+            if (PROP_ID(stored) == PROP_ID(tag))
+                return value;
+        return std::nullopt;
+    }
+    std::vector<ULONG> AllTags() const override {
+        std::vector<ULONG> tags;
+        for (const auto& property : message_->AllProperties())
+            tags.push_back(property.first);
+        tags.push_back(PR_OBJECT_TYPE);
+        return tags;
+    }
+
+  private:
+    mailstore::MessagePtr message_;
+};
+
+template <class Object, class Interface, class Model>
+HRESULT Make(const Model& model, Interface** object) {
+    if (!object)
+        return MAPI_E_INVALID_PARAMETER;
+    *object = nullptr;
+    if (!model || model->IsDeleted())
+        return MAPI_E_NOT_FOUND;
+    *object = new Object(model);
+    return S_OK;
+}
+
+}  // namespace
+
+HRESULT NewMsgStore(const mailstore::StorePtr& store, IMsgStore** object) {
+    return Make<MsgStore>(store, object);
+}
+HRESULT NewFolder(const mailstore::FolderPtr& folder, IMAPIFolder** object) {
+    return Make<Folder>(folder, object);
+}
+HRESULT NewMessage(const mailstore::MessagePtr& message, IMessage** object) {
+    return Make<Message>(message, object);
+}
+
+HRESULT OpenInStore(const mailstore::StorePtr& store, ULONG size, LPENTRYID id, ULONG* type,
+                    LPUNKNOWN* object) {
+    if (!type || !object)
+        return MAPI_E_INVALID_PARAMETER;
+    *object = nullptr;
+    *type = 0;
+    // No identifier opens the store's root folder.
+    if (!id || size == 0) {
+        IMAPIFolder* root = nullptr;
+        const HRESULT hr = NewFolder(store->Root(), &root);
+        *object = root;
+        *type = MAPI_FOLDER;
+        return hr;
+    }
+    const mailstore::EntryId entryId = ToEntryId(size, id);
+    mailstore::Model& model = TheModel();
+    if (auto folder = model.FindFolder(entryId); folder && folder->OwningStore() == store) {
+        IMAPIFolder* opened = nullptr;
+        const HRESULT hr = NewFolder(folder, &opened);
+        *object = opened;
+        *type = MAPI_FOLDER;
+        return hr;
+    }
+    if (auto message = model.FindMessage(entryId); message && message->OwningStore() == store) {
+        IMessage* opened = nullptr;
+        const HRESULT hr = NewMessage(message, &opened);
+        *object = opened;
+        *type = MAPI_MESSAGE;
+        return hr;
+    }
+    return MAPI_E_NOT_FOUND;
+}
+
+HRESULT MessageFor(const mailstore::MessagePtr& message, IMessage** object) {
+    return NewMessage(message, object);
+}
+
+}  // namespace mapiview
