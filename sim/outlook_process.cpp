@@ -1,6 +1,7 @@
 #include "outlook_process.h"
 
 #include <installation_kit.h>
+#include <mapiview/installation.h>
 #include <msaddndr.h>
 #include <objbase.h>
 #include <platform/clock.h>
@@ -186,6 +187,19 @@ bool OutlookProcess::Install(std::vector<std::string>& done, std::string& error)
             return false;
         done.push_back("copied dbghelp.dll to C:\\Windows\\system32");
     }
+
+    // Outlook's MAPI: its library, the system folder's stub and mapi32.dll,
+    // and their registration, each of which a profile may leave out.
+    mapiview::MapiInstallation mapi;
+    mapi.builtMapi32 = OLSIM_MAPI32_FILE;
+    mapi.builtMapistub = OLSIM_MAPISTUB_FILE;
+    mapi.outlookLibrary = !omitted(L"MSMAPI32.DLL");
+    mapi.systemMapi32 = !omitted(L"mapi32.dll");
+    mapi.mapistub = !omitted(L"mapistub.dll");
+    mapi.component = !omitted(L"MSIComponentID");
+    mapi.registryPath = !omitted(L"DLLPathEx");
+    if (!mapiview::InstallMapi(mapi, done, error))
+        return false;
 
     std::wstring written;
     if (profile_.language && profile_.partner && !omitted(L"Languages")) {

@@ -29,11 +29,11 @@ CLogger& Log() {
     return CLogger::GetInstance();
 }
 
-// One entry point: its name in the library, the name the log gives it, and
-// where it is kept.
+// One entry point: its name in the library, the log's words when it is
+// missing, and where it is kept.
 struct EntryPoint {
     const char* exported;
-    const wchar_t* name;
+    const wchar_t* failure;
     void** target;
 };
 
@@ -141,22 +141,23 @@ bool CMapiHelper::LoadFunctions() {
         return false;
     g_hMapiLibrary = library;
 
+    // A missing one is named without its decoration.
     const EntryPoint entryPoints[] = {
-        {"MAPILogonEx", L"MAPILogonEx", Slot(pfnMAPILogonEx)},
-        {"MAPIInitialize", L"MAPIInitialize", Slot(pfnMAPIInitialize)},
-        {"MAPIUninitialize", L"MAPIUninitialize", Slot(pfnMAPIUninitialize)},
-        {"MAPIAllocateBuffer", L"MAPIAllocateBuffer", Slot(pfnMAPIAllocateBuffer)},
-        {"MAPIFreeBuffer", L"MAPIFreeBuffer", Slot(pfnMAPIFreeBuffer)},
-        {"HrQueryAllRows@24", L"HrQueryAllRows", Slot(pfnHrQueryAllRows)},
-        {"HrThisThreadAdviseSink@8", L"HrThisThreadAdviseSink", Slot(pfnHrThisThreadAdviseSink)},
-        {"HrGetOneProp@12", L"HrGetOneProp", Slot(pfnHrGetOneProp)},
-        {"HrSetOneProp@8", L"HrSetOneProp", Slot(pfnHrSetOneProp)},
+        {"MAPILogonEx", L"Could not load MAPILogonEx", Slot(pfnMAPILogonEx)},
+        {"MAPIInitialize", L"Could not load MAPIInitialize", Slot(pfnMAPIInitialize)},
+        {"MAPIUninitialize", L"Could not load MAPIUninitialize", Slot(pfnMAPIUninitialize)},
+        {"MAPIAllocateBuffer", L"Could not load MAPIAllocateBuffer", Slot(pfnMAPIAllocateBuffer)},
+        {"MAPIFreeBuffer", L"Could not load MAPIFreeBuffer", Slot(pfnMAPIFreeBuffer)},
+        {"HrQueryAllRows@24", L"Could not load HrQueryAllRows", Slot(pfnHrQueryAllRows)},
+        {"HrThisThreadAdviseSink@8", L"Could not load HrThisThreadAdviseSink",
+         Slot(pfnHrThisThreadAdviseSink)},
+        {"HrGetOneProp@12", L"Could not load HrGetOneProp", Slot(pfnHrGetOneProp)},
+        {"HrSetOneProp@8", L"Could not load HrSetOneProp", Slot(pfnHrSetOneProp)},
     };
     for (const auto& entry : entryPoints) {
         *entry.target = reinterpret_cast<void*>(GetProcAddress(library, entry.exported));
         if (!*entry.target) {
-            Log().LogNumber(kFunction, std::wstring(L"Could not load ") + entry.name,
-                            GetLastError());
+            Log().LogNumber(kFunction, entry.failure, GetLastError());
             return false;
         }
     }

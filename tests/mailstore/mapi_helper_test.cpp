@@ -3,6 +3,8 @@
 // store notifications on the advising thread.
 #include "mailstore/mapi_helper.h"
 
+#include "mailstore/message_codepage.h"
+
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -53,6 +55,41 @@ void Pump() {
     while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
         DispatchMessageW(&message);
 }
+
+// An Outlook item as far as the code page functions see it: its MAPIOBJECT
+// property, the model's message as MAPI shows it.
+class ItemWithMapiObject : public IDispatch {
+  public:
+    explicit ItemWithMapiObject(mailstore::MessagePtr message) : message_(std::move(message)) {}
+    STDMETHOD(QueryInterface)(REFIID, void** object) override {
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    STDMETHOD_(ULONG, AddRef)() override { return 2; }
+    STDMETHOD_(ULONG, Release)() override { return 1; }
+    STDMETHOD(GetTypeInfoCount)(UINT*) override { return E_NOTIMPL; }
+    STDMETHOD(GetTypeInfo)(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    STDMETHOD(GetIDsOfNames)(REFIID, LPOLESTR* names, UINT, LCID, DISPID* ids) override {
+        if (std::wstring(names[0]) != L"MAPIOBJECT")
+            return DISP_E_UNKNOWNNAME;
+        ids[0] = 61696;
+        return S_OK;
+    }
+    STDMETHOD(Invoke)
+    (DISPID id, REFIID, LCID, WORD flags, DISPPARAMS*, VARIANT* result, EXCEPINFO*,
+     UINT*) override {
+        if (id != 61696 || !(flags & DISPATCH_PROPERTYGET) || !result)
+            return DISP_E_MEMBERNOTFOUND;
+        IMessage* object = nullptr;
+        const HRESULT hr = mapiview::MessageFor(message_, &object);
+        result->vt = VT_UNKNOWN;
+        result->punkVal = object;
+        return hr;
+    }
+
+  private:
+    mailstore::MessagePtr message_;
+};
 
 const HWND kWindow = reinterpret_cast<HWND>(static_cast<ULONG_PTR>(0x4711));
 
@@ -277,6 +314,29 @@ TEST_F(MapiHelperTest, NotificationsComeOnTheAdvisingThreadWhenItPumps) {
     personal_->ReceiveFolder()->Deliver(kMail);
     Pump();
     EXPECT_EQ(g_notified.size(), 1u);
+}
+
+TEST_F(MapiHelperTest, TheCodePageIsReadAndWrittenOnTheItemsMessage) {
+    Install({});
+    AddFullProfile();
+    CMapiHelper helper;
+    const std::string text =
+        "From: a@example.com\r\nSubject: Hi\r\n"
+        "Content-Type: text/plain; charset=iso-8859-2\r\n\r\nBody\r\n";
+    auto message = personal_->ReceiveFolder()->Deliver(mailstore::Bytes(text.begin(), text.end()));
+    ItemWithMapiObject item(message);
+
+    LONG codePage = 0;
+    ASSERT_TRUE(GetMessageCodePage(&item, codePage));
+    EXPECT_EQ(codePage, 28592);
+    ASSERT_TRUE(SetMessageCodepage(&item, 65001));
+    EXPECT_EQ(message->GetLong(0x3FDE0003), 65001);
+    ASSERT_TRUE(GetMessageCodePage(&item, codePage));
+    EXPECT_EQ(codePage, 65001);
+    // Without MAPI the functions report failure and change nothing.
+    helper.Logoff();
+    EXPECT_FALSE(SetMessageCodepage(&item, 1252));
+    EXPECT_EQ(message->GetLong(0x3FDE0003), 65001);
 }
 
 }  // namespace

@@ -2,8 +2,6 @@
 #include "objects.h"
 
 #include <cstring>
-#include <map>
-#include <mutex>
 
 #include "advise.h"
 

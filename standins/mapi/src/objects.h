@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <optional>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -17,6 +18,10 @@
 namespace mapiview {
 
 mailstore::Model& TheModel();
+
+// Text between wide and the ANSI code page.
+std::string Narrow(const std::wstring& text);
+std::wstring Wide(const std::string& text);
 
 // ---- Property values --------------------------------------------------------
 

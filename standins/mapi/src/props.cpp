@@ -16,6 +16,18 @@ T* ChainedCopy(const T* data, size_t count, void* parent) {
     return static_cast<T*>(block);
 }
 
+bool PutString(const std::string& text, void* parent, SPropValue& out) {
+    out.Value.lpszA = ChainedCopy(text.c_str(), text.size() + 1, parent);
+    return out.Value.lpszA != nullptr;
+}
+
+bool PutString(const std::wstring& text, void* parent, SPropValue& out) {
+    out.Value.lpszW = ChainedCopy(text.c_str(), text.size() + 1, parent);
+    return out.Value.lpszW != nullptr;
+}
+
+}  // namespace
+
 std::string Narrow(const std::wstring& text) {
     const int size = WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
     std::string narrow(size > 0 ? size : 1, '\0');
@@ -31,18 +43,6 @@ std::wstring Wide(const std::string& text) {
     wide.resize(std::wcslen(wide.c_str()));
     return wide;
 }
-
-bool PutString(const std::string& text, void* parent, SPropValue& out) {
-    out.Value.lpszA = ChainedCopy(text.c_str(), text.size() + 1, parent);
-    return out.Value.lpszA != nullptr;
-}
-
-bool PutString(const std::wstring& text, void* parent, SPropValue& out) {
-    out.Value.lpszW = ChainedCopy(text.c_str(), text.size() + 1, parent);
-    return out.Value.lpszW != nullptr;
-}
-
-}  // namespace
 
 bool ToPropValue(ULONG tag, const mailstore::PropValue& value, void* parent, SPropValue& out) {
     ULONG type = PROP_TYPE(tag);

@@ -296,11 +296,7 @@ HRESULT LogonEx(ULONG_PTR, LPSTR profileName, LPSTR, ULONG flags, LPMAPISESSION*
         return MAPI_E_NOT_INITIALIZED;
     mailstore::ProfilePtr profile;
     if (profileName && *profileName && !(flags & MAPI_USE_DEFAULT)) {
-        const int size = MultiByteToWideChar(CP_ACP, 0, profileName, -1, nullptr, 0);
-        std::wstring name(size > 0 ? size : 1, L'\0');
-        MultiByteToWideChar(CP_ACP, 0, profileName, -1, name.data(), size);
-        name.resize(std::wcslen(name.c_str()));
-        profile = TheModel().FindProfile(name);
+        profile = TheModel().FindProfile(Wide(profileName));
     } else {
         profile = TheModel().CurrentProfile();
     }
