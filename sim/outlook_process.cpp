@@ -135,23 +135,16 @@ bool OutlookProcess::DeliverMail(const mailstore::FolderPtr& folder,
     // guard like every call into Outlook.
     bool refused = false;
     Guarded("deliver", [&] {
-        mailstore::MessagePtr delivered;
         try {
-            delivered = folder->Deliver(message);
+            folder->Deliver(message);
         } catch (const mailstore::StoreError& reason) {
             error = reason.what();
             refused = true;
             return;
         }
-        for (const auto& listener : deliveryListeners_)
-            listener(delivered);
         Pump();
     });
     return !refused;
-}
-
-void OutlookProcess::AddDeliveryListener(DeliveryListener listener) {
-    deliveryListeners_.push_back(std::move(listener));
 }
 
 OutlookProcess::~OutlookProcess() {

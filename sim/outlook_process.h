@@ -65,14 +65,12 @@ class OutlookProcess {
     std::vector<outlook::host::ExplorerInfo> Explorers() const;
 
     // Mail arriving as the mail server delivers it: into the store model,
-    // which notifies the store's subscribers; then every delivery listener
-    // is told of the new message (the safe-item library's new-mail event is
-    // to be raised from such a listener), and the message loop runs. False
-    // with the model's reason when the message is refused.
+    // which notifies the store's subscribers (MAPI's advise sinks, the
+    // safe-item library's new-mail event), then the message loop runs, where
+    // those reach the add-in. False with the model's reason when the message
+    // is refused.
     bool DeliverMail(const mailstore::FolderPtr& folder, const mailstore::Bytes& message,
                      std::string& error);
-    using DeliveryListener = std::function<void(const mailstore::MessagePtr&)>;
-    void AddDeliveryListener(DeliveryListener listener);
 
     // Runs the message loop until no message waits and the worker threads
     // have settled.
@@ -98,7 +96,6 @@ class OutlookProcess {
     std::vector<std::unique_ptr<Addin>> addins_;
     std::optional<Crash> crash_;
     std::vector<std::wstring> pendingFaults_;
-    std::vector<DeliveryListener> deliveryListeners_;
 };
 
 }  // namespace olsim

@@ -1,27 +1,192 @@
-// The safe mail item, "BVOLTOOL.BVMailItem". The installation check creates
-// one to prove that the library is registered.
-//
-// Its members (the wrapped item, its fields, bodies and RFC 822 export) come
-// with the message access through this library; until then it is an
-// IDispatch without members, and any call on it answers
-// DISP_E_MEMBERNOTFOUND. Each caller creates its own item on its own thread.
+// The safe mail item, "BVOLTOOL.BVMailItem": an Outlook item read without the
+// object model's security prompts. Writing Item finds the message the Outlook
+// item shows in the mail store; every other member reads that message. Each
+// caller creates its own item on its own thread.
 #include <bvoltool.h>
+#include <oleauto.h>
 
+#include <mailstore/model.h>
+
+#include <string>
+
+#include "safeitem/message_lookup.h"
 #include "safeitem/resource_ids.h"
 #include "server/standin_server.h"
 
 namespace {
 
+using mailstore::MessagePtr;
+
+// What a member answers before Item is written or once its message is gone.
+constexpr HRESULT kNoItem = E_UNEXPECTED;
+
+BSTR Text(const std::wstring& text) {
+    return SysAllocStringLen(text.c_str(), static_cast<UINT>(text.size()));
+}
+
+// A property value as automation clients receive it.
+HRESULT ToVariant(const mailstore::PropValue& value, VARIANT* out) {
+    if (const auto* text = std::get_if<std::wstring>(&value)) {
+        V_VT(out) = VT_BSTR;
+        V_BSTR(out) = Text(*text);
+        return V_BSTR(out) ? S_OK : E_OUTOFMEMORY;
+    }
+    if (const auto* number = std::get_if<std::int32_t>(&value)) {
+        V_VT(out) = VT_I4;
+        V_I4(out) = *number;
+        return S_OK;
+    }
+    if (const auto* flag = std::get_if<bool>(&value)) {
+        V_VT(out) = VT_BOOL;
+        V_BOOL(out) = *flag ? VARIANT_TRUE : VARIANT_FALSE;
+        return S_OK;
+    }
+    if (const auto* time = std::get_if<mailstore::SysTime>(&value)) {
+        FILETIME fileTime{static_cast<DWORD>(time->ticks), static_cast<DWORD>(time->ticks >> 32)};
+        SYSTEMTIME utc{};
+        DOUBLE date = 0;
+        if (!FileTimeToSystemTime(&fileTime, &utc) || !SystemTimeToVariantTime(&utc, &date))
+            return DISP_E_OVERFLOW;
+        V_VT(out) = VT_DATE;
+        V_DATE(out) = date;
+        return S_OK;
+    }
+    if (const auto* bytes = std::get_if<mailstore::Bytes>(&value)) {
+        SAFEARRAY* array = SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(bytes->size()));
+        if (!array)
+            return E_OUTOFMEMORY;
+        void* data = nullptr;
+        if (SUCCEEDED(SafeArrayAccessData(array, &data))) {
+            std::copy(bytes->begin(), bytes->end(), static_cast<BYTE*>(data));
+            SafeArrayUnaccessData(array);
+        }
+        V_VT(out) = VT_ARRAY | VT_UI1;
+        V_ARRAY(out) = array;
+        return S_OK;
+    }
+    // A narrow string: the model gives it wide when asked for the wide type.
+    return DISP_E_TYPEMISMATCH;
+}
+
+// The RFC 822 text of a message made in the store, which has no delivered
+// source: its transport headers (or its subject) and its plain body.
+mailstore::Bytes ComposedSource(const mailstore::Message& message) {
+    std::string text = message.GetNarrow(mailstore::tags::kTransportHeaders).value_or("");
+    if (text.empty())
+        text = "Subject: " + message.GetNarrow(mailstore::tags::kSubject).value_or("") + "\r\n";
+    else if (!text.ends_with("\r\n"))
+        text += "\r\n";
+    text += "\r\n";
+    text +=
+        message.GetNarrow(mailstore::ChangeType(mailstore::tags::kBody, mailstore::kTypeString8))
+            .value_or("");
+    return mailstore::Bytes(text.begin(), text.end());
+}
+
 class ATL_NO_VTABLE CBVMailItem : public CComObjectRootEx<CComMultiThreadModel>,
                                   public CComCoClass<CBVMailItem, &CLSID_BVMailItem>,
-                                  public standins::CMemberlessDispatch<IDispatch> {
+                                  public standins::CMemberlessDispatch<bvoltool::IBVMailItem>,
+                                  public bvoltool::IBVImportExport {
   public:
     DECLARE_REGISTRY_RESOURCEID(IDR_BVMAILITEM)
     DECLARE_NOT_AGGREGATABLE(CBVMailItem)
 
     BEGIN_COM_MAP(CBVMailItem)
+    COM_INTERFACE_ENTRY(bvoltool::IBVMailItem)
     COM_INTERFACE_ENTRY(IDispatch)
+    COM_INTERFACE_ENTRY(bvoltool::IBVImportExport)
     END_COM_MAP()
+
+    STDMETHOD(put_Item)(IDispatch* item) override {
+        message_.reset();
+        if (!item)
+            return E_POINTER;
+        return safeitem::FindMessageOf(item, message_);
+    }
+
+    STDMETHOD(get_Fields)(LONG propTag, VARIANT* value) override {
+        if (!value)
+            return E_POINTER;
+        VariantInit(value);
+        const MessagePtr message = Message();
+        if (!message)
+            return kNoItem;
+        auto tag = static_cast<mailstore::PropTag>(propTag);
+        // Strings are handed out wide whichever width the tag names.
+        if (mailstore::PropType(tag) == mailstore::kTypeString8)
+            tag = mailstore::ChangeType(tag, mailstore::kTypeUnicode);
+        const std::optional<mailstore::PropValue> found = message->Get(tag);
+        return found ? ToVariant(*found, value) : S_OK;
+    }
+
+    STDMETHOD(get_Body)(BSTR* body) override {
+        return ReadText(body, [](const mailstore::Message& m) { return m.PlainBody(); });
+    }
+    STDMETHOD(get_HTMLBody)(BSTR* body) override {
+        return ReadText(body, [](const mailstore::Message& m) { return m.HtmlBody(); });
+    }
+
+    STDMETHOD(Export)(IStream* stream, LONG flags) override {
+        if (!stream)
+            return E_POINTER;
+        if (flags != bvoltool::kExportRfc822)
+            return E_NOTIMPL;  // only the RFC 822 text is offered
+        const MessagePtr message = Message();
+        if (!message)
+            return kNoItem;
+        mailstore::Bytes source = message->Source();
+        if (source.empty())
+            source = ComposedSource(*message);
+        ULONG written = 0;
+        const HRESULT hr =
+            stream->Write(source.data(), static_cast<ULONG>(source.size()), &written);
+        if (FAILED(hr))
+            return hr;
+        return written == source.size() ? S_OK : STG_E_MEDIUMFULL;
+    }
+
+    STDMETHOD(Unused7)() override { return E_NOTIMPL; }
+    STDMETHOD(Unused10)() override { return E_NOTIMPL; }
+    STDMETHOD(Unused11)() override { return E_NOTIMPL; }
+    STDMETHOD(Unused12)() override { return E_NOTIMPL; }
+    STDMETHOD(Unused13)() override { return E_NOTIMPL; }
+    STDMETHOD(Unused14)() override { return E_NOTIMPL; }
+    STDMETHOD(Unused15)() override { return E_NOTIMPL; }
+    STDMETHOD(Unused16)() override { return E_NOTIMPL; }
+    STDMETHOD(Unused17)() override { return E_NOTIMPL; }
+    STDMETHOD(Unused18)() override { return E_NOTIMPL; }
+    STDMETHOD(Unused19)() override { return E_NOTIMPL; }
+    STDMETHOD(Unused21)() override { return E_NOTIMPL; }
+    STDMETHOD(Unused22)() override { return E_NOTIMPL; }
+    STDMETHOD(Unused23)() override { return E_NOTIMPL; }
+    STDMETHOD(Unused24)() override { return E_NOTIMPL; }
+    STDMETHOD(Unused25)() override { return E_NOTIMPL; }
+    STDMETHOD(Unused26)() override { return E_NOTIMPL; }
+    STDMETHOD(Unused27)() override { return E_NOTIMPL; }
+    STDMETHOD(Unused28)() override { return E_NOTIMPL; }
+    STDMETHOD(Unused29)() override { return E_NOTIMPL; }
+    STDMETHOD(Unused30)() override { return E_NOTIMPL; }
+    STDMETHOD(Unused31)() override { return E_NOTIMPL; }
+    STDMETHOD(Unused32)() override { return E_NOTIMPL; }
+    STDMETHOD(Unused33)() override { return E_NOTIMPL; }
+
+  private:
+    // The wrapped message while it is still in the store.
+    MessagePtr Message() const { return message_ && !message_->IsDeleted() ? message_ : nullptr; }
+
+    template <class Read>
+    HRESULT ReadText(BSTR* out, Read read) const {
+        if (!out)
+            return E_POINTER;
+        *out = nullptr;
+        const MessagePtr message = Message();
+        if (!message)
+            return kNoItem;
+        *out = Text(read(*message));
+        return *out ? S_OK : E_OUTOFMEMORY;
+    }
+
+    MessagePtr message_;
 };
 
 OBJECT_ENTRY_AUTO(CLSID_BVMailItem, CBVMailItem)

@@ -4,13 +4,23 @@
 //
 // The profile in use is MAPI's default profile, named in the mail
 // subsystem's profile key of the current user. The new-mail event is raised
-// when mail is delivered into the store, which arrives with the store model.
+// when mail is delivered into one of the current profile's stores (those it
+// has when the object is made): the store's notification, which comes on
+// whichever thread delivered, is queued and a message posted to a hidden
+// window of the object's thread, and the event fires when that thread pumps.
 #include <atlconnect.h>
 #include <bvoltool.h>
 #include <winreg.h>
 
-#include <string>
+#include <mailstore/model.h>
 
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "safeitem/new_mail_item.h"
 #include "safeitem/resource_ids.h"
 #include "server/standin_server.h"
 
@@ -33,6 +43,68 @@ std::wstring DefaultProfileName() {
         return {};
     return name;
 }
+
+// New mail waiting for the object's thread: filled by the store
+// notifications on any thread, emptied by the hidden window.
+struct NewMailQueue {
+    static constexpr UINT kNewMail = WM_APP + 0x4256;
+
+    std::mutex lock;
+    HWND window = nullptr;  // null once the object is going
+    std::deque<std::wstring> entryIds;
+
+    void Add(const mailstore::EntryId& id) {
+        std::lock_guard guard(lock);
+        if (!window)
+            return;
+        entryIds.push_back(mailstore::EntryIdToHex(id));
+        PostMessageW(window, kNewMail, 0, 0);
+    }
+    bool Take(std::wstring& entryId) {
+        std::lock_guard guard(lock);
+        if (entryIds.empty())
+            return false;
+        entryId = std::move(entryIds.front());
+        entryIds.pop_front();
+        return true;
+    }
+};
+
+// The hidden windows' class, registered while any utility object lives
+// (the module cannot be unloaded under a live object).
+class NotifyWindowClass {
+  public:
+    static constexpr const wchar_t* kName = L"BVMAPIUtilsNotifyWindow";
+
+    static bool Acquire(WNDPROC procedure) {
+        std::lock_guard guard(Lock());
+        if (Users() == 0) {
+            WNDCLASSW windowClass{};
+            windowClass.lpfnWndProc = procedure;
+            windowClass.hInstance = _AtlBaseModule.GetModuleInstance();
+            windowClass.lpszClassName = kName;
+            if (!RegisterClassW(&windowClass))
+                return false;
+        }
+        ++Users();
+        return true;
+    }
+    static void Release() {
+        std::lock_guard guard(Lock());
+        if (--Users() == 0)
+            UnregisterClassW(kName, _AtlBaseModule.GetModuleInstance());
+    }
+
+  private:
+    static std::mutex& Lock() {
+        static std::mutex lock;
+        return lock;
+    }
+    static int& Users() {
+        static int users = 0;
+        return users;
+    }
+};
 
 class ATL_NO_VTABLE CBVMAPIUtils
     : public CComObjectRootEx<CComSingleThreadModel>,
@@ -71,6 +143,39 @@ class ATL_NO_VTABLE CBVMAPIUtils
     STDMETHOD(Unused21)() override { return E_NOTIMPL; }
     STDMETHOD(Unused22)() override { return E_NOTIMPL; }
 
+    HRESULT FinalConstruct() {
+        if (!NotifyWindowClass::Acquire(&CBVMAPIUtils::WindowProc))
+            return HRESULT_FROM_WIN32(GetLastError());
+        window_ = CreateWindowExW(0, NotifyWindowClass::kName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE,
+                                  nullptr, _AtlBaseModule.GetModuleInstance(), nullptr);
+        if (!window_) {
+            const HRESULT hr = HRESULT_FROM_WIN32(GetLastError());
+            NotifyWindowClass::Release();
+            return hr;
+        }
+        SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+        queue_->window = window_;
+        WatchNewMail();
+        return S_OK;
+    }
+
+    void FinalRelease() {
+        for (auto& [store, connection] : watched_)
+            if (const mailstore::StorePtr held = store.lock())
+                held->Unadvise(connection);
+        watched_.clear();
+        if (!window_)
+            return;
+        {
+            std::lock_guard guard(queue_->lock);
+            queue_->window = nullptr;
+        }
+        SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
+        DestroyWindow(window_);
+        window_ = nullptr;
+        NotifyWindowClass::Release();
+    }
+
     STDMETHOD(get_CurrentProfileName)(BSTR* name) override {
         if (!name)
             return E_POINTER;
@@ -78,6 +183,44 @@ class ATL_NO_VTABLE CBVMAPIUtils
         *name = SysAllocStringLen(profile.c_str(), static_cast<UINT>(profile.size()));
         return *name ? S_OK : E_OUTOFMEMORY;
     }
+
+  private:
+    void WatchNewMail() {
+        const mailstore::ProfilePtr profile = mailstore::Model::Process().CurrentProfile();
+        if (!profile)
+            return;
+        for (const mailstore::StorePtr& store : profile->Stores()) {
+            std::shared_ptr<NewMailQueue> queue = queue_;
+            const std::uint32_t connection =
+                store->Advise(mailstore::kEventNewMail,
+                              [queue](const mailstore::Notification& n) { queue->Add(n.entryId); });
+            watched_.emplace_back(store, connection);
+        }
+    }
+
+    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+        if (message != NewMailQueue::kNewMail)
+            return DefWindowProcW(window, message, wParam, lParam);
+        if (auto* self = reinterpret_cast<CBVMAPIUtils*>(GetWindowLongPtrW(window, GWLP_USERDATA)))
+            self->RaiseNewMail();
+        return 0;
+    }
+
+    // One event per queued message; a sink may release this object from
+    // inside its handler, so the object holds itself meanwhile.
+    void RaiseNewMail() {
+        CComPtr<bvoltool::IBVMAPIUtils> self(this);
+        std::wstring entryId;
+        while (window_ && queue_->Take(entryId)) {
+            CComPtr<IDispatch> item;
+            if (SUCCEEDED(safeitem::CreateNewMailItem(entryId, &item)))
+                FireEvent(1, static_cast<IDispatch*>(item));
+        }
+    }
+
+    HWND window_ = nullptr;
+    std::shared_ptr<NewMailQueue> queue_ = std::make_shared<NewMailQueue>();
+    std::vector<std::pair<std::weak_ptr<mailstore::Store>, std::uint32_t>> watched_;
 };
 
 OBJECT_ENTRY_AUTO(CLSID_BVMAPIUtils, CBVMAPIUtils)

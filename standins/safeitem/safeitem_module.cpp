@@ -11,11 +11,14 @@ extern const char kMailItemScript[];
 extern const unsigned kMailItemScript_size;
 extern const char kMapiUtilsScript[];
 extern const unsigned kMapiUtilsScript_size;
+extern const char kSessionScript[];
+extern const unsigned kSessionScript_size;
 
 namespace {
 const platform::resources::Resource kResources[] = {
     {L"REGISTRY", MAKEINTRESOURCEW(IDR_BVMAILITEM), 0, kMailItemScript, kMailItemScript_size},
     {L"REGISTRY", MAKEINTRESOURCEW(IDR_BVMAPIUTILS), 0, kMapiUtilsScript, kMapiUtilsScript_size},
+    {L"REGISTRY", MAKEINTRESOURCEW(IDR_BVRDOSESSION), 0, kSessionScript, kSessionScript_size},
 };
 }  // namespace
 

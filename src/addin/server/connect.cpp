@@ -236,6 +236,9 @@ HRESULT CConnect::OnDisconnectionImpl(ext_DisconnectMode, SAFEARRAY**) {
     try {
         Unadvise(NewExplorerSink(), m_explorers);
         Unadvise(ItemSendSink(), m_application);
+        CComPtr<IUnknown> newMailSource;
+        if (m_redemption && m_redemption->GetNewMailEventSource(&newMailSource))
+            Unadvise(NewMailSink(), newMailSource);
     } catch (const _com_error& error) {
         LogComException(kDisconnection, error);
     }

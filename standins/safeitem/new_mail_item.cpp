@@ -1,0 +1,63 @@
+// The new-mail event's item: the new message's entry identifier, read by
+// position. It is made by the library only, never by ProgID.
+#include "safeitem/new_mail_item.h"
+
+#include <bvoltool.h>
+
+#include "server/standin_server.h"
+
+namespace safeitem {
+namespace {
+
+class ATL_NO_VTABLE CBVNewMailItem
+    : public CComObjectRootEx<CComMultiThreadModel>,
+      public standins::CMemberlessDispatch<bvoltool::IBVNewMailItem> {
+  public:
+    BEGIN_COM_MAP(CBVNewMailItem)
+    COM_INTERFACE_ENTRY(bvoltool::IBVNewMailItem)
+    COM_INTERFACE_ENTRY(IDispatch)
+    END_COM_MAP()
+
+    void SetEntryId(const std::wstring& entryId) { entryId_ = entryId; }
+
+    STDMETHOD(get_EntryID)(BSTR* entryId) override {
+        if (!entryId)
+            return E_POINTER;
+        *entryId = SysAllocStringLen(entryId_.c_str(), static_cast<UINT>(entryId_.size()));
+        return *entryId ? S_OK : E_OUTOFMEMORY;
+    }
+
+    STDMETHOD(Unused7)() override { return E_NOTIMPL; }
+    STDMETHOD(Unused8)() override { return E_NOTIMPL; }
+    STDMETHOD(Unused9)() override { return E_NOTIMPL; }
+    STDMETHOD(Unused10)() override { return E_NOTIMPL; }
+    STDMETHOD(Unused11)() override { return E_NOTIMPL; }
+    STDMETHOD(Unused12)() override { return E_NOTIMPL; }
+    STDMETHOD(Unused13)() override { return E_NOTIMPL; }
+    STDMETHOD(Unused14)() override { return E_NOTIMPL; }
+    STDMETHOD(Unused15)() override { return E_NOTIMPL; }
+    STDMETHOD(Unused16)() override { return E_NOTIMPL; }
+    STDMETHOD(Unused17)() override { return E_NOTIMPL; }
+    STDMETHOD(Unused18)() override { return E_NOTIMPL; }
+    STDMETHOD(Unused19)() override { return E_NOTIMPL; }
+    STDMETHOD(Unused20)() override { return E_NOTIMPL; }
+
+  private:
+    std::wstring entryId_;
+};
+
+}  // namespace
+
+HRESULT CreateNewMailItem(const std::wstring& entryId, IDispatch** item) {
+    if (!item)
+        return E_POINTER;
+    *item = nullptr;
+    CComObject<CBVNewMailItem>* made = nullptr;
+    HRESULT hr = CComObject<CBVNewMailItem>::CreateInstance(&made);
+    if (FAILED(hr))
+        return hr;
+    made->SetEntryId(entryId);
+    return made->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(item));
+}
+
+}  // namespace safeitem
