@@ -14,20 +14,21 @@ namespace {
 using mailstore::FolderPtr;
 using mailstore::Model;
 
-mailstore::StoreSpec SpecOf(const StoreLine& line) {
+mailstore::StoreSettings SettingsOf(const StoreLine& line) {
     switch (line.kind) {
         case StoreLine::Kind::Exchange: {
-            auto spec = mailstore::StoreSpec::Exchange(line.name, line.organisation, line.user);
-            spec.hasInbox = line.inbox;
-            spec.cachedMode = line.cached;
-            return spec;
+            auto settings =
+                mailstore::StoreSettings::Exchange(line.name, line.organisation, line.user);
+            settings.hasInbox = line.inbox;
+            settings.cachedMode = line.cached;
+            return settings;
         }
         case StoreLine::Kind::Public:
-            return mailstore::StoreSpec::Public(line.name);
+            return mailstore::StoreSettings::Public(line.name);
         case StoreLine::Kind::Personal:
             break;
     }
-    return mailstore::StoreSpec::Personal(line.name, line.inbox);
+    return mailstore::StoreSettings::Personal(line.name, line.inbox);
 }
 
 std::vector<std::string> SplitPath(const std::string& path) {
@@ -76,11 +77,11 @@ void SetUpMailStores(const Profile& profile) {
     model.Clear();
     auto mailProfile = model.AddProfile(profile.mailProfile.value_or(L"Outlook"));
     if (profile.stores.empty()) {
-        mailProfile->AddStore(mailstore::StoreSpec::Personal(L"Personal Folders"));
+        mailProfile->AddStore(mailstore::StoreSettings::Personal(L"Personal Folders"));
         return;
     }
     for (const StoreLine& line : profile.stores)
-        mailProfile->AddStore(SpecOf(line));
+        mailProfile->AddStore(SettingsOf(line));
 }
 
 mailstore::FolderPtr DefaultInbox() {

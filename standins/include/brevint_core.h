@@ -121,8 +121,7 @@ BV_DECLARE_UUID(Digest, "4C99AF0C-A383-45BF-A034-3573A86E2CA2")
 inline constexpr CLSID CLSID_BrevintLibrary = __uuidof(brevint_core::Library);
 inline constexpr CLSID CLSID_BrevintXML = __uuidof(brevint_core::XML);
 inline constexpr CLSID CLSID_BrevintRulesSenderDenied = __uuidof(brevint_core::RulesSenderDenied);
-inline constexpr CLSID CLSID_BrevintRulesSenderAllowed =
-    __uuidof(brevint_core::RulesSenderAllowed);
+inline constexpr CLSID CLSID_BrevintRulesSenderAllowed = __uuidof(brevint_core::RulesSenderAllowed);
 inline constexpr CLSID CLSID_BrevintAccount = __uuidof(brevint_core::Account);
 inline constexpr CLSID CLSID_BrevintFilter = __uuidof(brevint_core::Filter);
 inline constexpr CLSID CLSID_BrevintHTTP = __uuidof(brevint_core::HTTP);

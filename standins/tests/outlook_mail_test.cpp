@@ -55,9 +55,9 @@ class OutlookMailTest : public ::testing::Test {
         ASSERT_EQ(CoInitialize(nullptr), S_OK);
         platform::host::UseVirtualClock(SYSTEMTIME{2026, 12, 6, 5, 9, 0, 0, 0});
         auto profile = mailstore::Model::Process().AddProfile(L"Outlook");
-        mailbox = profile->AddStore(mailstore::StoreSpec::Exchange(
+        mailbox = profile->AddStore(mailstore::StoreSettings::Exchange(
             L"Mailbox - Jane Doe", L"First Organization", "/o=First Organization/cn=jane"));
-        personal = profile->AddStore(mailstore::StoreSpec::Personal(L"Personal Folders"));
+        personal = profile->AddStore(mailstore::StoreSettings::Personal(L"Personal Folders"));
         host = std::make_unique<OutlookHost>(L"11.0.0.8312");
         CComPtr<IDispatch> application;
         application.Attach(host->Application());

@@ -133,10 +133,10 @@ class MapiHelperTest : public ::testing::Test {
     // folders, in that order.
     mailstore::ProfilePtr AddFullProfile() {
         auto profile = mailstore::Model::Process().AddProfile(L"Outlook");
-        mailbox_ = profile->AddStore(mailstore::StoreSpec::Exchange(
+        mailbox_ = profile->AddStore(mailstore::StoreSettings::Exchange(
             L"Mailbox - Jane Doe", L"First Organization", "/o=First Organization/cn=jane"));
-        personal_ = profile->AddStore(mailstore::StoreSpec::Personal(L"Personal Folders"));
-        profile->AddStore(mailstore::StoreSpec::Public(L"Public Folders"));
+        personal_ = profile->AddStore(mailstore::StoreSettings::Personal(L"Personal Folders"));
+        profile->AddStore(mailstore::StoreSettings::Public(L"Public Folders"));
         return profile;
     }
 
@@ -253,8 +253,8 @@ TEST_F(MapiHelperTest, PublicFoldersAreSkippedAndTheOtherStoresAdvisedOnce) {
 TEST_F(MapiHelperTest, AStoreWithoutAnInboxIsNotAdvised) {
     Install({});
     auto profile = mailstore::Model::Process().AddProfile(L"Outlook");
-    profile->AddStore(mailstore::StoreSpec::Personal(L"Archive", false));
-    personal_ = profile->AddStore(mailstore::StoreSpec::Personal(L"Personal Folders"));
+    profile->AddStore(mailstore::StoreSettings::Personal(L"Archive", false));
+    personal_ = profile->AddStore(mailstore::StoreSettings::Personal(L"Personal Folders"));
     CMapiHelper helper;
     ASSERT_EQ(helper.Login(nullptr), S_OK);
     ASSERT_EQ(helper.Advise(&RecordNotification, fnevNewMail, kWindow), S_OK);

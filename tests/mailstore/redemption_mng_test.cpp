@@ -75,8 +75,8 @@ class RedemptionMngTest : public ::testing::Test {
         InstallModule(BV_SAFEITEM_MODULE_FILE, kSafeItems);
         ASSERT_EQ(RunExport(kSafeItems, "DllRegisterServer"), S_OK);
         auto profile = mailstore::Model::Process().AddProfile(L"Outlook");
-        mailbox_ = profile->AddStore(
-            mailstore::StoreSpec::Exchange(L"Mailbox - Jane Doe", L"EX", "/o=EX/ou=Group/cn=jane"));
+        mailbox_ = profile->AddStore(mailstore::StoreSettings::Exchange(
+            L"Mailbox - Jane Doe", L"EX", "/o=EX/ou=Group/cn=jane"));
         host_ = std::make_unique<outlook::host::OutlookHost>(L"11.0.0.8312");
         CComPtr<IDispatch> application;
         application.Attach(host_->Application());

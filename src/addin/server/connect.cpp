@@ -233,12 +233,11 @@ void CConnect::CreateHiddenWindow() {
 HRESULT CConnect::OnDisconnectionImpl(ext_DisconnectMode, SAFEARRAY**) {
     CTraceScope trace(kDisconnection);
     m_isDataStarted = 0;
+    // The first explorer's Close sink and the new-mail sink are left connected:
+    // they go when the objects they watch go.
     try {
         Unadvise(NewExplorerSink(), m_explorers);
         Unadvise(ItemSendSink(), m_application);
-        CComPtr<IUnknown> newMailSource;
-        if (m_redemption && m_redemption->GetNewMailEventSource(&newMailSource))
-            Unadvise(NewMailSink(), newMailSource);
     } catch (const _com_error& error) {
         LogComException(kDisconnection, error);
     }

@@ -94,10 +94,10 @@ class MapiViewTest : public ::testing::Test {
         auto& model = mailstore::Model::Process();
         model.Clear();
         auto profile = model.AddProfile(L"Outlook");
-        mailbox_ = profile->AddStore(mailstore::StoreSpec::Exchange(
+        mailbox_ = profile->AddStore(mailstore::StoreSettings::Exchange(
             L"Mailbox - Jane Doe", L"First Organization", "/o=First Organization/cn=jane"));
-        personal_ = profile->AddStore(mailstore::StoreSpec::Personal(L"Personal Folders"));
-        public_ = profile->AddStore(mailstore::StoreSpec::Public(L"Public Folders"));
+        personal_ = profile->AddStore(mailstore::StoreSettings::Personal(L"Personal Folders"));
+        public_ = profile->AddStore(mailstore::StoreSettings::Public(L"Public Folders"));
     }
     void TearDown() override {
         mailstore::Model::Process().Clear();

@@ -223,10 +223,10 @@ std::wstring Profile::Name() const {
     return name_;
 }
 
-StorePtr Profile::AddStore(const StoreSpec& spec) {
+StorePtr Profile::AddStore(const StoreSettings& settings) {
     std::lock_guard guard(model_.lock_);
     Model::Pending none;  // nobody can have subscribed to a store not yet made
-    auto store = std::make_shared<Store>(model_, model_.nextSerial_++, spec);
+    auto store = std::make_shared<Store>(model_, model_.nextSerial_++, settings);
     store->uid_ = {0x42, 0x56, 0x53, 0x54, 0x4F, 0x52, 0x45, 0x00, 0x00, 0x00, 0x00, 0x00};
     AppendBigEndian(store->uid_, static_cast<std::uint32_t>(store->serial_));
     store->id_ = EntryId(4, 0);
@@ -236,14 +236,14 @@ StorePtr Profile::AddStore(const StoreSpec& spec) {
 
     store->root_ = model_.NewFolder(store, nullptr, L"", none);
     const wchar_t* subtreeName =
-        spec.kind == StoreKind::ExchangeMailbox   ? L"Top of Information Store"
-        : spec.kind == StoreKind::PersonalFolders ? L"Top of Personal Folders"
-                                                  : L"IPM_SUBTREE";
+        settings.kind == StoreKind::ExchangeMailbox   ? L"Top of Information Store"
+        : settings.kind == StoreKind::PersonalFolders ? L"Top of Personal Folders"
+                                                      : L"IPM_SUBTREE";
     store->ipmSubtree_ = model_.NewFolder(store, store->root_, subtreeName, none);
     std::vector<DefaultFolder> defaults;
-    if (spec.kind == StoreKind::PublicFolders) {
+    if (settings.kind == StoreKind::PublicFolders) {
         model_.NewFolder(store, store->ipmSubtree_, L"All Public Folders", none);
-    } else if (spec.hasInbox) {
+    } else if (settings.hasInbox) {
         defaults = {DefaultFolder::Inbox,        DefaultFolder::Outbox,   DefaultFolder::SentMail,
                     DefaultFolder::DeletedItems, DefaultFolder::Drafts,   DefaultFolder::Junk,
                     DefaultFolder::Calendar,     DefaultFolder::Contacts, DefaultFolder::Journal,
@@ -286,26 +286,26 @@ void Profile::RemoveStore(const StorePtr& store) {
 
 // Stores
 
-Store::Store(Model& model, std::uint64_t serial, StoreSpec spec)
-    : model_(model), serial_(serial), spec_(std::move(spec)) {}
+Store::Store(Model& model, std::uint64_t serial, StoreSettings settings)
+    : model_(model), serial_(serial), settings_(std::move(settings)) {}
 
 EntryId Store::Id() const {
     return id_;
 }
 StoreKind Store::Kind() const {
-    return spec_.kind;
+    return settings_.kind;
 }
 std::wstring Store::DisplayName() const {
-    return spec_.displayName;
+    return settings_.displayName;
 }
 std::wstring Store::Organisation() const {
-    return spec_.organisation;
+    return settings_.organisation;
 }
 std::string Store::UserAddress() const {
-    return spec_.userAddress;
+    return settings_.userAddress;
 }
 bool Store::CachedMode() const {
-    return spec_.cachedMode;
+    return settings_.cachedMode;
 }
 
 bool Store::IsDeleted() const {
@@ -314,7 +314,7 @@ bool Store::IsDeleted() const {
 }
 
 Bytes Store::ProviderId() const {
-    switch (spec_.kind) {
+    switch (settings_.kind) {
         case StoreKind::ExchangeMailbox:
             return kExchangePrivateProvider;
         case StoreKind::PublicFolders:

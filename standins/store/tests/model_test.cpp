@@ -44,9 +44,9 @@ class ModelTest : public ::testing::Test {
   protected:
     ModelTest() {
         profile = model.AddProfile(L"Outlook");
-        mailbox = profile->AddStore(StoreSpec::Exchange(
+        mailbox = profile->AddStore(StoreSettings::Exchange(
             L"Mailbox - Jane Doe", L"First Organization", "/o=First Organization/cn=jane"));
-        personal = profile->AddStore(StoreSpec::Personal(L"Personal Folders"));
+        personal = profile->AddStore(StoreSettings::Personal(L"Personal Folders"));
         inbox = mailbox->ReceiveFolder();
     }
     Model model;
@@ -74,10 +74,10 @@ TEST_F(ModelTest, StoresHaveTheirDefaultFoldersAndKinds) {
     EXPECT_EQ(mailbox->ReceiveFolder("IPM.Note.SMIME"), inbox);
     EXPECT_EQ(profile->DefaultStore(), mailbox);
 
-    const auto archive = profile->AddStore(StoreSpec::Personal(L"Archive", false));
+    const auto archive = profile->AddStore(StoreSettings::Personal(L"Archive", false));
     EXPECT_EQ(archive->ReceiveFolder(), nullptr);
     EXPECT_NE(archive->DefaultFolderOf(DefaultFolder::DeletedItems), nullptr);
-    const auto publicStore = profile->AddStore(StoreSpec::Public(L"Public Folders"));
+    const auto publicStore = profile->AddStore(StoreSettings::Public(L"Public Folders"));
     EXPECT_EQ(publicStore->ReceiveFolder(), nullptr);
     EXPECT_EQ(publicStore->ProviderId(), (Bytes{0x78, 0xB2, 0xFA, 0x70, 0xAF, 0xF7, 0x11, 0xCD,
                                                 0x9B, 0xC8, 0x00, 0xAA, 0x00, 0x2F, 0xC4, 0x5A}));
@@ -86,8 +86,8 @@ TEST_F(ModelTest, StoresHaveTheirDefaultFoldersAndKinds) {
     // An archive before the mailbox does not become the default store.
     Model other;
     const auto second = other.AddProfile(L"Second");
-    second->AddStore(StoreSpec::Personal(L"Archive", false));
-    const auto pst = second->AddStore(StoreSpec::Personal(L"Personal Folders"));
+    second->AddStore(StoreSettings::Personal(L"Archive", false));
+    const auto pst = second->AddStore(StoreSettings::Personal(L"Personal Folders"));
     EXPECT_EQ(second->DefaultStore(), pst);
 }
 

@@ -104,7 +104,7 @@ struct Notification {
 using NotificationCallback = std::function<void(const Notification&)>;
 
 // How a store is made (Profile::AddStore).
-struct StoreSpec {
+struct StoreSettings {
     StoreKind kind = StoreKind::PersonalFolders;
     std::wstring displayName;
     std::wstring organisation;  // Exchange: "First Organization"
@@ -112,26 +112,26 @@ struct StoreSpec {
     bool hasInbox = true;       // false: an archive, without Inbox and receive folder
     bool cachedMode = false;    // Exchange: works in cached mode
 
-    static StoreSpec Exchange(std::wstring name, std::wstring organisation, std::string user) {
-        StoreSpec spec;
-        spec.kind = StoreKind::ExchangeMailbox;
-        spec.displayName = std::move(name);
-        spec.organisation = std::move(organisation);
-        spec.userAddress = std::move(user);
-        return spec;
+    static StoreSettings Exchange(std::wstring name, std::wstring organisation, std::string user) {
+        StoreSettings settings;
+        settings.kind = StoreKind::ExchangeMailbox;
+        settings.displayName = std::move(name);
+        settings.organisation = std::move(organisation);
+        settings.userAddress = std::move(user);
+        return settings;
     }
-    static StoreSpec Personal(std::wstring name, bool hasInbox = true) {
-        StoreSpec spec;
-        spec.displayName = std::move(name);
-        spec.hasInbox = hasInbox;
-        return spec;
+    static StoreSettings Personal(std::wstring name, bool hasInbox = true) {
+        StoreSettings settings;
+        settings.displayName = std::move(name);
+        settings.hasInbox = hasInbox;
+        return settings;
     }
-    static StoreSpec Public(std::wstring name) {
-        StoreSpec spec;
-        spec.kind = StoreKind::PublicFolders;
-        spec.displayName = std::move(name);
-        spec.hasInbox = false;
-        return spec;
+    static StoreSettings Public(std::wstring name) {
+        StoreSettings settings;
+        settings.kind = StoreKind::PublicFolders;
+        settings.displayName = std::move(name);
+        settings.hasInbox = false;
+        return settings;
     }
 };
 
@@ -267,7 +267,7 @@ class Store : public std::enable_shared_from_this<Store> {
     // False when the connection is not one of this store's.
     bool Unadvise(std::uint32_t connection);
 
-    Store(Model& model, std::uint64_t serial, StoreSpec spec);  // made only by the model
+    Store(Model& model, std::uint64_t serial, StoreSettings settings);  // made only by the model
 
   private:
     friend class Model;
@@ -280,7 +280,7 @@ class Store : public std::enable_shared_from_this<Store> {
     };
     Model& model_;
     std::uint64_t serial_;
-    StoreSpec spec_;
+    StoreSettings settings_;
     Bytes uid_;  // the 16 bytes that start every identifier of the store's objects
     EntryId id_;
     bool deleted_ = false;
@@ -293,7 +293,7 @@ class Store : public std::enable_shared_from_this<Store> {
 class Profile {
   public:
     std::wstring Name() const;
-    StorePtr AddStore(const StoreSpec& spec);
+    StorePtr AddStore(const StoreSettings& settings);
     std::vector<StorePtr> Stores() const;
     // The first store with an Inbox; null when there is none.
     StorePtr DefaultStore() const;
