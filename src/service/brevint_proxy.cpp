@@ -216,6 +216,8 @@ void CBrevintProxy::GetAdvertText(std::wstring& caption, std::wstring& link) {
 bool CBrevintProxy::ProccessInboundMail(const std::wstring& message) {
     constexpr const char* kFunction = "CBrevintProxy::ProccessInboundMail";
     CTraceScope trace(kFunction);
+    // Without a threshold or a filter the answer is "not spam": a message is
+    // never moved on a verdict that was not made.
     DWORD threshold = 0;
     if (!CSettings::GetFilterThreshold(threshold))
         return false;

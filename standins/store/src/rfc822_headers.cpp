@@ -12,23 +12,8 @@ namespace mailstore::rfc822 {
 
 namespace {
 
-std::string Lower(std::string_view text) {
-    std::string lower(text);
-    std::transform(lower.begin(), lower.end(), lower.begin(),
-                   [](unsigned char ch) { return static_cast<char>(std::tolower(ch)); });
-    return lower;
-}
-
-std::string_view Trim(std::string_view text) {
-    const auto isSpace = [](char ch) {
-        return ch == ' ' || ch == '\t' || ch == '\r' || ch == '\n';
-    };
-    while (!text.empty() && isSpace(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && isSpace(text.back()))
-        text.remove_suffix(1);
-    return text;
-}
+using text::Lower;
+using text::Trim;
 
 // A header line shown in an error, cut short and with its bytes made visible.
 std::string Quoted(std::string_view line) {

@@ -11,6 +11,9 @@ namespace mailstore::rfc822 {
 
 namespace {
 
+using text::Lower;
+using text::Trim;
+
 // Headers that tests and scenarios use to give what plain Internet mail
 // cannot carry: an explicit message class, Exchange ("EX") addresses, and a
 // message that came without transport headers.
@@ -21,27 +24,9 @@ constexpr std::string_view kTransportHeadersField = "X-Transport-Headers";
 
 constexpr unsigned kUsAscii = 20127;
 
-std::string Lower(std::string_view text) {
-    std::string lower(text);
-    std::transform(lower.begin(), lower.end(), lower.begin(),
-                   [](unsigned char ch) { return static_cast<char>(std::tolower(ch)); });
-    return lower;
-}
-
-std::string Trimmed(std::string_view text) {
-    const auto isSpace = [](char ch) {
-        return ch == ' ' || ch == '\t' || ch == '\r' || ch == '\n';
-    };
-    while (!text.empty() && isSpace(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && isSpace(text.back()))
-        text.remove_suffix(1);
-    return std::string(text);
-}
-
 std::string Field(const Headers& fields, std::string_view name) {
     const std::string* value = FindField(fields, name);
-    return value ? Trimmed(*value) : std::string();
+    return value ? std::string(Trim(*value)) : std::string();
 }
 
 // One MIME entity: its fields and its (still encoded) body.
@@ -169,7 +154,7 @@ std::string CalendarMethod(const Part& calendar) {
             method = body.substr(start, body.find_first_of("\r\n", start) - start);
         }
     }
-    std::string upper = Trimmed(method);
+    std::string upper = std::string(Trim(method));
     std::transform(upper.begin(), upper.end(), upper.begin(),
                    [](unsigned char ch) { return static_cast<char>(std::toupper(ch)); });
     return upper;
@@ -309,7 +294,7 @@ std::map<PropTag, PropValue> ReadProperties(std::string_view message) {
         properties[tags::kTransportHeaders] = block.raw;
     }
     if (const std::string* subject = FindField(fields, "Subject")) {
-        properties[tags::kSubject] = DecodeHeaderText(Trimmed(*subject), codePage);
+        properties[tags::kSubject] = DecodeHeaderText(std::string(Trim(*subject)), codePage);
     }
     if (std::string id = Field(fields, "Message-ID"); !id.empty()) {
         properties[tags::kInternetMessageId] = id;

@@ -2,6 +2,9 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <cctype>
+
 namespace mailstore::text {
 
 std::wstring ToWide(std::string_view bytes, unsigned codePage) {
@@ -35,6 +38,24 @@ std::string ToNarrow(std::wstring_view text, unsigned codePage) {
     for (wchar_t ch : text)
         narrow.push_back(ch < 0x100 ? static_cast<char>(ch) : '?');
     return narrow;
+}
+
+std::string Lower(std::string_view text) {
+    std::string lower(text);
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](unsigned char ch) { return static_cast<char>(std::tolower(ch)); });
+    return lower;
+}
+
+std::string_view Trim(std::string_view text) {
+    const auto isSpace = [](char ch) {
+        return ch == ' ' || ch == '\t' || ch == '\r' || ch == '\n';
+    };
+    while (!text.empty() && isSpace(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && isSpace(text.back()))
+        text.remove_suffix(1);
+    return text;
 }
 
 }  // namespace mailstore::text

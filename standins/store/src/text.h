@@ -10,6 +10,11 @@ namespace mailstore::text {
 // to Latin-1, byte for character, so no text is ever lost.
 std::wstring ToWide(std::string_view bytes, unsigned codePage);
 std::string ToNarrow(std::wstring_view text, unsigned codePage);
+// ASCII letters lower-cased; other bytes kept.
+std::string Lower(std::string_view text);
+// Without leading and trailing blanks, tabs and line ends.
+std::string_view Trim(std::string_view text);
+
 // The ANSI code page of the process (CP_ACP).
 inline constexpr unsigned kAnsi = 0;
 
