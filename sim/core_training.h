@@ -1,0 +1,37 @@
+// Teaching the filter core from mail files, as a user's votes would: the
+// core's own "Brevint.Filter" object in Outlook's process, so that the add-in
+// judges with what was learnt.
+#pragma once
+
+#include <windows.h>
+
+#include <mailstore/model.h>
+
+#include <string>
+
+namespace brevint_core {
+struct IFilter;
+}
+
+namespace olsim {
+
+// The filter core's two votes.
+inline constexpr LONG kSpamVote = 100;
+inline constexpr LONG kGoodVote = -100;
+
+// Votes each message, in the ANSI code page as the add-in hands mail to the
+// core. False with the reason when the core cannot be created or refuses a vote.
+class CoreTrainer {
+  public:
+    CoreTrainer();
+    ~CoreTrainer();
+    CoreTrainer(const CoreTrainer&) = delete;
+    CoreTrainer& operator=(const CoreTrainer&) = delete;
+
+    bool Vote(const mailstore::Bytes& message, LONG vote, std::string& error);
+
+  private:
+    brevint_core::IFilter* filter_ = nullptr;  // the core's IFilter, created on first use
+};
+
+}  // namespace olsim
