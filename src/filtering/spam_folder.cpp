@@ -138,6 +138,7 @@ bool CheckFolder(Outlook::_NameSpace* names, LONG kind, Outlook::MAPIFolder* fol
     CComPtr<Outlook::MAPIFolder> defaultFolder;
     CComBSTR defaultId;
     CComBSTR folderId;
+    // A default folder that cannot be had counts as "not equal".
     if (FAILED(names->GetDefaultFolder(kind, &defaultFolder)) || !defaultFolder ||
         FAILED(defaultFolder->get_EntryID(&defaultId)) || FAILED(folder->get_EntryID(&folderId)))
         return true;
