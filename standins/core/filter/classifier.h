@@ -1,6 +1,6 @@
 // Combines the learned evidence of a message's tokens into a score from 0
 // (good) to 100 (spam): Robinson's per-token estimate, Fisher's chi-square
-// combination of the strongest clues.
+// combination of its clues.
 #pragma once
 
 #include <limits>

@@ -11,10 +11,11 @@ namespace {
 
 constexpr size_t kMinWordLength = 2;
 constexpr size_t kMaxWordLength = 40;
-// A word made mostly of non-ASCII bytes and longer than this is a run of a
-// script written without spaces (Chinese, Japanese, Korean phrases): it is
-// read as overlapping pieces of kPieceLength bytes, kPieceStep apart, two
-// characters of a double-byte charset each.
+// A word made mostly of non-ASCII bytes and longer than this is most often a
+// run of a script written without spaces (Chinese, Japanese, Korean phrases):
+// it is read as overlapping pieces of kPieceLength bytes, kPieceStep apart,
+// two characters of a double-byte charset each. Long words of other scripts
+// outside ASCII (Cyrillic, Greek) are read the same way.
 constexpr size_t kMaxWholeForeignWord = 8;
 constexpr size_t kPieceLength = 4;
 constexpr size_t kPieceStep = 2;
