@@ -5,12 +5,14 @@
 // the disk's.
 //
 //   bench_filter [--threshold N] [--sweep] [--good-weight W] [--prior-strength S]
-//                [--min-deviation D] [--max-clues N] STORE TRAIN_GOOD TRAIN_SPAM TEST_GOOD
-//                TEST_SPAM
+//                [--min-deviation D] [--max-clues N] [--errors FILE] STORE TRAIN_GOOD
+//                TRAIN_SPAM TEST_GOOD TEST_SPAM
 //
 // The four lists name one message file per line. Prints one line:
 //   core TRAINED TRAIN_SECONDS SCORED SCORE_SECONDS FALSE_POSITIVES FALSE_NEGATIVES
-// and with --sweep, the errors at every threshold from 1 to 100 after it.
+// and with --sweep, the errors at every threshold from 1 to 100 after it. --errors appends
+// "good|spam TAB score TAB file" for each test message judged wrongly at the threshold, for
+// looking into the errors of a tuning split.
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -30,15 +32,30 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-std::vector<std::string> ReadMessages(const fs::path& list) {
+std::vector<std::string> ReadList(const fs::path& list) {
     std::ifstream in(list);
     if (!in)
         throw std::runtime_error(list.string() + ": cannot read");
-    std::vector<std::string> messages;
+    std::vector<std::string> files;
     for (std::string line; std::getline(in, line);)
         if (!line.empty())
-            messages.push_back(bv::filter::ReadMessageFile(line));
+            files.push_back(line);
+    return files;
+}
+
+std::vector<std::string> ReadMessages(const std::vector<std::string>& files) {
+    std::vector<std::string> messages;
+    messages.reserve(files.size());
+    for (const std::string& file : files)
+        messages.push_back(bv::filter::ReadMessageFile(file));
     return messages;
+}
+
+void AppendErrors(std::ostream& out, const char* kind, const std::vector<std::string>& files,
+                  const std::vector<int>& scores, int threshold, bool spam) {
+    for (size_t i = 0; i < files.size(); ++i)
+        if ((scores[i] >= threshold) != spam)
+            out << kind << '\t' << scores[i] << '\t' << files[i] << '\n';
 }
 
 double SecondsSince(Clock::time_point start) {
@@ -65,6 +82,7 @@ int CountAtLeast(const std::vector<int>& scores, int threshold) {
 int main(int argc, char** argv) {
     int threshold = bv::filter::kDefaultThreshold;
     bool sweep = false;
+    std::string errorsFile;
     bv::filter::EngineOptions options;
     std::vector<std::string> arguments;
     for (int i = 1; i < argc; ++i) {
@@ -79,6 +97,8 @@ int main(int argc, char** argv) {
             options.tuning.minDeviation = std::stod(argv[++i]);
         else if (argument == "--max-clues" && i + 1 < argc)
             options.tuning.maxClues = std::stoul(argv[++i]);
+        else if (argument == "--errors" && i + 1 < argc)
+            errorsFile = argv[++i];
         else if (argument == "--sweep")
             sweep = true;
         else
@@ -91,10 +111,12 @@ int main(int argc, char** argv) {
     }
     try {
         fs::remove_all(arguments[0]);
-        const auto trainGood = ReadMessages(arguments[1]);
-        const auto trainSpam = ReadMessages(arguments[2]);
-        const auto testGood = ReadMessages(arguments[3]);
-        const auto testSpam = ReadMessages(arguments[4]);
+        const auto trainGood = ReadMessages(ReadList(arguments[1]));
+        const auto trainSpam = ReadMessages(ReadList(arguments[2]));
+        const auto testGoodFiles = ReadList(arguments[3]);
+        const auto testSpamFiles = ReadList(arguments[4]);
+        const auto testGood = ReadMessages(testGoodFiles);
+        const auto testSpam = ReadMessages(testSpamFiles);
 
         FilterEngine engine(arguments[0], options);
         auto trainStart = Clock::now();
@@ -112,6 +134,13 @@ int main(int argc, char** argv) {
         std::printf("core %zu %.6f %zu %.6f %d %d\n", trainGood.size() + trainSpam.size(),
                     trainSeconds, testGood.size() + testSpam.size(), scoreSeconds, falsePositives,
                     falseNegatives);
+        if (!errorsFile.empty()) {
+            std::ofstream errors(errorsFile, std::ios::app);
+            AppendErrors(errors, "good", testGoodFiles, goodScores, threshold, false);
+            AppendErrors(errors, "spam", testSpamFiles, spamScores, threshold, true);
+            if (!errors)
+                throw std::runtime_error(errorsFile + ": cannot write");
+        }
         if (sweep)
             for (int t = 1; t <= 100; ++t)
                 std::printf("threshold %d fp %d fn %d\n", t, CountAtLeast(goodScores, t),

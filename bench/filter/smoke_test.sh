@@ -26,6 +26,16 @@ awk '/^threshold/ { if (NR > 2 && ($4 > fp || $6 < fn)) bad = 1; fp = $4; fn = $
 awk '$1 == "threshold" && $2 == 1 && $6 != 0 { exit 1 }' "$dir/out" ||
     fail "a spam scored under 1"
 
+# --errors names each message judged wrongly at the threshold, and only those: with a threshold
+# of 0 every good test message is a false positive, each named once with its kind.
+"$bench" --threshold 0 --errors "$dir/errors" "$dir/store" "$dir/good-train" "$dir/spam-train" \
+    "$dir/good-test" "$dir/spam-test" >/dev/null
+read -r _ _ _ _ _ fp1 fn1 < <("$bench" --threshold 0 "$dir/store" "$dir/good-train" \
+    "$dir/spam-train" "$dir/good-test" "$dir/spam-test")
+[[ $(wc -l <"$dir/errors") == $((fp1 + fn1)) && $fp1 == 15 ]] || fail "errors: $fp1 $fn1"
+cut -f1,3 "$dir/errors" | sort | diff - <(sed 's/^/good\t/' "$dir/good-test" | sort) >/dev/null ||
+    fail "errors list: $(head -3 "$dir/errors")"
+
 # A list naming a missing file stops the run with an error, not a table.
 echo "$dir/missing.eml" >"$dir/broken"
 if "$bench" "$dir/store" "$dir/broken" "$dir/spam-train" "$dir/good-test" \

@@ -1,8 +1,9 @@
 // Combines the learned evidence of a message's tokens into a score from 0
 // (good) to 100 (spam): Robinson's per-token estimate, Fisher's chi-square
-// combination of the strongest clues.
+// combination of its clues.
 #pragma once
 
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -16,9 +17,11 @@ struct Tuning {
     double unknownProbability = 0.5;
     double priorStrength = 0.45;
     // Tokens whose estimate lies closer than this to 0.5 are no clue.
-    double minDeviation = 0.2;
-    // At most this many clues, the strongest, are combined.
-    size_t maxClues = 150;
+    double minDeviation = 0.25;
+    // At most this many clues, the strongest, are combined. No bound by
+    // default: every clue counts. Keeping only a long message's strongest
+    // clues let more spam through for the same good mail lost.
+    size_t maxClues = std::numeric_limits<size_t>::max();
     // Evidence of good mail weighs this much more than that of spam, so that
     // a token seen in both leans good: a lost good mail costs more than a
     // spam let through. Kept small: doubling it let a third of all spam

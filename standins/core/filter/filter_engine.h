@@ -25,9 +25,9 @@ constexpr int kSpamVote = 100;
 constexpr int kGoodVote = -100;
 // The score from which a message is spam when no one has chosen otherwise:
 // the "Filter" threshold proposed at installation. The chi-square score sits
-// near 0 or 100 when the clues agree; 90 keeps the uncertain middle, where
+// near 0 or 100 when the clues agree; 77 keeps the uncertain middle, where
 // good mail with a few spammy words lands, out of the spam folder.
-constexpr int kDefaultThreshold = 90;
+constexpr int kDefaultThreshold = 77;
 
 struct EngineOptions {
     Tuning tuning;

@@ -14,7 +14,7 @@ constexpr std::string_view kJournalMagic = "BVFJ";
 constexpr std::string_view kSnapshotMagic = "BVFS";
 // Raised whenever the tokenizer changes what it makes of a message: counts
 // learned under another version no longer match the tokens a message gives.
-constexpr uint32_t kFormatVersion = 2;
+constexpr uint32_t kFormatVersion = 3;
 constexpr size_t kJournalHeaderSize = 8;
 constexpr uint8_t kVoteRecord = 1;
 

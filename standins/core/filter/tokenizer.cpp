@@ -11,6 +11,14 @@ namespace {
 
 constexpr size_t kMinWordLength = 2;
 constexpr size_t kMaxWordLength = 40;
+// A word made mostly of non-ASCII bytes and longer than this is most often a
+// run of a script written without spaces (Chinese, Japanese, Korean phrases):
+// it is read as overlapping pieces of kPieceLength bytes, kPieceStep apart,
+// two characters of a double-byte charset each. Long words of other scripts
+// outside ASCII (Cyrillic, Greek) are read the same way.
+constexpr size_t kMaxWholeForeignWord = 8;
+constexpr size_t kPieceLength = 4;
+constexpr size_t kPieceStep = 2;
 // Header names beyond this are made up; their words are skipped.
 constexpr size_t kMaxPrefixLength = 60;
 constexpr int kMaxNesting = 16;
@@ -107,6 +115,24 @@ class TokenSink {
 
   private:
     void AddWord(std::string_view word, std::string_view prefix) {
+        if (word.size() > kMaxWholeForeignWord && IsMostlyNonAscii(word)) {
+            // Whole, such a run would be one token never seen again (or be
+            // dropped as too long); its pieces recur from message to message.
+            for (size_t i = 0; i + kPieceLength <= word.size(); i += kPieceStep)
+                AddToken(word.substr(i, kPieceLength), prefix);
+            return;
+        }
+        AddToken(word, prefix);
+    }
+
+    static bool IsMostlyNonAscii(std::string_view word) {
+        size_t high = 0;
+        for (char c : word)
+            high += static_cast<unsigned char>(c) >= 0x80 ? 1 : 0;
+        return high * 2 > word.size();
+    }
+
+    void AddToken(std::string_view word, std::string_view prefix) {
         if (word.size() < kMinWordLength || word.size() > kMaxWordLength ||
             prefix.size() > kMaxPrefixLength)
             return;

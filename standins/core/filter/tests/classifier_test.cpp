@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <string>
+#include <vector>
 
 #include "filter/classifier.h"
 
@@ -50,6 +52,38 @@ TEST(Classifier, UntrainedTableScoresTheMiddleAndCluesOrderByStrength) {
     Judgement capped = Judge(table, {"cash", "prize", "meeting"}, tuning, true);
     ASSERT_EQ(capped.clues.size(), 1u);
     EXPECT_NE(capped.clues[0].token, "prize");  // the weakest one is dropped first
+}
+
+TEST(Classifier, EveryClueCountsUnlessBounded) {
+    // Many mild spam clues against fewer sharp good ones: with every clue counted the mild ones
+    // outweigh the sharp ones; kept to the strongest, only the good clues would be left.
+    TokenCountTable table;
+    std::vector<std::string> message;
+    for (int i = 0; i < 60; ++i) {
+        std::string sharpGood = "good" + std::to_string(i);
+        table.Learn(Verdict::Good, {sharpGood, sharpGood + "x"});
+        message.push_back(sharpGood);
+    }
+    for (int i = 0; i < 400; ++i) {
+        std::string mildSpam = "mild" + std::to_string(i);
+        // Seen in 4 spam and 1 good message of 60 each: an estimate near 0.8.
+        for (int spam = 0; spam < 4; ++spam)
+            table.Learn(Verdict::Spam, {mildSpam, "spam" + std::to_string(spam)});
+        table.Learn(Verdict::Good, {mildSpam, "good" + std::to_string(i % 60)});
+        message.push_back(mildSpam);
+    }
+    table.SetMessages(60, 60);
+    Tuning tuning;
+    double mild = TokenProbability(table.Find("mild0"), 60, 60, tuning);
+    ASSERT_GT(mild, 0.5 + tuning.minDeviation);
+    ASSERT_LT(mild, 0.9);
+
+    Judgement all = Judge(table, message, tuning, true);
+    EXPECT_EQ(all.clues.size(), message.size());
+    EXPECT_GT(all.score, 50);
+    tuning.maxClues = 150;
+    Judgement strongest = Judge(table, message, tuning);
+    EXPECT_LT(strongest.score, 50);
 }
 
 }  // namespace

@@ -207,6 +207,29 @@ TEST(Tokenizer, DegenerateInputsGiveFewOrNoTokens) {
     EXPECT_EQ(std::count(repeated.begin(), repeated.end(), "spam"), 1);
 }
 
+TEST(Tokenizer, RunsOfAScriptWithoutSpacesAreReadInOverlappingPieces) {
+    // Six double-byte characters in a row, as a GB2312 or EUC-KR text has them, in the body and
+    // in an encoded subject; then a short non-ASCII word and a long ASCII one.
+    const std::string run = "\xc3\xe2\xb7\xd1\xb5\xe7\xd7\xd3\xd3\xca\xbc\xfe";
+    auto tokens = Tokenize("Subject: =?gb2312?B?w+K30bXn19PTyrz+?=\r\n\r\n" + run + " caf\xe9 " +
+                           std::string(41, 'a') + "\r\n");
+    for (size_t at = 0; at + 4 <= run.size(); at += 2) {
+        EXPECT_TRUE(Has(tokens, run.substr(at, 4))) << at;
+        EXPECT_TRUE(Has(tokens, "subject:" + run.substr(at, 4))) << at;
+    }
+    EXPECT_FALSE(Has(tokens, run.substr(1, 4)));  // pieces start at character boundaries
+    EXPECT_FALSE(Has(tokens, run));
+    // Mostly ASCII, or short enough to be one word: kept whole. Long ASCII stays dropped.
+    EXPECT_TRUE(Has(tokens, "caf\xe9"));
+    EXPECT_FALSE(Has(tokens, std::string(41, 'a')));
+    EXPECT_FALSE(Has(tokens, "aaaa"));
+    // Nine bytes, the first two ASCII letters: more than half non-ASCII, so read in pieces.
+    auto mixed = Tokenize("\r\nab\xc3\xe2\xb7\xd1\xb5\xe7\xd7\r\n");
+    EXPECT_TRUE(Has(mixed, "ab\xc3\xe2"));
+    EXPECT_TRUE(Has(mixed, "\xb7\xd1\xb5\xe7"));
+    EXPECT_EQ(mixed.size(), 3u);  // at 0, 2 and 4; the odd last byte starts no piece
+}
+
 TEST(Tokenizer, SenderAddressFromTheFromHeader) {
     EXPECT_EQ(SenderAddress("From: \"Joe, Q\" <Joe@Example.COM>\r\n\r\n"), "joe@example.com");
     EXPECT_EQ(SenderAddress("From: joe@example.com (Joe)\r\n\r\n"), "joe@example.com");
