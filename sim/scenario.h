@@ -48,7 +48,7 @@ struct Profile {
     std::optional<DWORD> partner = 3;
     std::optional<DWORD> exchange = 0;
     // The filter's spam threshold, a score from 0 to 100 (the core's proposal).
-    std::optional<DWORD> threshold = 90;
+    std::optional<DWORD> threshold = 77;
     std::vector<RegistryLine> registry;
     std::vector<std::wstring> omittedFiles;  // installation files left out
     // The mail profile's stores; without any, one personal folders file.
