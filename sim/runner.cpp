@@ -122,6 +122,8 @@ class Run {
         }
         if (verb == "service")
             return ServiceCommand(words);
+        if (verb == "picker")
+            return PickerCommand(words);
         if (verb == "install") {
             std::vector<std::string> done;
             return process_.Install(done, message) ? "" : "installation failed: " + message;
@@ -162,6 +164,19 @@ class Run {
         if (verb == "start" && ok && process_.addinCount() == 0)
             report_ << "line " << step.line << ": note: " << message << "\n";
         return ok ? "" : message;
+    }
+
+    // The user's answer to the next folder pickers; a folder is chosen by path.
+    std::string PickerCommand(const std::vector<std::string>& words) {
+        if (words[0] == "cancel") {
+            outlook::host::SetFolderPickerChoice(std::nullopt);
+            return "";
+        }
+        const mailstore::FolderPtr folder = FindFolderByPath(words[1]);
+        if (!folder)
+            return "no folder " + words[1];
+        outlook::host::SetFolderPickerChoice(folder->Id());
+        return "";
     }
 
     // The service's controls work before and after the start; they need the

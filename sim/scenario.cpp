@@ -305,6 +305,11 @@ void CheckCommand(const Step& step) {
             throw ParseError(step.line,
                              "expected: service down | up | down after logon | delay DURATION | "
                              "value KEY TEXT | remove KEY");
+    } else if (verb == "picker") {
+        const auto& words = step.words;
+        if (!((words.size() == 2 && words[0] == "choose") ||
+              (words.size() == 1 && words[0] == "cancel")))
+            throw ParseError(step.line, "expected: picker choose FOLDER-PATH | picker cancel");
     } else if (verb == "expect") {
         CheckExpectation(step);
     } else {

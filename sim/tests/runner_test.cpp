@@ -3,6 +3,8 @@
 // and nothing is called in the add-in afterwards; the threads view is seen
 // through a scenario.
 #include <gtest/gtest.h>
+#include <mailstore/model.h>
+#include <outlook_host.h>
 #include <platform/clock.h>
 
 #include <csignal>
@@ -93,6 +95,24 @@ TEST(ScenarioRun, AnswersAreGivenToMessageBoxesInOrder) {
     EXPECT_EQ(MessageBoxW(nullptr, L"Go on?", L"Brevint", MB_YESNO), IDNO);
     EXPECT_EQ(MessageBoxW(nullptr, L"Again?", L"Brevint", MB_RETRYCANCEL), IDRETRY);
     EXPECT_EQ(MessageBoxW(nullptr, L"Done", L"Brevint", MB_OK), IDOK);  // the default
+}
+
+TEST(ScenarioRun, ThePickersChoiceIsAFolderByPathOrNothing) {
+    TempRoot root;
+    std::ostringstream report;
+    olsim::Scenario scenario = olsim::ParseScenario("picker choose \"Junk E-mail\"\n");
+    ASSERT_TRUE(olsim::RunScenario(scenario, {}, report).ok) << report.str();
+    const auto chosen = outlook::host::FolderPickerChoice();
+    ASSERT_TRUE(chosen);
+    const auto folder = mailstore::Model::Process().FindFolder(*chosen);
+    ASSERT_TRUE(folder);
+    EXPECT_EQ(folder->Name(), L"Junk E-mail");
+
+    EXPECT_TRUE(olsim::RunScenario(olsim::ParseScenario("picker cancel\n"), {}, report).ok);
+    EXPECT_FALSE(outlook::host::FolderPickerChoice());
+    auto outcome = RunText("picker choose Nowhere\n");
+    EXPECT_FALSE(outcome.ok);
+    EXPECT_NE(outcome.report.find("no folder Nowhere"), std::string::npos) << outcome.report;
 }
 
 TEST(OutlookProcessCrash, AFaultIsRecordedWithItsCommandAndNothingMoreIsCalled) {

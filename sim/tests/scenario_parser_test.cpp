@@ -123,6 +123,8 @@ TEST(ScenarioErrors, EachMalformedLineIsNamedByItsNumberAndWhatIsWrong) {
         {"profile registry HKCU\\X Name qword 1\n", 1, "dword or sz"},
         {"profile explorers\n", 1, "profile explorers N"},
         {"profile partner 99999999999\n", 1, "partner number"},
+        {"picker choose\n", 1, "picker choose FOLDER-PATH | picker cancel"},
+        {"picker cancel Inbox\n", 1, "picker choose FOLDER-PATH | picker cancel"},
     };
     for (const auto& c : cases) {
         auto [line, message] = ErrorOf(c.text);

@@ -121,20 +121,114 @@ BV_DECLARE_UUID(IBVMAPIUtils, "9B4F1C63-2A7E-4E85-B0D9-61C3A8F5E217")
 struct IBVMAPIUtilsEvents;
 BV_DECLARE_UUID(IBVMAPIUtilsEvents, "7C41D0B2-5E93-4F1A-A6C8-2B9D04E7F315")
 
-// The session object, "BVOLTOOL.BVRDOSession": the profile's stores, their
-// folders and hidden items. Registered; its members are not offered yet and
-// answer E_NOTIMPL.
+// The session object, "BVOLTOOL.BVRDOSession": a MAPI session of the
+// library's own over a mail profile, with the profile's stores, their folders
+// and the folders' hidden (associated) items. Every object below is reached
+// from the session; clients call members by position in the method table
+// (7 is the first after IDispatch). The objects' IDispatch knows no names.
 struct BVRDOSession;
 BV_DECLARE_UUID(BVRDOSession, "C4A97B30-6E21-4F8D-A3B5-7D0E19F62C84")
 
+struct IBVRDOStores;
+struct IBVRDOStore;
+struct IBVRDOFolder;
+struct IBVRDOItems;
+struct IBVRDOMail;
+
+// Kinds of store (get_StoreKind).
+enum : LONG {
+    kStoreKindUnknown = 0,
+    kStoreKindPstAnsi = 1,
+    kStoreKindPstUnicode = 2,              // a personal folders file
+    kStoreKindPrimaryExchangeMailbox = 3,  // the profile's own Exchange mailbox
+    kStoreKindDelegateExchangeMailbox = 4,
+    kStoreKindPublicFolders = 5,
+};
+
 struct IBVRDOSession : public IDispatch {
-    virtual HRESULT STDMETHODCALLTYPE Logon() = 0;
-    virtual HRESULT STDMETHODCALLTYPE get_Stores(IDispatch** stores) = 0;
-    virtual HRESULT STDMETHODCALLTYPE GetDefaultFolder(LONG kind, IDispatch** folder) = 0;
+    // 7: logs on to the named profile, or the current one when the name is
+    // empty; the password and the four options are not used (no dialog is
+    // ever shown). MAPI_E_LOGON_FAILED when there is no such profile. Every
+    // other member answers MAPI_E_NOT_INITIALIZED before a logon.
+    virtual HRESULT STDMETHODCALLTYPE Logon(BSTR profileName, BSTR password,
+                                            VARIANT_BOOL showDialog, VARIANT_BOOL newSession,
+                                            SHORT parentWindow, VARIANT_BOOL noMail) = 0;
+    // 8: the profile's stores, in the profile's order.
+    virtual HRESULT STDMETHODCALLTYPE get_Stores(IBVRDOStores** stores) = 0;
+    // 9: a default folder (OlDefaultFolders: 6 Inbox, 23 Junk E-mail, ...) of
+    // the default store; MAPI_E_NOT_FOUND when it has none.
+    virtual HRESULT STDMETHODCALLTYPE GetDefaultFolder(LONG kind, IBVRDOFolder** folder) = 0;
+    // 10: a folder by its entry identifier and, when not empty, its store's
+    // (Outlook's hexadecimal text), opened with MAPI open flags (MAPI_MODIFY,
+    // MAPI_DEFERRED_ERRORS, MAPI_BEST_ACCESS, MAPI_NO_CACHE; any other is
+    // MAPI_E_UNKNOWN_FLAGS). MAPI_E_INVALID_ENTRYID for text that is not an
+    // identifier, MAPI_E_NOT_FOUND for a folder not there or in another store.
     virtual HRESULT STDMETHODCALLTYPE GetFolderFromID(BSTR entryId, BSTR storeId, LONG flags,
-                                                      IDispatch** folder) = 0;
+                                                      IBVRDOFolder** folder) = 0;
 };
 BV_DECLARE_UUID(IBVRDOSession, "8B1D5F62-0C94-4E37-A2D8-F46E3B907A15")
+
+struct IBVRDOStores : public IDispatch {
+    virtual HRESULT STDMETHODCALLTYPE get_Count(LONG* count) = 0;  // 7
+    // 8: counts from 1; DISP_E_BADINDEX out of range.
+    virtual HRESULT STDMETHODCALLTYPE Item(LONG index, IBVRDOStore** store) = 0;
+};
+BV_DECLARE_UUID(IBVRDOStores, "2E6F0A93-4B18-4C75-9D3E-A1C85F70B246")
+
+// A store. The profile's own Exchange mailbox also answers
+// IBVRDOExchangeMailboxStore; other stores refuse it (E_NOINTERFACE).
+struct IBVRDOStore : public IDispatch {
+    virtual HRESULT STDMETHODCALLTYPE get_StoreKind(LONG* kind) = 0;  // 7
+    // 8: MAPI_E_NOT_FOUND when the store lacks that kind of folder.
+    virtual HRESULT STDMETHODCALLTYPE GetDefaultFolder(LONG kind, IBVRDOFolder** folder) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_EntryID(BSTR* entryId) = 0;  // 9
+    virtual HRESULT STDMETHODCALLTYPE get_Name(BSTR* name) = 0;        // 10
+};
+BV_DECLARE_UUID(IBVRDOStore, "6A0C4E17-93B2-4D58-B7F1-3E2D90A8C564")
+
+struct IBVRDOExchangeMailboxStore : public IBVRDOStore {
+    // 11: whether Outlook keeps a local copy of the mailbox (cached mode).
+    virtual HRESULT STDMETHODCALLTYPE get_IsCached(VARIANT_BOOL* cached) = 0;
+};
+BV_DECLARE_UUID(IBVRDOExchangeMailboxStore, "D3B85A26-1F4C-4E09-8A67-5C0B2E93F718")
+
+struct IBVRDOFolder : public IDispatch {
+    // 7: the folder above; MAPI_E_NOT_FOUND for a store's root folder.
+    virtual HRESULT STDMETHODCALLTYPE get_Parent(IBVRDOFolder** parent) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_EntryID(BSTR* entryId) = 0;  // 8
+    virtual HRESULT STDMETHODCALLTYPE get_StoreID(BSTR* storeId) = 0;  // 9
+    // 10: the folder's hidden (associated) items.
+    virtual HRESULT STDMETHODCALLTYPE get_HiddenItems(IBVRDOItems** items) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_Name(BSTR* name) = 0;  // 11
+};
+BV_DECLARE_UUID(IBVRDOFolder, "9C27E5B4-0A61-4F3D-8E92-B74D1A06C385")
+
+// A folder's hidden items, in the folder's order, read when asked.
+struct IBVRDOItems : public IDispatch {
+    virtual HRESULT STDMETHODCALLTYPE get_Count(LONG* count) = 0;  // 7
+    // 8: counts from 1; DISP_E_BADINDEX out of range.
+    virtual HRESULT STDMETHODCALLTYPE Item(LONG index, IBVRDOMail** item) = 0;
+    // 9: a new item of the message class ("IPM.Note" when empty). It is
+    // stored in the folder when saved; one never saved is not kept.
+    virtual HRESULT STDMETHODCALLTYPE Add(BSTR messageClass, IBVRDOMail** item) = 0;
+};
+BV_DECLARE_UUID(IBVRDOItems, "47D9B1E0-6C35-4A82-91F4-0E8A3C5D27B6")
+
+// An item. Before its first Save a new item holds its subject and body
+// itself; once saved every write goes to the stored message at once.
+struct IBVRDOMail : public IDispatch {
+    // 7: a property by MAPI tag, as the safe mail item's Fields gives it.
+    virtual HRESULT STDMETHODCALLTYPE get_Fields(LONG propTag, VARIANT* value) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_Body(BSTR* body) = 0;        // 8
+    virtual HRESULT STDMETHODCALLTYPE put_Body(BSTR body) = 0;         // 9
+    virtual HRESULT STDMETHODCALLTYPE get_Subject(BSTR* subject) = 0;  // 10
+    virtual HRESULT STDMETHODCALLTYPE put_Subject(BSTR subject) = 0;   // 11
+    virtual HRESULT STDMETHODCALLTYPE Save() = 0;                      // 12
+    // 13: empty until a new item is saved.
+    virtual HRESULT STDMETHODCALLTYPE get_EntryID(BSTR* entryId) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_MessageClass(BSTR* messageClass) = 0;  // 14
+};
+BV_DECLARE_UUID(IBVRDOMail, "B1E84F3A-7D20-4C96-A5B8-28F6E01D93C7")
 
 }  // namespace bvoltool
 

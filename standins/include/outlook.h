@@ -20,6 +20,7 @@ struct MAPIFolder;
 struct _Folders;
 struct _Items;
 struct _MailItem;
+struct _ReportItem;
 
 struct _Application : public IDispatch {
     virtual HRESULT STDMETHODCALLTYPE get_Version(BSTR* Version) = 0;
@@ -55,6 +56,9 @@ struct _NameSpace : public IDispatch {
                                                       MAPIFolder** Folder) = 0;
     virtual HRESULT STDMETHODCALLTYPE GetItemFromID(BSTR EntryIDItem, VARIANT EntryIDStore,
                                                     IDispatch** Item) = 0;
+    // Outlook's folder picker: the folder the user chose, or S_OK with a null
+    // folder when the user cancelled.
+    virtual HRESULT STDMETHODCALLTYPE PickFolder(MAPIFolder** Folder) = 0;
     // The Extended MAPI session over the profile (an IMAPISession behind the
     // IUnknown); through IDispatch a VT_UNKNOWN.
     virtual HRESULT STDMETHODCALLTYPE get_MAPIOBJECT(IUnknown** MAPIOBJECT) = 0;
@@ -83,11 +87,19 @@ struct _Folders : public IDispatch {
 };
 BV_DECLARE_UUID(_Folders, "00063040-0000-0000-C000-000000000046")
 
-// A folder's items in the folder's order; Item and Remove count from 1.
+// A folder's items in the folder's order, or in the order Sort set; Item and
+// Remove count from 1.
 struct _Items : public IDispatch {
     virtual HRESULT STDMETHODCALLTYPE get_Count(LONG* Count) = 0;
     virtual HRESULT STDMETHODCALLTYPE Item(VARIANT Index, IDispatch** Item) = 0;
     virtual HRESULT STDMETHODCALLTYPE Remove(LONG Index) = 0;
+    // The items that match a filter such as "[UnRead] = true AND [ReceivedTime]
+    // >= ' 4 Dec 2026  9: 5'", in this collection's order; a filter that
+    // cannot be read fails and changes nothing.
+    virtual HRESULT STDMETHODCALLTYPE Restrict(BSTR Filter, _Items** Items) = 0;
+    // Orders the collection by a property ("[ReceivedTime]"); Descending may
+    // be left out (VT_ERROR), which sorts ascending.
+    virtual HRESULT STDMETHODCALLTYPE Sort(BSTR Property, VARIANT Descending) = 0;
 };
 BV_DECLARE_UUID(_Items, "00063041-0000-0000-C000-000000000046")
 
@@ -96,6 +108,8 @@ struct _MailItem : public IDispatch {
     virtual HRESULT STDMETHODCALLTYPE get_Class(LONG* Class) = 0;
     virtual HRESULT STDMETHODCALLTYPE get_Parent(IDispatch** Parent) = 0;
     virtual HRESULT STDMETHODCALLTYPE get_Body(BSTR* Body) = 0;
+    // Writing one body makes the other follow, as Outlook does.
+    virtual HRESULT STDMETHODCALLTYPE put_Body(BSTR Body) = 0;
     virtual HRESULT STDMETHODCALLTYPE get_EntryID(BSTR* EntryID) = 0;
     // The message as Extended MAPI's IMessage; through IDispatch a VT_UNKNOWN.
     virtual HRESULT STDMETHODCALLTYPE get_MAPIOBJECT(IUnknown** MAPIOBJECT) = 0;
@@ -107,12 +121,25 @@ struct _MailItem : public IDispatch {
     virtual HRESULT STDMETHODCALLTYPE Move(MAPIFolder* DestFldr, IDispatch** Item) = 0;
     virtual HRESULT STDMETHODCALLTYPE Save() = 0;
     virtual HRESULT STDMETHODCALLTYPE get_HTMLBody(BSTR* HTMLBody) = 0;
+    virtual HRESULT STDMETHODCALLTYPE put_HTMLBody(BSTR HTMLBody) = 0;
     virtual HRESULT STDMETHODCALLTYPE get_ReadReceiptRequested(VARIANT_BOOL* Requested) = 0;
     virtual HRESULT STDMETHODCALLTYPE put_ReadReceiptRequested(VARIANT_BOOL Requested) = 0;
     // Local time, as Outlook shows it.
     virtual HRESULT STDMETHODCALLTYPE get_ReceivedTime(DATE* ReceivedTime) = 0;
 };
 BV_DECLARE_UUID(_MailItem, "00063034-0000-0000-C000-000000000046")
+
+// An item of a "REPORT." class (a delivery or read report): Class is 46, and
+// it is not a _MailItem.
+struct _ReportItem : public IDispatch {
+    virtual HRESULT STDMETHODCALLTYPE get_Class(LONG* Class) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_Parent(IDispatch** Parent) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_EntryID(BSTR* EntryID) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_MessageClass(BSTR* MessageClass) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_Subject(BSTR* Subject) = 0;
+    virtual HRESULT STDMETHODCALLTYPE Move(MAPIFolder* DestFldr, IDispatch** Item) = 0;
+};
+BV_DECLARE_UUID(_ReportItem, "00063026-0000-0000-C000-000000000046")
 
 // OlObjectClass values of the items.
 enum {
@@ -150,6 +177,7 @@ enum {
     DISPID_Outlook_NameSpace_GetDefaultFolder = 0x210B,
     DISPID_Outlook_NameSpace_GetFolderFromID = 0x2108,
     DISPID_Outlook_NameSpace_GetItemFromID = 0x2109,
+    DISPID_Outlook_NameSpace_PickFolder = 0x2117,
     DISPID_Outlook_Parent = 0xF001,
     DISPID_Outlook_EntryID = 0xF01E,
     DISPID_Outlook_Class = 0xF00A,
@@ -161,6 +189,8 @@ enum {
     DISPID_Outlook_Collection_Count = 0x50,
     DISPID_Outlook_Collection_Item = 0x51,
     DISPID_Outlook_Collection_Remove = 0x54,
+    DISPID_Outlook_Items_Sort = 0x61,
+    DISPID_Outlook_Items_Restrict = 0x64,
     DISPID_Outlook_Folders_Add = 0x5F,
     DISPID_Outlook_MailItem_Body = 0x9100,
     DISPID_Outlook_MailItem_MessageClass = 0x1A,

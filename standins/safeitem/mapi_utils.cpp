@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "safeitem/property_variant.h"
 #include "safeitem/new_mail_item.h"
 #include "safeitem/resource_ids.h"
 #include "server/standin_server.h"
@@ -180,7 +181,7 @@ class ATL_NO_VTABLE CBVMAPIUtils
         if (!name)
             return E_POINTER;
         const std::wstring profile = DefaultProfileName();
-        *name = SysAllocStringLen(profile.c_str(), static_cast<UINT>(profile.size()));
+        *name = safeitem::Text(profile);
         return *name ? S_OK : E_OUTOFMEMORY;
     }
 

@@ -4,6 +4,7 @@
 
 #include <bvoltool.h>
 
+#include "safeitem/property_variant.h"
 #include "server/standin_server.h"
 
 namespace safeitem {
@@ -23,7 +24,7 @@ class ATL_NO_VTABLE CBVNewMailItem
     STDMETHOD(get_EntryID)(BSTR* entryId) override {
         if (!entryId)
             return E_POINTER;
-        *entryId = SysAllocStringLen(entryId_.c_str(), static_cast<UINT>(entryId_.size()));
+        *entryId = safeitem::Text(entryId_);
         return *entryId ? S_OK : E_OUTOFMEMORY;
     }
 

@@ -1,39 +1,493 @@
-// The session object, "BVOLTOOL.BVRDOSession": registered so that clients
-// can create it, but its members (log on, the stores, default folders,
-// folders by identifier and their hidden items) are not offered yet: each
-// answers E_NOTIMPL, and its IDispatch knows no names.
+// The session object, "BVOLTOOL.BVRDOSession", and the stores, folders and
+// hidden items reached from it. Each object wraps an object of the process's
+// mail store model, so what a session writes another session, Outlook's items
+// and Extended MAPI see at once. The session and its objects live on the
+// thread that created the session.
 #include <bvoltool.h>
+#include <mapicode.h>
+#include <mapidefs.h>
+#include <oleauto.h>
 
+#include <mailstore/model.h>
+
+#include <cwctype>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "safeitem/property_variant.h"
 #include "safeitem/resource_ids.h"
 #include "server/standin_server.h"
 
 namespace {
 
+using namespace bvoltool;
+using mailstore::FolderPtr;
+using mailstore::MessagePtr;
+using mailstore::StorePtr;
+using safeitem::Text;
+
+// The open flags a folder may be asked for with.
+constexpr LONG kKnownOpenFlags =
+    MAPI_MODIFY | MAPI_DEFERRED_ERRORS | MAPI_BEST_ACCESS | MAPI_NO_CACHE;
+
+mailstore::Model& Store() {
+    return mailstore::Model::Process();
+}
+
+template <class T>
+CComPtr<T> MakeObject() {
+    CComObject<T>* object = nullptr;
+    if (FAILED(CComObject<T>::CreateInstance(&object)))
+        return nullptr;
+    return CComPtr<T>(object);
+}
+
+// An interface result with the caller's reference.
+template <class I, class T>
+HRESULT HandOut(const CComPtr<T>& object, I** out) {
+    if (!object)
+        return E_OUTOFMEMORY;
+    *out = object.p;
+    (*out)->AddRef();
+    return S_OK;
+}
+
+HRESULT TextOut(BSTR* out, const std::wstring& text) {
+    if (!out)
+        return E_POINTER;
+    *out = Text(text);
+    return *out ? S_OK : E_OUTOFMEMORY;
+}
+
+std::wstring TextOf(BSTR text) {
+    return text ? std::wstring(text, SysStringLen(text)) : std::wstring();
+}
+
+// Profile names, like the registry keys that hold them, ignore letter case.
+mailstore::ProfilePtr ProfileNamed(const std::wstring& name) {
+    const auto lower = [](std::wstring text) {
+        for (wchar_t& ch : text)
+            ch = static_cast<wchar_t>(std::towlower(ch));
+        return text;
+    };
+    for (const mailstore::ProfilePtr& profile : Store().Profiles())
+        if (lower(profile->Name()) == lower(name))
+            return profile;
+    return nullptr;
+}
+
+// The COM plumbing every object of the session shares.
+template <class Self, class Interface>
+class ATL_NO_VTABLE SessionObject : public CComObjectRootEx<CComSingleThreadModel>,
+                                    public standins::CMemberlessDispatch<Interface> {};
+
+HRESULT WrapFolder(FolderPtr folder, IBVRDOFolder** out);
+
+// --- Items --------------------------------------------------------------------
+
+class ATL_NO_VTABLE CRDOMail : public SessionObject<CRDOMail, IBVRDOMail> {
+  public:
+    BEGIN_COM_MAP(CRDOMail)
+    COM_INTERFACE_ENTRY(IBVRDOMail)
+    COM_INTERFACE_ENTRY(IDispatch)
+    END_COM_MAP()
+
+    void SetMessage(MessagePtr message) { message_ = std::move(message); }
+    // A new item: kept here until its first Save puts it into `folder`.
+    void SetNew(FolderPtr folder, std::string messageClass) {
+        folder_ = std::move(folder);
+        class_ = std::move(messageClass);
+    }
+
+    STDMETHOD(get_Fields)(LONG propTag, VARIANT* value) override {
+        if (!value)
+            return E_POINTER;
+        VariantInit(value);
+        if (HRESULT hr = Reach(); FAILED(hr))
+            return hr;
+        if (!message_)
+            return NewField(static_cast<mailstore::PropTag>(propTag), value);
+        return safeitem::FieldOf(*message_, propTag, value);
+    }
+    STDMETHOD(get_Body)(BSTR* body) override {
+        if (HRESULT hr = Reach(); FAILED(hr))
+            return hr;
+        return TextOut(body, message_ ? message_->PlainBody() : body_.value_or(L""));
+    }
+    STDMETHOD(put_Body)(BSTR body) override {
+        if (HRESULT hr = Reach(); FAILED(hr))
+            return hr;
+        if (message_)
+            message_->SetPlainBody(TextOf(body));
+        else
+            body_ = TextOf(body);
+        return S_OK;
+    }
+    STDMETHOD(get_Subject)(BSTR* subject) override {
+        if (HRESULT hr = Reach(); FAILED(hr))
+            return hr;
+        return TextOut(subject, message_ ? message_->Subject() : subject_.value_or(L""));
+    }
+    STDMETHOD(put_Subject)(BSTR subject) override {
+        if (HRESULT hr = Reach(); FAILED(hr))
+            return hr;
+        if (message_)
+            message_->Set(mailstore::tags::kSubject, TextOf(subject));
+        else
+            subject_ = TextOf(subject);
+        return S_OK;
+    }
+    STDMETHOD(Save)() override {
+        if (HRESULT hr = Reach(); FAILED(hr))
+            return hr;
+        if (message_)
+            return S_OK;  // the store kept each change as it was made
+        if (folder_->IsDeleted())
+            return MAPI_E_NOT_FOUND;
+        MessagePtr made = folder_->AddHiddenMessage(class_);
+        if (subject_)
+            made->Set(mailstore::tags::kSubject, *subject_);
+        if (body_)
+            made->SetPlainBody(*body_);
+        message_ = std::move(made);
+        folder_.reset();
+        return S_OK;
+    }
+    STDMETHOD(get_EntryID)(BSTR* entryId) override {
+        if (HRESULT hr = Reach(); FAILED(hr))
+            return hr;
+        return TextOut(entryId, message_ ? mailstore::EntryIdToHex(message_->Id()) : L"");
+    }
+    STDMETHOD(get_MessageClass)(BSTR* messageClass) override {
+        if (HRESULT hr = Reach(); FAILED(hr))
+            return hr;
+        const std::string name = message_ ? message_->Class() : class_;
+        return TextOut(messageClass, std::wstring(name.begin(), name.end()));
+    }
+
+  private:
+    // A stored item whose message was deleted is gone.
+    HRESULT Reach() const {
+        if (message_)
+            return message_->IsDeleted() ? MAPI_E_NOT_FOUND : S_OK;
+        return folder_ ? S_OK : E_UNEXPECTED;
+    }
+    // What a new item has before it is saved: its class, subject and body.
+    HRESULT NewField(mailstore::PropTag tag, VARIANT* value) const {
+        const mailstore::PropTag wide = mailstore::PropType(tag) == mailstore::kTypeString8
+                                            ? mailstore::ChangeType(tag, mailstore::kTypeUnicode)
+                                            : tag;
+        std::optional<std::wstring> text;
+        if (wide == mailstore::ChangeType(mailstore::tags::kMessageClass, mailstore::kTypeUnicode))
+            text = std::wstring(class_.begin(), class_.end());
+        else if (wide == mailstore::tags::kSubject)
+            text = subject_;
+        else if (wide == mailstore::tags::kBody)
+            text = body_;
+        return text ? safeitem::ToVariant(*text, value) : S_OK;
+    }
+
+    MessagePtr message_;
+    FolderPtr folder_;
+    std::string class_;
+    std::optional<std::wstring> subject_, body_;
+};
+
+class ATL_NO_VTABLE CRDOItems : public SessionObject<CRDOItems, IBVRDOItems> {
+  public:
+    BEGIN_COM_MAP(CRDOItems)
+    COM_INTERFACE_ENTRY(IBVRDOItems)
+    COM_INTERFACE_ENTRY(IDispatch)
+    END_COM_MAP()
+
+    void SetFolder(FolderPtr folder) { folder_ = std::move(folder); }
+
+    STDMETHOD(get_Count)(LONG* count) override {
+        if (!count)
+            return E_POINTER;
+        if (folder_->IsDeleted())
+            return MAPI_E_NOT_FOUND;
+        *count = static_cast<LONG>(folder_->HiddenMessages().size());
+        return S_OK;
+    }
+    STDMETHOD(Item)(LONG index, IBVRDOMail** item) override {
+        if (!item)
+            return E_POINTER;
+        *item = nullptr;
+        if (folder_->IsDeleted())
+            return MAPI_E_NOT_FOUND;
+        const std::vector<MessagePtr> hidden = folder_->HiddenMessages();
+        if (index < 1 || index > static_cast<LONG>(hidden.size()))
+            return DISP_E_BADINDEX;
+        CComPtr<CRDOMail> mail = MakeObject<CRDOMail>();
+        if (mail)
+            mail->SetMessage(hidden[static_cast<std::size_t>(index - 1)]);
+        return HandOut(mail, item);
+    }
+    STDMETHOD(Add)(BSTR messageClass, IBVRDOMail** item) override {
+        if (!item)
+            return E_POINTER;
+        *item = nullptr;
+        if (folder_->IsDeleted())
+            return MAPI_E_NOT_FOUND;
+        const std::wstring name = TextOf(messageClass);
+        CComPtr<CRDOMail> mail = MakeObject<CRDOMail>();
+        if (mail)
+            mail->SetNew(folder_, name.empty() ? std::string("IPM.Note")
+                                               : std::string(name.begin(), name.end()));
+        return HandOut(mail, item);
+    }
+
+  private:
+    FolderPtr folder_;
+};
+
+// --- Folders ------------------------------------------------------------------
+
+class ATL_NO_VTABLE CRDOFolder : public SessionObject<CRDOFolder, IBVRDOFolder> {
+  public:
+    BEGIN_COM_MAP(CRDOFolder)
+    COM_INTERFACE_ENTRY(IBVRDOFolder)
+    COM_INTERFACE_ENTRY(IDispatch)
+    END_COM_MAP()
+
+    void SetFolder(FolderPtr folder) { folder_ = std::move(folder); }
+
+    STDMETHOD(get_Parent)(IBVRDOFolder** parent) override {
+        if (!parent)
+            return E_POINTER;
+        *parent = nullptr;
+        if (folder_->IsDeleted())
+            return MAPI_E_NOT_FOUND;
+        FolderPtr above = folder_->Parent();
+        return above ? WrapFolder(std::move(above), parent) : MAPI_E_NOT_FOUND;
+    }
+    STDMETHOD(get_EntryID)(BSTR* entryId) override {
+        if (folder_->IsDeleted())
+            return MAPI_E_NOT_FOUND;
+        return TextOut(entryId, mailstore::EntryIdToHex(folder_->Id()));
+    }
+    STDMETHOD(get_StoreID)(BSTR* storeId) override {
+        const StorePtr store = folder_->OwningStore();
+        if (folder_->IsDeleted() || !store)
+            return MAPI_E_NOT_FOUND;
+        return TextOut(storeId, mailstore::EntryIdToHex(store->Id()));
+    }
+    STDMETHOD(get_HiddenItems)(IBVRDOItems** items) override {
+        if (!items)
+            return E_POINTER;
+        *items = nullptr;
+        if (folder_->IsDeleted())
+            return MAPI_E_NOT_FOUND;
+        CComPtr<CRDOItems> hidden = MakeObject<CRDOItems>();
+        if (hidden)
+            hidden->SetFolder(folder_);
+        return HandOut(hidden, items);
+    }
+    STDMETHOD(get_Name)(BSTR* name) override {
+        if (folder_->IsDeleted())
+            return MAPI_E_NOT_FOUND;
+        return TextOut(name, folder_->Name());
+    }
+
+  private:
+    FolderPtr folder_;
+};
+
+HRESULT WrapFolder(FolderPtr folder, IBVRDOFolder** out) {
+    CComPtr<CRDOFolder> object = MakeObject<CRDOFolder>();
+    if (object)
+        object->SetFolder(std::move(folder));
+    return HandOut(object, out);
+}
+
+HRESULT DefaultFolderOf(const StorePtr& store, LONG kind, IBVRDOFolder** folder) {
+    if (!folder)
+        return E_POINTER;
+    *folder = nullptr;
+    FolderPtr found =
+        store ? store->DefaultFolderOf(static_cast<mailstore::DefaultFolder>(kind)) : nullptr;
+    return found ? WrapFolder(std::move(found), folder) : MAPI_E_NOT_FOUND;
+}
+
+// --- Stores -------------------------------------------------------------------
+
+LONG KindOf(const mailstore::Store& store) {
+    switch (store.Kind()) {
+        case mailstore::StoreKind::ExchangeMailbox:
+            return kStoreKindPrimaryExchangeMailbox;
+        case mailstore::StoreKind::PublicFolders:
+            return kStoreKindPublicFolders;
+        case mailstore::StoreKind::PersonalFolders:
+            return kStoreKindPstUnicode;
+    }
+    return kStoreKindUnknown;
+}
+
+// The members every store answers; the Exchange mailbox adds its cached mode.
+template <class Self, class Interface>
+class ATL_NO_VTABLE StoreObject : public SessionObject<Self, Interface> {
+  public:
+    void SetStore(StorePtr store) { store_ = std::move(store); }
+
+    STDMETHOD(get_StoreKind)(LONG* kind) override {
+        if (!kind)
+            return E_POINTER;
+        *kind = KindOf(*store_);
+        return S_OK;
+    }
+    STDMETHOD(GetDefaultFolder)(LONG kind, IBVRDOFolder** folder) override {
+        return DefaultFolderOf(store_, kind, folder);
+    }
+    STDMETHOD(get_EntryID)(BSTR* entryId) override {
+        return TextOut(entryId, mailstore::EntryIdToHex(store_->Id()));
+    }
+    STDMETHOD(get_Name)(BSTR* name) override { return TextOut(name, store_->DisplayName()); }
+
+  protected:
+    StorePtr store_;
+};
+
+class ATL_NO_VTABLE CRDOStore : public StoreObject<CRDOStore, IBVRDOStore> {
+  public:
+    BEGIN_COM_MAP(CRDOStore)
+    COM_INTERFACE_ENTRY(IBVRDOStore)
+    COM_INTERFACE_ENTRY(IDispatch)
+    END_COM_MAP()
+};
+
+class ATL_NO_VTABLE CRDOExchangeStore
+    : public StoreObject<CRDOExchangeStore, IBVRDOExchangeMailboxStore> {
+  public:
+    BEGIN_COM_MAP(CRDOExchangeStore)
+    COM_INTERFACE_ENTRY(IBVRDOExchangeMailboxStore)
+    COM_INTERFACE_ENTRY(IBVRDOStore)
+    COM_INTERFACE_ENTRY(IDispatch)
+    END_COM_MAP()
+
+    STDMETHOD(get_IsCached)(VARIANT_BOOL* cached) override {
+        if (!cached)
+            return E_POINTER;
+        *cached = store_->CachedMode() ? VARIANT_TRUE : VARIANT_FALSE;
+        return S_OK;
+    }
+};
+
+HRESULT WrapStore(StorePtr store, IBVRDOStore** out) {
+    if (store->Kind() == mailstore::StoreKind::ExchangeMailbox) {
+        CComPtr<CRDOExchangeStore> object = MakeObject<CRDOExchangeStore>();
+        if (object)
+            object->SetStore(std::move(store));
+        return HandOut(object, out);
+    }
+    CComPtr<CRDOStore> object = MakeObject<CRDOStore>();
+    if (object)
+        object->SetStore(std::move(store));
+    return HandOut(object, out);
+}
+
+class ATL_NO_VTABLE CRDOStores : public SessionObject<CRDOStores, IBVRDOStores> {
+  public:
+    BEGIN_COM_MAP(CRDOStores)
+    COM_INTERFACE_ENTRY(IBVRDOStores)
+    COM_INTERFACE_ENTRY(IDispatch)
+    END_COM_MAP()
+
+    void SetProfile(mailstore::ProfilePtr profile) { profile_ = std::move(profile); }
+
+    STDMETHOD(get_Count)(LONG* count) override {
+        if (!count)
+            return E_POINTER;
+        *count = static_cast<LONG>(profile_->Stores().size());
+        return S_OK;
+    }
+    STDMETHOD(Item)(LONG index, IBVRDOStore** store) override {
+        if (!store)
+            return E_POINTER;
+        *store = nullptr;
+        const std::vector<StorePtr> stores = profile_->Stores();
+        if (index < 1 || index > static_cast<LONG>(stores.size()))
+            return DISP_E_BADINDEX;
+        return WrapStore(stores[static_cast<std::size_t>(index - 1)], store);
+    }
+
+  private:
+    mailstore::ProfilePtr profile_;
+};
+
+// --- The session --------------------------------------------------------------
+
 class ATL_NO_VTABLE CBVRDOSession : public CComObjectRootEx<CComSingleThreadModel>,
                                     public CComCoClass<CBVRDOSession, &CLSID_BVRDOSession>,
-                                    public standins::CMemberlessDispatch<bvoltool::IBVRDOSession> {
+                                    public standins::CMemberlessDispatch<IBVRDOSession> {
   public:
     DECLARE_REGISTRY_RESOURCEID(IDR_BVRDOSESSION)
     DECLARE_NOT_AGGREGATABLE(CBVRDOSession)
 
     BEGIN_COM_MAP(CBVRDOSession)
-    COM_INTERFACE_ENTRY(bvoltool::IBVRDOSession)
+    COM_INTERFACE_ENTRY(IBVRDOSession)
     COM_INTERFACE_ENTRY(IDispatch)
     END_COM_MAP()
 
-    STDMETHOD(Logon)() override { return E_NOTIMPL; }
-    STDMETHOD(get_Stores)(IDispatch** stores) override { return NotOffered(stores); }
-    STDMETHOD(GetDefaultFolder)(LONG, IDispatch** folder) override { return NotOffered(folder); }
-    STDMETHOD(GetFolderFromID)(BSTR, BSTR, LONG, IDispatch** folder) override {
-        return NotOffered(folder);
+    STDMETHOD(Logon)
+    (BSTR profileName, BSTR, VARIANT_BOOL, VARIANT_BOOL, SHORT, VARIANT_BOOL) override {
+        const std::wstring name = TextOf(profileName);
+        mailstore::ProfilePtr profile =
+            name.empty() ? Store().CurrentProfile() : ProfileNamed(name);
+        if (!profile)
+            return MAPI_E_LOGON_FAILED;
+        profile_ = std::move(profile);
+        return S_OK;
+    }
+    STDMETHOD(get_Stores)(IBVRDOStores** stores) override {
+        if (!stores)
+            return E_POINTER;
+        *stores = nullptr;
+        if (!profile_)
+            return MAPI_E_NOT_INITIALIZED;
+        CComPtr<CRDOStores> object = MakeObject<CRDOStores>();
+        if (object)
+            object->SetProfile(profile_);
+        return HandOut(object, stores);
+    }
+    STDMETHOD(GetDefaultFolder)(LONG kind, IBVRDOFolder** folder) override {
+        if (!folder)
+            return E_POINTER;
+        *folder = nullptr;
+        if (!profile_)
+            return MAPI_E_NOT_INITIALIZED;
+        return DefaultFolderOf(profile_->DefaultStore(), kind, folder);
+    }
+    STDMETHOD(GetFolderFromID)
+    (BSTR entryId, BSTR storeId, LONG flags, IBVRDOFolder** folder) override {
+        if (!folder)
+            return E_POINTER;
+        *folder = nullptr;
+        if (!profile_)
+            return MAPI_E_NOT_INITIALIZED;
+        if (flags & ~kKnownOpenFlags)
+            return MAPI_E_UNKNOWN_FLAGS;
+        const auto id = mailstore::EntryIdFromHex(TextOf(entryId));
+        if (!id)
+            return MAPI_E_INVALID_ENTRYID;
+        std::optional<mailstore::EntryId> store;
+        if (SysStringLen(storeId) != 0) {
+            store = mailstore::EntryIdFromHex(TextOf(storeId));
+            if (!store)
+                return MAPI_E_INVALID_ENTRYID;
+        }
+        FolderPtr found = Store().FindFolder(*id);
+        if (!found)
+            return MAPI_E_NOT_FOUND;
+        const StorePtr owner = found->OwningStore();
+        if (store && (!owner || owner->Id() != *store))
+            return MAPI_E_NOT_FOUND;
+        return WrapFolder(std::move(found), folder);
     }
 
   private:
-    static HRESULT NotOffered(IDispatch** out) {
-        if (out)
-            *out = nullptr;
-        return E_NOTIMPL;
-    }
+    mailstore::ProfilePtr profile_;
 };
 
 OBJECT_ENTRY_AUTO(CLSID_BVRDOSession, CBVRDOSession)

@@ -194,7 +194,8 @@ TEST_F(OutlookMailTest, ItemsShowTheModelsMessagesAndTheirChangesReachIt) {
     CComPtr<IDispatch> first, second;
     ASSERT_EQ(items->Item(Number(1), &first), S_OK);
     ASSERT_EQ(items->Item(Number(2), &second), S_OK);
-    CComQIPtr<Outlook::_MailItem> mail(first), report(second);
+    CComQIPtr<Outlook::_MailItem> mail(first);
+    CComQIPtr<Outlook::_ReportItem> report(second);
     ASSERT_TRUE(mail && report);
     LONG objectClass = 0, size = 0;
     mail->get_Class(&objectClass);

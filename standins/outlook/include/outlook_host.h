@@ -10,7 +10,10 @@
 #include <oaidl.h>
 #include <windows.h>
 
+#include <mailstore/entry_id.h>
+
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -66,5 +69,12 @@ class OutlookHost {
     struct State;
     std::unique_ptr<State> state_;
 };
+
+// What the user does in Outlook's folder picker (NameSpace.PickFolder): choose
+// the folder with this entry identifier, or cancel (nothing; what the user
+// does until told otherwise). The choice holds for every picker shown until
+// it is set again. Process-wide, like the user; any thread.
+void SetFolderPickerChoice(std::optional<mailstore::EntryId> folder);
+std::optional<mailstore::EntryId> FolderPickerChoice();
 
 }  // namespace outlook::host

@@ -1,9 +1,11 @@
 #include "mail_objects.h"
 
 #include <mapiview/mapi_view.h>
+#include <outlook_host.h>
 
 #include <oleauto.h>
 
+#include <algorithm>
 #include <array>
 #include <optional>
 
@@ -14,33 +16,11 @@ namespace {
 using mailstore::FolderPtr;
 using mailstore::MessagePtr;
 
-// MAPI's answers for an object that is not there and a name already taken.
-constexpr HRESULT kNotFound = static_cast<HRESULT>(0x8004010F);
+// MAPI's answer for a name already taken.
 constexpr HRESULT kCollision = static_cast<HRESULT>(0x80040604);
 
 mailstore::Model& Store() {
     return mailstore::Model::Process();
-}
-
-CComPtr<FolderObject> WrapFolder(Model* model, FolderPtr folder) {
-    CComPtr<FolderObject> object = MakeObject<FolderObject>();
-    object->SetFolder(std::move(folder));
-    object->Attach(model);
-    return object;
-}
-
-CComPtr<MailItemObject> WrapItem(Model* model, MessagePtr message) {
-    CComPtr<MailItemObject> object = MakeObject<MailItemObject>();
-    object->SetMessage(std::move(message));
-    object->Attach(model);
-    return object;
-}
-
-template <class T>
-HRESULT HandOut(const CComPtr<T>& object, IDispatch** out) {
-    *out = static_cast<IDispatch*>(object.p);
-    (*out)->AddRef();
-    return S_OK;
 }
 
 bool IsTopFolder(const FolderPtr& folder) {
@@ -61,53 +41,30 @@ HRESULT StoreIdArgument(const VARIANT& argument, std::optional<mailstore::EntryI
     return storeId ? S_OK : E_INVALIDARG;
 }
 
+bool InStore(const mailstore::StorePtr& store, const std::optional<mailstore::EntryId>& storeId) {
+    return !storeId || (store && store->Id() == *storeId);
+}
+
+}  // namespace
+
+CComPtr<FolderObject> WrapFolder(Model* model, FolderPtr folder) {
+    CComPtr<FolderObject> object = MakeObject<FolderObject>();
+    object->SetFolder(std::move(folder));
+    object->Attach(model);
+    return object;
+}
+
 std::optional<mailstore::EntryId> EntryIdArgument(BSTR text) {
     if (!text || SysStringLen(text) == 0)
         return std::nullopt;
     return mailstore::EntryIdFromHex(std::wstring_view(text, SysStringLen(text)));
 }
 
-bool InStore(const mailstore::StorePtr& store, const std::optional<mailstore::EntryId>& storeId) {
-    return !storeId || (store && store->Id() == *storeId);
-}
-
-// The local time zone's offset from UTC now, in FILETIME units.
-LONGLONG LocalOffset() {
-    SYSTEMTIME utc{}, local{};
-    GetSystemTime(&utc);
-    GetLocalTime(&local);
-    FILETIME utcTime{}, localTime{};
-    SystemTimeToFileTime(&utc, &utcTime);
-    SystemTimeToFileTime(&local, &localTime);
-    const auto ticks = [](const FILETIME& time) {
-        return static_cast<LONGLONG>((static_cast<ULONGLONG>(time.dwHighDateTime) << 32) |
-                                     time.dwLowDateTime);
-    };
-    constexpr LONGLONG kMinute = 600000000;
-    const LONGLONG offset = ticks(localTime) - ticks(utcTime);
-    return (offset >= 0 ? offset + kMinute / 2 : offset - kMinute / 2) / kMinute * kMinute;
-}
-
-// The text a getter wrote into `*text` as the result of Invoke; the getter's
-// result is taken first (`hr`), so the text is read after it was written.
-HRESULT ReturnTextOf(VARIANT* result, HRESULT hr, BSTR* text) {
-    if (SUCCEEDED(hr))
-        ReturnText(result, *text);
-    return hr;
-}
-
-HRESULT BadArgument(UINT* argumentError, UINT position) {
-    if (argumentError)
-        *argumentError = position;
-    return DISP_E_TYPEMISMATCH;
-}
-
-}  // namespace
-
 // --- NameSpace ----------------------------------------------------------------
 
 namespace {
-constexpr std::array<DispatchMember, 5> kNameSpaceMembers{{
+constexpr std::array<DispatchMember, 6> kNameSpaceMembers{{
+    {L"PickFolder", DISPID_Outlook_NameSpace_PickFolder, DISPATCH_METHOD, 0},
     {L"Folders", DISPID_Outlook_NameSpace_Folders, DISPATCH_PROPERTYGET, 0},
     {L"MAPIOBJECT", DISPID_Outlook_MAPIOBJECT, DISPATCH_PROPERTYGET, 0},
     {L"GetDefaultFolder", DISPID_Outlook_NameSpace_GetDefaultFolder, DISPATCH_METHOD, 1},
@@ -145,6 +102,12 @@ STDMETHODIMP NameSpaceObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPA
             Outlook::_Folders* folders = nullptr;
             if (SUCCEEDED(hr = get_Folders(&folders)))
                 ReturnInterface(result, folders);
+            return hr;
+        }
+        case DISPID_Outlook_NameSpace_PickFolder: {
+            Outlook::MAPIFolder* folder = nullptr;
+            if (SUCCEEDED(hr = PickFolder(&folder)))
+                ReturnInterface(result, folder);
             return hr;
         }
         case DISPID_Outlook_MAPIOBJECT: {
@@ -243,6 +206,21 @@ STDMETHODIMP NameSpaceObject::GetItemFromID(BSTR entryId, VARIANT storeId, IDisp
     if (!found || !InStore(found->OwningStore(), store))
         return kNotFound;
     return HandOut(WrapItem(model_, std::move(found)), item);
+}
+
+// The user's choice was set beforehand by the host; a folder gone since
+// counts as a cancelled picker.
+STDMETHODIMP NameSpaceObject::PickFolder(Outlook::MAPIFolder** folder) {
+    if (HRESULT hr = Enter(L"PickFolder"); FAILED(hr))
+        return hr;
+    if (!folder)
+        return E_POINTER;
+    *folder = nullptr;
+    const std::optional<mailstore::EntryId> choice = host::FolderPickerChoice();
+    FolderPtr chosen = choice ? Store().FindFolder(*choice) : nullptr;
+    if (!chosen)
+        return S_OK;
+    return Hand<Outlook::MAPIFolder>(WrapFolder(model_, std::move(chosen)), folder);
 }
 
 STDMETHODIMP NameSpaceObject::get_MAPIOBJECT(IUnknown** session) {
@@ -501,42 +479,110 @@ STDMETHODIMP FolderObject::get_StoreID(BSTR* storeId) {
 // --- Items --------------------------------------------------------------------
 
 namespace {
-constexpr std::array<DispatchMember, 3> kItemsMembers{{
+constexpr std::array<DispatchMember, 5> kItemsMembers{{
     {L"Count", DISPID_Outlook_Collection_Count, DISPATCH_PROPERTYGET, 0},
     {L"Item", DISPID_Outlook_Collection_Item, DISPATCH_METHOD | DISPATCH_PROPERTYGET, 1},
     {L"Remove", DISPID_Outlook_Collection_Remove, DISPATCH_METHOD, 1},
+    {L"Restrict", DISPID_Outlook_Items_Restrict, DISPATCH_METHOD, 1},
+    {L"Sort", DISPID_Outlook_Items_Sort, DISPATCH_METHOD, 2},
 }};
+
+// A failure Outlook reports through IDispatch as an exception with its text.
+HRESULT Raise(EXCEPINFO* exception, HRESULT code, const std::wstring& description) {
+    if (exception) {
+        *exception = EXCEPINFO{};
+        exception->bstrSource = SysAllocString(L"Microsoft Office Outlook");
+        exception->bstrDescription = Text(description);
+        exception->scode = code;
+    }
+    return DISP_E_EXCEPTION;
+}
+
+// What a filter or sort that cannot be read answers through the vtable.
+constexpr HRESULT kCannotParse = E_INVALIDARG;
 }  // namespace
 
 ItemsObject::ItemsObject() : DualInterface(kItemsMembers) {}
 
+std::vector<MessagePtr> ItemsObject::Listed() const {
+    std::vector<MessagePtr> listed = matched_ ? *matched_ : folder_->Messages();
+    if (sortKey_) {
+        std::stable_sort(listed.begin(), listed.end(),
+                         [&](const MessagePtr& a, const MessagePtr& b) {
+                             return descending_ ? ComesBefore(*sortKey_, *b, *a)
+                                                : ComesBefore(*sortKey_, *a, *b);
+                         });
+    }
+    return listed;
+}
+
 STDMETHODIMP ItemsObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,
-                                 VARIANT* result, EXCEPINFO*, UINT* argumentError) {
+                                 VARIANT* result, EXCEPINFO* exception, UINT* argumentError) {
     HRESULT hr = S_OK;
+    // Sort's Descending may be left out.
+    DISPPARAMS filled{};
+    VARIANTARG arguments[2];
+    if (id == DISPID_Outlook_Items_Sort && params && params->cArgs == 1 &&
+        params->cNamedArgs == 0) {
+        VariantInit(&arguments[0]);
+        V_VT(&arguments[0]) = VT_ERROR;
+        V_ERROR(&arguments[0]) = DISP_E_PARAMNOTFOUND;
+        arguments[1] = params->rgvarg[0];
+        filled.rgvarg = arguments;
+        filled.cArgs = 2;
+        params = &filled;
+    }
     const DispatchMember* member = MemberToInvoke(id, flags, params, &hr);
     if (!member)
         return hr;
-    if (member->id == DISPID_Outlook_Collection_Count) {
-        LONG count = 0;
-        if (SUCCEEDED(hr = get_Count(&count)))
-            ReturnLong(result, count);
-        return hr;
+    switch (member->id) {
+        case DISPID_Outlook_Collection_Count: {
+            LONG count = 0;
+            if (SUCCEEDED(hr = get_Count(&count)))
+                ReturnLong(result, count);
+            return hr;
+        }
+        case DISPID_Outlook_Collection_Item: {
+            IDispatch* item = nullptr;
+            hr = Item(ArgumentAt(params, 0), &item);
+            if (hr == DISP_E_TYPEMISMATCH && argumentError)
+                *argumentError = 0;
+            if (SUCCEEDED(hr))
+                ReturnObject(result, item);
+            return hr;
+        }
+        case DISPID_Outlook_Collection_Remove: {
+            VARIANT index;
+            VariantInit(&index);
+            VARIANT given = ArgumentAt(params, 0);
+            if (FAILED(VariantChangeType(&index, &given, 0, VT_I4)))
+                return BadArgument(argumentError, 0);
+            return Remove(V_I4(&index));
+        }
+        default:
+            break;
     }
-    if (member->id == DISPID_Outlook_Collection_Item) {
-        IDispatch* item = nullptr;
-        hr = Item(ArgumentAt(params, 0), &item);
-        if (hr == DISP_E_TYPEMISMATCH && argumentError)
-            *argumentError = 0;
-        if (SUCCEEDED(hr))
-            ReturnObject(result, item);
-        return hr;
-    }
-    VARIANT index;
-    VariantInit(&index);
-    VARIANT given = ArgumentAt(params, 0);
-    if (FAILED(VariantChangeType(&index, &given, 0, VT_I4)))
+    const VARIANT text = ArgumentAt(params, 0);
+    if (V_VT(&text) != VT_BSTR)
         return BadArgument(argumentError, 0);
-    return Remove(V_I4(&index));
+    if (member->id == DISPID_Outlook_Items_Sort) {
+        hr = Sort(V_BSTR(&text), ArgumentAt(params, 1));
+        if (hr == kCannotParse)
+            return Raise(
+                exception, hr,
+                L"The property \"" + std::wstring(V_BSTR(&text)) + L"\" in the sort is not known.");
+        return hr;
+    }
+    if (HRESULT entered = Enter(L"Restrict"); FAILED(entered))
+        return entered;
+    Outlook::_Items* restricted = nullptr;
+    std::wstring error;
+    hr = Restricted(V_BSTR(&text), &restricted, error);
+    if (hr == kCannotParse)
+        return Raise(exception, hr, error);
+    if (SUCCEEDED(hr))
+        ReturnInterface(result, restricted);
+    return hr;
 }
 
 STDMETHODIMP ItemsObject::get_Count(LONG* count) {
@@ -544,7 +590,7 @@ STDMETHODIMP ItemsObject::get_Count(LONG* count) {
         return hr;
     if (!count)
         return E_POINTER;
-    *count = static_cast<LONG>(folder_->Messages().size());
+    *count = static_cast<LONG>(matched_ ? matched_->size() : folder_->Messages().size());
     return S_OK;
 }
 
@@ -558,7 +604,7 @@ STDMETHODIMP ItemsObject::Item(VARIANT index, IDispatch** item) {
     VariantInit(&number);
     if (FAILED(VariantChangeType(&number, &index, 0, VT_I4)))
         return DISP_E_TYPEMISMATCH;
-    const std::vector<MessagePtr> messages = folder_->Messages();
+    const std::vector<MessagePtr> messages = Listed();
     const LONG position = V_I4(&number);
     if (position < 1 || position > static_cast<LONG>(messages.size()))
         return DISP_E_BADINDEX;
@@ -568,312 +614,63 @@ STDMETHODIMP ItemsObject::Item(VARIANT index, IDispatch** item) {
 STDMETHODIMP ItemsObject::Remove(LONG index) {
     if (HRESULT hr = Enter(L"Remove"); FAILED(hr))
         return hr;
-    const std::vector<MessagePtr> messages = folder_->Messages();
+    const std::vector<MessagePtr> messages = Listed();
     if (index < 1 || index > static_cast<LONG>(messages.size()))
         return DISP_E_BADINDEX;
-    messages[index - 1]->Delete();
+    const MessagePtr removed = messages[index - 1];
+    removed->Delete();
+    if (matched_)
+        std::erase(*matched_, removed);
     return S_OK;
 }
 
-// --- Mail item ----------------------------------------------------------------
-
-namespace {
-constexpr std::array<DispatchMember, 16> kMailItemMembers{{
-    {L"Class", DISPID_Outlook_Class, DISPATCH_PROPERTYGET, 0},
-    {L"Parent", DISPID_Outlook_Parent, DISPATCH_PROPERTYGET, 0},
-    {L"Body", DISPID_Outlook_MailItem_Body, DISPATCH_PROPERTYGET, 0},
-    {L"EntryID", DISPID_Outlook_EntryID, DISPATCH_PROPERTYGET, 0},
-    {L"MAPIOBJECT", DISPID_Outlook_MAPIOBJECT, DISPATCH_PROPERTYGET, 0},
-    {L"MessageClass", DISPID_Outlook_MailItem_MessageClass, DISPATCH_PROPERTYGET, 0},
-    {L"Size", DISPID_Outlook_MailItem_Size, DISPATCH_PROPERTYGET, 0},
-    {L"Subject", DISPID_Outlook_MailItem_Subject, DISPATCH_PROPERTYGET, 0},
-    {L"UnRead", DISPID_Outlook_MailItem_UnRead, DISPATCH_PROPERTYGET, 0},
-    {L"UnRead", DISPID_Outlook_MailItem_UnRead, DISPATCH_PROPERTYPUT, 1},
-    {L"Move", DISPID_Outlook_MailItem_Move, DISPATCH_METHOD, 1},
-    {L"Save", DISPID_Outlook_MailItem_Save, DISPATCH_METHOD, 0},
-    {L"HTMLBody", DISPID_Outlook_MailItem_HTMLBody, DISPATCH_PROPERTYGET, 0},
-    {L"ReadReceiptRequested", DISPID_Outlook_MailItem_ReadReceiptRequested, DISPATCH_PROPERTYGET,
-     0},
-    {L"ReadReceiptRequested", DISPID_Outlook_MailItem_ReadReceiptRequested, DISPATCH_PROPERTYPUT,
-     1},
-    {L"ReceivedTime", DISPID_Outlook_MailItem_ReceivedTime, DISPATCH_PROPERTYGET, 0},
-}};
-}  // namespace
-
-MailItemObject::MailItemObject() : DualInterface(kMailItemMembers) {}
-
-HRESULT MailItemObject::Reach(const wchar_t* member) {
-    if (HRESULT hr = Enter(member); FAILED(hr))
+STDMETHODIMP ItemsObject::Restrict(BSTR filter, Outlook::_Items** items) {
+    if (HRESULT hr = Enter(L"Restrict"); FAILED(hr))
         return hr;
-    // A message deleted or moved to another store is gone for this object.
-    return message_ && !message_->IsDeleted() ? S_OK : kNotFound;
+    std::wstring error;
+    return Restricted(filter, items, error);
 }
 
-STDMETHODIMP MailItemObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,
-                                    VARIANT* result, EXCEPINFO*, UINT* argumentError) {
-    HRESULT hr = S_OK;
-    // A property put carries its value as a named argument (DISPID_PROPERTYPUT).
-    DISPPARAMS positional{};
-    if ((flags & DISPATCH_PROPERTYPUT) && params && params->cNamedArgs == 1 &&
-        params->rgdispidNamedArgs && params->rgdispidNamedArgs[0] == DISPID_PROPERTYPUT) {
-        positional = *params;
-        positional.cNamedArgs = 0;
-        positional.rgdispidNamedArgs = nullptr;
-        params = &positional;
+// The restricted collection is a snapshot: the items that matched when it was
+// made, in this collection's order, keeping its sort.
+HRESULT ItemsObject::Restricted(BSTR filter, Outlook::_Items** items, std::wstring& error) {
+    if (!items)
+        return E_POINTER;
+    *items = nullptr;
+    const std::wstring_view text(filter ? filter : L"", filter ? SysStringLen(filter) : 0);
+    const std::optional<ItemFilter> parsed = ItemFilter::Parse(text, error);
+    if (!parsed)
+        return kCannotParse;
+    std::vector<MessagePtr> matched;
+    for (const MessagePtr& message : Listed())
+        if (!message->IsDeleted() && parsed->Matches(*message))
+            matched.push_back(message);
+    CComPtr<ItemsObject> object = MakeObject<ItemsObject>();
+    object->SetFolder(folder_);
+    object->matched_ = std::move(matched);
+    object->sortKey_ = sortKey_;
+    object->descending_ = descending_;
+    object->Attach(model_);
+    return Hand<Outlook::_Items>(object, items);
+}
+
+STDMETHODIMP ItemsObject::Sort(BSTR property, VARIANT descending) {
+    if (HRESULT hr = Enter(L"Sort"); FAILED(hr))
+        return hr;
+    const auto key =
+        PropertyNamed(std::wstring_view(property ? property : L"", SysStringLen(property)));
+    if (!key)
+        return kCannotParse;
+    bool down = false;
+    if (V_VT(&descending) != VT_ERROR && V_VT(&descending) != VT_EMPTY) {
+        VARIANT flag;
+        VariantInit(&flag);
+        if (FAILED(VariantChangeType(&flag, &descending, 0, VT_BOOL)))
+            return DISP_E_TYPEMISMATCH;
+        down = V_BOOL(&flag) != VARIANT_FALSE;
     }
-    const DispatchMember* member = MemberToInvoke(id, flags, params, &hr);
-    if (!member)
-        return hr;
-    BSTR text = nullptr;
-    if (member->kind == DISPATCH_PROPERTYPUT) {
-        VARIANT value;
-        VariantInit(&value);
-        VARIANT given = ArgumentAt(params, 0);
-        if (FAILED(VariantChangeType(&value, &given, 0, VT_BOOL)))
-            return BadArgument(argumentError, 0);
-        return member->id == DISPID_Outlook_MailItem_UnRead
-                   ? put_UnRead(V_BOOL(&value))
-                   : put_ReadReceiptRequested(V_BOOL(&value));
-    }
-    switch (member->id) {
-        case DISPID_Outlook_Class:
-        case DISPID_Outlook_MailItem_Size: {
-            LONG number = 0;
-            hr = member->id == DISPID_Outlook_Class ? get_Class(&number) : get_Size(&number);
-            if (SUCCEEDED(hr))
-                ReturnLong(result, number);
-            return hr;
-        }
-        case DISPID_Outlook_Parent: {
-            IDispatch* parent = nullptr;
-            if (SUCCEEDED(hr = get_Parent(&parent)))
-                ReturnObject(result, parent);
-            return hr;
-        }
-        case DISPID_Outlook_MailItem_Body:
-            return ReturnTextOf(result, get_Body(&text), &text);
-        case DISPID_Outlook_EntryID:
-            return ReturnTextOf(result, get_EntryID(&text), &text);
-        case DISPID_Outlook_MAPIOBJECT: {
-            IUnknown* message = nullptr;
-            if (SUCCEEDED(hr = get_MAPIOBJECT(&message)))
-                ReturnUnknown(result, message);
-            return hr;
-        }
-        case DISPID_Outlook_MailItem_MessageClass:
-            return ReturnTextOf(result, get_MessageClass(&text), &text);
-        case DISPID_Outlook_MailItem_Subject:
-            return ReturnTextOf(result, get_Subject(&text), &text);
-        case DISPID_Outlook_MailItem_HTMLBody:
-            return ReturnTextOf(result, get_HTMLBody(&text), &text);
-        case DISPID_Outlook_MailItem_UnRead:
-        case DISPID_Outlook_MailItem_ReadReceiptRequested: {
-            VARIANT_BOOL flag = VARIANT_FALSE;
-            hr = member->id == DISPID_Outlook_MailItem_UnRead ? get_UnRead(&flag)
-                                                              : get_ReadReceiptRequested(&flag);
-            if (SUCCEEDED(hr))
-                ReturnBool(result, flag != VARIANT_FALSE);
-            return hr;
-        }
-        case DISPID_Outlook_MailItem_Move: {
-            const VARIANT destination = ArgumentAt(params, 0);
-            CComPtr<Outlook::MAPIFolder> folder;
-            if (V_VT(&destination) != VT_DISPATCH || !V_DISPATCH(&destination) ||
-                FAILED(V_DISPATCH(&destination)
-                           ->QueryInterface(__uuidof(Outlook::MAPIFolder),
-                                            reinterpret_cast<void**>(&folder))))
-                return BadArgument(argumentError, 0);
-            IDispatch* moved = nullptr;
-            if (SUCCEEDED(hr = Move(folder, &moved)))
-                ReturnObject(result, moved);
-            return hr;
-        }
-        case DISPID_Outlook_MailItem_Save:
-            return Save();
-        default: {
-            DATE received = 0;
-            if (SUCCEEDED(hr = get_ReceivedTime(&received)))
-                ReturnDate(result, received);
-            return hr;
-        }
-    }
-}
-
-STDMETHODIMP MailItemObject::get_Class(LONG* objectClass) {
-    if (HRESULT hr = Reach(L"Class"); FAILED(hr))
-        return hr;
-    if (!objectClass)
-        return E_POINTER;
-    const std::wstring messageClass =
-        message_->GetText(mailstore::tags::kMessageClass).value_or(L"");
-    const auto startsWith = [&](std::wstring_view prefix) {
-        return messageClass.size() >= prefix.size() &&
-               SameName(std::wstring_view(messageClass).substr(0, prefix.size()), prefix);
-    };
-    if (startsWith(L"REPORT."))
-        *objectClass = Outlook::olReport;
-    else if (startsWith(L"IPM.Schedule.Meeting.Request"))
-        *objectClass = Outlook::olMeetingRequest;
-    else if (startsWith(L"IPM.Post"))
-        *objectClass = Outlook::olPost;
-    else
-        *objectClass = Outlook::olMail;
-    return S_OK;
-}
-
-STDMETHODIMP MailItemObject::get_Parent(IDispatch** parent) {
-    if (HRESULT hr = Reach(L"Parent"); FAILED(hr))
-        return hr;
-    if (!parent)
-        return E_POINTER;
-    FolderPtr folder = message_->Parent();
-    if (!folder)
-        return kNotFound;
-    return HandOut(WrapFolder(model_, std::move(folder)), parent);
-}
-
-STDMETHODIMP MailItemObject::get_Body(BSTR* body) {
-    if (HRESULT hr = Reach(L"Body"); FAILED(hr))
-        return hr;
-    if (!body)
-        return E_POINTER;
-    *body = Text(message_->PlainBody());
-    return *body ? S_OK : E_OUTOFMEMORY;
-}
-
-STDMETHODIMP MailItemObject::get_EntryID(BSTR* entryId) {
-    if (HRESULT hr = Reach(L"EntryID"); FAILED(hr))
-        return hr;
-    if (!entryId)
-        return E_POINTER;
-    *entryId = Text(mailstore::EntryIdToHex(message_->Id()));
-    return *entryId ? S_OK : E_OUTOFMEMORY;
-}
-
-STDMETHODIMP MailItemObject::get_MAPIOBJECT(IUnknown** message) {
-    if (HRESULT hr = Reach(L"MAPIOBJECT"); FAILED(hr))
-        return hr;
-    if (!message)
-        return E_POINTER;
-    *message = nullptr;
-    IMessage* mapi = nullptr;
-    const HRESULT hr = mapiview::MessageFor(message_, &mapi);
-    *message = mapi;
-    return hr;
-}
-
-STDMETHODIMP MailItemObject::get_MessageClass(BSTR* messageClass) {
-    if (HRESULT hr = Reach(L"MessageClass"); FAILED(hr))
-        return hr;
-    if (!messageClass)
-        return E_POINTER;
-    *messageClass = Text(message_->GetText(mailstore::tags::kMessageClass).value_or(L""));
-    return *messageClass ? S_OK : E_OUTOFMEMORY;
-}
-
-STDMETHODIMP MailItemObject::get_Size(LONG* size) {
-    if (HRESULT hr = Reach(L"Size"); FAILED(hr))
-        return hr;
-    if (!size)
-        return E_POINTER;
-    *size = static_cast<LONG>(message_->Size());
-    return S_OK;
-}
-
-STDMETHODIMP MailItemObject::get_Subject(BSTR* subject) {
-    if (HRESULT hr = Reach(L"Subject"); FAILED(hr))
-        return hr;
-    if (!subject)
-        return E_POINTER;
-    *subject = Text(message_->Subject());
-    return *subject ? S_OK : E_OUTOFMEMORY;
-}
-
-STDMETHODIMP MailItemObject::get_UnRead(VARIANT_BOOL* unread) {
-    if (HRESULT hr = Reach(L"UnRead"); FAILED(hr))
-        return hr;
-    if (!unread)
-        return E_POINTER;
-    *unread = message_->IsRead() ? VARIANT_FALSE : VARIANT_TRUE;
-    return S_OK;
-}
-
-STDMETHODIMP MailItemObject::put_UnRead(VARIANT_BOOL unread) {
-    if (HRESULT hr = Reach(L"UnRead"); FAILED(hr))
-        return hr;
-    message_->SetRead(unread == VARIANT_FALSE);
-    return S_OK;
-}
-
-// The destination is taken by its entry identifier, so a folder from another
-// apartment (a proxy) serves as well as one of this thread.
-STDMETHODIMP MailItemObject::Move(Outlook::MAPIFolder* destination, IDispatch** item) {
-    if (HRESULT hr = Reach(L"Move"); FAILED(hr))
-        return hr;
-    if (!item)
-        return E_POINTER;
-    *item = nullptr;
-    if (!destination)
-        return E_INVALIDARG;
-    CComBSTR entryId;
-    if (HRESULT hr = destination->get_EntryID(&entryId); FAILED(hr))
-        return hr;
-    const auto id = EntryIdArgument(entryId);
-    FolderPtr folder = id ? Store().FindFolder(*id) : nullptr;
-    if (!folder)
-        return kNotFound;
-    message_ = message_->MoveTo(folder);
-    return HandOut(WrapItem(model_, message_), item);
-}
-
-// The model keeps every change as it is made: saving has nothing left to write.
-STDMETHODIMP MailItemObject::Save() {
-    return Reach(L"Save");
-}
-
-STDMETHODIMP MailItemObject::get_HTMLBody(BSTR* body) {
-    if (HRESULT hr = Reach(L"HTMLBody"); FAILED(hr))
-        return hr;
-    if (!body)
-        return E_POINTER;
-    *body = Text(message_->HtmlBody());
-    return *body ? S_OK : E_OUTOFMEMORY;
-}
-
-STDMETHODIMP MailItemObject::get_ReadReceiptRequested(VARIANT_BOOL* requested) {
-    if (HRESULT hr = Reach(L"ReadReceiptRequested"); FAILED(hr))
-        return hr;
-    if (!requested)
-        return E_POINTER;
-    const bool asked = message_->GetBool(mailstore::tags::kReadReceiptRequested).value_or(false);
-    *requested = asked ? VARIANT_TRUE : VARIANT_FALSE;
-    return S_OK;
-}
-
-// Clearing the request also clears the pending receipt, so none is sent.
-STDMETHODIMP MailItemObject::put_ReadReceiptRequested(VARIANT_BOOL requested) {
-    if (HRESULT hr = Reach(L"ReadReceiptRequested"); FAILED(hr))
-        return hr;
-    const bool asked = requested != VARIANT_FALSE;
-    message_->Set(mailstore::tags::kReadReceiptRequested, asked);
-    if (!asked) {
-        const std::uint32_t flags = message_->Flags() & ~mailstore::kMsgFlagReceiptPending;
-        message_->Set(mailstore::tags::kMessageFlags, static_cast<std::int32_t>(flags));
-    }
-    return S_OK;
-}
-
-STDMETHODIMP MailItemObject::get_ReceivedTime(DATE* received) {
-    if (HRESULT hr = Reach(L"ReceivedTime"); FAILED(hr))
-        return hr;
-    if (!received)
-        return E_POINTER;
-    const auto ticks = static_cast<ULONGLONG>(
-        static_cast<LONGLONG>(message_->ReceivedTime().ticks) + LocalOffset());
-    const FILETIME fileTime{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
-    SYSTEMTIME local{};
-    if (!FileTimeToSystemTime(&fileTime, &local) || !SystemTimeToVariantTime(&local, received))
-        return E_FAIL;
+    sortKey_ = key;
+    descending_ = down;
     return S_OK;
 }
 

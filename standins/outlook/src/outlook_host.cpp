@@ -1,5 +1,7 @@
 #include "outlook_host.h"
 
+#include <mutex>
+
 #include "objects.h"
 
 namespace outlook::host {
@@ -143,6 +145,21 @@ std::vector<ExplorerInfo> OutlookHost::Explorers() const {
         infos.push_back(std::move(info));
     }
     return infos;
+}
+
+namespace {
+std::mutex g_pickerLock;
+std::optional<mailstore::EntryId> g_pickerChoice;
+}  // namespace
+
+void SetFolderPickerChoice(std::optional<mailstore::EntryId> folder) {
+    std::lock_guard guard(g_pickerLock);
+    g_pickerChoice = std::move(folder);
+}
+
+std::optional<mailstore::EntryId> FolderPickerChoice() {
+    std::lock_guard guard(g_pickerLock);
+    return g_pickerChoice;
 }
 
 }  // namespace outlook::host

@@ -62,6 +62,9 @@ class NameSpaceProxy : public DispatchProxy<Outlook::_NameSpace> {
     STDMETHODIMP GetItemFromID(BSTR entryId, VARIANT storeId, IDispatch** item) override {
         return Forward(&Outlook::_NameSpace::GetItemFromID, entryId, storeId, item);
     }
+    STDMETHODIMP PickFolder(Outlook::MAPIFolder** folder) override {
+        return Forward(&Outlook::_NameSpace::PickFolder, folder);
+    }
     STDMETHODIMP get_MAPIOBJECT(IUnknown** session) override {
         return Forward(&Outlook::_NameSpace::get_MAPIOBJECT, session);
     }
@@ -114,6 +117,12 @@ class ItemsProxy : public DispatchProxy<Outlook::_Items> {
         return Forward(&Outlook::_Items::Item, index, item);
     }
     STDMETHODIMP Remove(LONG index) override { return Forward(&Outlook::_Items::Remove, index); }
+    STDMETHODIMP Restrict(BSTR filter, Outlook::_Items** items) override {
+        return Forward(&Outlook::_Items::Restrict, filter, items);
+    }
+    STDMETHODIMP Sort(BSTR property, VARIANT descending) override {
+        return Forward(&Outlook::_Items::Sort, property, descending);
+    }
 };
 
 class MailItemProxy : public DispatchProxy<Outlook::_MailItem> {
@@ -127,6 +136,9 @@ class MailItemProxy : public DispatchProxy<Outlook::_MailItem> {
     }
     STDMETHODIMP get_Body(BSTR* body) override {
         return Forward(&Outlook::_MailItem::get_Body, body);
+    }
+    STDMETHODIMP put_Body(BSTR body) override {
+        return Forward(&Outlook::_MailItem::put_Body, body);
     }
     STDMETHODIMP get_EntryID(BSTR* entryId) override {
         return Forward(&Outlook::_MailItem::get_EntryID, entryId);
@@ -156,6 +168,9 @@ class MailItemProxy : public DispatchProxy<Outlook::_MailItem> {
     STDMETHODIMP get_HTMLBody(BSTR* body) override {
         return Forward(&Outlook::_MailItem::get_HTMLBody, body);
     }
+    STDMETHODIMP put_HTMLBody(BSTR body) override {
+        return Forward(&Outlook::_MailItem::put_HTMLBody, body);
+    }
     STDMETHODIMP get_ReadReceiptRequested(VARIANT_BOOL* requested) override {
         return Forward(&Outlook::_MailItem::get_ReadReceiptRequested, requested);
     }
@@ -164,6 +179,29 @@ class MailItemProxy : public DispatchProxy<Outlook::_MailItem> {
     }
     STDMETHODIMP get_ReceivedTime(DATE* received) override {
         return Forward(&Outlook::_MailItem::get_ReceivedTime, received);
+    }
+};
+
+class ReportItemProxy : public DispatchProxy<Outlook::_ReportItem> {
+  public:
+    using DispatchProxy::DispatchProxy;
+    STDMETHODIMP get_Class(LONG* objectClass) override {
+        return Forward(&Outlook::_ReportItem::get_Class, objectClass);
+    }
+    STDMETHODIMP get_Parent(IDispatch** parent) override {
+        return Forward(&Outlook::_ReportItem::get_Parent, parent);
+    }
+    STDMETHODIMP get_EntryID(BSTR* entryId) override {
+        return Forward(&Outlook::_ReportItem::get_EntryID, entryId);
+    }
+    STDMETHODIMP get_MessageClass(BSTR* messageClass) override {
+        return Forward(&Outlook::_ReportItem::get_MessageClass, messageClass);
+    }
+    STDMETHODIMP get_Subject(BSTR* subject) override {
+        return Forward(&Outlook::_ReportItem::get_Subject, subject);
+    }
+    STDMETHODIMP Move(Outlook::MAPIFolder* destination, IDispatch** item) override {
+        return Forward(&Outlook::_ReportItem::Move, destination, item);
     }
 };
 
@@ -180,6 +218,7 @@ void RegisterOutlookProxies() {
         platform::com::RegisterProxy<FoldersProxy, Outlook::_Folders>();
         platform::com::RegisterProxy<ItemsProxy, Outlook::_Items>();
         platform::com::RegisterProxy<MailItemProxy, Outlook::_MailItem>();
+        platform::com::RegisterProxy<ReportItemProxy, Outlook::_ReportItem>();
     });
 }
 

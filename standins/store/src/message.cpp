@@ -1,5 +1,6 @@
 #include <mailstore/model.h>
 
+#include "rfc822.h"
 #include "text.h"
 
 namespace mailstore {
@@ -217,6 +218,16 @@ std::wstring Message::PlainBody() const {
 }
 std::wstring Message::HtmlBody() const {
     return GetText(tags::kBodyHtml).value_or(L"");
+}
+
+void Message::SetPlainBody(const std::wstring& body) {
+    Set(tags::kBody, body);
+    Set(tags::kBodyHtml, rfc822::HtmlFromPlain(body));
+}
+
+void Message::SetHtmlBody(const std::wstring& body) {
+    Set(tags::kBodyHtml, body);
+    Set(tags::kBody, rfc822::PlainFromHtml(body));
 }
 
 Bytes Message::Source() const {

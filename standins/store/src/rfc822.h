@@ -59,4 +59,9 @@ std::map<PropTag, PropValue> ReadProperties(std::string_view message);
 // What Outlook writes into the HTML body it makes from a plain one.
 inline constexpr std::wstring_view kConvertedMarker = L"<!-- converted from text/plain format -->";
 
+// The HTML body made from a plain one (it carries kConvertedMarker), and the
+// plain text of an HTML body.
+std::wstring HtmlFromPlain(std::wstring_view plain);
+std::wstring PlainFromHtml(std::wstring_view html);
+
 }  // namespace mailstore::rfc822

@@ -228,6 +228,8 @@ std::wstring EscapeHtml(std::wstring_view plain) {
     return escaped;
 }
 
+}  // namespace
+
 std::wstring HtmlFromPlain(std::wstring_view plain) {
     return L"<html>\r\n<head>\r\n</head>\r\n<body>\r\n" + std::wstring(kConvertedMarker) +
            L"\r\n<pre>" + EscapeHtml(plain) + L"</pre>\r\n</body>\r\n</html>\r\n";
@@ -257,6 +259,8 @@ std::wstring PlainFromHtml(std::wstring_view html) {
     }
     return plain;
 }
+
+namespace {
 
 void SetAddress(std::map<PropTag, PropValue>& properties, PropTag nameTag, PropTag typeTag,
                 PropTag emailTag, const std::wstring& name, const std::string& type,

@@ -166,6 +166,11 @@ class Message : public std::enable_shared_from_this<Message> {
     SysTime ReceivedTime() const;
     std::wstring PlainBody() const;
     std::wstring HtmlBody() const;
+    // The two bodies stay in step, as Outlook keeps them: a plain body written
+    // makes the HTML one its conversion (with the "converted from text/plain"
+    // marker), an HTML body written makes the plain one its text.
+    void SetPlainBody(const std::wstring& body);
+    void SetHtmlBody(const std::wstring& body);
     // The bytes delivered, unchanged; empty for messages made in the store.
     Bytes Source() const;
 
