@@ -27,6 +27,11 @@ constexpr unsigned long long kBetweenMessagesMs = 1000;
 constexpr unsigned long long kAfterStartMs = 10000;
 constexpr size_t kRefusalsShown = 5;
 
+// "group/file" for reports.
+std::string NameOf(const CorpusMessage& message) {
+    return message.file.parent_path().filename().string() + "/" + message.file.filename().string();
+}
+
 double SecondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
@@ -145,7 +150,7 @@ class Demo {
         for (const auto& m : half) {
             mailstore::Bytes file;
             if (!ReadFileBytes(m.file, file)) {
-                refusals_.push_back({m.file.filename().string(), "cannot be read"});
+                refusals_.push_back({NameOf(m), "cannot be read"});
                 continue;
             }
             arriving.push_back({m, WithoutEnvelope(file), ArrivalTime(file)});
@@ -161,10 +166,10 @@ class Demo {
                 break;
             std::string error;
             if (!process_.DeliverMail(inbox, m.bytes, error)) {
-                refusals_.push_back({m.message.file.filename().string(), error});
+                refusals_.push_back({NameOf(m.message), error});
                 continue;
             }
-            ledger_.Record(m.bytes, m.message.spam, m.message.file.filename().string());
+            ledger_.Record(m.bytes, m.message.spam, NameOf(m.message));
             process_.Advance(kBetweenMessagesMs);
         }
         deliverySeconds_ = SecondsSince(start);

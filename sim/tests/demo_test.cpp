@@ -194,9 +194,11 @@ struct DemoOutcome {
     std::string out;
 };
 
-DemoOutcome RunSampleDemo(const fs::path& corpus, std::istream* commands = nullptr) {
+DemoOutcome RunSampleDemo(const fs::path& corpus, std::istream* commands = nullptr,
+                          const std::string& scenarioFile = "") {
     olsim::DemoOptions options;
     options.corpus = corpus;
+    options.scenarioFile = scenarioFile;
     options.commands = commands;
     options.fetchHint = "fetch it\n";
     std::ostringstream out;
@@ -217,7 +219,8 @@ TEST(DemoRun, DeliversTheArrivingHalfCountsTheRefusedAndFindsEveryMessageOnce) {
     EXPECT_EQ(Figure(run.out, "left in the Inbox") + Figure(run.out, "moved to the spam folder"), 2)
         << run.out;
     EXPECT_EQ(Figure(run.out, "elsewhere"), 0) << run.out;
-    EXPECT_NE(run.out.find("4.txt: header line 3 has no colon"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("easy-ham-1/4.txt: header line 3 has no colon"), std::string::npos)
+        << run.out;
     EXPECT_NE(run.out.find("each of the 2 delivered messages is in exactly one folder"),
               std::string::npos)
         << run.out;
@@ -249,6 +252,24 @@ TEST(DemoRun, CommandsGoOnAfterTheDeliveryAndAFailedExpectationFailsTheRun) {
     // A message the person delivered is not one of the demo's: the check
     // still counts the demo's two.
     EXPECT_NE(run.out.find("each of the 2 delivered"), std::string::npos) << run.out;
+}
+
+TEST(DemoRun, AScenarioFileRunsAfterTheDeliveryAndItsFailuresFailTheRun) {
+    TempRoot root;
+    const fs::path corpus = SampleCorpus(root.path());
+    WriteFile(root.path() / "holds.scn", "expect folder Inbox exists\nexpect no crash\n");
+    auto run = RunSampleDemo(corpus, nullptr, (root.path() / "holds.scn").string());
+    EXPECT_EQ(run.status, 0) << run.out;
+    EXPECT_NE(run.out.find("holds.scn: every expectation held"), std::string::npos) << run.out;
+}
+
+TEST(DemoRun, AFailingScenarioFileFailsTheRun) {
+    TempRoot root;
+    const fs::path corpus = SampleCorpus(root.path());
+    WriteFile(root.path() / "fails.scn", "expect folder Inbox count 99\n");
+    auto run = RunSampleDemo(corpus, nullptr, (root.path() / "fails.scn").string());
+    EXPECT_EQ(run.status, 1) << run.out;
+    EXPECT_NE(run.out.find("fails.scn: FAILED"), std::string::npos) << run.out;
 }
 
 }  // namespace
