@@ -1,29 +1,37 @@
-// Teaches the filter core the training half of a corpus through the core's
-// own COM object, as any client of Core.dll would: "Brevint.Filter", Vote 100
-// for spam and -100 for good mail. The core keeps one store per process, in
-// the user's application-data folder, so the add-in loaded in this process
-// later scores with what was learned here.
+// Teaching the filter core from mail files, as a user's votes would: the
+// core's own "Brevint.Filter" object in Outlook's process, so that the add-in
+// judges with what was learnt.
 #pragma once
 
-#include <mailstore/entry_id.h>
+#include <windows.h>
+
+#include <mailstore/model.h>
 
 #include <string>
-#include <vector>
+
+namespace brevint_core {
+struct IFilter;
+}
 
 namespace olsim {
 
-struct TrainingMessage {
-    mailstore::Bytes bytes;
-    bool spam = false;
-};
+// The filter core's two votes.
+inline constexpr LONG kSpamVote = 100;
+inline constexpr LONG kGoodVote = -100;
 
-struct TrainingResult {
-    size_t good = 0;  // votes the core accepted
-    size_t spam = 0;
-    std::string error;  // why training stopped; empty when every vote was taken
-};
+// Votes each message, in the ANSI code page as the add-in hands mail to the
+// core. False with the reason when the core cannot be created or refuses a vote.
+class CoreTrainer {
+  public:
+    CoreTrainer();
+    ~CoreTrainer();
+    CoreTrainer(const CoreTrainer&) = delete;
+    CoreTrainer& operator=(const CoreTrainer&) = delete;
 
-// Needs COM initialised on this thread and Core.dll registered.
-TrainingResult TrainFilterCore(const std::vector<TrainingMessage>& messages);
+    bool Vote(const mailstore::Bytes& message, LONG vote, std::string& error);
+
+  private:
+    brevint_core::IFilter* filter_ = nullptr;  // the core's IFilter, created on first use
+};
 
 }  // namespace olsim

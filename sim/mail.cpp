@@ -90,6 +90,45 @@ mailstore::FolderPtr DefaultInbox() {
     return store ? store->ReceiveFolder() : nullptr;
 }
 
+mailstore::FolderPtr DefaultTopFolder() {
+    auto profile = Model::Process().CurrentProfile();
+    auto store = profile ? profile->DefaultStore() : nullptr;
+    return store ? store->IpmSubtree() : nullptr;
+}
+
+void UseMailProfile(const std::wstring& name) {
+    Model& model = Model::Process();
+    auto profile = model.FindProfile(name);
+    if (!profile) {
+        profile = model.AddProfile(name);
+        profile->AddStore(mailstore::StoreSettings::Personal(L"Personal Folders"));
+    }
+    model.SetCurrentProfile(profile);
+}
+
+bool PadMessage(mailstore::Bytes& message, size_t size, std::string& error) {
+    if (message.size() > size) {
+        error = "the message has " + std::to_string(message.size()) + " bytes, more than " +
+                std::to_string(size);
+        return false;
+    }
+    constexpr size_t kLine = 76;
+    size_t column = 0;
+    if (message.size() < size) {
+        message.push_back('\n');
+    }
+    while (message.size() < size) {
+        if (column == kLine) {
+            message.push_back('\n');
+            column = 0;
+        } else {
+            message.push_back('x');
+            ++column;
+        }
+    }
+    return true;
+}
+
 mailstore::FolderPtr FindFolderByPath(const std::string& path) {
     auto profile = Model::Process().CurrentProfile();
     if (!profile)

@@ -22,6 +22,16 @@ mailstore::FolderPtr FindFolderByPath(const std::string& path);
 
 // The default store's Inbox; null when the profile has no store with one.
 mailstore::FolderPtr DefaultInbox();
+// The default store's top folder (where the Inbox sits); null without one.
+mailstore::FolderPtr DefaultTopFolder();
+
+// Makes the named mail profile the current one, adding it with one personal
+// folders file when the model has no such profile.
+void UseMailProfile(const std::wstring& name);
+
+// Pads a message at its end to exactly `size` bytes with lines of filler
+// text; false with the reason when it is larger already.
+bool PadMessage(mailstore::Bytes& message, size_t size, std::string& error);
 
 // A property value as scenarios write it: numbers in decimal, booleans
 // "true"/"false", strings as UTF-8, binary as upper-case hex, times as

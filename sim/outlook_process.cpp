@@ -27,8 +27,6 @@ using AddInDesignerObjects::_IDTExtensibility2;
 const wchar_t kAddinsKey[] = L"HKCU\\Software\\Microsoft\\Office\\Outlook\\Addins";
 const wchar_t kInstallationKey[] = L"HKLM\\Software\\Brevint\\Installation";
 // Where MAPI keeps the user's mail profiles and names the default one.
-const wchar_t kMailProfilesKey[] =
-    L"HKCU\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows Messaging Subsystem\\Profiles";
 
 // The built modules an installation lays down, and where.
 struct ModuleFile {
@@ -129,20 +127,25 @@ OutlookProcess::OutlookProcess(Profile profile) : profile_(std::move(profile)) {
 }
 
 bool OutlookProcess::DeliverMail(const mailstore::FolderPtr& folder,
-                                 const mailstore::Bytes& message, std::string& error) {
+                                 const mailstore::Bytes& message, std::string& error,
+                                 const DeliveryOptions& options) {
     // The store's subscribers (the MAPI view and through it the add-in) hear
     // of the message on this thread, so the delivery runs under the crash
     // guard like every call into Outlook.
     bool refused = false;
     Guarded("deliver", [&] {
+        mailstore::MessagePtr delivered;
         try {
-            folder->Deliver(message);
+            delivered = folder->Deliver(message);
         } catch (const mailstore::StoreError& reason) {
             error = reason.what();
             refused = true;
             return;
         }
-        Pump();
+        if (options.deleteBeforePump && delivered)
+            delivered->Delete();
+        if (options.pump)
+            Pump();
     });
     return !refused;
 }
@@ -242,6 +245,9 @@ bool OutlookProcess::Install(std::vector<std::string>& done, std::string& error)
         registry &= WriteRegistryString(kInstallationKey, L"Directory", directory);
     if (profile_.partner)
         registry &= WriteRegistryDword(kInstallationKey, L"Partner", *profile_.partner);
+    if (profile_.threshold)
+        registry &= WriteRegistryDword(L"HKCU\\Software\\Brevint\\Thresholds", L"Filter",
+                                       *profile_.threshold);
     if (profile_.exchange)
         registry &= WriteRegistryDword(kInstallationKey, L"Exchange", *profile_.exchange);
     if (profile_.language)

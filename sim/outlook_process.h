@@ -32,6 +32,12 @@ struct Crash {
     std::string Describe() const;
 };
 
+// How the mail server's delivery meets Outlook's thread.
+struct DeliveryOptions {
+    bool pump = true;               // Outlook's thread handles the news before the next delivery
+    bool deleteBeforePump = false;  // the message is gone again before that
+};
+
 class OutlookProcess {
   public:
     explicit OutlookProcess(Profile profile);
@@ -70,7 +76,7 @@ class OutlookProcess {
     // those reach the add-in. False with the model's reason when the message
     // is refused.
     bool DeliverMail(const mailstore::FolderPtr& folder, const mailstore::Bytes& message,
-                     std::string& error);
+                     std::string& error, const DeliveryOptions& options = {});
 
     // Runs the message loop until no message waits and the worker threads
     // have settled.

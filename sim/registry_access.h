@@ -21,6 +21,10 @@ struct RegistryValue {
 };
 
 bool WriteRegistryDword(const std::wstring& key, const std::wstring& name, DWORD value);
+// MAPI's mail profiles, with the default one Outlook logs on to.
+inline constexpr wchar_t kMailProfilesKey[] =
+    L"HKCU\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Windows Messaging Subsystem\\Profiles";
+
 bool WriteRegistryString(const std::wstring& key, const std::wstring& name,
                          const std::wstring& value);
 std::optional<RegistryValue> ReadRegistryValue(const std::wstring& key, const std::wstring& name);

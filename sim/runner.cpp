@@ -19,6 +19,7 @@
 #include <set>
 #include <sstream>
 
+#include "core_training.h"
 #include "mail.h"
 #include "observations.h"
 #include "outlook_process.h"
@@ -152,6 +153,13 @@ class ScenarioSteps {
             process_.Advance(*ParseDuration(words[0]));
         else if (verb == "deliver")
             ok = Deliver(words, message);
+        else if (verb == "train")
+            ok = Train(words, message);
+        else if (verb == "folder")
+            ok = words[0] == "create" ? CreateFolder(words[1], message)
+                                      : DeleteFolder(words[1], message);
+        else if (verb == "mailprofile")
+            ok = SwitchMailProfile(Widen(words[0]), message);
         if (process_.crash())
             return "";  // a crash is an outcome to expect, not a broken command
         if (verb == "start" && ok && process_.addinCount() == 0)
@@ -394,35 +402,112 @@ class ScenarioSteps {
         return "";
     }
 
-    // deliver FILE... [to FOLDER-PATH]: files are looked for beside the
-    // scenario, then from the current folder.
-    bool Deliver(const std::vector<std::string>& words, std::string& message) {
-        auto to = std::find(words.begin(), words.end(), "to");
-        auto folder = to == words.end() ? DefaultInbox() : FindFolderByPath(*(to + 1));
-        if (!folder) {
-            message = to == words.end() ? "the profile has no store with an Inbox"
-                                        : "no folder " + *(to + 1);
+    // A mail file named by a scenario: looked for beside the scenario, then
+    // from the current folder.
+    bool ReadMailFile(const std::string& file, mailstore::Bytes& bytes, std::string& message) {
+        std::filesystem::path path = file;
+        if (path.is_relative() && !options_.directory.empty() &&
+            std::filesystem::exists(options_.directory / path))
+            path = options_.directory / path;
+        std::ifstream in(path, std::ios::binary);
+        if (!in) {
+            message = file + " cannot be read";
             return false;
         }
-        for (auto file = words.begin(); file != to; ++file) {
-            std::filesystem::path path = *file;
-            if (path.is_relative() && !options_.directory.empty() &&
-                std::filesystem::exists(options_.directory / path))
-                path = options_.directory / path;
-            std::ifstream in(path, std::ios::binary);
-            if (!in) {
-                message = *file + " cannot be read";
+        bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        return true;
+    }
+
+    // train spam|good FILE...: the user's votes, taught to the filter core.
+    bool Train(const std::vector<std::string>& words, std::string& message) {
+        const LONG vote = words[0] == "spam" ? kSpamVote : kGoodVote;
+        for (auto file = words.begin() + 1; file != words.end(); ++file) {
+            mailstore::Bytes bytes;
+            if (!ReadMailFile(*file, bytes, message))
+                return false;
+            std::string error;
+            if (!trainer_.Vote(bytes, vote, error)) {
+                message = *file + ": " + error;
                 return false;
             }
-            mailstore::Bytes bytes((std::istreambuf_iterator<char>(in)),
-                                   std::istreambuf_iterator<char>());
+        }
+        return true;
+    }
+
+    // deliver FILE... [to FOLDER-PATH] [size N] [burst] [deleted]
+    bool Deliver(const std::vector<std::string>& words, std::string& message) {
+        const DeliverLine line = *ParseDeliverLine(words);
+        auto folder = line.folder ? FindFolderByPath(*line.folder) : DefaultInbox();
+        if (!folder) {
+            message = line.folder ? "no folder " + *line.folder
+                                  : "the profile has no store with an Inbox";
+            return false;
+        }
+        DeliveryOptions options;
+        options.pump = !line.burst;
+        options.deleteBeforePump = line.deleted;
+        for (const std::string& file : line.files) {
+            mailstore::Bytes bytes;
+            if (!ReadMailFile(file, bytes, message))
+                return false;
+            if (line.size && !PadMessage(bytes, *line.size, message)) {
+                message = file + ": " + message;
+                return false;
+            }
             std::string error;
-            if (!process_.DeliverMail(folder, bytes, error)) {
-                message = *file + " was refused: " + error;
+            if (!process_.DeliverMail(folder, bytes, error, options)) {
+                message = file + " was refused: " + error;
                 return false;
             }
             if (process_.crash())
                 return true;
+        }
+        if (line.burst)
+            process_.Guarded("deliver", [&] { process_.Pump(); });
+        return true;
+    }
+
+    // folder create|delete FOLDER-PATH: the user's own folders.
+    bool CreateFolder(const std::string& path, std::string& message) {
+        const auto slash = path.rfind('/');
+        auto parent = slash == std::string::npos ? DefaultTopFolder()
+                                                 : FindFolderByPath(path.substr(0, slash));
+        if (!parent) {
+            message = "no folder to create " + path + " in";
+            return false;
+        }
+        try {
+            parent->CreateSubfolder(Widen(path.substr(slash == std::string::npos ? 0 : slash + 1)));
+        } catch (const mailstore::StoreError& error) {
+            message = error.what();
+            return false;
+        }
+        process_.Pump();
+        return true;
+    }
+
+    // Deleted for good, as with Shift+Delete: not kept in Deleted Items.
+    bool DeleteFolder(const std::string& path, std::string& message) {
+        auto folder = FindFolderByPath(path);
+        if (!folder || !folder->Parent()) {
+            message = "no folder " + path + " to delete";
+            return false;
+        }
+        folder->Delete();
+        process_.Pump();
+        return true;
+    }
+
+    // mailprofile NAME: the profile Outlook logs on to from the next start.
+    bool SwitchMailProfile(const std::wstring& name, std::string& message) {
+        if (process_.started()) {
+            message = "Outlook is running: 'quit' first";
+            return false;
+        }
+        UseMailProfile(name);
+        if (!WriteRegistryString(kMailProfilesKey, L"DefaultProfile", name)) {
+            message = "could not write the default mail profile";
+            return false;
         }
         return true;
     }
@@ -495,6 +580,8 @@ class ScenarioSteps {
     const RunOptions options_;
     std::ostream& report_;
     OutlookProcess& process_;
+    // Released before Outlook's process goes, so the core can be unloaded.
+    CoreTrainer trainer_;
     int failures_ = 0;
 };
 

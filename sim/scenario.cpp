@@ -142,6 +142,9 @@ void ApplyProfileLine(Profile& profile, const Step& step) {
     } else if (setting == "exchange") {
         Count(step, 2, 2, "profile exchange N|none");
         profile.exchange = NumberOrNone(step, "the Exchange value");
+    } else if (setting == "threshold") {
+        Count(step, 2, 2, "profile threshold N|none");
+        profile.threshold = NumberOrNone(step, "the filter threshold");
     } else if (setting == "store") {
         profile.stores.push_back(ParseStoreLine(step));
     } else if (setting == "service") {
@@ -279,9 +282,17 @@ void CheckCommand(const Step& step) {
             throw ParseError(step.line,
                              "bad duration '" + step.words[0] + "' (use e.g. 500ms, 10s, 30m, 2h)");
     } else if (verb == "deliver") {
-        const auto to = std::find(step.words.begin(), step.words.end(), "to");
-        if (to == step.words.begin() || (to != step.words.end() && to + 2 != step.words.end()))
-            throw ParseError(step.line, "expected: deliver FILE... [to FOLDER-PATH]");
+        if (!ParseDeliverLine(step.words))
+            throw ParseError(
+                step.line, "expected: deliver FILE... [to FOLDER-PATH] [size N] [burst] [deleted]");
+    } else if (verb == "folder") {
+        if (step.words.size() != 2 || (step.words[0] != "create" && step.words[0] != "delete"))
+            throw ParseError(step.line, "expected: folder create|delete FOLDER-PATH");
+    } else if (verb == "mailprofile") {
+        Count(step, 1, 1, "mailprofile NAME");
+    } else if (verb == "train") {
+        if (step.words.size() < 2 || (step.words[0] != "spam" && step.words[0] != "good"))
+            throw ParseError(step.line, "expected: train spam|good FILE...");
     } else if (verb == "service") {
         const auto& words = step.words;
         const bool valid = (words.size() == 1 && (words[0] == "down" || words[0] == "up")) ||
@@ -358,6 +369,39 @@ std::optional<unsigned long long> ParseDuration(const std::string& text) {
     if (unit == units.end())
         return std::nullopt;
     return std::stoull(text.substr(0, digits)) * unit->second;
+}
+
+std::optional<DeliverLine> ParseDeliverLine(const std::vector<std::string>& words) {
+    DeliverLine line;
+    size_t i = 0;
+    for (; i < words.size(); ++i) {
+        const std::string& word = words[i];
+        if (word == "to" || word == "size" || word == "burst" || word == "deleted")
+            break;
+        line.files.push_back(word);
+    }
+    if (line.files.empty())
+        return std::nullopt;
+    for (; i < words.size(); ++i) {
+        const std::string& word = words[i];
+        if ((word == "to" || word == "size") && i + 1 == words.size())
+            return std::nullopt;
+        if (word == "to" && !line.folder) {
+            line.folder = words[++i];
+        } else if (word == "size" && !line.size) {
+            const auto size = ParseNumber(words[++i]);
+            if (!size)
+                return std::nullopt;
+            line.size = *size;
+        } else if (word == "burst" && !line.burst) {
+            line.burst = true;
+        } else if (word == "deleted" && !line.deleted) {
+            line.deleted = true;
+        } else {
+            return std::nullopt;
+        }
+    }
+    return line;
 }
 
 Scenario ParseScenario(const std::string& text) {

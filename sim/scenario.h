@@ -47,6 +47,8 @@ struct Profile {
     std::optional<std::wstring> language = L"English";
     std::optional<DWORD> partner = 3;
     std::optional<DWORD> exchange = 0;
+    // The filter's spam threshold, a score from 0 to 100 (the core's proposal).
+    std::optional<DWORD> threshold = 90;
     std::vector<RegistryLine> registry;
     std::vector<std::wstring> omittedFiles;  // installation files left out
     // The mail profile's stores; without any, one personal folders file.
@@ -88,5 +90,16 @@ std::optional<DWORD> ParsePropTag(const std::string& text);
 
 // "500ms", "10s", "30m", "2h"; nothing for anything else.
 std::optional<unsigned long long> ParseDuration(const std::string& text);
+
+// deliver FILE... [to FOLDER-PATH] [size N] [burst] [deleted]
+struct DeliverLine {
+    std::vector<std::string> files;
+    std::optional<std::string> folder;  // the default store's Inbox when not given
+    std::optional<size_t> size;         // each message padded to exactly this many bytes
+    bool burst = false;                 // all delivered before Outlook's thread hears of any
+    bool deleted = false;               // each deleted again before Outlook's thread hears of it
+};
+// Null when the words do not make a deliver line.
+std::optional<DeliverLine> ParseDeliverLine(const std::vector<std::string>& words);
 
 }  // namespace olsim

@@ -15,6 +15,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <type_traits>
 #include <utility>
 
 // State of the module that includes ATL (the module object, the object map)
@@ -189,8 +190,53 @@ class CComPtr {
                                   reinterpret_cast<void**>(&p));
     }
 
+    // Late binding, as ATL's CComPtr<IDispatch> offers it: members reached by
+    // name under the user's default locale.
+    HRESULT GetIDOfName(LPCOLESTR name,
+                        DISPID* id) const noexcept requires std::is_same_v<T, IDispatch> {
+        LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
+        return p->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, id);
+    }
+    HRESULT GetProperty(DISPID id,
+                        VARIANT* value) const noexcept requires std::is_same_v<T, IDispatch> {
+        DISPPARAMS none = {nullptr, nullptr, 0, 0};
+        return p->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none, value,
+                         nullptr, nullptr);
+    }
+    HRESULT GetPropertyByName(LPCOLESTR name,
+                              VARIANT* value) const noexcept requires std::is_same_v<T, IDispatch> {
+        DISPID id = DISPID_UNKNOWN;
+        const HRESULT hr = GetIDOfName(name, &id);
+        return FAILED(hr) ? hr : GetProperty(id, value);
+    }
+    HRESULT PutProperty(DISPID id,
+                        VARIANT* value) const noexcept requires std::is_same_v<T, IDispatch> {
+        DISPID named = DISPID_PROPERTYPUT;
+        DISPPARAMS params = {value, &named, 1, 1};
+        return p->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYPUT, &params, nullptr,
+                         nullptr, nullptr);
+    }
+    HRESULT PutPropertyByName(LPCOLESTR name,
+                              VARIANT* value) const noexcept requires std::is_same_v<T, IDispatch> {
+        DISPID id = DISPID_UNKNOWN;
+        const HRESULT hr = GetIDOfName(name, &id);
+        return FAILED(hr) ? hr : PutProperty(id, value);
+    }
+    // A method with one argument, by name.
+    HRESULT Invoke1(LPCOLESTR name, VARIANT* argument, VARIANT* result = nullptr)
+        const noexcept requires std::is_same_v<T, IDispatch> {
+        DISPID id = DISPID_UNKNOWN;
+        if (const HRESULT hr = GetIDOfName(name, &id); FAILED(hr))
+            return hr;
+        DISPPARAMS params = {argument, nullptr, 1, 0};
+        return p->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD | DISPATCH_PROPERTYGET,
+                         &params, result, nullptr, nullptr);
+    }
+
     T* p = nullptr;
 };
+
+typedef CComPtr<IDispatch> CComDispatchDriver;
 
 template <class T, const IID* piid = &__uuidof(T)>
 class CComQIPtr : public CComPtr<T> {

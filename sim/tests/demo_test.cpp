@@ -243,12 +243,14 @@ TEST(DemoRun, CommandsGoOnAfterTheDeliveryAndAFailedExpectationFailsTheRun) {
         "expect folder Inbox exists\n"
         "profile version 12.0\n"
         "expect folder Nowhere exists\n"
-        "deliver " OLSIM_TEST_MAIL_DIR "/plain.eml\n");
+        "deliver " OLSIM_TEST_MAIL_DIR "/plain.eml\n"
+        "bogus\n");
     auto run = RunSampleDemo(SampleCorpus(root.path()), &commands);
     EXPECT_EQ(run.status, 1) << run.out;
     EXPECT_NE(run.out.find("  ok\n"), std::string::npos) << run.out;
     EXPECT_NE(run.out.find("profile lines describe the machine"), std::string::npos) << run.out;
     EXPECT_NE(run.out.find("line 3: expect folder Nowhere exists"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("line 5: unknown command 'bogus'"), std::string::npos) << run.out;
     // A message the person delivered is not one of the demo's: the check
     // still counts the demo's two.
     EXPECT_NE(run.out.find("each of the 2 delivered"), std::string::npos) << run.out;

@@ -139,3 +139,35 @@ TEST(ScenarioMail, TheStateListsStoresFoldersAndItems) {
         << json;
     EXPECT_NE(json.find("\"path\": \"Public Folders/All Public Folders\""), std::string::npos);
 }
+
+TEST(ScenarioMail, PaddingMakesTheExactSizeAndRefusesToShrink) {
+    const mailstore::Bytes original{'S', 'u', 'b',  'j',  'e', 'c', 't', ':',
+                                    ' ', 'x', '\n', '\n', 'b', 'o', 'd', 'y'};
+    for (size_t size :
+         {original.size(), original.size() + 1, original.size() + 77, size_t{524288}}) {
+        mailstore::Bytes message = original;
+        std::string error;
+        ASSERT_TRUE(olsim::PadMessage(message, size, error)) << error;
+        EXPECT_EQ(message.size(), size);
+        EXPECT_TRUE(std::equal(original.begin(), original.end(), message.begin()));
+    }
+    mailstore::Bytes message = original;
+    std::string error;
+    EXPECT_FALSE(olsim::PadMessage(message, original.size() - 1, error));
+    EXPECT_EQ(message, original);
+    EXPECT_NE(error.find("more than"), std::string::npos);
+}
+
+TEST(ScenarioMail, AMessageDeletedBeforeOutlookHearsOfItIsGoneAndBurstsArriveTogether) {
+    auto outcome = RunMail(
+        "deliver plain.eml deleted\n"
+        "expect folder Inbox count 0\n"
+        "deliver plain.eml signed.eml encrypted.eml burst\n"
+        "expect folder Inbox count 3\n"
+        "folder create Projects\n"
+        "deliver plain.eml to Projects size 4096\n"
+        "expect item Projects \"Lunch on Friday\" prop 0x0E080003 4096\n"
+        "folder delete Projects\n"
+        "expect folder Projects absent\n");
+    EXPECT_TRUE(outcome.ok) << outcome.report;
+}

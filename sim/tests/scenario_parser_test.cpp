@@ -163,3 +163,27 @@ TEST(ScenarioProfile, MalformedServiceLinesNameTheirLine) {
                   .first,
               0);
 }
+
+TEST(ScenarioDeliver, OptionsFollowTheFilesInAnyOrderAndOnlyOnce) {
+    auto line = olsim::ParseDeliverLine(
+        {"a.eml", "b.eml", "burst", "to", "Inbox/Sub", "size", "524288", "deleted"});
+    ASSERT_TRUE(line);
+    EXPECT_EQ(line->files, (std::vector<std::string>{"a.eml", "b.eml"}));
+    EXPECT_EQ(line->folder, "Inbox/Sub");
+    EXPECT_EQ(line->size, 524288u);
+    EXPECT_TRUE(line->burst);
+    EXPECT_TRUE(line->deleted);
+
+    auto plain = olsim::ParseDeliverLine({"a.eml"});
+    ASSERT_TRUE(plain);
+    EXPECT_FALSE(plain->folder || plain->size || plain->burst || plain->deleted);
+
+    for (const std::vector<std::string>& bad : {std::vector<std::string>{"to", "Inbox"},
+                                                {"a.eml", "to"},
+                                                {"a.eml", "size"},
+                                                {"a.eml", "size", "big"},
+                                                {"a.eml", "burst", "burst"},
+                                                {"a.eml", "to", "A", "to", "B"},
+                                                {"a.eml", "burst", "b.eml"}})
+        EXPECT_FALSE(olsim::ParseDeliverLine(bad)) << bad.back();
+}

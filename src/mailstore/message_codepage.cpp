@@ -14,14 +14,8 @@ CComPtr<IMAPIProp> MapiPropertiesOf(IDispatch* item) {
     CComPtr<IMAPIProp> properties;
     if (!item)
         return properties;
-    LPOLESTR name = const_cast<LPOLESTR>(L"MAPIOBJECT");
-    DISPID id = DISPID_UNKNOWN;
-    if (FAILED(item->GetIDsOfNames(IID_NULL, &name, 1, LOCALE_USER_DEFAULT, &id)))
-        return properties;
-    DISPPARAMS none = {nullptr, nullptr, 0, 0};
     CComVariant object;
-    if (FAILED(item->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none, &object,
-                            nullptr, nullptr)))
+    if (FAILED(CComDispatchDriver(item).GetPropertyByName(L"MAPIOBJECT", &object)))
         return properties;
     if ((object.vt == VT_UNKNOWN || object.vt == VT_DISPATCH) && object.punkVal)
         object.punkVal->QueryInterface(IID_IMAPIProp, reinterpret_cast<void**>(&properties));

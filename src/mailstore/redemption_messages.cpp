@@ -299,13 +299,6 @@ bool SetMessgeBody(MailItemRef item, const std::wstring& body, long format) {
                                                            : nullptr;
     if (!property)
         return false;
-    DISPID id = DISPID_UNKNOWN;
-    LPOLESTR names[] = {const_cast<LPOLESTR>(property)};
-    if (FAILED(item->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id)))
-        return false;
     CComVariant value(body.c_str());
-    DISPID named = DISPID_PROPERTYPUT;
-    DISPPARAMS params{&value, &named, 1, 1};
-    return SUCCEEDED(item->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYPUT, &params,
-                                  nullptr, nullptr, nullptr));
+    return SUCCEEDED(CComDispatchDriver(item).PutPropertyByName(property, &value));
 }

@@ -56,6 +56,13 @@ bool CRedemptionMng::GetCurrentProfile(std::wstring& name) {
     return found;
 }
 
+void CRedemptionMng::CleanupUtils() {
+    if (!m_utils)
+        _com_issue_error(E_POINTER);
+    if (const HRESULT hr = m_utils->Cleanup(); FAILED(hr))
+        _com_issue_error(hr);
+}
+
 bool CRedemptionMng::GetNewMailEventSource(IUnknown** source) {
     *source = nullptr;
     if (!m_utils)

@@ -52,6 +52,9 @@ class CRedemptionMng {
     // The utility object, which raises the library's new-mail event; false
     // without it.
     bool GetNewMailEventSource(IUnknown** source);
+    // Tells the utility object that nothing of it is kept; raises a COM error
+    // when it is missing or refuses.
+    void CleanupUtils();
 
   private:
     CRedemptionMng();

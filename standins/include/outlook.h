@@ -55,6 +55,9 @@ struct _NameSpace : public IDispatch {
                                                       MAPIFolder** Folder) = 0;
     virtual HRESULT STDMETHODCALLTYPE GetItemFromID(BSTR EntryIDItem, VARIANT EntryIDStore,
                                                     IDispatch** Item) = 0;
+    // The Extended MAPI session over the profile (an IMAPISession behind the
+    // IUnknown); through IDispatch a VT_UNKNOWN.
+    virtual HRESULT STDMETHODCALLTYPE get_MAPIOBJECT(IUnknown** MAPIOBJECT) = 0;
 };
 BV_DECLARE_UUID(_NameSpace, "00063002-0000-0000-C000-000000000046")
 
@@ -94,6 +97,8 @@ struct _MailItem : public IDispatch {
     virtual HRESULT STDMETHODCALLTYPE get_Parent(IDispatch** Parent) = 0;
     virtual HRESULT STDMETHODCALLTYPE get_Body(BSTR* Body) = 0;
     virtual HRESULT STDMETHODCALLTYPE get_EntryID(BSTR* EntryID) = 0;
+    // The message as Extended MAPI's IMessage; through IDispatch a VT_UNKNOWN.
+    virtual HRESULT STDMETHODCALLTYPE get_MAPIOBJECT(IUnknown** MAPIOBJECT) = 0;
     virtual HRESULT STDMETHODCALLTYPE get_MessageClass(BSTR* MessageClass) = 0;
     virtual HRESULT STDMETHODCALLTYPE get_Size(LONG* Size) = 0;
     virtual HRESULT STDMETHODCALLTYPE get_Subject(BSTR* Subject) = 0;
@@ -148,6 +153,7 @@ enum {
     DISPID_Outlook_Parent = 0xF001,
     DISPID_Outlook_EntryID = 0xF01E,
     DISPID_Outlook_Class = 0xF00A,
+    DISPID_Outlook_MAPIOBJECT = 0xF100,
     DISPID_Outlook_MAPIFolder_Folders = 0x2103,
     DISPID_Outlook_MAPIFolder_Items = 0x3100,
     DISPID_Outlook_MAPIFolder_Name = 0x3001,

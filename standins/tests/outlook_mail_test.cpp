@@ -8,6 +8,9 @@
 #include <windows.h>
 
 #include <mailstore/model.h>
+#include <mapiguid.h>
+#include <mapitags.h>
+#include <mapiview/mapi_view.h>
 
 #include <gtest/gtest.h>
 
@@ -37,6 +40,18 @@ VARIANT Omitted() {
     V_VT(&omitted) = VT_ERROR;
     V_ERROR(&omitted) = DISP_E_PARAMNOTFOUND;
     return omitted;
+}
+
+// A property read by name, as a late-bound caller reads it.
+HRESULT GetByName(IDispatch* object, const wchar_t* name, VARIANT* value) {
+    DISPID member = DISPID_UNKNOWN;
+    LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
+    HRESULT hr = object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &member);
+    if (FAILED(hr))
+        return hr;
+    DISPPARAMS none{nullptr, nullptr, 0, 0};
+    return object->Invoke(member, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none, value,
+                          nullptr, nullptr);
 }
 
 VARIANT Number(LONG value) {
@@ -282,6 +297,53 @@ TEST_F(OutlookMailTest, LateBoundCallersReachTheSameMembersByName) {
                            nullptr, nullptr, nullptr),
               S_OK);
     EXPECT_TRUE(message->IsRead());
+}
+
+TEST_F(OutlookMailTest, MapiObjectsAreTheSessionAndTheMessageOfTheSameStore) {
+    auto message = mailbox->ReceiveFolder()->Deliver(Mail("Subject: Shared\r\n\r\nText\r\n"));
+    // The namespace's MAPIOBJECT is a session over the profile's two stores.
+    CComVariant sessionObject;
+    ASSERT_EQ(GetByName(nameSpace, L"mapiobject", &sessionObject), S_OK);
+    ASSERT_EQ(sessionObject.vt, VT_UNKNOWN);
+    CComQIPtr<IMAPISession> session(sessionObject.punkVal);
+    ASSERT_TRUE(session);
+    CComPtr<IMAPITable> stores;
+    ASSERT_EQ(session->GetMsgStoresTable(0, &stores), S_OK);
+    ULONG rows = 0;
+    stores->GetRowCount(0, &rows);
+    EXPECT_EQ(rows, 2u);
+
+    // The item's MAPIOBJECT is its message: the same entry identifier, and
+    // what MAPI changes the item shows.
+    CComPtr<IDispatch> item;
+    ASSERT_EQ(nameSpace->GetItemFromID(CComBSTR(mailstore::EntryIdToHex(message->Id()).c_str()),
+                                       Omitted(), &item),
+              S_OK);
+    CComVariant messageObject;
+    ASSERT_EQ(GetByName(item, L"MAPIOBJECT", &messageObject), S_OK);
+    ASSERT_EQ(messageObject.vt, VT_UNKNOWN);
+    CComQIPtr<IMessage> mapiMessage(messageObject.punkVal);
+    ASSERT_TRUE(mapiMessage);
+    LPSPropValue entryId = nullptr;
+    ASSERT_EQ(mapiview::GetOneProp(mapiMessage, PR_ENTRYID, &entryId), S_OK);
+    EXPECT_EQ(
+        mailstore::EntryId(entryId->Value.bin.lpb, entryId->Value.bin.lpb + entryId->Value.bin.cb),
+        message->Id());
+    mapiview::FreeBuffer(entryId);
+    ASSERT_EQ(mapiMessage->SetReadFlag(0), S_OK);
+    CComQIPtr<Outlook::_MailItem> mail(item);
+    VARIANT_BOOL unread = VARIANT_TRUE;
+    ASSERT_EQ(mail->get_UnRead(&unread), S_OK);
+    EXPECT_EQ(unread, VARIANT_FALSE);
+
+    // An item whose message was deleted has no MAPI object either.
+    message->Delete();
+    CComPtr<IUnknown> gone;
+    EXPECT_EQ(mail->get_MAPIOBJECT(&gone), static_cast<HRESULT>(0x8004010F));
+    EXPECT_FALSE(gone);
+    CComVariant none;
+    EXPECT_EQ(GetByName(item, L"MAPIOBJECT", &none), static_cast<HRESULT>(0x8004010F));
+    EXPECT_EQ(none.vt, VT_EMPTY);
 }
 
 TEST_F(OutlookMailTest, AnotherApartmentMovesAnItemThroughProxies) {

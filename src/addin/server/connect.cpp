@@ -4,6 +4,7 @@
 
 #include "addin/crash/entry_guard.h"
 #include "addin/crash/minidump_handler.h"
+#include "filtering/spam_folder.h"
 #include "mailstore/redemption_mng.h"
 #include "service/brevint_proxy.h"
 #include "service/data_worker.h"
@@ -23,9 +24,6 @@ namespace {
 constexpr const char* kConstructor = "CConnect::CConnect";
 constexpr const char* kConnection = "CConnect::OnConnectionImpl";
 constexpr const char* kDisconnection = "CConnect::OnDisconnectionImpl";
-
-// The name of the spam folder when the settings hold none.
-constexpr const wchar_t* kDefaultSpamFolderName = L"Brevint";
 
 void AppendBackslash(std::wstring& path) {
     if (path.empty() || path.back() != L'\\')
@@ -55,9 +53,6 @@ std::wstring HostExecutableName() {
 }
 
 }  // namespace
-
-// The process-wide name of the spam folder, read at every connection.
-std::wstring g_defaultSpamFolderName = kDefaultSpamFolderName;
 
 _ATL_FUNC_INFO CConnect::kItemSendInfo = {
     CC_STDCALL, VT_EMPTY, 2, {VT_DISPATCH, VT_BYREF | VT_BOOL}};
@@ -147,8 +142,9 @@ HRESULT CConnect::OnConnectionImpl(IDispatch* application, ext_ConnectMode, IDis
     if (openExplorers > 0) {
         // In Internet-mail-only mode Outlook's session is not shared.
         LoginMapi(m_isIMO != 0);
-        // In Internet-mail-only mode, outside Exchange-module mode, the MAPI
-        // helper is advised here for new-mail notifications.
+        if (!CSettings::IsExchangeModuleInstalled() && m_isIMO &&
+            FAILED(AdviseMapiHelper(fnevNewMail)))
+            CLogger::GetInstance().LogMessage(kConnection, L"Could not advise application events");
         InitHandler(nullptr);
     }
     RefreshAdvButton();

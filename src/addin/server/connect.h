@@ -24,6 +24,7 @@
 #include "addin/server/bvol_interfaces.h"
 #include "addin/workers/worker_messages.h"
 #include "mailstore/mapi_helper.h"
+#include "mailstore/redemption_mng.h"
 #include "resources/resource_ids.h"
 #include "support/settings/settings.h"
 #include "support/utility/brevint_helper.h"
@@ -103,6 +104,8 @@ class ATL_NO_VTABLE CConnect
     MESSAGE_HANDLER(WM_BV_TELL_A_FRIEND, OnVisibleTellAFriend)
     MESSAGE_HANDLER(WM_BV_RESCAN, OnOlRescan)
     MESSAGE_HANDLER(WM_BV_STOP_ACTION, OnStopAction)
+    MESSAGE_HANDLER(WM_BV_MAPI_NOTIFY, OnMapiNotify)
+    MESSAGE_HANDLER(WM_BV_NEW_MAIL, OnNewMailNotification)
     MESSAGE_HANDLER(WM_TIMER, OnTimer)
     END_MSG_MAP()
 
@@ -146,6 +149,18 @@ class ATL_NO_VTABLE CConnect
 
     // The advert button's refresh, on timer 2 and at connection.
     void RefreshAdvButton();
+
+    // New mail: store notifications (copies that the hidden window's
+    // messages carry), then a message by its entry identifier in Outlook's
+    // text form, judged and, when it is spam, moved.
+    ULONG OnNewMail2(ULONG count, LPNOTIFICATION notifications, size_t storeIndex);
+    virtual void OnNewMail(std::wstring itemId);
+    void ProcessNewMail(MailItemRef item);
+
+    // The spam folder beside the Inbox: found by its stored identifier, or
+    // left null; made sure of (found by name, or created) before a move.
+    void FindSPAMfolder(CComPtr<Outlook::MAPIFolder>& folder);
+    bool IsBrevintFolderExist(bool create);
 
     // Event handlers (the standard calling convention, as Outlook calls them).
     void __stdcall OnSendMail(IDispatch* item, VARIANT_BOOL* cancel);
@@ -204,6 +219,8 @@ class ATL_NO_VTABLE CConnect
     LRESULT OnOlRescan(UINT, WPARAM, LPARAM, BOOL& handled);
     LRESULT OnStopAction(UINT, WPARAM wParam, LPARAM, BOOL& handled);
     LRESULT OnTimer(UINT, WPARAM wParam, LPARAM, BOOL& handled);
+    LRESULT OnMapiNotify(UINT, WPARAM wParam, LPARAM lParam, BOOL& handled);
+    LRESULT OnNewMailNotification(UINT, WPARAM wParam, LPARAM lParam, BOOL& handled);
 
     void AttachCrashDumpHandler();
     void ReadDefaultSpamFolderName();
@@ -219,6 +236,8 @@ class ATL_NO_VTABLE CConnect
     void GetMapiSession(IMAPISession** session);
     // Logs the MAPI helper in with Outlook's session (none when `ownSession`).
     void LoginMapi(bool ownSession);
+    // Store notifications of the kinds in `eventMask`, reported to the hidden window.
+    HRESULT AdviseMapiHelper(ULONG eventMask);
     void TakeFirstExplorer(Outlook::_Explorer* explorer);
     void StartActionWorkers();
     void StartDataWorker();

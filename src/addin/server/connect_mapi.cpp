@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "addin/server/connect.h"
+#include "filtering/new_mail_detection.h"
 #include "support/log/logged_stage.h"
 #include "support/log/logger.h"
 #include "support/log/trace_scope.h"
@@ -61,12 +62,7 @@ void CConnect::GetMapiSession(IMAPISession** session) {
             return;
         }
         CComVariant object;
-        DISPID id = DISPID_UNKNOWN;
-        LPOLESTR name = const_cast<LPOLESTR>(L"MAPIOBJECT");
-        DISPPARAMS none = {nullptr, nullptr, 0, 0};
-        if (SUCCEEDED(names->GetIDsOfNames(IID_NULL, &name, 1, LOCALE_USER_DEFAULT, &id)))
-            names->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none, &object,
-                          nullptr, nullptr);
+        CComDispatchDriver(names).GetPropertyByName(L"MAPIOBJECT", &object);
         if ((object.vt == VT_UNKNOWN || object.vt == VT_DISPATCH) && object.punkVal) {
             object.punkVal->QueryInterface(__uuidof(IMAPISession),
                                            reinterpret_cast<void**>(session));
@@ -88,4 +84,8 @@ void CConnect::LoginMapi(bool ownSession) {
             GetMapiSession(&session);
         m_mapiHelper.Login(session);
     });
+}
+
+HRESULT CConnect::AdviseMapiHelper(ULONG eventMask) {
+    return m_mapiHelper.Advise(OnNewMailNotif, eventMask, m_hWnd);
 }

@@ -56,12 +56,14 @@ void CConnect::InitHandler(Outlook::_Explorer* explorer) {
 
         if (CSettings::IsExchangeModuleInstalled()) {
             m_isVXM = 1;
-            // The first explorer's bar is built and the spam folder checked here.
+            // The first explorer's bar is built here.
+            IsBrevintFolderExist(true);
         } else {
             // The mail processor is prepared here and handed to the folder-cleaning worker.
             m_cleanFolderEvent = StartActionWorker(m_cleanFolderThread, m_cleanFolderWorker,
                                                    L"BV-cleanfolder-thread");
-            // The first explorer's bar is built and the spam folder checked here.
+            // The first explorer's bar is built here.
+            IsBrevintFolderExist(true);
             ::PostMessageW(m_hWnd, WM_BV_RESCAN, 0, 0);
             // The mail processor starts here.
         }
@@ -157,8 +159,10 @@ void CConnect::LoginEX(BYTE) {
 
 void CConnect::StartDeferred(Outlook::_Explorer* explorer) {
     LoginMapi(false);
-    // Outside Exchange-module mode the MAPI helper is advised here for
-    // created objects.
+    // Mail that Outlook files itself (rules, offline synchronisation) shows as
+    // created objects rather than new mail.
+    if (!CSettings::IsExchangeModuleInstalled())
+        AdviseMapiHelper(fnevObjectCreated);
     InitHandler(explorer);
 }
 

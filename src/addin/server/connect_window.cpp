@@ -118,12 +118,3 @@ void CConnect::OnSendMailImpl(IDispatch*, VARIANT_BOOL*) {
     CTraceScope trace("CConnect::OnSendMailImpl");
     // The service's footer is added to the outgoing mail here.
 }
-
-void __stdcall CConnect::OnRedemptionNewMail(IDispatch* item) {
-    GuardedEntry([&] { OnRedemptionNewMailImpl(item); });
-}
-
-void CConnect::OnRedemptionNewMailImpl(IDispatch*) {
-    CTraceScope trace("CConnect::OnRedemptionNewMailImpl");
-    // The new mail is judged here once the filter core and the mail store exist.
-}

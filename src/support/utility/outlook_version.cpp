@@ -1,5 +1,6 @@
 #include "support/utility/outlook_version.h"
 
+#include <atlbase.h>
 #include <oleauto.h>
 
 #include "support/language/ini_parser.h"
@@ -10,20 +11,11 @@ namespace {
 
 // The application's Version property, read by name; empty when it cannot be read.
 std::wstring ReadVersion(IDispatch* application) {
-    OLECHAR name[] = L"Version";
-    LPOLESTR names[] = {name};
-    DISPID id = 0;
-    if (FAILED(application->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id)))
-        return {};
-    DISPPARAMS none{};
-    VARIANT result;
-    VariantInit(&result);
-    HRESULT hr = application->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none,
-                                     &result, nullptr, nullptr);
+    CComVariant result;
     std::wstring version;
-    if (SUCCEEDED(hr) && result.vt == VT_BSTR && result.bstrVal)
+    if (SUCCEEDED(CComDispatchDriver(application).GetPropertyByName(L"Version", &result)) &&
+        result.vt == VT_BSTR && result.bstrVal)
         version.assign(result.bstrVal, SysStringLen(result.bstrVal));
-    VariantClear(&result);
     return version;
 }
 

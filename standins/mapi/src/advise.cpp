@@ -4,6 +4,7 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 namespace mapiview {
 namespace {
@@ -150,21 +151,27 @@ class ThreadSink : public Counted<IMAPIAdviseSink> {
         return 0;
     }
 
-    // One notification per call, each freed after it, as the sink may
-    // unadvise (and so release this wrapper) from inside its OnNotify.
+    // Everything that queued up since the last delivery goes in one call, as
+    // MAPI batches the notifications it holds for a sink. The wrapper keeps
+    // itself alive meanwhile: the sink may unadvise (and so release it) from
+    // inside its OnNotify.
     void Deliver() {
         AddRef();
-        for (;;) {
-            LPNOTIFICATION next = nullptr;
-            {
-                std::lock_guard guard(lock_);
-                if (queue_.empty())
-                    break;
-                next = queue_.front();
-                queue_.pop_front();
-            }
-            target_->OnNotify(1, next);
-            FreeBuffer(next);
+        std::deque<LPNOTIFICATION> batch;
+        {
+            std::lock_guard guard(lock_);
+            batch.swap(queue_);
+        }
+        if (!batch.empty()) {
+            // The copies' identifier buffers stay where they are; only the
+            // structures are laid side by side.
+            std::vector<NOTIFICATION> notifications;
+            notifications.reserve(batch.size());
+            for (LPNOTIFICATION copy : batch)
+                notifications.push_back(*copy);
+            target_->OnNotify(static_cast<ULONG>(notifications.size()), notifications.data());
+            for (LPNOTIFICATION copy : batch)
+                FreeBuffer(copy);
         }
         Release();
     }

@@ -81,6 +81,17 @@ void ReturnObject(VARIANT* result, IDispatch* object) {
     V_DISPATCH(result) = object;
 }
 
+void ReturnUnknown(VARIANT* result, IUnknown* object) {
+    if (!result) {
+        if (object)
+            object->Release();
+        return;
+    }
+    VariantInit(result);
+    V_VT(result) = VT_UNKNOWN;
+    V_UNKNOWN(result) = object;
+}
+
 void ReturnLong(VARIANT* result, LONG value) {
     if (!result)
         return;

@@ -40,6 +40,7 @@ VARIANT ArgumentAt(const DISPPARAMS* params, UINT position);
 // caller asked for none.
 void ReturnText(VARIANT* result, BSTR text);
 void ReturnObject(VARIANT* result, IDispatch* object);
+void ReturnUnknown(VARIANT* result, IUnknown* object);
 void ReturnLong(VARIANT* result, LONG value);
 void ReturnBool(VARIANT* result, bool value);
 void ReturnDate(VARIANT* result, DATE value);

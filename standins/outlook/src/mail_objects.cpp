@@ -1,5 +1,7 @@
 #include "mail_objects.h"
 
+#include <mapiview/mapi_view.h>
+
 #include <oleauto.h>
 
 #include <array>
@@ -105,8 +107,9 @@ HRESULT BadArgument(UINT* argumentError, UINT position) {
 // --- NameSpace ----------------------------------------------------------------
 
 namespace {
-constexpr std::array<DispatchMember, 4> kNameSpaceMembers{{
+constexpr std::array<DispatchMember, 5> kNameSpaceMembers{{
     {L"Folders", DISPID_Outlook_NameSpace_Folders, DISPATCH_PROPERTYGET, 0},
+    {L"MAPIOBJECT", DISPID_Outlook_MAPIOBJECT, DISPATCH_PROPERTYGET, 0},
     {L"GetDefaultFolder", DISPID_Outlook_NameSpace_GetDefaultFolder, DISPATCH_METHOD, 1},
     {L"GetFolderFromID", DISPID_Outlook_NameSpace_GetFolderFromID, DISPATCH_METHOD, 2},
     {L"GetItemFromID", DISPID_Outlook_NameSpace_GetItemFromID, DISPATCH_METHOD, 2},
@@ -142,6 +145,12 @@ STDMETHODIMP NameSpaceObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPA
             Outlook::_Folders* folders = nullptr;
             if (SUCCEEDED(hr = get_Folders(&folders)))
                 ReturnInterface(result, folders);
+            return hr;
+        }
+        case DISPID_Outlook_MAPIOBJECT: {
+            IUnknown* session = nullptr;
+            if (SUCCEEDED(hr = get_MAPIOBJECT(&session)))
+                ReturnUnknown(result, session);
             return hr;
         }
         case DISPID_Outlook_NameSpace_GetDefaultFolder: {
@@ -234,6 +243,18 @@ STDMETHODIMP NameSpaceObject::GetItemFromID(BSTR entryId, VARIANT storeId, IDisp
     if (!found || !InStore(found->OwningStore(), store))
         return kNotFound;
     return HandOut(WrapItem(model_, std::move(found)), item);
+}
+
+STDMETHODIMP NameSpaceObject::get_MAPIOBJECT(IUnknown** session) {
+    if (HRESULT hr = Enter(L"MAPIOBJECT"); FAILED(hr))
+        return hr;
+    if (!session)
+        return E_POINTER;
+    *session = nullptr;
+    IMAPISession* mapi = nullptr;
+    const HRESULT hr = mapiview::SessionFor(Store().CurrentProfile(), &mapi);
+    *session = mapi;
+    return hr;
 }
 
 // --- Folders ------------------------------------------------------------------
@@ -557,11 +578,12 @@ STDMETHODIMP ItemsObject::Remove(LONG index) {
 // --- Mail item ----------------------------------------------------------------
 
 namespace {
-constexpr std::array<DispatchMember, 15> kMailItemMembers{{
+constexpr std::array<DispatchMember, 16> kMailItemMembers{{
     {L"Class", DISPID_Outlook_Class, DISPATCH_PROPERTYGET, 0},
     {L"Parent", DISPID_Outlook_Parent, DISPATCH_PROPERTYGET, 0},
     {L"Body", DISPID_Outlook_MailItem_Body, DISPATCH_PROPERTYGET, 0},
     {L"EntryID", DISPID_Outlook_EntryID, DISPATCH_PROPERTYGET, 0},
+    {L"MAPIOBJECT", DISPID_Outlook_MAPIOBJECT, DISPATCH_PROPERTYGET, 0},
     {L"MessageClass", DISPID_Outlook_MailItem_MessageClass, DISPATCH_PROPERTYGET, 0},
     {L"Size", DISPID_Outlook_MailItem_Size, DISPATCH_PROPERTYGET, 0},
     {L"Subject", DISPID_Outlook_MailItem_Subject, DISPATCH_PROPERTYGET, 0},
@@ -632,6 +654,12 @@ STDMETHODIMP MailItemObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPAR
             return ReturnTextOf(result, get_Body(&text), &text);
         case DISPID_Outlook_EntryID:
             return ReturnTextOf(result, get_EntryID(&text), &text);
+        case DISPID_Outlook_MAPIOBJECT: {
+            IUnknown* message = nullptr;
+            if (SUCCEEDED(hr = get_MAPIOBJECT(&message)))
+                ReturnUnknown(result, message);
+            return hr;
+        }
         case DISPID_Outlook_MailItem_MessageClass:
             return ReturnTextOf(result, get_MessageClass(&text), &text);
         case DISPID_Outlook_MailItem_Subject:
@@ -720,6 +748,18 @@ STDMETHODIMP MailItemObject::get_EntryID(BSTR* entryId) {
         return E_POINTER;
     *entryId = Text(mailstore::EntryIdToHex(message_->Id()));
     return *entryId ? S_OK : E_OUTOFMEMORY;
+}
+
+STDMETHODIMP MailItemObject::get_MAPIOBJECT(IUnknown** message) {
+    if (HRESULT hr = Reach(L"MAPIOBJECT"); FAILED(hr))
+        return hr;
+    if (!message)
+        return E_POINTER;
+    *message = nullptr;
+    IMessage* mapi = nullptr;
+    const HRESULT hr = mapiview::MessageFor(message_, &mapi);
+    *message = mapi;
+    return hr;
 }
 
 STDMETHODIMP MailItemObject::get_MessageClass(BSTR* messageClass) {

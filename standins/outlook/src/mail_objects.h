@@ -102,6 +102,7 @@ class MailItemObject : public CComObjectRootEx<CComSingleThreadModel>,
     STDMETHODIMP get_Parent(IDispatch** parent) override;
     STDMETHODIMP get_Body(BSTR* body) override;
     STDMETHODIMP get_EntryID(BSTR* entryId) override;
+    STDMETHODIMP get_MAPIOBJECT(IUnknown** message) override;
     STDMETHODIMP get_MessageClass(BSTR* messageClass) override;
     STDMETHODIMP get_Size(LONG* size) override;
     STDMETHODIMP get_Subject(BSTR* subject) override;

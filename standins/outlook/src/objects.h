@@ -165,6 +165,7 @@ class NameSpaceObject : public CComObjectRootEx<CComSingleThreadModel>,
     STDMETHODIMP GetFolderFromID(BSTR entryId, VARIANT storeId,
                                  Outlook::MAPIFolder** folder) override;
     STDMETHODIMP GetItemFromID(BSTR entryId, VARIANT storeId, IDispatch** item) override;
+    STDMETHODIMP get_MAPIOBJECT(IUnknown** session) override;
 };
 
 class ApplicationObject

@@ -62,6 +62,9 @@ class NameSpaceProxy : public DispatchProxy<Outlook::_NameSpace> {
     STDMETHODIMP GetItemFromID(BSTR entryId, VARIANT storeId, IDispatch** item) override {
         return Forward(&Outlook::_NameSpace::GetItemFromID, entryId, storeId, item);
     }
+    STDMETHODIMP get_MAPIOBJECT(IUnknown** session) override {
+        return Forward(&Outlook::_NameSpace::get_MAPIOBJECT, session);
+    }
 };
 
 class FolderProxy : public DispatchProxy<Outlook::MAPIFolder> {
@@ -127,6 +130,9 @@ class MailItemProxy : public DispatchProxy<Outlook::_MailItem> {
     }
     STDMETHODIMP get_EntryID(BSTR* entryId) override {
         return Forward(&Outlook::_MailItem::get_EntryID, entryId);
+    }
+    STDMETHODIMP get_MAPIOBJECT(IUnknown** message) override {
+        return Forward(&Outlook::_MailItem::get_MAPIOBJECT, message);
     }
     STDMETHODIMP get_MessageClass(BSTR* messageClass) override {
         return Forward(&Outlook::_MailItem::get_MessageClass, messageClass);

@@ -1,0 +1,150 @@
+#include "filtering/spam_folder.h"
+
+#include <atlbase.h>
+#include <comdef.h>
+
+#include "addin/server/connect.h"
+#include "mailstore/redemption_mng.h"
+#include "support/log/logged_stage.h"
+#include "support/log/trace_scope.h"
+
+std::wstring g_defaultSpamFolderName = kDefaultSpamFolderName;
+
+namespace {
+
+constexpr const char* kFindSpamFolder = "CConnect::FindSPAMfolder";
+constexpr const char* kSpamFolderExists = "CConnect::IsBrevintFolderExist";
+
+std::wstring TextOf(const CComBSTR& text) {
+    return text.m_str ? std::wstring(text.m_str, text.Length()) : std::wstring();
+}
+
+CComPtr<Outlook::_NameSpace> MapiNamespace(Outlook::_Application* application) {
+    CComPtr<Outlook::_NameSpace> names;
+    if (application)
+        application->GetNamespace(CComBSTR(L"MAPI"), &names);
+    return names;
+}
+
+// The store identifier of the Inbox: the default store's.
+std::wstring DefaultStoreId(Outlook::_NameSpace* names) {
+    CComPtr<Outlook::MAPIFolder> inbox;
+    CComBSTR storeId;
+    if (SUCCEEDED(names->GetDefaultFolder(kOlFolderInbox, &inbox)) && inbox)
+        inbox->get_StoreID(&storeId);
+    return TextOf(storeId);
+}
+
+// Whether `parent` still lists a folder with that entry identifier. The
+// collection is walked by name, as any IDispatch collection can be.
+bool ParentListsFolder(IDispatch* parent, const std::wstring& entryId) {
+    CComDispatchDriver parentDriver(parent);
+    CComVariant folders;
+    if (FAILED(parentDriver.GetPropertyByName(L"Folders", &folders)) || folders.vt != VT_DISPATCH ||
+        !folders.pdispVal)
+        return false;
+    CComDispatchDriver collection(folders.pdispVal);
+    CComVariant count;
+    if (FAILED(collection.GetPropertyByName(L"Count", &count)) || FAILED(count.ChangeType(VT_I4)))
+        return false;
+    for (LONG index = 1; index <= count.lVal; ++index) {
+        CComVariant position(index);
+        CComVariant folder;
+        if (FAILED(collection.Invoke1(L"Item", &position, &folder)) || folder.vt != VT_DISPATCH ||
+            !folder.pdispVal)
+            continue;
+        CComVariant id;
+        if (SUCCEEDED(CComDispatchDriver(folder.pdispVal).GetPropertyByName(L"EntryID", &id)) &&
+            id.vt == VT_BSTR && id.bstrVal && entryId == id.bstrVal)
+            return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+void CConnect::FindSPAMfolder(CComPtr<Outlook::MAPIFolder>& folder) {
+    CTraceScope trace(kFindSpamFolder);
+    folder.Release();
+    RunLoggedStage(kFindSpamFolder, L"Unhandled exception", [&] {
+        CComPtr<Outlook::_NameSpace> names = MapiNamespace(m_application);
+        if (!names)
+            return;
+        std::wstring profile;
+        std::wstring storedId;
+        GetCurrentProfile(profile);
+        if (!CSettings::GetSpamFolderId(profile, storedId) || storedId.empty())
+            return;
+        const std::wstring storeId = DefaultStoreId(names);
+        if (storeId.empty())
+            return;
+        CComPtr<Outlook::MAPIFolder> found;
+        if (FAILED(names->GetFolderFromID(CComBSTR(storedId.c_str()), CComVariant(storeId.c_str()),
+                                          &found)) ||
+            !found)
+            return;
+        CComPtr<IDispatch> parent;
+        if (FAILED(found->get_Parent(&parent)) || !parent)
+            return;
+        // A folder deleted into the Deleted Items is still resolved by its
+        // identifier, but no longer sits beside the Inbox.
+        if (!ParentListsFolder(parent, storedId))
+            return;
+        folder = found;
+    });
+}
+
+bool CConnect::IsBrevintFolderExist(bool create) {
+    CTraceScope trace(kSpamFolderExists);
+    CComPtr<Outlook::MAPIFolder> existing;
+    FindSPAMfolder(existing);
+    if (existing)
+        return true;
+    if (!create)
+        return false;
+    bool exists = false;
+    RunLoggedStage(kSpamFolderExists, L"Unhandled exception", [&] {
+        CComPtr<Outlook::_NameSpace> names = MapiNamespace(m_application);
+        CComPtr<Outlook::MAPIFolder> inbox;
+        CComPtr<IDispatch> root;
+        CComQIPtr<Outlook::MAPIFolder> rootFolder;
+        CComPtr<Outlook::_Folders> folders;
+        if (!names || FAILED(names->GetDefaultFolder(kOlFolderInbox, &inbox)) || !inbox ||
+            FAILED(inbox->get_Parent(&root)) || !(rootFolder = root) ||
+            FAILED(rootFolder->get_Folders(&folders)) || !folders)
+            return;
+        const CComBSTR name(g_defaultSpamFolderName.c_str());
+        CComPtr<Outlook::MAPIFolder> folder;
+        if (FAILED(folders->Item(CComVariant(name), &folder)) || !folder) {
+            folder.Release();
+            if (FAILED(folders->Add(name, CComVariant(kOlFolderInbox), &folder)) || !folder)
+                return;
+        }
+        CComBSTR entryId;
+        folder->get_EntryID(&entryId);
+        std::wstring profile;
+        GetCurrentProfile(profile);
+        CSettings::SetSpamFolderId(profile, TextOf(entryId));
+        exists = true;
+    });
+    return exists;
+}
+
+bool CheckFolder(Outlook::_NameSpace* names, LONG kind, Outlook::MAPIFolder* folder,
+                 const std::wstring& message, bool show) {
+    CTraceScope trace("CheckFolder");
+    if (!names || !folder)
+        return true;
+    CComPtr<Outlook::MAPIFolder> defaultFolder;
+    CComBSTR defaultId;
+    CComBSTR folderId;
+    // A default folder that cannot be had counts as "not equal".
+    if (FAILED(names->GetDefaultFolder(kind, &defaultFolder)) || !defaultFolder ||
+        FAILED(defaultFolder->get_EntryID(&defaultId)) || FAILED(folder->get_EntryID(&folderId)))
+        return true;
+    if (TextOf(defaultId) != TextOf(folderId))
+        return true;
+    if (show)
+        MessageBoxW(nullptr, message.c_str(), L"Brevint", MB_OK);
+    return false;
+}
