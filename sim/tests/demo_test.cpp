@@ -243,7 +243,8 @@ TEST(DemoRun, CommandsGoOnAfterTheDeliveryAndAFailedExpectationFailsTheRun) {
         "expect folder Inbox exists\n"
         "profile version 12.0\n"
         "expect folder Nowhere exists\n"
-        "deliver " OLSIM_TEST_MAIL_DIR "/plain.eml\n"
+        "deliver " OLSIM_TEST_MAIL_DIR
+        "/plain.eml\n"
         "bogus\n");
     auto run = RunSampleDemo(SampleCorpus(root.path()), &commands);
     EXPECT_EQ(run.status, 1) << run.out;
