@@ -2,129 +2,320 @@
 
 #include <platform/filesystem.h>
 #include <platform/root.h>
-#include <platform/threads.h>
-#include <platform/windows.h>
 
-#include <map>
+#include <chrono>
+#include <fstream>
+#include <iomanip>
+#include <sstream>
 
+#include "core_training.h"
+#include "mail.h"
+#include "mail_census.h"
 #include "observations.h"
 #include "outlook_process.h"
-#include "registry_access.h"
 #include "runner.h"
 #include "text.h"
 
 namespace olsim {
 namespace {
 
-const char kDefaultScenario[] = R"(# The demo's scenario: the default profile with one explorer.
-install
-start
-advance 30s
-quit
-)";
+using Clock = std::chrono::steady_clock;
 
-// What the log gained since `from` lines: the traced operations by name and
-// every line that is not an Enter or Exit.
-void SummariseLog(std::ostream& out, const std::vector<LogLine>& log, size_t from) {
-    std::map<std::string, int> entered;
-    std::vector<std::string> others;
-    for (size_t i = from; i < log.size(); ++i) {
-        const std::string& text = log[i].text;
-        if (text.rfind("----> ", 0) == 0)
-            ++entered[text.substr(6, text.rfind(" - ") - 6)];
-        else if (text.rfind("<---- ", 0) != 0)
-            others.push_back(text);
+// Virtual time after the start, before the first message: the add-in's
+// start-up timers have run, as they would have before mail comes in.
+constexpr unsigned long long kAfterStartMs = 10000;
+constexpr size_t kRefusalsShown = 5;
+
+// "group/file" for reports.
+std::string NameOf(const CorpusMessage& message) {
+    return message.file.parent_path().filename().string() + "/" + message.file.filename().string();
+}
+
+double SecondsSince(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+std::string Seconds(double seconds) {
+    std::ostringstream text;
+    text << std::fixed << std::setprecision(1) << seconds << " s";
+    return text.str();
+}
+
+struct Refusal {
+    std::string file;
+    std::string reason;
+};
+
+// One line of the figures, the count aligned.
+void Figure(std::ostream& out, const std::string& label, size_t count,
+            const std::string& note = "") {
+    out << "  " << std::left << std::setw(28) << label << std::right << std::setw(6) << count
+        << (note.empty() ? "" : "  " + note) << "\n";
+}
+
+class Demo {
+  public:
+    Demo(const DemoOptions& options, std::ostream& out)
+        : options_(options), out_(out), process_(Profile{}) {}
+
+    int Run(bool& crashed) {
+        const auto start = Clock::now();
+        std::string problem;
+        auto split = SplitCorpus(options_.corpus, options_.groups, problem);
+        if (!split) {
+            out_ << "olsim demo: " << problem << "\n" << options_.fetchHint;
+            return 2;
+        }
+        out_ << "olsim demo: Outlook " << Narrow(process_.profile().version)
+             << " with the add-in, one personal folders file, on virtual time, in the root "
+             << platform::host::Root().string() << "\n"
+             << "  corpus " << options_.corpus.string() << ": " << Describe(split->train)
+             << " train, " << Describe(split->test) << " arrive as new mail\n\n";
+
+        bool ok = Install() && Train(split->train) && Start();
+        if (ok) {
+            Deliver(split->test);
+            ok = RunScenarioFile() && ok;
+            ok = RunCommands() && ok;
+        }
+        if (process_.started() && !process_.crash()) {
+            std::string message;
+            ok = process_.Quit(message) && ok;
+        }
+        ok = Check() && ok;
+        out_ << "\nTime taken: " << Seconds(SecondsSince(start)) << " (delivery "
+             << Seconds(deliverySeconds_) << ")\n";
+        PrintWhereThingsAre();
+        crashed = process_.crash().has_value();
+        if (crashed)
+            out_ << process_.crash()->Describe() << "\n";
+        return ok && !crashed ? 0 : 1;
     }
-    out << "  " << (log.size() - from) << " log lines; operations entered:";
-    for (const auto& [name, count] : entered)
-        out << "\n    " << name << (count > 1 ? " (x" + std::to_string(count) + ")" : "");
-    if (entered.empty())
-        out << " none";
-    out << "\n  other lines:";
-    for (const auto& line : others)
-        out << "\n    " << line;
-    if (others.empty())
-        out << " none";
-    out << "\n";
-}
 
-void PrintWindowsAndThreads(std::ostream& out) {
-    out << "  top-level windows:\n";
-    for (const auto& w : platform::host::ListWindows())
-        if (!w.parent)
-            out << "    [" << Narrow(w.className) << "] \"" << Narrow(w.text) << "\""
-                << ((w.style & WS_VISIBLE) ? "" : " (hidden)") << "\n";
-    auto threads = platform::host::ListThreads();
-    out << "  worker threads alive: " << threads.size() << "\n";
-    for (const auto& t : threads) {
-        out << "    thread " << t.id << (t.waiting ? " waiting on" : " running");
-        for (const auto& name : t.waitingOn)
-            out << " \"" << Narrow(name) << "\"";
-        out << "\n";
+  private:
+    static std::string Describe(const std::vector<CorpusMessage>& messages) {
+        size_t spam = 0;
+        for (const auto& m : messages)
+            spam += m.spam;
+        return std::to_string(messages.size()) + " (" + std::to_string(messages.size() - spam) +
+               " good, " + std::to_string(spam) + " spam)";
     }
-    for (const auto& box : platform::host::MessageBoxes())
-        out << "  message box \"" << Narrow(box.caption) << "\": \"" << Narrow(box.text)
-            << "\" (answered " << box.answer << ")\n";
-}
 
-void PrintRegistry(std::ostream& out) {
-    for (const wchar_t* key : {L"HKLM\\Software\\Brevint", L"HKCU\\Software\\Brevint"})
-        for (const auto& value : ReadRegistryTree(key))
-            out << "    " << Narrow(value.key) << "  " << Narrow(value.name) << " = "
-                << Narrow(value.Display()) << "\n";
-}
+    bool Install() {
+        std::vector<std::string> done;
+        std::string message;
+        if (process_.Install(done, message)) {
+            out_ << "Installed the add-in, the filter core and the safe-item library ("
+                 << done.size() << " steps).\n";
+            return true;
+        }
+        out_ << "The installation failed: " << message << "\n";
+        return false;
+    }
+
+    bool Train(const std::vector<CorpusMessage>& half) {
+        const auto start = Clock::now();
+        size_t good = 0, spam = 0;
+        std::string error;
+        {
+            CoreTrainer trainer;  // let go before Outlook starts
+            for (const auto& m : half) {
+                mailstore::Bytes bytes;
+                if (!ReadFileBytes(m.file, bytes)) {
+                    error = NameOf(m) + " cannot be read";
+                    break;
+                }
+                if (!trainer.Vote(WithoutEnvelope(bytes), m.spam ? kSpamVote : kGoodVote, error)) {
+                    error = NameOf(m) + ": " + error;
+                    break;
+                }
+                ++(m.spam ? spam : good);
+            }
+        }
+        out_ << "Trained the filter core through \"Brevint.Filter\" (Vote): " << good << " good, "
+             << spam << " spam, in " << Seconds(SecondsSince(start)) << ".\n";
+        if (!error.empty())
+            out_ << "  Training stopped: " << error << "\n";
+        return error.empty();
+    }
+
+    bool Start() {
+        std::string message;
+        bool ok = process_.Start(message);
+        out_ << "Started Outlook: " << (message.empty() ? "started" : message) << ".\n";
+        if (ok && !process_.crash())
+            process_.Advance(kAfterStartMs);
+        return ok && !process_.crash();
+    }
+
+    void Deliver(const std::vector<CorpusMessage>& half) {
+        const auto start = Clock::now();
+        std::vector<ArrivingMessage> arriving;
+        arriving.reserve(half.size());
+        for (const auto& m : half) {
+            mailstore::Bytes file;
+            if (!ReadFileBytes(m.file, file)) {
+                refusals_.push_back({NameOf(m), "cannot be read"});
+                continue;
+            }
+            arriving.push_back({m, WithoutEnvelope(file), ArrivalTime(file)});
+        }
+        arriving = InArrivalOrder(std::move(arriving));
+        out_ << "Delivering " << half.size()
+             << " messages as new mail, one at a time, in the order the mail server received "
+                "them...\n";
+
+        auto inbox = DefaultInbox();
+        for (const auto& m : arriving) {
+            if (process_.crash())
+                break;
+            std::string error;
+            if (!process_.DeliverMail(inbox, m.bytes, error)) {
+                refusals_.push_back({NameOf(m.message), error});
+                continue;
+            }
+            ledger_.Record(m.bytes, m.message.spam, NameOf(m.message));
+        }
+        deliverySeconds_ = SecondsSince(start);
+        PrintFigures(ledger_.Take(), half.size());
+    }
+
+    std::string SpamFolderPath() const {
+        auto inbox = DefaultInbox();
+        auto parent = inbox ? inbox->Parent() : nullptr;
+        return (parent ? FolderPath(parent) : std::string("?")) + "/Brevint";
+    }
+
+    void PrintFigures(const Census& census, size_t arrived) {
+        const std::string inboxPath = FolderPath(DefaultInbox());
+        const std::string spamPath = SpamFolderPath();
+        const FolderTally inbox = census.In(inboxPath);
+        const FolderTally spamFolder = census.In(spamPath);
+        size_t good = 0;
+        for (const auto& f : census.folders)
+            good += f.good;
+        const size_t spam = census.found - good;
+        out_ << "\nWhat happened to the " << arrived << " messages:\n";
+        Figure(out_, "delivered", census.delivered);
+        Figure(out_, "refused by the importer", refusals_.size());
+        for (size_t i = 0; i < refusals_.size() && i < kRefusalsShown; ++i)
+            out_ << "      " << refusals_[i].file << ": " << refusals_[i].reason << "\n";
+        if (refusals_.size() > kRefusalsShown)
+            out_ << "      ... and " << refusals_.size() - kRefusalsShown << " more\n";
+        Figure(out_, "moved to the spam folder", spamFolder.total(),
+               FindFolderByPath(spamPath) ? spamPath
+                                          : spamPath + " (no such folder: nothing was moved)");
+        Figure(out_, "left in the Inbox", inbox.total(), inboxPath);
+        Figure(out_, "elsewhere", census.found - inbox.total() - spamFolder.total());
+        Figure(out_, "false positives", spamFolder.good,
+               "good mail in the spam folder, of " + std::to_string(good) + " good");
+        Figure(out_, "false negatives", inbox.spam,
+               "spam in the Inbox, of " + std::to_string(spam) + " spam");
+    }
+
+    bool RunScenarioFile() {
+        if (options_.scenarioFile.empty() || process_.crash())
+            return true;
+        std::ifstream in(options_.scenarioFile);
+        std::stringstream text;
+        text << in.rdbuf();
+        if (!in) {
+            out_ << options_.scenarioFile << ": cannot be read\n";
+            return false;
+        }
+        Scenario scenario;
+        try {
+            scenario = ParseScenario(text.str());
+        } catch (const ParseError& error) {
+            out_ << options_.scenarioFile << ":" << error.what() << "\n";
+            return false;
+        }
+        out_ << "\nScenario " << options_.scenarioFile << ":\n";
+        RunOptions runOptions;
+        runOptions.directory = std::filesystem::path(options_.scenarioFile).parent_path().string();
+        StepRunner runner(process_, runOptions, out_);
+        bool ok = true;
+        for (const auto& step : scenario.steps)
+            ok = runner.Run(step) && ok;
+        out_ << options_.scenarioFile << ": " << (ok ? "every expectation held" : "FAILED") << "\n";
+        return ok;
+    }
+
+    // A person goes on: each line is a scenario line, carried out at once.
+    bool RunCommands() {
+        if (!options_.commands)
+            return true;
+        out_ << "\nGo on with scenario commands and expectations, one per line "
+                "(docs/sim/scenarios.md); end with end of input.\n";
+        RunOptions runOptions;
+        StepRunner runner(process_, runOptions, out_);
+        bool ok = true;
+        int number = 0;
+        for (std::string line;
+             out_ << "olsim> " << std::flush, std::getline(*options_.commands, line);) {
+            ++number;
+            try {
+                auto words = SplitWords(line, number);
+                if (!words.empty() && words.front() == "profile") {
+                    out_ << "  profile lines describe the machine before the start: ignored\n";
+                    continue;
+                }
+                for (auto step : ParseScenario(line).steps) {
+                    step.line = number;
+                    bool held = runner.Run(step);
+                    out_ << (held ? "  ok\n" : "");
+                    ok = held && ok;
+                }
+            } catch (const ParseError& error) {
+                // Each line is parsed alone: its own "line 1: " prefix would mislead.
+                const std::string what = error.what();
+                out_ << "  line " << number << what.substr(what.find(':')) << "\n";
+            }
+        }
+        out_ << "\n";
+        return ok;
+    }
+
+    bool Check() {
+        const Census census = ledger_.Take();
+        if (census.EveryMessageOnce()) {
+            out_ << "\nNo mail lost: each of the " << census.delivered
+                 << " delivered messages is in exactly one folder.\n";
+            return true;
+        }
+        out_ << "\nMAIL LOST OR DUPLICATED: of " << census.delivered << " delivered messages, "
+             << census.missing.size() << " are in no folder and " << census.duplicated.size()
+             << " are in more than one.\n";
+        for (const auto& name : census.missing)
+            out_ << "  missing: " << name << "\n";
+        for (const auto& name : census.duplicated)
+            out_ << "  duplicated: " << name << "\n";
+        for (const auto& folder : census.folders)
+            out_ << "  " << folder.path << ": " << folder.total() << "\n";
+        return false;
+    }
+
+    void PrintWhereThingsAre() {
+        const auto statePath = platform::host::Root() / "demo-state.json";
+        std::ofstream(statePath) << StateJson(process_);
+        out_ << "The log: " << Narrow(LogFilePath()) << "\n    (on this machine "
+             << platform::host::HostPathFromWindows(LogFilePath()).string() << ")\n"
+             << "The state dump: " << statePath.string() << "\n";
+    }
+
+    const DemoOptions& options_;
+    std::ostream& out_;
+    OutlookProcess process_;
+    DeliveryLedger ledger_;
+    std::vector<Refusal> refusals_;
+    double deliverySeconds_ = 0;
+};
 
 }  // namespace
 
-bool RunDemo(std::ostream& out, bool& crashed) {
-    Scenario scenario = ParseScenario(kDefaultScenario);
-    PrepareProcess(scenario.profile);
-    out << "olsim demo: Outlook " << Narrow(scenario.profile.version) << " with "
-        << scenario.profile.explorers.size() << " explorer, on virtual time, in the root "
-        << platform::host::Root().string() << "\n\n";
-    OutlookProcess process(scenario.profile);
-
-    out << "Install:\n";
-    std::vector<std::string> done;
-    std::string message;
-    bool installed = process.Install(done, message);
-    for (const auto& line : done)
-        out << "  " << line << "\n";
-    if (!installed) {
-        out << "  installation failed: " << message << "\n";
-        return false;
-    }
-
-    size_t logBefore = ReadLog().size();
-    out << "\nStart (OnConnection):\n";
-    bool ok = process.Start(message);
-    out << "  " << (message.empty() ? "started" : message) << "\n";
-    SummariseLog(out, ReadLog(), logBefore);
-    PrintWindowsAndThreads(out);
-
-    logBefore = ReadLog().size();
-    out << "\n30 seconds pass:\n";
-    if (!process.crash())
-        process.Advance(30000);
-    SummariseLog(out, ReadLog(), logBefore);
-
-    logBefore = ReadLog().size();
-    out << "\nQuit (OnDisconnection):\n";
-    if (!process.crash())
-        ok = process.Quit(message) && ok;
-    SummariseLog(out, ReadLog(), logBefore);
-    PrintWindowsAndThreads(out);
-
-    out << "\nRegistry under Software\\Brevint afterwards:\n";
-    PrintRegistry(out);
-    out << "\nThe log: " << Narrow(LogFilePath()) << "\n    (on this machine "
-        << platform::host::HostPathFromWindows(LogFilePath()).string() << ")\n";
-    crashed = process.crash().has_value();
-    if (crashed) {
-        out << process.crash()->Describe() << "\n";
-        return false;
-    }
-    return ok;
+int RunDemo(const DemoOptions& options, std::ostream& out, bool& crashed) {
+    PrepareProcess(Profile{});
+    return Demo(options, out).Run(crashed);
 }
 
 }  // namespace olsim

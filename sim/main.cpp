@@ -1,7 +1,7 @@
 // olsim: Outlook's process, simulated.
 //
 //   olsim run FILE [--state OUT.json] [--root DIR] [--verbose]
-//   olsim demo [--root DIR]
+//   olsim demo [--root DIR] [--corpus DIR] [--interactive] [SCENARIO]
 #include <platform/root.h>
 
 #include <cstdio>
@@ -18,7 +18,7 @@ namespace {
 
 int Usage() {
     std::cerr << "usage: olsim run FILE [--state OUT.json] [--root DIR] [--verbose]\n"
-                 "       olsim demo [--root DIR]\n";
+                 "       olsim demo [--root DIR] [--corpus DIR] [--interactive] [SCENARIO]\n";
     return 2;
 }
 
@@ -40,6 +40,12 @@ int main(int argc, char** argv) {
     std::string file;
     olsim::RunOptions options;
     std::string root;
+    olsim::DemoOptions demo;
+    demo.corpus = OLSIM_DEFAULT_CORPUS;
+    demo.fetchHint =
+        "Fetch the corpus with scripts/fetch-corpus (scripts/setup demo does it too),\n"
+        "or name its data folder with --corpus DIR.\n";
+    bool interactive = false;
     for (int i = 2; i < argc; ++i) {
         std::string arg = argv[i];
         if (arg == "--state" && i + 1 < argc)
@@ -48,6 +54,12 @@ int main(int argc, char** argv) {
             root = argv[++i];
         else if (arg == "--verbose")
             options.verbose = true;
+        else if (job == "demo" && arg == "--corpus" && i + 1 < argc)
+            demo.corpus = argv[++i];
+        else if (job == "demo" && arg == "--interactive")
+            interactive = true;
+        else if (job == "demo" && demo.scenarioFile.empty() && arg.rfind("--", 0) != 0)
+            demo.scenarioFile = arg;
         else if (job == "run" && file.empty() && arg.rfind("--", 0) != 0)
             file = arg;
         else
@@ -57,11 +69,13 @@ int main(int argc, char** argv) {
     if (job == "demo") {
         if (!root.empty())
             platform::host::SetRoot(root);
+        if (interactive)
+            demo.commands = &std::cin;
         bool crashed = false;
-        bool ok = olsim::RunDemo(std::cout, crashed);
+        int status = olsim::RunDemo(demo, std::cout, crashed);
         if (crashed)
             ExitAfterCrash(1);
-        return ok ? 0 : 1;
+        return status;
     }
     if (job != "run" || file.empty())
         return Usage();

@@ -78,19 +78,22 @@ int AnswerCode(const std::string& answer) {
     return std::atoi(answer.c_str());
 }
 
-class Run {
+class ScenarioSteps {
   public:
-    Run(const Scenario& scenario, const RunOptions& options, std::ostream& report)
-        : scenario_(scenario), options_(options), report_(report), process_(scenario.profile) {}
+    ScenarioSteps(OutlookProcess& process, const RunOptions& options, std::ostream& report)
+        : options_(options), report_(report), process_(process) {}
 
-    RunResult Go() {
-        for (const auto& step : scenario_.steps) {
-            if (options_.verbose)
-                report_ << "line " << step.line << ": " << step.text << "\n";
-            std::string problem = step.verb == "expect" ? Expect(step) : Command(step);
-            if (!problem.empty())
-                Fail(step, problem);
-        }
+    // True when the step held.
+    bool RunStep(const Step& step) {
+        if (options_.verbose)
+            report_ << "line " << step.line << ": " << step.text << "\n";
+        std::string problem = step.verb == "expect" ? Expect(step) : Command(step);
+        if (!problem.empty())
+            Fail(step, problem);
+        return problem.empty();
+    }
+
+    RunResult Finish() {
         if (process_.crash())
             report_ << process_.crash()->Describe() << "\n";
         if (!options_.stateFile.empty())
@@ -589,16 +592,29 @@ class Run {
         return list;
     }
 
-    const Scenario& scenario_;
-    const RunOptions& options_;
+    const RunOptions options_;
     std::ostream& report_;
-    OutlookProcess process_;
+    OutlookProcess& process_;
     // Released before Outlook's process goes, so the core can be unloaded.
     CoreTrainer trainer_;
     int failures_ = 0;
 };
 
 }  // namespace
+
+class StepRunner::Steps : public ScenarioSteps {
+  public:
+    using ScenarioSteps::ScenarioSteps;
+};
+
+StepRunner::StepRunner(OutlookProcess& process, const RunOptions& options, std::ostream& report)
+    : steps_(std::make_unique<Steps>(process, options, report)) {}
+
+StepRunner::~StepRunner() = default;
+
+bool StepRunner::Run(const Step& step) {
+    return steps_->RunStep(step);
+}
 
 void PrepareProcess(const Profile& profile) {
     // 5 December 2026, 09:00 UTC: runs are repeatable.
@@ -610,7 +626,11 @@ void PrepareProcess(const Profile& profile) {
 
 RunResult RunScenario(const Scenario& scenario, const RunOptions& options, std::ostream& report) {
     PrepareProcess(scenario.profile);
-    return Run(scenario, options, report).Go();
+    OutlookProcess process(scenario.profile);
+    ScenarioSteps run(process, options, report);
+    for (const auto& step : scenario.steps)
+        run.RunStep(step);
+    return run.Finish();
 }
 
 }  // namespace olsim

@@ -2,6 +2,7 @@
 // expectations where they stand.
 #pragma once
 
+#include <memory>
 #include <ostream>
 #include <string>
 
@@ -23,6 +24,22 @@ struct RunResult {
 // Prints a report of every expectation that did not hold (and every command
 // that could not be carried out) to `report`.
 RunResult RunScenario(const Scenario& scenario, const RunOptions& options, std::ostream& report);
+
+class OutlookProcess;
+
+// Runs steps one by one on a process that is already running (the demo's
+// scenario and its interactive mode), reporting each failure as a run does.
+class StepRunner {
+  public:
+    StepRunner(OutlookProcess& process, const RunOptions& options, std::ostream& report);
+    ~StepRunner();
+    // True when the step held (a command was carried out, an expectation held).
+    bool Run(const Step& step);
+
+  private:
+    class Steps;
+    std::unique_ptr<Steps> steps_;
+};
 
 // Starts the process's clock and host settings the way every run has them.
 void PrepareProcess(const Profile& profile);
