@@ -2,11 +2,13 @@
 
 #include <platform/filesystem.h>
 #include <platform/root.h>
+#include <shlobj.h>
 
 #include <chrono>
 #include <fstream>
 #include <iomanip>
 #include <sstream>
+#include <system_error>
 
 #include "core_training.h"
 #include "mail.h"
@@ -72,6 +74,7 @@ class Demo {
              << "  corpus " << options_.corpus.string() << ": " << Describe(split->train)
              << " train, " << Describe(split->test) << " arrive as new mail\n\n";
 
+        ForgetEarlierTraining();
         bool ok = Install() && Train(split->train) && Start();
         if (ok) {
             Deliver(split->test);
@@ -99,6 +102,19 @@ class Demo {
             spam += m.spam;
         return std::to_string(messages.size()) + " (" + std::to_string(messages.size() - spam) +
                " good, " + std::to_string(spam) + " spam)";
+    }
+
+    // Each run starts from a filter core that has learnt nothing, so its
+    // figures are those of this split alone: what an earlier run taught the
+    // core in this root (or a store an older core wrote) is removed.
+    void ForgetEarlierTraining() {
+        wchar_t appData[MAX_PATH] = {};
+        if (!SHGetSpecialFolderPathW(nullptr, appData, CSIDL_APPDATA, FALSE))
+            return;
+        std::error_code ignored;
+        std::filesystem::remove_all(
+            platform::host::HostPathFromWindows(std::wstring(appData) + L"\\Brevint\\Filter"),
+            ignored);
     }
 
     bool Install() {
