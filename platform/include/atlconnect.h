@@ -243,6 +243,15 @@ class ConnectionPoint final : public IConnectionPoint {
         }
         return S_OK;
     }
+    // Lets every sink go, as a source whose process goes away does; the sinks'
+    // own cookies then answer CONNECT_E_NOCONNECTION.
+    void DisconnectAll() {
+        std::vector<Connection> released;  // let go after the lock
+        {
+            std::lock_guard lock(m_lock);
+            released.swap(m_connections);
+        }
+    }
     HRESULT STDMETHODCALLTYPE EnumConnections(IEnumConnections** ppEnum) override {
         if (ppEnum == nullptr)
             return E_POINTER;
@@ -454,6 +463,8 @@ class IConnectionPointImpl : public _ICPLocator<piid> {
         // firing keeps alive; without sinks there is nothing to reach.
         return detail::FireWithArguments(m_point, dispid, args...);
     }
+    // Drops every advised sink (the source is going away).
+    void DisconnectSinks() { m_point.DisconnectAll(); }
 
   protected:
     ~IConnectionPointImpl() = default;

@@ -55,11 +55,15 @@ OutlookHost::OutlookHost(std::wstring version) : state_(std::make_unique<State>(
 
 // No events are raised here: Outlook closes its windows, raising their
 // events, before it lets its add-ins go; the simulator does so through
-// CloseExplorer. What the add-in still holds answers RPC_E_DISCONNECTED.
+// CloseExplorer. What the add-in still holds answers RPC_E_DISCONNECTED, and
+// the sinks it left advised on the explorers are let go, as the end of
+// Outlook's process lets them go (an add-in holding an explorer whose Close
+// it still watches would otherwise keep both alive).
 OutlookHost::~OutlookHost() {
     for (ExplorerRecord& record : state_->model.explorers) {
         State::Shut(record);
         record.object->Detach();
+        record.object->DisconnectSinks();
     }
     state_->application->Detach();
     state_->explorers->Detach();
