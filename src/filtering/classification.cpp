@@ -10,26 +10,19 @@
 #include "addin/server/connect.h"
 #include "filtering/spam_folder.h"
 #include "mailstore/mapi_functions.h"
+#include "mailstore/mapi_object.h"
 #include "service/brevint_proxy.h"
 #include "support/log/logger.h"
 #include "support/log/trace_scope.h"
+#include "support/utility/bstr_text.h"
 
 namespace {
 
 constexpr const char* kProcessNewMail = "CConnect::ProcessNewMail";
 
-std::wstring TextOf(const CComBSTR& text) {
-    return text.m_str ? std::wstring(text.m_str, text.Length()) : std::wstring();
-}
-
 // The message behind Outlook's item, as Extended MAPI sees it.
 CComPtr<IMessage> MapiMessageOf(Outlook::_MailItem* item) {
-    CComPtr<IMessage> message;
-    CComVariant object;
-    if (item && SUCCEEDED(CComDispatchDriver(item).GetPropertyByName(L"MAPIOBJECT", &object)) &&
-        (object.vt == VT_UNKNOWN || object.vt == VT_DISPATCH) && object.punkVal)
-        object.punkVal->QueryInterface(IID_IMessage, reinterpret_cast<void**>(&message));
-    return message;
+    return GetMapiObjectAs<IMessage>(item, IID_IMessage);
 }
 
 // The message flags; false when the property cannot be read.

@@ -9,9 +9,11 @@
 #include "addin/server/connect.h"
 #include "addin/workers/worker_messages.h"
 #include "mailstore/mapi_functions.h"
+#include "mailstore/mapi_object.h"
 #include "support/log/logged_stage.h"
 #include "support/log/logger.h"
 #include "support/log/trace_scope.h"
+#include "support/utility/bstr_text.h"
 #include "support/utility/entry_id_text.h"
 
 namespace {
@@ -183,10 +185,7 @@ void CConnect::OnNewMail(std::wstring itemId) {
             return;
         }
         CComQIPtr<Outlook::_MailItem> mailItem(item);
-        CComVariant mapiObject;
-        if (mailItem &&
-            SUCCEEDED(CComDispatchDriver(mailItem).GetPropertyByName(L"MAPIOBJECT", &mapiObject)) &&
-            (mapiObject.vt == VT_UNKNOWN || mapiObject.vt == VT_DISPATCH) && mapiObject.punkVal) {
+        if (mailItem && GetMapiObject(mailItem, IID_IUnknown)) {
             log.LogMessage(kOnNewMail, L"if(ptrMailItem != NULL)");
             ProcessNewMail(MailItemRef(mailItem));
         } else {
@@ -207,8 +206,7 @@ void CConnect::OnRedemptionNewMailImpl(IDispatch* item) {
         CComQIPtr<bvoltool::IBVNewMailItem> newMail(item);
         CComBSTR entryId;
         if (newMail && SUCCEEDED(newMail->get_EntryID(&entryId)))
-            OnNewMail(entryId.m_str ? std::wstring(entryId.m_str, entryId.Length())
-                                    : std::wstring());
+            OnNewMail(TextOf(entryId));
         // The library is told after each use that nothing of it is kept. Its
         // failure is a COM error, logged here rather than thrown across the
         // event's call.

@@ -7,6 +7,7 @@
 #include "mailstore/redemption_mng.h"
 #include "support/log/logged_stage.h"
 #include "support/log/trace_scope.h"
+#include "support/utility/bstr_text.h"
 
 std::wstring g_defaultSpamFolderName = kDefaultSpamFolderName;
 
@@ -14,10 +15,6 @@ namespace {
 
 constexpr const char* kFindSpamFolder = "CConnect::FindSPAMfolder";
 constexpr const char* kSpamFolderExists = "CConnect::IsBrevintFolderExist";
-
-std::wstring TextOf(const CComBSTR& text) {
-    return text.m_str ? std::wstring(text.m_str, text.Length()) : std::wstring();
-}
 
 CComPtr<Outlook::_NameSpace> MapiNamespace(Outlook::_Application* application) {
     CComPtr<Outlook::_NameSpace> names;

@@ -5,28 +5,12 @@
 #include <mapitags.h>
 
 #include "mailstore/mapi_functions.h"
+#include "mailstore/mapi_object.h"
 #include "support/log/trace_scope.h"
-
-namespace {
-
-// The item's MAPIOBJECT property as IMAPIProp; null when the item has none.
-CComPtr<IMAPIProp> MapiPropertiesOf(IDispatch* item) {
-    CComPtr<IMAPIProp> properties;
-    if (!item)
-        return properties;
-    CComVariant object;
-    if (FAILED(CComDispatchDriver(item).GetPropertyByName(L"MAPIOBJECT", &object)))
-        return properties;
-    if ((object.vt == VT_UNKNOWN || object.vt == VT_DISPATCH) && object.punkVal)
-        object.punkVal->QueryInterface(IID_IMAPIProp, reinterpret_cast<void**>(&properties));
-    return properties;
-}
-
-}  // namespace
 
 bool GetMessageCodePage(IDispatch* item, LONG& codePage) {
     CTraceScope trace("GetMessageCodePage");
-    CComPtr<IMAPIProp> properties = MapiPropertiesOf(item);
+    CComPtr<IMAPIProp> properties = GetMapiObjectAs<IMAPIProp>(item, IID_IMAPIProp);
     if (!properties || !pfnHrGetOneProp)
         return false;
     LPSPropValue value = nullptr;
@@ -40,7 +24,7 @@ bool GetMessageCodePage(IDispatch* item, LONG& codePage) {
 
 bool SetMessageCodepage(IDispatch* item, LONG codePage) {
     CTraceScope trace("SetMessageCodepage");
-    CComPtr<IMAPIProp> properties = MapiPropertiesOf(item);
+    CComPtr<IMAPIProp> properties = GetMapiObjectAs<IMAPIProp>(item, IID_IMAPIProp);
     if (!properties || !pfnHrSetOneProp || !pfnMAPIAllocateBuffer)
         return false;
     void* buffer = nullptr;

@@ -10,6 +10,7 @@
 #include "support/log/trace_scope.h"
 #include "support/settings/settings.h"
 #include "support/utility/brevint_helper.h"
+#include "support/utility/bstr_text.h"
 #include "support/utility/com_create.h"
 
 using namespace brevint_core;
@@ -32,10 +33,6 @@ void Log(const char* function, const std::wstring& message) {
 void Check(HRESULT result) {
     if (FAILED(result))
         _com_issue_error(result);
-}
-
-std::wstring Text(const CComBSTR& text) {
-    return text.m_str ? std::wstring(text.m_str, text.Length()) : std::wstring();
 }
 
 }  // namespace
@@ -167,7 +164,7 @@ std::wstring CBrevintProxy::AccountValue(const wchar_t* key) {
     CComBSTR name(key);
     CComBSTR value;
     Check(account->GetValue(name, &value));
-    return Text(value);
+    return TextOf(value);
 }
 
 bool CBrevintProxy::IsLoginApproved() {
@@ -209,8 +206,8 @@ void CBrevintProxy::GetAdvertText(std::wstring& caption, std::wstring& link) {
     CComBSTR advertCaption;
     CComBSTR advertLink;
     Check(account->GetAdvert(&advertCaption, &advertLink));
-    caption = Text(advertCaption);
-    link = Text(advertLink);
+    caption = TextOf(advertCaption);
+    link = TextOf(advertLink);
 }
 
 bool CBrevintProxy::ProccessInboundMail(const std::wstring& message) {
@@ -254,7 +251,7 @@ bool CBrevintProxy::MergeMsgHeader(const std::wstring& message, const std::wstri
     CComBSTR headers(static_cast<int>(header.size()), header.c_str());
     CComBSTR answer;
     Check(filter->MergeHeader(text, headers, &answer));
-    merged = Text(answer);
+    merged = TextOf(answer);
     return true;
 }
 
@@ -325,7 +322,7 @@ bool CBrevintProxy::GetAddresses(std::wstring& list, int kind) {
     if (FAILED(result))
         return false;
     if (answer.Length())
-        list = Text(answer);
+        list = TextOf(answer);
     return true;
 }
 
@@ -333,7 +330,7 @@ LONG CBrevintProxy::HttpGet(const std::wstring& url, std::wstring& body) {
     CComBSTR answer;
     LONG status = 0;
     Check(http->Get(CComBSTR(url.c_str()), &answer, &status));
-    body = Text(answer);
+    body = TextOf(answer);
     return static_cast<LONG>(status);
 }
 
@@ -375,8 +372,8 @@ bool CBrevintProxy::PreloadFooter() {
         Log(kFunction, L"Html footer error");
         return false;
     }
-    footerPlain = Text(plain);
-    footerHtml = Text(html);
+    footerPlain = TextOf(plain);
+    footerHtml = TextOf(html);
     CBrevintHelper::Replace(footerPlain, L"|br|", L"\n", true);
     CBrevintHelper::Replace(footerHtml, L"|br|", L"<br>", true);
     return true;
@@ -470,7 +467,7 @@ bool CBrevintProxy::PreloadTellAFriendUrl() {
         tellAFriendUrl.Set(base);
         return true;
     }
-    tellAFriendUrl.Set(base + L"&U=" + std::to_wstring(identity) + L"&P=" + Text(shared));
+    tellAFriendUrl.Set(base + L"&U=" + std::to_wstring(identity) + L"&P=" + TextOf(shared));
     return true;
 }
 
