@@ -5,8 +5,8 @@
 // the disk's.
 //
 //   bench_filter [--threshold N] [--sweep] [--good-weight W] [--prior-strength S]
-//                [--min-deviation D] [--max-clues N] [--errors FILE] STORE TRAIN_GOOD
-//                TRAIN_SPAM TEST_GOOD TEST_SPAM
+//                [--min-deviation D] [--max-clues N] [--form-veto N] [--min-form-messages N]
+//                [--errors FILE] STORE TRAIN_GOOD TRAIN_SPAM TEST_GOOD TEST_SPAM
 //
 // The four lists name one message file per line. Prints one line:
 //   core TRAINED TRAIN_SECONDS SCORED SCORE_SECONDS FALSE_POSITIVES FALSE_NEGATIVES
@@ -97,6 +97,10 @@ int main(int argc, char** argv) {
             options.tuning.minDeviation = std::stod(argv[++i]);
         else if (argument == "--max-clues" && i + 1 < argc)
             options.tuning.maxClues = std::stoul(argv[++i]);
+        else if (argument == "--form-veto" && i + 1 < argc)
+            options.tuning.formVeto = std::stoi(argv[++i]);
+        else if (argument == "--min-form-messages" && i + 1 < argc)
+            options.tuning.minFormMessages = std::stoul(argv[++i]);
         else if (argument == "--errors" && i + 1 < argc)
             errorsFile = argv[++i];
         else if (argument == "--sweep")

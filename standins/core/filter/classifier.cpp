@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "filter/tokenizer.h"
+
 namespace bv::filter {
 
 double TokenProbability(const TokenCounts* counts, uint64_t spamMessages, uint64_t goodMessages,
@@ -79,6 +81,19 @@ Judgement Judge(const TokenCountTable& table, const std::vector<std::string>& to
         for (const Weighed& clue : clues)
             judgement.clues.push_back({*clue.token, clue.probability});
     }
+    return judgement;
+}
+
+Judgement JudgeMessage(const LearnedCounts& counts, const std::vector<std::string>& tokens,
+                       const Tuning& tuning, bool keepClues) {
+    Judgement judgement = Judge(counts.all, tokens, tuning, keepClues);
+    const TokenCountTable& html = counts.html;
+    if (!IsHtmlForm(tokens) || html.SpamMessages() < tuning.minFormMessages ||
+        html.GoodMessages() < tuning.minFormMessages)
+        return judgement;
+    judgement.formScore = Judge(html, tokens, tuning).score;
+    if (judgement.formScore < tuning.formVeto)
+        judgement.score = std::min(judgement.score, judgement.formScore);
     return judgement;
 }
 

@@ -27,6 +27,16 @@ struct Tuning {
     // spam let through. Kept small: doubling it let a third of all spam
     // through while the threshold already keeps good mail out.
     double goodWeight = 1.1;
+    // A message with an HTML part that the HTML mail learned alone scores
+    // under this is judged by that second opinion when it is the lower: good
+    // HTML mail is set apart from the spam it resembles only by what the other
+    // HTML mail taught. Below the uncertain middle, so that the second opinion
+    // only ever keeps a message its like has shown to be good.
+    int formVeto = 5;
+    // The second opinion is asked only once the HTML mail learned holds this
+    // many messages of each kind; with fewer, its few tokens seen on one side
+    // only would speak for every HTML message.
+    uint64_t minFormMessages = 20;
 };
 
 struct Clue {
@@ -37,10 +47,19 @@ struct Clue {
 struct Judgement {
     int score = 50;           // 0..100
     std::vector<Clue> clues;  // strongest first
+    // The score against the HTML mail learned alone, when that second opinion
+    // was asked (an HTML message, enough HTML mail learned); else -1.
+    int formScore = -1;
 };
 
+// One table's evidence combined.
 Judgement Judge(const TokenCountTable& table, const std::vector<std::string>& tokens,
                 const Tuning& tuning, bool keepClues = false);
+// A message's score: the evidence of all mail learned, and for a message with
+// an HTML part the second opinion of the HTML mail alone, which has the last
+// word when it is sure the message is good. The clues are all mail's.
+Judgement JudgeMessage(const LearnedCounts& counts, const std::vector<std::string>& tokens,
+                       const Tuning& tuning, bool keepClues = false);
 
 // The spam probability of one token under the tuning (exposed for tests).
 double TokenProbability(const TokenCounts* counts, uint64_t spamMessages, uint64_t goodMessages,

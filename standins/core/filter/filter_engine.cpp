@@ -6,7 +6,7 @@ namespace bv::filter {
 
 FilterEngine::FilterEngine(const std::filesystem::path& folder, EngineOptions options)
     : options_(options), storage_(folder), lists_(folder) {
-    loaded_ = storage_.Load(table_);
+    loaded_ = storage_.Load(counts_);
     lastSequence_ = loaded_.lastSequence;
     votesSinceSnapshot_ = loaded_.replayedVotes;
 }
@@ -27,8 +27,9 @@ Explanation FilterEngine::Judge(std::string_view rfc822, bool keepClues) const {
     }
     const std::vector<std::string> tokens = Tokenize(rfc822);
     std::shared_lock lock(tableMutex_);
-    Judgement judgement = bv::filter::Judge(table_, tokens, options_.tuning, keepClues);
+    Judgement judgement = JudgeMessage(counts_, tokens, options_.tuning, keepClues);
     explanation.score = judgement.score;
+    explanation.formScore = judgement.formScore;
     explanation.clues = std::move(judgement.clues);
     return explanation;
 }
@@ -85,7 +86,7 @@ void FilterEngine::RecordVotes(Verdict verdict,
     {
         std::unique_lock lock(tableMutex_);
         for (const auto& tokens : tokenSets)
-            table_.Learn(verdict, tokens);
+            counts_.Learn(verdict, tokens);
     }
     lastSequence_ = sequence;
     votesSinceSnapshot_ += tokenSets.size();
@@ -107,7 +108,7 @@ void FilterEngine::Compact() {
 void FilterEngine::CompactLocked() {
     // Scorers go on while the snapshot is written: only votes change the table.
     std::shared_lock lock(tableMutex_);
-    storage_.WriteSnapshot(table_, lastSequence_);
+    storage_.WriteSnapshot(counts_, lastSequence_);
     votesSinceSnapshot_ = 0;
 }
 
@@ -115,9 +116,11 @@ EngineStats FilterEngine::Stats() const {
     EngineStats stats;
     stats.loaded = loaded_;
     std::shared_lock lock(tableMutex_);
-    stats.spamMessages = table_.SpamMessages();
-    stats.goodMessages = table_.GoodMessages();
-    stats.tokens = table_.Size();
+    stats.spamMessages = counts_.all.SpamMessages();
+    stats.goodMessages = counts_.all.GoodMessages();
+    stats.tokens = counts_.all.Size();
+    stats.htmlSpamMessages = counts_.html.SpamMessages();
+    stats.htmlGoodMessages = counts_.html.GoodMessages();
     return stats;
 }
 

@@ -40,12 +40,15 @@ struct Explanation {
     ListDecision listDecision = ListDecision::None;
     std::string sender;
     std::vector<Clue> clues;  // strongest first; empty when a list decided
+    int formScore = -1;       // the HTML mail's second opinion, when asked
 };
 
 struct EngineStats {
     uint64_t spamMessages = 0;
     uint64_t goodMessages = 0;
     uint64_t tokens = 0;
+    uint64_t htmlSpamMessages = 0;  // of those, the messages with an HTML part
+    uint64_t htmlGoodMessages = 0;
     LoadReport loaded;  // what opening the store found
 };
 
@@ -89,7 +92,7 @@ class FilterEngine {
 
     // Scorers share `tableMutex_`; a vote takes it alone only to add counts.
     mutable std::shared_mutex tableMutex_;
-    TokenCountTable table_;
+    LearnedCounts counts_;
 
     // Orders votes: journal, then table, one vote at a time.
     std::mutex writeMutex_;

@@ -2,6 +2,8 @@
 
 #include <limits>
 
+#include "filter/tokenizer.h"
+
 namespace bv::filter {
 
 void TokenCountTable::Learn(Verdict verdict, const std::vector<std::string>& tokens) {
@@ -60,6 +62,12 @@ uint64_t TokenCountTable::Fingerprint(const std::vector<std::string>& tokens) {
         sum += h;
     }
     return sum;
+}
+
+void LearnedCounts::Learn(Verdict verdict, const std::vector<std::string>& tokens) {
+    all.Learn(verdict, tokens);
+    if (IsHtmlForm(tokens))
+        html.Learn(verdict, tokens);
 }
 
 const TokenCounts* TokenCountTable::Find(std::string_view token) const {

@@ -67,4 +67,16 @@ class TokenCountTable {
     uint64_t goodMessages_ = 0;
 };
 
+// What the filter has learned, kept twice: from every message, and from the
+// messages with an HTML part alone. Good HTML mail is mostly newsletters and
+// offers the user asked for, a small share of all good mail but the form most
+// spam takes; judged against all mail, its layout and offers are the spam's.
+// Judged against HTML mail alone, it meets its like (see JudgeMessage).
+struct LearnedCounts {
+    TokenCountTable all;
+    TokenCountTable html;
+
+    void Learn(Verdict verdict, const std::vector<std::string>& tokens);
+};
+
 }  // namespace bv::filter

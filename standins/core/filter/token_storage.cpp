@@ -14,7 +14,9 @@ constexpr std::string_view kJournalMagic = "BVFJ";
 constexpr std::string_view kSnapshotMagic = "BVFS";
 // Raised whenever the tokenizer changes what it makes of a message: counts
 // learned under another version no longer match the tokens a message gives.
-constexpr uint32_t kFormatVersion = 3;
+// Version 4 added the HTML mail's own table to the snapshot and the form
+// token to the tokens.
+constexpr uint32_t kFormatVersion = 4;
 constexpr size_t kJournalHeaderSize = 8;
 constexpr uint8_t kVoteRecord = 1;
 
@@ -80,6 +82,46 @@ class ByteReader {
     bool ok_ = true;
 };
 
+// A table in the snapshot: message totals, entries, remembered votes.
+void WriteTable(ByteWriter& out, const TokenCountTable& table) {
+    out.U64(table.SpamMessages());
+    out.U64(table.GoodMessages());
+    out.U64(table.Size());
+    table.ForEach([&](const std::string& token, const TokenCounts& counts) {
+        out.ShortString(token.substr(0, UINT16_MAX));
+        out.U32(counts.spam);
+        out.U32(counts.good);
+    });
+    out.U64(table.VotesRemembered());
+    table.ForEachVote([&](uint64_t fingerprint, Verdict verdict) {
+        out.U64(fingerprint);
+        out.U8(static_cast<uint8_t>(static_cast<int8_t>(verdict)));
+    });
+}
+
+// False when a remembered vote is neither spam nor good; a short read shows
+// in the reader.
+bool ReadTable(ByteReader& in, TokenCountTable& table) {
+    uint64_t spamMessages = in.U64();
+    uint64_t goodMessages = in.U64();
+    uint64_t count = in.U64();
+    for (uint64_t i = 0; i < count && in.Ok(); ++i) {
+        std::string token(in.ShortString());
+        TokenCounts counts{in.U32(), in.U32()};
+        table.Set(std::move(token), counts);
+    }
+    uint64_t votes = in.U64();
+    for (uint64_t i = 0; i < votes && in.Ok(); ++i) {
+        uint64_t fingerprint = in.U64();
+        auto verdict = static_cast<int8_t>(in.U8());
+        if (verdict != 1 && verdict != -1)
+            return false;
+        table.RememberVote(fingerprint, static_cast<Verdict>(verdict));
+    }
+    table.SetMessages(spamMessages, goodMessages);
+    return true;
+}
+
 std::string JournalHeader() {
     ByteWriter header;
     header.Bytes(kJournalMagic);
@@ -102,14 +144,14 @@ TokenStorage::TokenStorage(std::filesystem::path folder) : folder_(std::move(fol
     }
 }
 
-LoadReport TokenStorage::Load(TokenCountTable& table) {
+LoadReport TokenStorage::Load(LearnedCounts& counts) {
     LoadReport report;
-    report.lastSequence = LoadSnapshot(table);
-    ReplayJournal(table, report);
+    report.lastSequence = LoadSnapshot(counts);
+    ReplayJournal(counts, report);
     return report;
 }
 
-uint64_t TokenStorage::LoadSnapshot(TokenCountTable& table) {
+uint64_t TokenStorage::LoadSnapshot(LearnedCounts& counts) {
     const std::filesystem::path path = folder_ / kSnapshotName;
     const std::string data = ReadWholeFile(path);
     if (data.empty())
@@ -132,29 +174,15 @@ uint64_t TokenStorage::LoadSnapshot(TokenCountTable& table) {
     if (version != kFormatVersion)
         throw damaged(UnsupportedVersion(version));
     uint64_t sequence = reader.U64();
-    uint64_t spamMessages = reader.U64();
-    uint64_t goodMessages = reader.U64();
-    uint64_t count = reader.U64();
-    for (uint64_t i = 0; i < count && reader.Ok(); ++i) {
-        std::string token(reader.ShortString());
-        TokenCounts counts{reader.U32(), reader.U32()};
-        table.Set(std::move(token), counts);
-    }
-    uint64_t votes = reader.U64();
-    for (uint64_t i = 0; i < votes && reader.Ok(); ++i) {
-        uint64_t fingerprint = reader.U64();
-        auto verdict = static_cast<int8_t>(reader.U8());
-        if (verdict != 1 && verdict != -1)
+    for (TokenCountTable* table : {&counts.all, &counts.html})
+        if (!ReadTable(reader, *table))
             throw damaged("a remembered vote is neither spam nor good");
-        table.RememberVote(fingerprint, static_cast<Verdict>(verdict));
-    }
     if (!reader.Ok() || !reader.AtEnd())
         throw damaged("the snapshot's entries do not match its size");
-    table.SetMessages(spamMessages, goodMessages);
     return sequence;
 }
 
-void TokenStorage::ReplayJournal(TokenCountTable& table, LoadReport& report) {
+void TokenStorage::ReplayJournal(LearnedCounts& counts, LoadReport& report) {
     const std::filesystem::path path = folder_ / kJournalName;
     const std::string data = ReadWholeFile(path);
     const std::string header = JournalHeader();
@@ -201,7 +229,7 @@ void TokenStorage::ReplayJournal(TokenCountTable& table, LoadReport& report) {
             throw StoreError(path.string() + ": malformed vote record at offset " +
                              std::to_string(validEnd));
         if (sequence > lastSequence) {
-            table.Learn(static_cast<Verdict>(verdict), tokens);
+            counts.Learn(static_cast<Verdict>(verdict), tokens);
             lastSequence = sequence;
             ++report.replayedVotes;
         }
@@ -248,24 +276,13 @@ void TokenStorage::DiscardUnsynced() {
         appendedSize_ = syncedSize_;
 }
 
-void TokenStorage::WriteSnapshot(const TokenCountTable& table, uint64_t sequence) {
+void TokenStorage::WriteSnapshot(const LearnedCounts& counts, uint64_t sequence) {
     ByteWriter snapshot;
     snapshot.Bytes(kSnapshotMagic);
     snapshot.U32(kFormatVersion);
     snapshot.U64(sequence);
-    snapshot.U64(table.SpamMessages());
-    snapshot.U64(table.GoodMessages());
-    snapshot.U64(table.Size());
-    table.ForEach([&](const std::string& token, const TokenCounts& counts) {
-        snapshot.ShortString(token.substr(0, UINT16_MAX));
-        snapshot.U32(counts.spam);
-        snapshot.U32(counts.good);
-    });
-    snapshot.U64(table.VotesRemembered());
-    table.ForEachVote([&](uint64_t fingerprint, Verdict verdict) {
-        snapshot.U64(fingerprint);
-        snapshot.U8(static_cast<uint8_t>(static_cast<int8_t>(verdict)));
-    });
+    WriteTable(snapshot, counts.all);
+    WriteTable(snapshot, counts.html);
     snapshot.U32(Crc32(snapshot.Data()));
     ReplaceFileAtomically(folder_ / kSnapshotName, snapshot.Data());
 

@@ -31,8 +31,8 @@ class TokenStorage {
     // at a time writes a store.
     explicit TokenStorage(std::filesystem::path folder);
 
-    // Fills the table from disk and readies the journal for appending.
-    LoadReport Load(TokenCountTable& table);
+    // Fills the counts from disk and readies the journal for appending.
+    LoadReport Load(LearnedCounts& counts);
 
     // Buffered in the journal file; durable only after Sync.
     void AppendVote(uint64_t sequence, Verdict verdict, const std::vector<std::string>& tokens);
@@ -40,16 +40,16 @@ class TokenStorage {
     // Cuts off what was appended since the last Sync (a write that failed).
     void DiscardUnsynced();
 
-    // Replaces the snapshot with the table as of `sequence`, then empties the
+    // Replaces the snapshot with the counts as of `sequence`, then empties the
     // journal: records it still holds after a crash in between are older than
     // the snapshot and are skipped at the next load.
-    void WriteSnapshot(const TokenCountTable& table, uint64_t sequence);
+    void WriteSnapshot(const LearnedCounts& counts, uint64_t sequence);
 
     const std::filesystem::path& Folder() const { return folder_; }
 
   private:
-    uint64_t LoadSnapshot(TokenCountTable& table);
-    void ReplayJournal(TokenCountTable& table, LoadReport& report);
+    uint64_t LoadSnapshot(LearnedCounts& counts);
+    void ReplayJournal(LearnedCounts& counts, LoadReport& report);
 
     std::filesystem::path folder_;
     UniqueFd lock_;

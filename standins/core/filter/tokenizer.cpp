@@ -324,6 +324,7 @@ void AddEntity(const mime::Entity& entity, TokenSink& sink, int depth) {
         return;  // images and attachments: their headers have been read, their bytes are noise
     std::string body = DecodeBody(entity);
     if (type == "text/html") {
+        sink.Add(std::string(kHtmlFormToken));
         AddHtml(body, sink);
     } else {
         std::string_view text = WithoutFooter(body);
@@ -360,6 +361,10 @@ std::vector<std::string> Tokenize(std::string_view rfc822) {
     TokenSink sink;
     AddEntity(mime::ParseEntity(rfc822), sink, 0);
     return sink.Take();
+}
+
+bool IsHtmlForm(const std::vector<std::string>& tokens) {
+    return std::find(tokens.begin(), tokens.end(), kHtmlFormToken) != tokens.end();
 }
 
 std::string DecodeBase64(std::string_view encoded) {

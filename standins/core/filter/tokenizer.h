@@ -15,6 +15,12 @@ namespace bv::filter {
 // "url:<host>"; body words stand alone, lower-cased.
 std::vector<std::string> Tokenize(std::string_view rfc822);
 
+// Given to a message with an HTML part (at any level), so that the form a
+// message was written in can be told from its tokens alone, as the journal
+// keeps them.
+constexpr std::string_view kHtmlFormToken = "form:html";
+bool IsHtmlForm(const std::vector<std::string>& tokens);
+
 // Content-Transfer-Encoding decoders; bytes stay bytes, whatever the charset.
 std::string DecodeBase64(std::string_view encoded);
 std::string DecodeQuotedPrintable(std::string_view encoded);

@@ -142,6 +142,8 @@ int Explain(const FilterEngine& engine, const std::vector<std::string>& argument
         std::printf(
             "decided by the %s list\n",
             explanation.listDecision == bv::filter::ListDecision::Black ? "black" : "white");
+    if (explanation.formScore >= 0)
+        std::printf("HTML mail's score %d\n", explanation.formScore);
     size_t shown = 0;
     for (const auto& clue : explanation.clues) {
         if (++shown > 30)
@@ -157,6 +159,9 @@ int Stats(const FilterEngine& engine) {
                 static_cast<unsigned long long>(stats.spamMessages),
                 static_cast<unsigned long long>(stats.goodMessages),
                 static_cast<unsigned long long>(stats.tokens));
+    std::printf("of them with an HTML part\t%llu spam, %llu good\n",
+                static_cast<unsigned long long>(stats.htmlSpamMessages),
+                static_cast<unsigned long long>(stats.htmlGoodMessages));
     std::printf("journal votes replayed at open\t%llu\ntorn journal bytes cut off\t%llu\n",
                 static_cast<unsigned long long>(stats.loaded.replayedVotes),
                 static_cast<unsigned long long>(stats.loaded.discardedBytes));

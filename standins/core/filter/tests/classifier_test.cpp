@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "filter/classifier.h"
+#include "filter/tokenizer.h"
 
 namespace bv::filter {
 namespace {
@@ -84,6 +85,52 @@ TEST(Classifier, EveryClueCountsUnlessBounded) {
     tuning.maxClues = 150;
     Judgement strongest = Judge(table, message, tuning);
     EXPECT_LT(strongest.score, 50);
+}
+
+// Mostly plain good mail, HTML spam selling what a few good HTML newsletters
+// announce too: against all mail the newsletter's layout and offer are spam's.
+LearnedCounts MailboxWithNewsletters(int newsletters) {
+    const std::string html(kHtmlFormToken);
+    LearnedCounts counts;
+    for (int i = 0; i < 200; ++i)
+        counts.Learn(Verdict::Good, {"meeting", "report", "note" + std::to_string(i)});
+    for (int i = 0; i < 40; ++i)
+        counts.Learn(Verdict::Spam, {html, "html:table", "html:img", "offer", "deal", "unsubscribe",
+                                     "pills" + std::to_string(i % 4), "ad" + std::to_string(i)});
+    for (int i = 0; i < newsletters; ++i)
+        counts.Learn(Verdict::Good, {html, "html:table", "html:img", "offer", "deal", "unsubscribe",
+                                     "club", "issue" + std::to_string(i)});
+    return counts;
+}
+
+TEST(Classifier, TheHtmlMailsOwnOpinionKeepsANewsletterThatAllMailCallsSpam) {
+    const std::string html(kHtmlFormToken);
+    const std::vector<std::string> newsletter = {html,   "html:table",  "html:img", "offer",
+                                                 "deal", "unsubscribe", "club"};
+    Tuning tuning;
+    LearnedCounts counts = MailboxWithNewsletters(25);
+    ASSERT_EQ(counts.html.GoodMessages(), 25u);
+    ASSERT_EQ(counts.html.SpamMessages(), 40u);
+    int allMail = Judge(counts.all, newsletter, tuning).score;
+    ASSERT_GE(allMail, 77);
+
+    Judgement judged = JudgeMessage(counts, newsletter, tuning, true);
+    EXPECT_LT(judged.formScore, tuning.formVeto);
+    EXPECT_EQ(judged.score, judged.formScore);
+    EXPECT_FALSE(judged.clues.empty());  // the clues stay all mail's
+
+    // HTML spam stays spam: the HTML mail's opinion only ever keeps what its like made good.
+    Judgement spam = JudgeMessage(counts, {html, "html:table", "offer", "pills1"}, tuning);
+    EXPECT_GE(spam.formScore, tuning.formVeto);
+    EXPECT_GE(spam.score, 77);
+
+    // The same words in a plain message, or too little HTML mail learned: no second opinion.
+    std::vector<std::string> plain(newsletter.begin() + 1, newsletter.end());
+    EXPECT_EQ(JudgeMessage(counts, plain, tuning).formScore, -1);
+    LearnedCounts few = MailboxWithNewsletters(int(tuning.minFormMessages) - 1);
+    Judgement unasked = JudgeMessage(few, newsletter, tuning);
+    EXPECT_EQ(unasked.formScore, -1);
+    EXPECT_EQ(unasked.score, Judge(few.all, newsletter, tuning).score);
 }
 
 }  // namespace

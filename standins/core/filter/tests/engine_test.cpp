@@ -16,6 +16,7 @@ namespace bv::filter {
 namespace {
 
 using testing::GoodMail;
+using testing::HtmlMail;
 using testing::Mail;
 using testing::SpamMail;
 using testing::TempFolder;
@@ -134,6 +135,40 @@ TEST(TokenStore, VotesAreReplayedFromTheJournalAndFromSnapshotsAfterReopening) {
     EXPECT_EQ(stats.goodMessages, 5u);
     EXPECT_EQ(stats.loaded.replayedVotes, 3u);  // 10 votes, snapshot after the 7th
     EXPECT_EQ(reopened.Score(probe), trainedScore);
+}
+
+TEST(TokenStore, TheHtmlMailsOwnCountsSurviveSnapshotsAndTheJournal) {
+    TempFolder folder;
+    EngineOptions options;
+    options.snapshotEvery = 5;  // the HTML counts go through both the snapshot and the journal
+    options.tuning.minFormMessages = 3;
+    const std::string newsletter =
+        HtmlMail("news@club.example", "members offer", "club offer deal unsubscribe");
+    Explanation trained;
+    {
+        FilterEngine engine(folder.Path(), options);
+        for (int i = 0; i < 4; ++i) {
+            std::string n = "no" + std::string(1, char('a' + i));  // bare numbers are no tokens
+            ASSERT_TRUE(engine.Vote(
+                HtmlMail("ads" + n + "@x.biz", "offer " + n, "deal pills unsubscribe " + n),
+                kSpamVote));
+            ASSERT_TRUE(engine.Vote(
+                HtmlMail("news@club.example", "issue " + n, "club offer deal unsubscribe " + n),
+                kGoodVote));
+            ASSERT_TRUE(engine.Vote(GoodMail(i), kGoodVote));
+        }
+        trained = engine.Explain(newsletter);
+        ASSERT_GE(trained.formScore, 0);
+    }
+    FilterEngine reopened(folder.Path(), options);
+    EngineStats stats = reopened.Stats();
+    EXPECT_EQ(stats.htmlSpamMessages, 4u);
+    EXPECT_EQ(stats.htmlGoodMessages, 4u);
+    EXPECT_EQ(stats.goodMessages, 8u);
+    EXPECT_EQ(stats.loaded.replayedVotes, 2u);  // 12 votes, snapshot after the 10th
+    Explanation again = reopened.Explain(newsletter);
+    EXPECT_EQ(again.formScore, trained.formScore);
+    EXPECT_EQ(again.score, trained.score);
 }
 
 TEST(FilterEngine, AVoteAgainCorrectsTheFirstAndSurvivesReopening) {

@@ -42,4 +42,11 @@ inline std::string GoodMail(int n) {
                 "the draft report for the budget review is attached, see you at the meeting");
 }
 
+inline std::string HtmlMail(const std::string& from, const std::string& subject,
+                            const std::string& body) {
+    return "From: " + from + "\r\nTo: me@example.net\r\nSubject: " + subject +
+           "\r\nContent-Type: text/html\r\n\r\n<html><body><table><tr><td>" + body +
+           "</td></tr></table></body></html>\r\n";
+}
+
 }  // namespace bv::filter::testing

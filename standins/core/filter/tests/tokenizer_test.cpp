@@ -167,6 +167,25 @@ TEST(Tokenizer, NestedMultipartWalksEveryTextPartAndSkipsBinaryOnes) {
         EXPECT_EQ(token.find("tvqq"), std::string::npos) << token;  // attachment bytes unread
 }
 
+TEST(Tokenizer, AnHtmlPartAtAnyLevelMarksTheMessagesForm) {
+    const std::string nested =
+        "Content-Type: multipart/mixed; boundary=outer\r\n\r\n"
+        "--outer\r\n"
+        "Content-Type: multipart/alternative; boundary=inner\r\n\r\n"
+        "--inner\r\n"
+        "Content-Type: text/html\r\n\r\n"
+        "no tags at all\r\n"
+        "--inner--\r\n"
+        "--outer--\r\n";
+    EXPECT_TRUE(IsHtmlForm(Tokenize(nested)));
+    // Markup typed into plain text, or an HTML attachment's name, is not the form.
+    EXPECT_FALSE(
+        IsHtmlForm(Tokenize("Content-Type: text/plain\r\n\r\n<html><b>hi</b></html>\r\n")));
+    EXPECT_FALSE(IsHtmlForm(Tokenize(
+        "Content-Type: multipart/mixed; boundary=b\r\n\r\n--b\r\n"
+        "Content-Type: application/octet-stream; name=\"page.html\"\r\n\r\nAAAA\r\n--b--\r\n")));
+}
+
 TEST(Tokenizer, HtmlGivesTagsTextAndUrlHostsButNotCommentsOrStyles) {
     auto tokens = Tokenize(
         "Content-Type: text/html\r\n\r\n"
