@@ -104,10 +104,6 @@ class ATL_NO_VTABLE CAccount : public CComObjectRootEx<CComMultiThreadModel>,
     COM_INTERFACE_ENTRY(IDispatch)
     END_COM_MAP()
 
-    STDMETHOD(Unused1)() override { return E_NOTIMPL; }
-    STDMETHOD(Unused5)() override { return E_NOTIMPL; }
-    STDMETHOD(Unused6)() override { return E_NOTIMPL; }
-
     STDMETHOD(LogOn)(short* loggedIn) override {
         if (!loggedIn)
             return E_POINTER;

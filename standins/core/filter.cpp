@@ -29,10 +29,6 @@ class ATL_NO_VTABLE CFilter : public CComObjectRootEx<CComMultiThreadModel>,
     COM_INTERFACE_ENTRY(IDispatch)
     END_COM_MAP()
 
-    STDMETHOD(Unused3)() override { return E_NOTIMPL; }
-    STDMETHOD(Unused4)() override { return E_NOTIMPL; }
-    STDMETHOD(Unused5)() override { return E_NOTIMPL; }
-
     // 0 (good) to 100 (spam), the sender lists deciding first. Every mode
     // scores the same way.
     STDMETHOD(Score)(BSTR message, LONG /*mode*/, LONG* score) override {

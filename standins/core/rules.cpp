@@ -68,10 +68,6 @@ class ATL_NO_VTABLE CRulesSender
     COM_INTERFACE_ENTRY(IDispatch)
     END_COM_MAP()
 
-    STDMETHOD(Unused1)() override { return E_NOTIMPL; }
-    STDMETHOD(Unused4)() override { return E_NOTIMPL; }
-    STDMETHOD(Unused5)() override { return E_NOTIMPL; }
-
     STDMETHOD(AddEmail)(BSTR name, BSTR address, BSTR /*comment*/, short* added) override {
         if (!added)
             return E_POINTER;

@@ -10,6 +10,7 @@
 
 #include <oaidl.h>
 #include <platform/interface_uuid.h>
+#include <platform/unused_slot.h>
 #include <windef.h>
 
 namespace brevint_core {
@@ -35,15 +36,15 @@ BV_DECLARE_UUID(IXML, "7EB05974-F4C0-48BF-9D78-1BD7DF91D793")
 // "Brevint.RulesSenderDenied" (the black list) and
 // "Brevint.RulesSenderAllowed" (the white list) share this layout.
 struct IRulesSender : public IDispatch {
-    virtual HRESULT STDMETHODCALLTYPE Unused1() = 0;
+    BV_UNUSED_SLOT(1)
     // added is 1 when the address went into the list, 0 when it was there
     // already or is no address.
     virtual HRESULT STDMETHODCALLTYPE AddEmail(BSTR name, BSTR address, BSTR comment,
                                                short* added) = 0;
     // The domain is taken from a whole address as well as from a bare domain.
     virtual HRESULT STDMETHODCALLTYPE AddDomain(BSTR address, BSTR comment, short* added) = 0;
-    virtual HRESULT STDMETHODCALLTYPE Unused4() = 0;
-    virtual HRESULT STDMETHODCALLTYPE Unused5() = 0;
+    BV_UNUSED_SLOT(4)
+    BV_UNUSED_SLOT(5)
     // The lists in the address-list text format: entries separated by CR,
     // "address TAB name" (or the address alone) or a domain.
     virtual HRESULT STDMETHODCALLTYPE GetEmails(BSTR* emails) = 0;
@@ -53,7 +54,7 @@ BV_DECLARE_UUID(IRulesSender, "894A3AE9-C9BA-470B-A937-B970C2341085")
 
 // "Brevint.Account": the user's account with the filter service.
 struct IAccount : public IDispatch {
-    virtual HRESULT STDMETHODCALLTYPE Unused1() = 0;
+    BV_UNUSED_SLOT(1)
     // loggedIn is non-zero when the service accepted the login; otherwise
     // the account has no values.
     virtual HRESULT STDMETHODCALLTYPE LogOn(short* loggedIn) = 0;
@@ -62,8 +63,8 @@ struct IAccount : public IDispatch {
     virtual HRESULT STDMETHODCALLTYPE GetValue(BSTR key, BSTR* value) = 0;
     // Opens the core's account settings window.
     virtual HRESULT STDMETHODCALLTYPE ShowSettings() = 0;
-    virtual HRESULT STDMETHODCALLTYPE Unused5() = 0;
-    virtual HRESULT STDMETHODCALLTYPE Unused6() = 0;
+    BV_UNUSED_SLOT(5)
+    BV_UNUSED_SLOT(6)
     virtual HRESULT STDMETHODCALLTYPE GetAdvert(BSTR* caption, BSTR* link) = 0;
 };
 BV_DECLARE_UUID(IAccount, "0DFC2FC0-F7B0-49C8-9835-42008510CB8A")
@@ -75,9 +76,9 @@ struct IFilter : public IDispatch {
     // vote is 100 for spam, -100 for good (any other value: E_INVALIDARG);
     // result is 0 or more when accepted.
     virtual HRESULT STDMETHODCALLTYPE Vote(BSTR message, LONG vote, LONG* result) = 0;
-    virtual HRESULT STDMETHODCALLTYPE Unused3() = 0;
-    virtual HRESULT STDMETHODCALLTYPE Unused4() = 0;
-    virtual HRESULT STDMETHODCALLTYPE Unused5() = 0;
+    BV_UNUSED_SLOT(3)
+    BV_UNUSED_SLOT(4)
+    BV_UNUSED_SLOT(5)
     // The message with the transport headers in place of its header block.
     virtual HRESULT STDMETHODCALLTYPE MergeHeader(BSTR message, BSTR header, BSTR* merged) = 0;
 };

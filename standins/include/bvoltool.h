@@ -5,6 +5,7 @@
 #include <oaidl.h>
 #include <objidl.h>
 #include <platform/interface_uuid.h>
+#include <platform/unused_slot.h>
 #include <windef.h>
 
 namespace bvoltool {
@@ -19,37 +20,37 @@ BV_DECLARE_UUID(BVMailItem, "A81008FE-279F-4D80-8013-738EFAE53134")
 // positions between are members that nothing here calls; the library answers
 // them E_NOTIMPL.
 struct IBVMailItem : public IDispatch {
-    virtual HRESULT STDMETHODCALLTYPE Unused7() = 0;
+    BV_UNUSED_SLOT(7)
     // Wraps an Outlook item; every other member reads the message it shows.
     virtual HRESULT STDMETHODCALLTYPE put_Item(IDispatch* item) = 0;
     // A property by MAPI tag: VT_BSTR for a string, VT_I4, VT_BOOL, VT_DATE,
     // or VT_ARRAY | VT_UI1 for bytes; VT_EMPTY when the message lacks it.
     virtual HRESULT STDMETHODCALLTYPE get_Fields(LONG propTag, VARIANT* value) = 0;
-    virtual HRESULT STDMETHODCALLTYPE Unused10() = 0;
-    virtual HRESULT STDMETHODCALLTYPE Unused11() = 0;
-    virtual HRESULT STDMETHODCALLTYPE Unused12() = 0;
-    virtual HRESULT STDMETHODCALLTYPE Unused13() = 0;
-    virtual HRESULT STDMETHODCALLTYPE Unused14() = 0;
-    virtual HRESULT STDMETHODCALLTYPE Unused15() = 0;
-    virtual HRESULT STDMETHODCALLTYPE Unused16() = 0;
-    virtual HRESULT STDMETHODCALLTYPE Unused17() = 0;
-    virtual HRESULT STDMETHODCALLTYPE Unused18() = 0;
-    virtual HRESULT STDMETHODCALLTYPE Unused19() = 0;
+    BV_UNUSED_SLOT(10)
+    BV_UNUSED_SLOT(11)
+    BV_UNUSED_SLOT(12)
+    BV_UNUSED_SLOT(13)
+    BV_UNUSED_SLOT(14)
+    BV_UNUSED_SLOT(15)
+    BV_UNUSED_SLOT(16)
+    BV_UNUSED_SLOT(17)
+    BV_UNUSED_SLOT(18)
+    BV_UNUSED_SLOT(19)
     // The plain-text body.
     virtual HRESULT STDMETHODCALLTYPE get_Body(BSTR* body) = 0;
-    virtual HRESULT STDMETHODCALLTYPE Unused21() = 0;
-    virtual HRESULT STDMETHODCALLTYPE Unused22() = 0;
-    virtual HRESULT STDMETHODCALLTYPE Unused23() = 0;
-    virtual HRESULT STDMETHODCALLTYPE Unused24() = 0;
-    virtual HRESULT STDMETHODCALLTYPE Unused25() = 0;
-    virtual HRESULT STDMETHODCALLTYPE Unused26() = 0;
-    virtual HRESULT STDMETHODCALLTYPE Unused27() = 0;
-    virtual HRESULT STDMETHODCALLTYPE Unused28() = 0;
-    virtual HRESULT STDMETHODCALLTYPE Unused29() = 0;
-    virtual HRESULT STDMETHODCALLTYPE Unused30() = 0;
-    virtual HRESULT STDMETHODCALLTYPE Unused31() = 0;
-    virtual HRESULT STDMETHODCALLTYPE Unused32() = 0;
-    virtual HRESULT STDMETHODCALLTYPE Unused33() = 0;
+    BV_UNUSED_SLOT(21)
+    BV_UNUSED_SLOT(22)
+    BV_UNUSED_SLOT(23)
+    BV_UNUSED_SLOT(24)
+    BV_UNUSED_SLOT(25)
+    BV_UNUSED_SLOT(26)
+    BV_UNUSED_SLOT(27)
+    BV_UNUSED_SLOT(28)
+    BV_UNUSED_SLOT(29)
+    BV_UNUSED_SLOT(30)
+    BV_UNUSED_SLOT(31)
+    BV_UNUSED_SLOT(32)
+    BV_UNUSED_SLOT(33)
     // The HTML body.
     virtual HRESULT STDMETHODCALLTYPE get_HTMLBody(BSTR* body) = 0;
 };
@@ -68,20 +69,20 @@ inline constexpr LONG kExportRfc822 = 1024;
 // The item the new-mail event hands out: 21 is the new message's entry
 // identifier, as Outlook shows it (two upper-case hex digits per byte).
 struct IBVNewMailItem : public IDispatch {
-    virtual HRESULT STDMETHODCALLTYPE Unused7() = 0;
-    virtual HRESULT STDMETHODCALLTYPE Unused8() = 0;
-    virtual HRESULT STDMETHODCALLTYPE Unused9() = 0;
-    virtual HRESULT STDMETHODCALLTYPE Unused10() = 0;
-    virtual HRESULT STDMETHODCALLTYPE Unused11() = 0;
-    virtual HRESULT STDMETHODCALLTYPE Unused12() = 0;
-    virtual HRESULT STDMETHODCALLTYPE Unused13() = 0;
-    virtual HRESULT STDMETHODCALLTYPE Unused14() = 0;
-    virtual HRESULT STDMETHODCALLTYPE Unused15() = 0;
-    virtual HRESULT STDMETHODCALLTYPE Unused16() = 0;
-    virtual HRESULT STDMETHODCALLTYPE Unused17() = 0;
-    virtual HRESULT STDMETHODCALLTYPE Unused18() = 0;
-    virtual HRESULT STDMETHODCALLTYPE Unused19() = 0;
-    virtual HRESULT STDMETHODCALLTYPE Unused20() = 0;
+    BV_UNUSED_SLOT(7)
+    BV_UNUSED_SLOT(8)
+    BV_UNUSED_SLOT(9)
+    BV_UNUSED_SLOT(10)
+    BV_UNUSED_SLOT(11)
+    BV_UNUSED_SLOT(12)
+    BV_UNUSED_SLOT(13)
+    BV_UNUSED_SLOT(14)
+    BV_UNUSED_SLOT(15)
+    BV_UNUSED_SLOT(16)
+    BV_UNUSED_SLOT(17)
+    BV_UNUSED_SLOT(18)
+    BV_UNUSED_SLOT(19)
+    BV_UNUSED_SLOT(20)
     virtual HRESULT STDMETHODCALLTYPE get_EntryID(BSTR* entryId) = 0;
 };
 BV_DECLARE_UUID(IBVNewMailItem, "0F8E4C27-D15A-4B3E-8C70-B2E95A61D4F0")
@@ -95,23 +96,23 @@ BV_DECLARE_UUID(BVMAPIUtils, "3E9C2B71-84D6-4C0F-9A15-5D2F7B6E0C48")
 // table: 15 is Cleanup and 23 CurrentProfileName. The positions between are
 // members that nothing here calls; the library answers them E_NOTIMPL.
 struct IBVMAPIUtils : public IDispatch {
-    virtual HRESULT STDMETHODCALLTYPE Unused7() = 0;
-    virtual HRESULT STDMETHODCALLTYPE Unused8() = 0;
-    virtual HRESULT STDMETHODCALLTYPE Unused9() = 0;
-    virtual HRESULT STDMETHODCALLTYPE Unused10() = 0;
-    virtual HRESULT STDMETHODCALLTYPE Unused11() = 0;
-    virtual HRESULT STDMETHODCALLTYPE Unused12() = 0;
-    virtual HRESULT STDMETHODCALLTYPE Unused13() = 0;
-    virtual HRESULT STDMETHODCALLTYPE Unused14() = 0;
+    BV_UNUSED_SLOT(7)
+    BV_UNUSED_SLOT(8)
+    BV_UNUSED_SLOT(9)
+    BV_UNUSED_SLOT(10)
+    BV_UNUSED_SLOT(11)
+    BV_UNUSED_SLOT(12)
+    BV_UNUSED_SLOT(13)
+    BV_UNUSED_SLOT(14)
     // Frees what the last call kept; called after each use.
     virtual HRESULT STDMETHODCALLTYPE Cleanup() = 0;
-    virtual HRESULT STDMETHODCALLTYPE Unused16() = 0;
-    virtual HRESULT STDMETHODCALLTYPE Unused17() = 0;
-    virtual HRESULT STDMETHODCALLTYPE Unused18() = 0;
-    virtual HRESULT STDMETHODCALLTYPE Unused19() = 0;
-    virtual HRESULT STDMETHODCALLTYPE Unused20() = 0;
-    virtual HRESULT STDMETHODCALLTYPE Unused21() = 0;
-    virtual HRESULT STDMETHODCALLTYPE Unused22() = 0;
+    BV_UNUSED_SLOT(16)
+    BV_UNUSED_SLOT(17)
+    BV_UNUSED_SLOT(18)
+    BV_UNUSED_SLOT(19)
+    BV_UNUSED_SLOT(20)
+    BV_UNUSED_SLOT(21)
+    BV_UNUSED_SLOT(22)
     // The name of the mail profile in use; an empty string when there is none.
     virtual HRESULT STDMETHODCALLTYPE get_CurrentProfileName(BSTR* name) = 0;
 };

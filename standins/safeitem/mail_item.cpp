@@ -95,31 +95,6 @@ class ATL_NO_VTABLE CBVMailItem : public CComObjectRootEx<CComMultiThreadModel>,
         return written == source.size() ? S_OK : STG_E_MEDIUMFULL;
     }
 
-    STDMETHOD(Unused7)() override { return E_NOTIMPL; }
-    STDMETHOD(Unused10)() override { return E_NOTIMPL; }
-    STDMETHOD(Unused11)() override { return E_NOTIMPL; }
-    STDMETHOD(Unused12)() override { return E_NOTIMPL; }
-    STDMETHOD(Unused13)() override { return E_NOTIMPL; }
-    STDMETHOD(Unused14)() override { return E_NOTIMPL; }
-    STDMETHOD(Unused15)() override { return E_NOTIMPL; }
-    STDMETHOD(Unused16)() override { return E_NOTIMPL; }
-    STDMETHOD(Unused17)() override { return E_NOTIMPL; }
-    STDMETHOD(Unused18)() override { return E_NOTIMPL; }
-    STDMETHOD(Unused19)() override { return E_NOTIMPL; }
-    STDMETHOD(Unused21)() override { return E_NOTIMPL; }
-    STDMETHOD(Unused22)() override { return E_NOTIMPL; }
-    STDMETHOD(Unused23)() override { return E_NOTIMPL; }
-    STDMETHOD(Unused24)() override { return E_NOTIMPL; }
-    STDMETHOD(Unused25)() override { return E_NOTIMPL; }
-    STDMETHOD(Unused26)() override { return E_NOTIMPL; }
-    STDMETHOD(Unused27)() override { return E_NOTIMPL; }
-    STDMETHOD(Unused28)() override { return E_NOTIMPL; }
-    STDMETHOD(Unused29)() override { return E_NOTIMPL; }
-    STDMETHOD(Unused30)() override { return E_NOTIMPL; }
-    STDMETHOD(Unused31)() override { return E_NOTIMPL; }
-    STDMETHOD(Unused32)() override { return E_NOTIMPL; }
-    STDMETHOD(Unused33)() override { return E_NOTIMPL; }
-
   private:
     // The wrapped message while it is still in the store.
     MessagePtr Message() const { return message_ && !message_->IsDeleted() ? message_ : nullptr; }

@@ -127,22 +127,7 @@ class ATL_NO_VTABLE CBVMAPIUtils
     CONNECTION_POINT_ENTRY(DIID_IBVMAPIUtilsEvents)
     END_CONNECTION_POINT_MAP()
 
-    STDMETHOD(Unused7)() override { return E_NOTIMPL; }
-    STDMETHOD(Unused8)() override { return E_NOTIMPL; }
-    STDMETHOD(Unused9)() override { return E_NOTIMPL; }
-    STDMETHOD(Unused10)() override { return E_NOTIMPL; }
-    STDMETHOD(Unused11)() override { return E_NOTIMPL; }
-    STDMETHOD(Unused12)() override { return E_NOTIMPL; }
-    STDMETHOD(Unused13)() override { return E_NOTIMPL; }
-    STDMETHOD(Unused14)() override { return E_NOTIMPL; }
     STDMETHOD(Cleanup)() override { return S_OK; }  // nothing is kept between calls
-    STDMETHOD(Unused16)() override { return E_NOTIMPL; }
-    STDMETHOD(Unused17)() override { return E_NOTIMPL; }
-    STDMETHOD(Unused18)() override { return E_NOTIMPL; }
-    STDMETHOD(Unused19)() override { return E_NOTIMPL; }
-    STDMETHOD(Unused20)() override { return E_NOTIMPL; }
-    STDMETHOD(Unused21)() override { return E_NOTIMPL; }
-    STDMETHOD(Unused22)() override { return E_NOTIMPL; }
 
     HRESULT FinalConstruct() {
         if (!NotifyWindowClass::Acquire(&CBVMAPIUtils::WindowProc))

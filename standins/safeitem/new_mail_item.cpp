@@ -28,21 +28,6 @@ class ATL_NO_VTABLE CBVNewMailItem
         return *entryId ? S_OK : E_OUTOFMEMORY;
     }
 
-    STDMETHOD(Unused7)() override { return E_NOTIMPL; }
-    STDMETHOD(Unused8)() override { return E_NOTIMPL; }
-    STDMETHOD(Unused9)() override { return E_NOTIMPL; }
-    STDMETHOD(Unused10)() override { return E_NOTIMPL; }
-    STDMETHOD(Unused11)() override { return E_NOTIMPL; }
-    STDMETHOD(Unused12)() override { return E_NOTIMPL; }
-    STDMETHOD(Unused13)() override { return E_NOTIMPL; }
-    STDMETHOD(Unused14)() override { return E_NOTIMPL; }
-    STDMETHOD(Unused15)() override { return E_NOTIMPL; }
-    STDMETHOD(Unused16)() override { return E_NOTIMPL; }
-    STDMETHOD(Unused17)() override { return E_NOTIMPL; }
-    STDMETHOD(Unused18)() override { return E_NOTIMPL; }
-    STDMETHOD(Unused19)() override { return E_NOTIMPL; }
-    STDMETHOD(Unused20)() override { return E_NOTIMPL; }
-
   private:
     std::wstring entryId_;
 };

@@ -51,7 +51,6 @@ class Object : public Interface {
 };
 
 struct Account : Object<brevint_core::IAccount> {
-    STDMETHOD(Unused1)() override { return E_NOTIMPL; }
     STDMETHOD(LogOn)(short* loggedIn) override {
         *loggedIn = logOn;
         return S_OK;
@@ -64,8 +63,6 @@ struct Account : Object<brevint_core::IAccount> {
         ++settingsShown;
         return S_OK;
     }
-    STDMETHOD(Unused5)() override { return E_NOTIMPL; }
-    STDMETHOD(Unused6)() override { return E_NOTIMPL; }
     STDMETHOD(GetAdvert)(BSTR* caption, BSTR* link) override {
         Answer(L"caption", caption);
         return Answer(L"link", link);
@@ -88,9 +85,6 @@ struct Filter : Object<brevint_core::IFilter> {
         *result = voteAnswer;
         return S_OK;
     }
-    STDMETHOD(Unused3)() override { return E_NOTIMPL; }
-    STDMETHOD(Unused4)() override { return E_NOTIMPL; }
-    STDMETHOD(Unused5)() override { return E_NOTIMPL; }
     STDMETHOD(MergeHeader)(BSTR message, BSTR header, BSTR* merged) override {
         return Answer(std::wstring(header) + L"|" + message, merged);
     }
@@ -103,7 +97,6 @@ struct Filter : Object<brevint_core::IFilter> {
 };
 
 struct Rules : Object<brevint_core::IRulesSender> {
-    STDMETHOD(Unused1)() override { return E_NOTIMPL; }
     STDMETHOD(AddEmail)(BSTR, BSTR, BSTR, short* added) override {
         *added = addAnswer;
         return S_OK;
@@ -112,8 +105,6 @@ struct Rules : Object<brevint_core::IRulesSender> {
         *added = addAnswer;
         return S_OK;
     }
-    STDMETHOD(Unused4)() override { return E_NOTIMPL; }
-    STDMETHOD(Unused5)() override { return E_NOTIMPL; }
     STDMETHOD(GetEmails)(BSTR* list) override { return Answer(emails, list); }
     STDMETHOD(GetDomains)(BSTR* list) override { return Answer(domains, list); }
 
