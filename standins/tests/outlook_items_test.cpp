@@ -16,6 +16,7 @@
 
 #include "outlook.h"
 #include "outlook_host.h"
+#include "dispatch_calls.h"
 
 namespace {
 
@@ -23,37 +24,6 @@ using outlook::host::OutlookHost;
 
 constexpr ULONGLONG kSecond = 1000;
 constexpr ULONGLONG kMinute = 60 * kSecond;
-
-std::wstring Take(BSTR text) {
-    std::wstring copy = text ? std::wstring(text, SysStringLen(text)) : std::wstring();
-    SysFreeString(text);
-    return copy;
-}
-
-VARIANT Omitted() {
-    VARIANT omitted;
-    VariantInit(&omitted);
-    V_VT(&omitted) = VT_ERROR;
-    V_ERROR(&omitted) = DISP_E_PARAMNOTFOUND;
-    return omitted;
-}
-
-// Calls a member by name with positional arguments (given in declaration
-// order), as a late-bound caller does.
-HRESULT CallByName(IDispatch* object, const wchar_t* name, WORD kind, std::vector<VARIANT> args,
-                   VARIANT* result, EXCEPINFO* exception = nullptr) {
-    DISPID member = DISPID_UNKNOWN;
-    LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
-    HRESULT hr = object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &member);
-    if (FAILED(hr))
-        return hr;
-    std::reverse(args.begin(), args.end());
-    DISPID putId = DISPID_PROPERTYPUT;
-    DISPPARAMS params{args.data(), kind == DISPATCH_PROPERTYPUT ? &putId : nullptr,
-                      static_cast<UINT>(args.size()), kind == DISPATCH_PROPERTYPUT ? 1u : 0u};
-    return object->Invoke(member, IID_NULL, LOCALE_USER_DEFAULT, kind, &params, result, exception,
-                          nullptr);
-}
 
 // The recheck's filter for a time written as the add-in writes it.
 std::wstring RecheckFilter(const std::wstring& date) {
@@ -77,6 +47,7 @@ class OutlookItemsTest : public ::testing::Test {
     }
     void TearDown() override {
         outlook::host::SetFolderPickerChoice(std::nullopt);
+        platform::host::SetTimeZoneOffset(0);  // the next test starts in UTC again
         nameSpace.Release();
         host.reset();
         mailstore::Model::Process().Clear();

@@ -19,6 +19,7 @@
 #include "outlook.h"
 #include "outlook_host.h"
 #include "test_thread.h"
+#include "dispatch_calls.h"
 
 namespace {
 
@@ -26,40 +27,6 @@ using outlook::host::OutlookHost;
 
 mailstore::Bytes Mail(std::string_view text) {
     return mailstore::Bytes(text.begin(), text.end());
-}
-
-std::wstring Take(BSTR text) {
-    std::wstring copy = text ? std::wstring(text, SysStringLen(text)) : std::wstring();
-    SysFreeString(text);
-    return copy;
-}
-
-VARIANT Omitted() {
-    VARIANT omitted;
-    VariantInit(&omitted);
-    V_VT(&omitted) = VT_ERROR;
-    V_ERROR(&omitted) = DISP_E_PARAMNOTFOUND;
-    return omitted;
-}
-
-// A property read by name, as a late-bound caller reads it.
-HRESULT GetByName(IDispatch* object, const wchar_t* name, VARIANT* value) {
-    DISPID member = DISPID_UNKNOWN;
-    LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
-    HRESULT hr = object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &member);
-    if (FAILED(hr))
-        return hr;
-    DISPPARAMS none{nullptr, nullptr, 0, 0};
-    return object->Invoke(member, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none, value,
-                          nullptr, nullptr);
-}
-
-VARIANT Number(LONG value) {
-    VARIANT number;
-    VariantInit(&number);
-    V_VT(&number) = VT_I4;
-    V_I4(&number) = value;
-    return number;
 }
 
 // A mailbox and a personal folders file; the test thread is Outlook's

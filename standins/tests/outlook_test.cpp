@@ -16,6 +16,7 @@
 #include "outlook.h"
 #include "outlook_host.h"
 #include "test_thread.h"
+#include "dispatch_calls.h"
 
 namespace {
 
@@ -27,12 +28,6 @@ class OutlookHostTest : public ::testing::Test {
     void SetUp() override { ASSERT_EQ(CoInitialize(nullptr), S_OK); }
     void TearDown() override { CoUninitialize(); }
 };
-
-std::wstring Take(BSTR text) {
-    std::wstring copy = text ? std::wstring(text, SysStringLen(text)) : std::wstring();
-    SysFreeString(text);
-    return copy;
-}
 
 // A member read through IDispatch by its name, as late-bound callers do.
 HRESULT InvokeByName(IDispatch* object, const wchar_t* name, WORD flags, VARIANT* result,

@@ -23,16 +23,11 @@
 #include "outlook_host.h"
 #include "temp_root.h"
 #include "test_thread.h"
+#include "dispatch_calls.h"
 
 namespace {
 
 const std::wstring kLibrary = L"C:\\Program Files\\Brevint\\BVOLTOOL.dll";
-
-std::wstring Take(BSTR text) {
-    std::wstring copy = text ? std::wstring(text, SysStringLen(text)) : std::wstring();
-    SysFreeString(text);
-    return copy;
-}
 
 mailstore::Bytes Mail(std::string_view text) {
     return mailstore::Bytes(text.begin(), text.end());
