@@ -14,14 +14,7 @@ namespace {
 
 // A property of the item read by name, as a script would.
 HRESULT GetByName(IDispatch* item, const wchar_t* name, VARIANT* value) {
-    DISPID id = DISPID_UNKNOWN;
-    LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
-    HRESULT hr = item->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
-    if (FAILED(hr))
-        return hr;
-    DISPPARAMS none{nullptr, nullptr, 0, 0};
-    return item->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none, value,
-                        nullptr, nullptr);
+    return CComPtr<IDispatch>(item).GetPropertyByName(name, value);
 }
 
 // PR_ENTRYID of the item's MAPI message; nothing when the item has none.
