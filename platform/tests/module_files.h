@@ -2,6 +2,8 @@
 // test's root, and reads back what they recorded of their lives.
 #pragma once
 
+#include <windows.h>
+
 #include "platform/filesystem.h"
 
 #include <cstdlib>
@@ -15,6 +17,19 @@ inline void InstallModule(const char* builtFile, const std::wstring& windowsPath
     std::filesystem::create_directories(target.parent_path());
     std::filesystem::copy_file(builtFile, target,
                                std::filesystem::copy_options::overwrite_existing);
+}
+
+// Runs one of a module's exports without arguments (DllRegisterServer,
+// DllUnregisterServer), as an installer does.
+inline HRESULT RunExport(const std::wstring& module, const char* name) {
+    HMODULE library = LoadLibraryW(module.c_str());
+    if (!library)
+        return HRESULT_FROM_WIN32(GetLastError());
+    auto entry = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(
+        reinterpret_cast<void*>(GetProcAddress(library, name)));
+    const HRESULT result = entry ? entry() : E_NOINTERFACE;
+    FreeLibrary(library);
+    return result;
 }
 
 // The modules append "tag:event" lines to the file named by BV_MODULE_LOG.

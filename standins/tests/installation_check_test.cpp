@@ -31,17 +31,6 @@ class InstallationCheckTest : public RegistryTest {
     }
     void TearDown() override { CoUninitialize(); }
 
-    // Runs one of the module's registration exports, as an installer does.
-    static HRESULT RunExport(const std::wstring& module, const char* name) {
-        HMODULE library = LoadLibraryW(module.c_str());
-        if (!library)
-            return HRESULT_FROM_WIN32(GetLastError());
-        void* address = reinterpret_cast<void*>(GetProcAddress(library, name));
-        auto entry = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(address);
-        HRESULT result = entry ? entry() : E_NOINTERFACE;
-        FreeLibrary(library);
-        return result;
-    }
     static void InstallCore(bool registered) {
         InstallModule(BV_CORE_MODULE_FILE, kCore);
         if (registered) {

@@ -54,17 +54,6 @@ void Pump() {
         DispatchMessageW(&message);
 }
 
-HRESULT RunExport(const std::wstring& module, const char* name) {
-    HMODULE library = LoadLibraryW(module.c_str());
-    if (!library)
-        return HRESULT_FROM_WIN32(GetLastError());
-    auto entry = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(
-        reinterpret_cast<void*>(GetProcAddress(library, name)));
-    const HRESULT result = entry ? entry() : E_NOINTERFACE;
-    FreeLibrary(library);
-    return result;
-}
-
 // The test thread is Outlook's user-interface thread; the profile has one
 // Exchange mailbox, whose Inbox receives the mail.
 class RedemptionMngTest : public ::testing::Test {

@@ -33,17 +33,6 @@ mailstore::Bytes Mail(std::string_view text) {
     return mailstore::Bytes(text.begin(), text.end());
 }
 
-HRESULT RunExport(const std::wstring& module, const char* name) {
-    HMODULE library = LoadLibraryW(module.c_str());
-    if (!library)
-        return HRESULT_FROM_WIN32(GetLastError());
-    auto entry = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(
-        reinterpret_cast<void*>(GetProcAddress(library, name)));
-    const HRESULT result = entry ? entry() : E_NOINTERFACE;
-    FreeLibrary(library);
-    return result;
-}
-
 // A cached Exchange mailbox and a personal folders file; the library
 // registered from the installation folder.
 class SafeItemTest : public ::testing::Test {
