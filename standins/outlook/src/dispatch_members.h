@@ -36,6 +36,34 @@ const DispatchMember* MemberToInvoke(std::span<const DispatchMember> members, DI
 // VARIANT taken as the VARIANT it refers to.
 VARIANT ArgumentAt(const DISPPARAMS* params, UINT position);
 
+// The arguments of a call to a member of two arguments whose second is
+// optional: when the caller passed only the first, the second is filled in as
+// left out (VT_ERROR, DISP_E_PARAMNOTFOUND), as a type library's Invoke fills
+// it in; any other call's arguments are passed on as they are.
+class OptionalSecondArgument {
+  public:
+    OptionalSecondArgument(DISPPARAMS* params, bool secondIsOptional) : params_(params) {
+        if (!secondIsOptional || !params || params->cArgs != 1 || params->cNamedArgs != 0)
+            return;
+        VariantInit(&arguments_[0]);
+        V_VT(&arguments_[0]) = VT_ERROR;
+        V_ERROR(&arguments_[0]) = DISP_E_PARAMNOTFOUND;
+        arguments_[1] = params->rgvarg[0];  // arguments are stored last first
+        filled_.rgvarg = arguments_;
+        filled_.cArgs = 2;
+        params_ = &filled_;
+    }
+    OptionalSecondArgument(const OptionalSecondArgument&) = delete;
+    OptionalSecondArgument& operator=(const OptionalSecondArgument&) = delete;
+
+    DISPPARAMS* Params() const { return params_; }
+
+  private:
+    VARIANTARG arguments_[2]{};
+    DISPPARAMS filled_{};
+    DISPPARAMS* params_;
+};
+
 // Results of Invoke: the value moves into `result`, or is freed when the
 // caller asked for none.
 void ReturnText(VARIANT* result, BSTR text);

@@ -81,19 +81,9 @@ STDMETHODIMP NameSpaceObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPA
         return RPC_E_DISCONNECTED;
     HRESULT hr = S_OK;
     // The store identifier may be left out, as a caller of IDispatch may.
-    DISPPARAMS filled{};
-    VARIANTARG arguments[2];
-    if (params && params->cArgs == 1 && params->cNamedArgs == 0 &&
-        (id == DISPID_Outlook_NameSpace_GetFolderFromID ||
-         id == DISPID_Outlook_NameSpace_GetItemFromID)) {
-        VariantInit(&arguments[0]);
-        V_VT(&arguments[0]) = VT_ERROR;
-        V_ERROR(&arguments[0]) = DISP_E_PARAMNOTFOUND;
-        arguments[1] = params->rgvarg[0];
-        filled.rgvarg = arguments;
-        filled.cArgs = 2;
-        params = &filled;
-    }
+    OptionalSecondArgument call(params, id == DISPID_Outlook_NameSpace_GetFolderFromID ||
+                                            id == DISPID_Outlook_NameSpace_GetItemFromID);
+    params = call.Params();
     const DispatchMember* member = MemberToInvoke(id, flags, params, &hr);
     if (!member)
         return hr;
@@ -264,18 +254,8 @@ STDMETHODIMP FoldersObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARA
         return RPC_E_DISCONNECTED;
     HRESULT hr = S_OK;
     // The folder type of Add may be left out.
-    DISPPARAMS filled{};
-    VARIANTARG arguments[2];
-    if (id == DISPID_Outlook_Folders_Add && params && params->cArgs == 1 &&
-        params->cNamedArgs == 0) {
-        VariantInit(&arguments[0]);
-        V_VT(&arguments[0]) = VT_ERROR;
-        V_ERROR(&arguments[0]) = DISP_E_PARAMNOTFOUND;
-        arguments[1] = params->rgvarg[0];
-        filled.rgvarg = arguments;
-        filled.cArgs = 2;
-        params = &filled;
-    }
+    OptionalSecondArgument call(params, id == DISPID_Outlook_Folders_Add);
+    params = call.Params();
     const DispatchMember* member = MemberToInvoke(id, flags, params, &hr);
     if (!member)
         return hr;
@@ -520,18 +500,8 @@ STDMETHODIMP ItemsObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS
                                  VARIANT* result, EXCEPINFO* exception, UINT* argumentError) {
     HRESULT hr = S_OK;
     // Sort's Descending may be left out.
-    DISPPARAMS filled{};
-    VARIANTARG arguments[2];
-    if (id == DISPID_Outlook_Items_Sort && params && params->cArgs == 1 &&
-        params->cNamedArgs == 0) {
-        VariantInit(&arguments[0]);
-        V_VT(&arguments[0]) = VT_ERROR;
-        V_ERROR(&arguments[0]) = DISP_E_PARAMNOTFOUND;
-        arguments[1] = params->rgvarg[0];
-        filled.rgvarg = arguments;
-        filled.cArgs = 2;
-        params = &filled;
-    }
+    OptionalSecondArgument call(params, id == DISPID_Outlook_Items_Sort);
+    params = call.Params();
     const DispatchMember* member = MemberToInvoke(id, flags, params, &hr);
     if (!member)
         return hr;
