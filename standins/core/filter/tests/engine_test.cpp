@@ -326,8 +326,11 @@ TEST(FilterEngine, ScoresRunWhileVotesAndSnapshotsComeIn) {
     TempFolder folder;
     EngineOptions options;
     options.snapshotEvery = 25;
+    options.tuning.minFormMessages = 1;  // HTML mail is scored against its own table too
     FilterEngine engine(folder.Path(), options);
     Train(engine, 5);
+    const std::string newsletter = HtmlMail("news@club.example", "club news", "members offer");
+    ASSERT_TRUE(engine.Vote(newsletter, kGoodVote));
     std::atomic<bool> voting{true};
     std::atomic<int> scored{0};
     std::atomic<int> outOfRange{0};
@@ -335,7 +338,7 @@ TEST(FilterEngine, ScoresRunWhileVotesAndSnapshotsComeIn) {
     for (int t = 0; t < 3; ++t) {
         scorers.emplace_back([&, t] {
             while (voting.load()) {
-                int score = engine.Score(t % 2 ? SpamMail(t) : GoodMail(t));
+                int score = engine.Score(t == 2 ? newsletter : t % 2 ? SpamMail(t) : GoodMail(t));
                 if (score < 0 || score > 100)
                     ++outOfRange;
                 ++scored;
@@ -344,7 +347,10 @@ TEST(FilterEngine, ScoresRunWhileVotesAndSnapshotsComeIn) {
     }
     constexpr int kVotes = 100;
     for (int i = 0; i < kVotes; ++i) {
-        ASSERT_TRUE(engine.Vote(SpamMail(100 + i), kSpamVote));
+        const std::string n = std::to_string(i);
+        ASSERT_TRUE(engine.Vote(
+            i % 2 ? HtmlMail("ads" + n + "@offers.biz", "cheap pills", "prize") : SpamMail(100 + i),
+            kSpamVote));
         if (i % 10 == 0)
             engine.Lists().AddAddress(false, "friend" + std::to_string(i) + "@example.org", "");
     }
@@ -356,6 +362,7 @@ TEST(FilterEngine, ScoresRunWhileVotesAndSnapshotsComeIn) {
         scorer.join();
     EXPECT_EQ(outOfRange.load(), 0);
     EXPECT_EQ(engine.Stats().spamMessages, 5u + kVotes);
+    EXPECT_EQ(engine.Stats().htmlSpamMessages, kVotes / 2u);
     EXPECT_EQ(engine.Lists().Entries(ListKind::WhiteAddresses).size(), 10u);
 }
 
