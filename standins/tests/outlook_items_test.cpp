@@ -17,6 +17,7 @@
 #include "outlook.h"
 #include "outlook_host.h"
 #include "dispatch_calls.h"
+#include "outlook_session.h"
 
 namespace {
 
@@ -30,28 +31,13 @@ std::wstring RecheckFilter(const std::wstring& date) {
     return L"[MessageClass] = 'IPM.Note' AND [unread] = true AND [receivedtime] >= '" + date + L"'";
 }
 
-// A mailbox whose Inbox the test fills; the test thread is Outlook's.
-class OutlookItemsTest : public ::testing::Test {
+// A mailbox whose Inbox the test fills.
+class OutlookItemsTest : public OutlookSessionTest {
   protected:
-    void SetUp() override {
-        ASSERT_EQ(CoInitialize(nullptr), S_OK);
-        platform::host::UseVirtualClock(SYSTEMTIME{2026, 12, 6, 5, 9, 0, 0, 0});
-        auto profile = mailstore::Model::Process().AddProfile(L"Outlook");
-        mailbox = profile->AddStore(mailstore::StoreSettings::Exchange(
-            L"Mailbox - Jane Doe", L"First Organization", "/o=First Organization/cn=jane"));
-        host = std::make_unique<OutlookHost>(L"11.0.0.8312");
-        CComPtr<IDispatch> application;
-        application.Attach(host->Application());
-        CComQIPtr<Outlook::_Application> typed(application);
-        ASSERT_EQ(typed->GetNamespace(CComBSTR(L"MAPI"), &nameSpace), S_OK);
-    }
     void TearDown() override {
         outlook::host::SetFolderPickerChoice(std::nullopt);
         platform::host::SetTimeZoneOffset(0);  // the next test starts in UTC again
-        nameSpace.Release();
-        host.reset();
-        mailstore::Model::Process().Clear();
-        CoUninitialize();
+        OutlookSessionTest::TearDown();
     }
 
     // Delivers a mail into the Inbox at the clock's time, then moves the
@@ -91,10 +77,6 @@ class OutlookItemsTest : public ::testing::Test {
         }
         return subjects;
     }
-
-    mailstore::StorePtr mailbox;
-    std::unique_ptr<OutlookHost> host;
-    CComPtr<Outlook::_NameSpace> nameSpace;
 };
 
 using Names = std::vector<std::wstring>;

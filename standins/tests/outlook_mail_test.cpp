@@ -20,6 +20,7 @@
 #include "outlook_host.h"
 #include "test_thread.h"
 #include "dispatch_calls.h"
+#include "outlook_session.h"
 
 namespace {
 
@@ -29,29 +30,11 @@ mailstore::Bytes Mail(std::string_view text) {
     return mailstore::Bytes(text.begin(), text.end());
 }
 
-// A mailbox and a personal folders file; the test thread is Outlook's
-// user-interface thread.
-class OutlookMailTest : public ::testing::Test {
+// A mailbox and a personal folders file.
+class OutlookMailTest : public OutlookSessionTest {
   protected:
-    void SetUp() override {
-        ASSERT_EQ(CoInitialize(nullptr), S_OK);
-        platform::host::UseVirtualClock(SYSTEMTIME{2026, 12, 6, 5, 9, 0, 0, 0});
-        auto profile = mailstore::Model::Process().AddProfile(L"Outlook");
-        mailbox = profile->AddStore(mailstore::StoreSettings::Exchange(
-            L"Mailbox - Jane Doe", L"First Organization", "/o=First Organization/cn=jane"));
+    void AddStores() override {
         personal = profile->AddStore(mailstore::StoreSettings::Personal(L"Personal Folders"));
-        host = std::make_unique<OutlookHost>(L"11.0.0.8312");
-        CComPtr<IDispatch> application;
-        application.Attach(host->Application());
-        CComQIPtr<Outlook::_Application> typed(application);
-        CComBSTR mapi(L"MAPI");
-        ASSERT_EQ(typed->GetNamespace(mapi, &nameSpace), S_OK);
-    }
-    void TearDown() override {
-        nameSpace.Release();
-        host.reset();
-        mailstore::Model::Process().Clear();
-        CoUninitialize();
     }
 
     CComPtr<Outlook::MAPIFolder> DefaultFolder(LONG kind) {
@@ -60,9 +43,7 @@ class OutlookMailTest : public ::testing::Test {
         return folder;
     }
 
-    mailstore::StorePtr mailbox, personal;
-    std::unique_ptr<OutlookHost> host;
-    CComPtr<Outlook::_NameSpace> nameSpace;
+    mailstore::StorePtr personal;
 };
 
 TEST_F(OutlookMailTest, FoldersAreFoundByKindIdentifierAndName) {
