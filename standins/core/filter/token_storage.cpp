@@ -4,6 +4,7 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <string_view>
 
@@ -220,7 +221,9 @@ void TokenStorage::ReplayJournal(LearnedCounts& counts, LoadReport& report) {
         auto verdict = static_cast<int8_t>(vote.U8());
         uint32_t count = vote.U32();
         std::vector<std::string> tokens;
-        tokens.reserve(count);
+        // The count is the file's word: reserve no more than the record can
+        // hold (a token takes at least its 2-byte length).
+        tokens.reserve(std::min<size_t>(count, vote.Remaining() / 2));
         for (uint32_t i = 0; i < count && vote.Ok(); ++i)
             tokens.emplace_back(vote.ShortString());
         // A record that passes its checksum yet does not parse was written by

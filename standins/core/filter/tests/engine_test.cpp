@@ -4,11 +4,13 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cstdint>
 #include <csignal>
 #include <fstream>
 #include <thread>
 #include <vector>
 
+#include "filter/file_io.h"
 #include "filter/filter_engine.h"
 #include "test_support.h"
 
@@ -277,6 +279,27 @@ TEST(TokenStore, DamagedOrForeignFilesFailWithAClearError) {
         file.put('\x7f');
         file.close();
         EXPECT_NE(openError(folder).find("checksum mismatch"), std::string::npos);
+    }
+    {
+        // A record whose checksum holds but which claims four billion tokens
+        // is refused as malformed, without trying to make room for them.
+        TempFolder folder;
+        { FilterEngine create(folder.Path()); }
+        std::string payload(
+            "\x01\0\0\0\0\0\0\0"  // sequence 1
+            "\x01\x01"            // a vote, spam
+            "\xff\xff\xff\xff",   // token count
+            14);
+        auto u32 = [](uint32_t value) {
+            std::string bytes;
+            for (int i = 0; i < 4; ++i)
+                bytes += static_cast<char>(value >> (8 * i));
+            return bytes;
+        };
+        std::ofstream(JournalOf(folder), std::ios::binary | std::ios::app)
+            << u32(static_cast<uint32_t>(payload.size())) << u32(Crc32(payload)) << payload;
+        EXPECT_NE(openError(folder).find("tokens.journal: malformed vote record at offset 8"),
+                  std::string::npos);
     }
     {
         TempFolder folder;
