@@ -39,13 +39,19 @@ std::vector<ListEntry> ParseAddressList(std::string_view text, bool domains,
         size_t end = text.find('\n');
         std::string_view line = text.substr(0, end);
         text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
-        if (!line.empty() && line.back() == '\r')
+        // Every CR before the LF belongs to the line's end: a file converted
+        // to CR LF twice ends its lines in CR CR LF.
+        while (!line.empty() && line.back() == '\r')
             line.remove_suffix(1);
         if (line.empty() || line.front() == '#')
             continue;
         size_t tab = line.find('\t');
         std::string key = mime::AsciiLower(line.substr(0, tab));
         std::string name(tab == std::string_view::npos ? std::string_view() : line.substr(tab + 1));
+        // A lone CR in a name, a line break from another system, becomes a
+        // space, as line breaks in the names given to the lists do: kept, it
+        // would split the entry when the list is handed out CR-separated.
+        std::replace(name.begin(), name.end(), '\r', ' ');
         bool valid = domains ? IsDomain(key) : IsAddress(key);
         if (!valid || name.find('\t') != std::string::npos)
             throw StoreError(std::string(source) + " line " + std::to_string(lineNumber) + ": \"" +

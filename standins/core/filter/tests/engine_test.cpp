@@ -84,6 +84,15 @@ TEST(SenderLists, AddressListTextFormatReadsWritesAndReportsBadLines) {
     EXPECT_EQ(entries[1], (ListEntry{"bob@example.org", ""}));
     EXPECT_EQ(ParseAddressList(FormatAddressList(entries), false, "again"), entries);
 
+    // A file converted to CR LF twice, and a lone CR inside a name: the entries
+    // read back the same after they are written out.
+    auto converted = ParseAddressList("ann@example.org\tAnn\r\r\nbob@example.org\tBob\rSmith\n",
+                                      false, "white-addresses.txt");
+    ASSERT_EQ(converted.size(), 2u);
+    EXPECT_EQ(converted[0], (ListEntry{"ann@example.org", "Ann"}));
+    EXPECT_EQ(converted[1], (ListEntry{"bob@example.org", "Bob Smith"}));
+    EXPECT_EQ(ParseAddressList(FormatAddressList(converted), false, "again"), converted);
+
     try {
         ParseAddressList("ok@example.org\nno-at-sign\n", false, "black-addresses.txt");
         FAIL() << "a line without an address was accepted";
