@@ -18,7 +18,7 @@ function(bv_standin_server)
   target_include_directories(${SERVER_TARGET} PRIVATE ${PROJECT_SOURCE_DIR}/standins
     ${PROJECT_SOURCE_DIR}/standins/include)
   target_link_libraries(${SERVER_TARGET} PRIVATE platform)
-  target_compile_options(${SERVER_TARGET} PRIVATE -fno-gnu-unique)
+  target_compile_options(${SERVER_TARGET} PRIVATE $<$<CXX_COMPILER_ID:GNU>:-fno-gnu-unique>)
   get_filename_component(stem ${SERVER_FILE_NAME} NAME_WLE)
   get_filename_component(suffix ${SERVER_FILE_NAME} LAST_EXT)
   set_target_properties(${SERVER_TARGET} PROPERTIES OUTPUT_NAME ${stem} PREFIX ""
