@@ -10,23 +10,16 @@ namespace olsim {
 
 CoreTrainer::CoreTrainer() = default;
 
-CoreTrainer::~CoreTrainer() {
-    if (filter_)
-        filter_->Release();
-}
+CoreTrainer::~CoreTrainer() = default;
 
 bool CoreTrainer::Vote(const mailstore::Bytes& message, LONG vote, std::string& error) {
     if (!filter_) {
         CLSID clsid{};
-        void* filter = nullptr;
         if (FAILED(CLSIDFromProgID(L"Brevint.Filter", &clsid)) ||
-            FAILED(CoCreateInstance(clsid, nullptr, CLSCTX_ALL, __uuidof(brevint_core::IFilter),
-                                    &filter)) ||
-            !filter) {
+            FAILED(filter_.CoCreateInstance(clsid, nullptr, CLSCTX_ALL)) || !filter_) {
             error = "the filter core (Brevint.Filter) cannot be created: 'install' first";
             return false;
         }
-        filter_ = static_cast<brevint_core::IFilter*>(filter);
     }
     const std::string_view bytes(reinterpret_cast<const char*>(message.data()), message.size());
     const int length =

@@ -3,6 +3,7 @@
 // judges with what was learnt.
 #pragma once
 
+#include <atlbase.h>
 #include <windows.h>
 
 #include <mailstore/model.h>
@@ -31,7 +32,7 @@ class CoreTrainer {
     bool Vote(const mailstore::Bytes& message, LONG vote, std::string& error);
 
   private:
-    brevint_core::IFilter* filter_ = nullptr;  // the core's IFilter, created on first use
+    CComPtr<brevint_core::IFilter> filter_;  // the core's IFilter, created on first use
 };
 
 }  // namespace olsim

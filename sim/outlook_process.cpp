@@ -1,5 +1,6 @@
 #include "outlook_process.h"
 
+#include <atlbase.h>
 #include <installation_kit.h>
 #include <mapiview/installation.h>
 #include <msaddndr.h>
@@ -118,7 +119,7 @@ std::string Crash::Describe() const {
 // One loaded add-in: its ProgID and its connection object.
 struct OutlookProcess::Addin {
     std::wstring progId;
-    _IDTExtensibility2* connection = nullptr;
+    CComPtr<_IDTExtensibility2> connection;
 };
 
 OutlookProcess::OutlookProcess(Profile profile) : profile_(std::move(profile)) {
@@ -333,28 +334,26 @@ void OutlookProcess::ConnectAddins(std::string& message) {
         message = "no add-in is registered to load at start";
     for (const auto& progId : progIds) {
         CLSID clsid{};
-        IClassFactory* factory = nullptr;
-        _IDTExtensibility2* connection = nullptr;
+        CComPtr<IClassFactory> factory;
+        CComPtr<_IDTExtensibility2> connection;
         HRESULT result = CLSIDFromProgID(progId.c_str(), &clsid);
         if (SUCCEEDED(result))
             result = CoGetClassObject(clsid, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
                                       reinterpret_cast<void**>(&factory));
-        if (SUCCEEDED(result)) {
+        if (SUCCEEDED(result))
             result = factory->CreateInstance(nullptr, __uuidof(_IDTExtensibility2),
                                              reinterpret_cast<void**>(&connection));
-            factory->Release();
-        }
         if (FAILED(result)) {
             message += (message.empty() ? "" : "; ") + Narrow(progId) +
                        " could not be created: " + Hex(static_cast<DWORD>(result));
             continue;
         }
         addins_.push_back(std::make_unique<Addin>(Addin{progId, connection}));
-        IDispatch* application = host_->Application();
+        CComPtr<IDispatch> application;
+        application.Attach(host_->Application());
         SAFEARRAY* custom = nullptr;
         connection->OnConnection(application, AddInDesignerObjects::ext_cm_Startup, nullptr,
                                  &custom);
-        application->Release();
         connection->OnStartupComplete(&custom);
         message += (message.empty() ? "" : "; ") + Narrow(progId) + " connected";
     }
@@ -371,8 +370,7 @@ bool OutlookProcess::Quit(std::string& message) {
             addin->connection->OnBeginShutdown(&custom);
         for (auto& addin : addins_) {
             addin->connection->OnDisconnection(AddInDesignerObjects::ext_dm_HostShutdown, &custom);
-            addin->connection->Release();
-            addin->connection = nullptr;
+            addin->connection.Release();
         }
         addins_.clear();
         Pump();

@@ -85,17 +85,15 @@ void CBrevintProxy::CreateMissing(CComPtr<Interface>& object, const wchar_t* pro
                                   const wchar_t* logName) {
     if (object)
         return;
-    Interface* created = nullptr;
+    CComPtr<Interface> created;
     const HRESULT result =
         factory_(progId, __uuidof(Interface), reinterpret_cast<void**>(&created));
     if (FAILED(result) || !created) {
-        if (created)
-            created->Release();
         CLogger::GetInstance().LogComError("CBrevintProxy::Initialize", logName, L"",
                                            FAILED(result) ? result : E_POINTER);
         return;
     }
-    object.Attach(created);
+    object = std::move(created);
 }
 
 void CBrevintProxy::Initialize() {

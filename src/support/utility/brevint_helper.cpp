@@ -1,5 +1,6 @@
 #include "support/utility/brevint_helper.h"
 
+#include <atlbase.h>
 #include <objbase.h>
 
 #include "support/language/lang_file.h"
@@ -31,11 +32,8 @@ DWORD WINAPI RunRegistration(LPVOID parameter) {
 // Creates an object of the ProgID (or of a class identifier in braces) to
 // prove that its server is registered.
 HRESULT TryCreate(const wchar_t* progId) {
-    IUnknown* object = nullptr;
-    const HRESULT result = CreateByProgId(progId, IID_IUnknown, reinterpret_cast<void**>(&object));
-    if (object)
-        object->Release();
-    return result;
+    CComPtr<IUnknown> object;
+    return CreateByProgId(progId, IID_IUnknown, reinterpret_cast<void**>(&object));
 }
 
 bool SameLetter(wchar_t a, wchar_t b) {

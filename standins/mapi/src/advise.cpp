@@ -1,5 +1,7 @@
 #include "advise.h"
 
+#include <atlbase.h>
+
 #include <cstring>
 #include <deque>
 #include <memory>
@@ -95,7 +97,6 @@ class ThreadSink : public Counted<IMAPIAdviseSink> {
     static constexpr UINT kDeliver = WM_APP + 0x4D41;
 
     explicit ThreadSink(LPMAPIADVISESINK target) : target_(target) {
-        target_->AddRef();
         window_ = CreateWindowExW(0, ClassName(), L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
                                   nullptr, nullptr);
         if (window_)
@@ -124,7 +125,6 @@ class ThreadSink : public Counted<IMAPIAdviseSink> {
         }
         for (LPNOTIFICATION left : queue_)
             FreeBuffer(left);
-        target_->Release();
     }
     bool Answers(REFIID iid) const override {
         return iid == IID_IUnknown || iid == IID_IMAPIAdviseSink;
@@ -176,7 +176,7 @@ class ThreadSink : public Counted<IMAPIAdviseSink> {
         Release();
     }
 
-    LPMAPIADVISESINK target_;
+    CComPtr<IMAPIAdviseSink> target_;
     HWND window_ = nullptr;
     std::mutex lock_;
     std::deque<LPNOTIFICATION> queue_;
