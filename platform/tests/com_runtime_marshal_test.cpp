@@ -2,6 +2,7 @@
 // of a single-threaded apartment, free-threaded objects handed over as they
 // are, and the failures of marshalling.
 #include "apartment_objects.h"
+#include "apartment_waits.h"
 #include "test_thread.h"
 
 #include "platform/clock.h"
@@ -39,22 +40,6 @@ I* Unmarshalled(IStream* stream, HRESULT expected = S_OK) {
         CoGetInterfaceAndReleaseStream(stream, __uuidof(I), reinterpret_cast<void**>(&object)),
         expected);
     return object;
-}
-
-// Serves calls into the calling STA until `handle` is signalled, as a thread
-// waiting in COM does.
-void ServeUntil(HANDLE handle) {
-    DWORD index = 99;
-    ASSERT_EQ(CoWaitForMultipleHandles(0, INFINITE, 1, &handle, &index), S_OK);
-    EXPECT_EQ(index, 0u);
-}
-
-// Serves what is queued already, and returns.
-void ServePending() {
-    HANDLE never = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    DWORD index = 0;
-    EXPECT_EQ(CoWaitForMultipleHandles(0, 0, 1, &never, &index), RPC_S_CALLPENDING);
-    CloseHandle(never);
 }
 
 TEST(MarshalTest, CallsOnAnApartmentObjectRunOnItsThread) {

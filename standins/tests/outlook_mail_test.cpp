@@ -18,6 +18,7 @@
 
 #include "outlook.h"
 #include "outlook_host.h"
+#include "apartment_waits.h"
 #include "test_thread.h"
 #include "dispatch_calls.h"
 #include "outlook_session.h"
@@ -306,43 +307,29 @@ TEST_F(OutlookMailTest, AnotherApartmentMovesAnItemThroughProxies) {
     std::wstring subject;
     TestThread worker([&] {
         CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-        Outlook::_NameSpace* remote = nullptr;
-        if (SUCCEEDED(CoGetInterfaceAndReleaseStream(stream, __uuidof(Outlook::_NameSpace),
-                                                     reinterpret_cast<void**>(&remote)))) {
-            Outlook::MAPIFolder* junk = nullptr;
-            IDispatch* item = nullptr;
-            BSTR entryId = SysAllocString(id.c_str());
-            if (SUCCEEDED(remote->GetDefaultFolder(23, &junk)) &&
-                SUCCEEDED(remote->GetItemFromID(entryId, Omitted(), &item))) {
-                Outlook::_MailItem* mail = nullptr;
-                if (SUCCEEDED(item->QueryInterface(__uuidof(Outlook::_MailItem),
-                                                   reinterpret_cast<void**>(&mail)))) {
-                    BSTR text = nullptr;
+        {  // the proxies go before the apartment
+            CComPtr<Outlook::_NameSpace> remote;
+            CComPtr<Outlook::MAPIFolder> junk;
+            CComPtr<IDispatch> item;
+            if (SUCCEEDED(CoGetInterfaceAndReleaseStream(stream, __uuidof(Outlook::_NameSpace),
+                                                         reinterpret_cast<void**>(&remote))) &&
+                SUCCEEDED(remote->GetDefaultFolder(23, &junk)) &&
+                SUCCEEDED(remote->GetItemFromID(CComBSTR(id.c_str()), Omitted(), &item))) {
+                CComQIPtr<Outlook::_MailItem> mail(item);
+                if (mail) {
+                    CComBSTR text;
                     if (SUCCEEDED(mail->get_Subject(&text)))
-                        subject = Take(text);
-                    IDispatch* after = nullptr;
+                        subject.assign(text.m_str, text.Length());
+                    CComPtr<IDispatch> after;
                     moved = mail->Move(junk, &after);
-                    if (after)
-                        after->Release();
-                    mail->Release();
                 }
             }
-            SysFreeString(entryId);
-            if (item)
-                item->Release();
-            if (junk)
-                junk->Release();
-            remote->Release();
         }
         CoUninitialize();
         return DWORD{0};
     });
-    HANDLE handle = worker.handle();
-    DWORD index = 99;
-    ASSERT_EQ(CoWaitForMultipleHandles(0, INFINITE, 1, &handle, &index), S_OK);
-    HANDLE never = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    EXPECT_EQ(CoWaitForMultipleHandles(0, 0, 1, &never, &index), RPC_S_CALLPENDING);
-    CloseHandle(never);
+    ServeUntil(worker.handle());
+    ServePending();
     EXPECT_EQ(subject, L"Far away");
     EXPECT_EQ(moved, S_OK);
     EXPECT_EQ(message->Parent(), mailbox->DefaultFolderOf(mailstore::DefaultFolder::Junk));

@@ -15,6 +15,7 @@
 
 #include "outlook.h"
 #include "outlook_host.h"
+#include "apartment_waits.h"
 #include "test_thread.h"
 #include "dispatch_calls.h"
 
@@ -28,21 +29,6 @@ class OutlookHostTest : public ::testing::Test {
     void SetUp() override { ASSERT_EQ(CoInitialize(nullptr), S_OK); }
     void TearDown() override { CoUninitialize(); }
 };
-
-// A member read through IDispatch by its name, as late-bound callers do.
-HRESULT InvokeByName(IDispatch* object, const wchar_t* name, WORD flags, VARIANT* result,
-                     std::vector<VARIANT> arguments = {}) {
-    std::wstring copy = name;
-    LPOLESTR names[] = {copy.data()};
-    DISPID id = 0;
-    const HRESULT found = object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
-    if (FAILED(found))
-        return found;
-    DISPPARAMS params{arguments.data(), nullptr, static_cast<UINT>(arguments.size()), 0};
-    VariantInit(result);
-    return object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result, nullptr,
-                          nullptr);
-}
 
 std::wstring CaptionOf(Outlook::_Explorer* explorer) {
     BSTR caption = nullptr;
@@ -64,16 +50,17 @@ TEST_F(OutlookHostTest, TheApplicationAnswersItsMembersByNameAsByVtable) {
     application.Attach(host.Application());
 
     VARIANT value;
-    ASSERT_EQ(InvokeByName(application, L"version", DISPATCH_PROPERTYGET, &value), S_OK);
+    VariantInit(&value);
+    ASSERT_EQ(CallByName(application, L"version", DISPATCH_PROPERTYGET, {}, &value), S_OK);
     ASSERT_EQ(V_VT(&value), VT_BSTR);
     EXPECT_EQ(Take(V_BSTR(&value)), L"11.0.0.8312");
     // A property is not a method, and names it does not have are unknown.
-    EXPECT_EQ(InvokeByName(application, L"Version", DISPATCH_METHOD, &value),
+    EXPECT_EQ(CallByName(application, L"Version", DISPATCH_METHOD, {}, &value),
               DISP_E_MEMBERNOTFOUND);
-    EXPECT_EQ(InvokeByName(application, L"Quit", DISPATCH_METHOD, &value), DISP_E_UNKNOWNNAME);
+    EXPECT_EQ(CallByName(application, L"Quit", DISPATCH_METHOD, {}, &value), DISP_E_UNKNOWNNAME);
 
     // With no explorer open, ActiveExplorer succeeds with nothing.
-    ASSERT_EQ(InvokeByName(application, L"ActiveExplorer", DISPATCH_METHOD, &value), S_OK);
+    ASSERT_EQ(CallByName(application, L"ActiveExplorer", DISPATCH_METHOD, {}, &value), S_OK);
     EXPECT_EQ(V_VT(&value), VT_DISPATCH);
     EXPECT_EQ(V_DISPATCH(&value), nullptr);
     CComPtr<Outlook::_Application> typed = ApplicationOf(host);
@@ -86,7 +73,7 @@ TEST_F(OutlookHostTest, TheApplicationAnswersItsMembersByNameAsByVtable) {
     VariantInit(&mapi);
     V_VT(&mapi) = VT_BSTR;
     V_BSTR(&mapi) = SysAllocString(L"MAPI");
-    ASSERT_EQ(InvokeByName(application, L"GetNamespace", DISPATCH_METHOD, &value, {mapi}), S_OK);
+    ASSERT_EQ(CallByName(application, L"GetNamespace", DISPATCH_METHOD, {mapi}, &value), S_OK);
     ASSERT_EQ(V_VT(&value), VT_DISPATCH);
     CComPtr<Outlook::_NameSpace> first, second;
     EXPECT_EQ(V_DISPATCH(&value)->QueryInterface(__uuidof(Outlook::_NameSpace),
@@ -95,7 +82,7 @@ TEST_F(OutlookHostTest, TheApplicationAnswersItsMembersByNameAsByVtable) {
     VariantClear(&value);
     EXPECT_EQ(typed->GetNamespace(V_BSTR(&mapi), &second), S_OK);
     EXPECT_EQ(first.p, second.p);
-    EXPECT_EQ(InvokeByName(application, L"GetNamespace", DISPATCH_METHOD, &value),
+    EXPECT_EQ(CallByName(application, L"GetNamespace", DISPATCH_METHOD, {}, &value),
               DISP_E_BADPARAMCOUNT);
     VariantClear(&mapi);
     CComBSTR other(L"Other");
@@ -280,42 +267,32 @@ TEST_F(OutlookHostTest, AnotherApartmentCallsTheObjectsOnTheUserInterfaceThread)
     HRESULT versionRead = E_FAIL, explorerRead = E_FAIL;
     TestThread worker([&] {
         CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-        IDispatch* remote = nullptr;
-        if (SUCCEEDED(CoGetInterfaceAndReleaseStream(stream, IID_IDispatch,
-                                                     reinterpret_cast<void**>(&remote)))) {
-            VARIANT value;
-            versionRead = InvokeByName(remote, L"Version", DISPATCH_PROPERTYGET, &value);
-            if (SUCCEEDED(versionRead) && V_VT(&value) == VT_BSTR)
-                version = Take(V_BSTR(&value));
-            Outlook::_Application* typed = nullptr;
-            if (SUCCEEDED(remote->QueryInterface(__uuidof(Outlook::_Application),
-                                                 reinterpret_cast<void**>(&typed)))) {
-                Outlook::_Explorer* active = nullptr;
-                explorerRead = typed->ActiveExplorer(&active);
-                if (active) {
-                    caption = CaptionOf(active);
-                    active->Release();
+        {  // the proxies go before the apartment
+            CComPtr<IDispatch> remote;
+            if (SUCCEEDED(CoGetInterfaceAndReleaseStream(stream, IID_IDispatch,
+                                                         reinterpret_cast<void**>(&remote)))) {
+                CComVariant value;
+                versionRead = CallByName(remote, L"Version", DISPATCH_PROPERTYGET, {}, &value);
+                if (SUCCEEDED(versionRead) && value.vt == VT_BSTR)
+                    version = V_BSTR(&value);
+                CComQIPtr<Outlook::_Application> typed(remote);
+                if (typed) {
+                    CComPtr<Outlook::_Explorer> active;
+                    explorerRead = typed->ActiveExplorer(&active);
+                    if (active)
+                        caption = CaptionOf(active);
+                    CComPtr<Outlook::_Explorers> explorers;
+                    if (SUCCEEDED(typed->get_Explorers(&explorers)))
+                        explorers->get_Count(&count);
                 }
-                Outlook::_Explorers* explorers = nullptr;
-                if (SUCCEEDED(typed->get_Explorers(&explorers))) {
-                    explorers->get_Count(&count);
-                    explorers->Release();
-                }
-                typed->Release();
             }
-            remote->Release();
         }
         CoUninitialize();
         return DWORD{0};
     });
     // The user-interface thread serves the calls while it waits.
-    HANDLE handle = worker.handle();
-    DWORD index = 99;
-    ASSERT_EQ(CoWaitForMultipleHandles(0, INFINITE, 1, &handle, &index), S_OK);
-    // The proxies' last releases come after the worker ended; serve them too.
-    HANDLE never = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    EXPECT_EQ(CoWaitForMultipleHandles(0, 0, 1, &never, &index), RPC_S_CALLPENDING);
-    CloseHandle(never);
+    ServeUntil(worker.handle());
+    ServePending();
     EXPECT_EQ(versionRead, S_OK);
     EXPECT_EQ(version, L"11.0.0.8312");
     EXPECT_EQ(explorerRead, S_OK);
@@ -385,7 +362,8 @@ TEST_F(OutlookHostTest, ObjectsOutlivingTheHostAreDisconnected) {
     EXPECT_EQ(application->get_Version(&text), RPC_E_DISCONNECTED);
     EXPECT_EQ(explorer->get_Caption(&text), RPC_E_DISCONNECTED);
     VARIANT value;
-    EXPECT_EQ(InvokeByName(application, L"Version", DISPATCH_PROPERTYGET, &value),
+    VariantInit(&value);
+    EXPECT_EQ(CallByName(application, L"Version", DISPATCH_PROPERTYGET, {}, &value),
               RPC_E_DISCONNECTED);
 }
 

@@ -22,6 +22,7 @@
 #include "outlook.h"
 #include "outlook_host.h"
 #include "temp_root.h"
+#include "apartment_waits.h"
 #include "test_thread.h"
 #include "dispatch_calls.h"
 
@@ -351,47 +352,33 @@ TEST_F(SafeItemOverOutlookTest, ItemFromAnotherApartmentIsFoundByItsEntryId) {
     std::wstring sender;
     TestThread worker([&] {
         CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-        IDispatch* remote = nullptr;
-        if (SUCCEEDED(CoGetInterfaceAndReleaseStream(stream, IID_IDispatch,
-                                                     reinterpret_cast<void**>(&remote)))) {
-            // The item's MAPI object crosses the apartments only as IUnknown:
-            // MAPI's interfaces have no proxies...
-            DISPID member = DISPID_UNKNOWN;
-            LPOLESTR name = const_cast<LPOLESTR>(L"MAPIOBJECT");
-            VARIANT object;
-            VariantInit(&object);
-            DISPPARAMS none{nullptr, nullptr, 0, 0};
-            remote->GetIDsOfNames(IID_NULL, &name, 1, LOCALE_USER_DEFAULT, &member);
-            mapiObject = remote->Invoke(member, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET,
-                                        &none, &object, nullptr, nullptr);
-            if (SUCCEEDED(mapiObject) && V_VT(&object) == VT_UNKNOWN && V_UNKNOWN(&object)) {
-                void* prop = nullptr;
-                asProp = V_UNKNOWN(&object)->QueryInterface(IID_IMAPIProp, &prop);
-                if (prop)
-                    static_cast<IUnknown*>(prop)->Release();
+        {  // the proxies go before the apartment
+            CComPtr<IDispatch> remote;
+            if (SUCCEEDED(CoGetInterfaceAndReleaseStream(stream, IID_IDispatch,
+                                                         reinterpret_cast<void**>(&remote)))) {
+                // The item's MAPI object crosses the apartments only as
+                // IUnknown: MAPI's interfaces have no proxies...
+                CComVariant object;
+                mapiObject = GetByName(remote, L"MAPIOBJECT", &object);
+                if (SUCCEEDED(mapiObject) && object.vt == VT_UNKNOWN && V_UNKNOWN(&object)) {
+                    CComPtr<IUnknown> prop;
+                    asProp = V_UNKNOWN(&object)->QueryInterface(IID_IMAPIProp,
+                                                                reinterpret_cast<void**>(&prop));
+                }
+                // ...so the safe item finds the message by the item's EntryID.
+                CComPtr<bvoltool::IBVMailItem> safeItem;
+                if (SUCCEEDED(safeItem.CoCreateInstance(CLSID_BVMailItem, nullptr, CLSCTX_ALL))) {
+                    wrapped = safeItem->put_Item(remote);
+                    CComVariant value;
+                    if (SUCCEEDED(safeItem->get_Fields(0x0065001E, &value)) && value.vt == VT_BSTR)
+                        sender = V_BSTR(&value);
+                }
             }
-            VariantClear(&object);
-            // ...so the safe item finds the message by the item's EntryID.
-            bvoltool::IBVMailItem* safeItem = nullptr;
-            if (SUCCEEDED(CoCreateInstance(CLSID_BVMailItem, nullptr, CLSCTX_ALL,
-                                           __uuidof(bvoltool::IBVMailItem),
-                                           reinterpret_cast<void**>(&safeItem)))) {
-                wrapped = safeItem->put_Item(remote);
-                VARIANT value;
-                VariantInit(&value);
-                if (SUCCEEDED(safeItem->get_Fields(0x0065001E, &value)) && V_VT(&value) == VT_BSTR)
-                    sender = V_BSTR(&value);
-                VariantClear(&value);
-                safeItem->Release();
-            }
-            remote->Release();
         }
         CoUninitialize();
         return DWORD{0};
     });
-    HANDLE handle = worker.handle();
-    DWORD index = 0;
-    ASSERT_EQ(CoWaitForMultipleHandles(0, INFINITE, 1, &handle, &index), S_OK);
+    ServeUntil(worker.handle());
     EXPECT_EQ(mapiObject, S_OK);
     EXPECT_EQ(asProp, E_NOINTERFACE);
     EXPECT_EQ(wrapped, S_OK);
