@@ -26,10 +26,8 @@ class OutlookSessionTest : public ::testing::Test {
             L"Mailbox - Jane Doe", L"First Organization", "/o=First Organization/cn=jane"));
         AddStores();
         host = std::make_unique<outlook::host::OutlookHost>(L"11.0.0.8312");
-        CComPtr<IDispatch> application;
-        application.Attach(host->Application());
-        CComQIPtr<Outlook::_Application> typed(application);
-        ASSERT_EQ(typed->GetNamespace(CComBSTR(L"MAPI"), &nameSpace), S_OK);
+        nameSpace = host->MapiNamespace();
+        ASSERT_TRUE(nameSpace);
     }
     void TearDown() override {
         nameSpace.Release();

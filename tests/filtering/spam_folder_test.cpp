@@ -23,10 +23,8 @@ class CheckFolderTest : public ::testing::Test {
         auto profile = mailstore::Model::Process().AddProfile(L"Outlook");
         profile->AddStore(mailstore::StoreSettings::Personal(L"Personal Folders"));
         host_ = std::make_unique<outlook::host::OutlookHost>(L"11.0.0.8312");
-        CComPtr<IDispatch> application;
-        application.Attach(host_->Application());
-        CComQIPtr<Outlook::_Application> typed(application);
-        ASSERT_EQ(typed->GetNamespace(CComBSTR(L"MAPI"), &names_), S_OK);
+        names_ = host_->MapiNamespace();
+        ASSERT_TRUE(names_);
     }
     void TearDown() override {
         names_.Release();

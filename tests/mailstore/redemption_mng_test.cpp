@@ -67,10 +67,8 @@ class RedemptionMngTest : public ::testing::Test {
         mailbox_ = profile->AddStore(mailstore::StoreSettings::Exchange(
             L"Mailbox - Jane Doe", L"EX", "/o=EX/ou=Group/cn=jane"));
         host_ = std::make_unique<outlook::host::OutlookHost>(L"11.0.0.8312");
-        CComPtr<IDispatch> application;
-        application.Attach(host_->Application());
-        CComQIPtr<Outlook::_Application> typed(application);
-        ASSERT_EQ(typed->GetNamespace(CComBSTR(L"MAPI"), &nameSpace_), S_OK);
+        nameSpace_ = host_->MapiNamespace();
+        ASSERT_TRUE(nameSpace_);
     }
     void TearDown() override {
         CRedemptionMng::ReleaseInstance();

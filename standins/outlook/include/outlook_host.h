@@ -7,7 +7,9 @@
 // events there, through the connection points of their event interfaces.
 #pragma once
 
+#include <atlbase.h>
 #include <oaidl.h>
+#include <outlook.h>
 #include <windows.h>
 
 #include <mailstore/entry_id.h>
@@ -38,6 +40,9 @@ class OutlookHost {
     // The application object as Outlook hands it to OnConnection (one
     // reference for the caller).
     IDispatch* Application();
+    // The "MAPI" namespace, as Application.GetNamespace gives it to a caller
+    // on the user-interface thread.
+    CComPtr<Outlook::_NameSpace> MapiNamespace();
 
     // Opens an explorer: the object joins Explorers, NewExplorer is raised
     // with it, its frame window (with an "MsoDockTop" child) is created and

@@ -82,6 +82,12 @@ IDispatch* OutlookHost::Application() {
     return application;
 }
 
+CComPtr<Outlook::_NameSpace> OutlookHost::MapiNamespace() {
+    CComPtr<Outlook::_NameSpace> nameSpace;
+    state_->application->GetNamespace(CComBSTR(L"MAPI"), &nameSpace);
+    return nameSpace;
+}
+
 int OutlookHost::OpenExplorer(const std::wstring& caption) {
     State& state = *state_;
     CComPtr<objects::ExplorerObject> explorer = objects::MakeObject<objects::ExplorerObject>();

@@ -288,10 +288,8 @@ class SafeItemOverOutlookTest : public SafeItemTest {
     void SetUp() override {
         SafeItemTest::SetUp();
         host = std::make_unique<outlook::host::OutlookHost>(L"11.0.0.8312");
-        CComPtr<IDispatch> application;
-        application.Attach(host->Application());
-        CComQIPtr<Outlook::_Application> typed(application);
-        ASSERT_EQ(typed->GetNamespace(CComBSTR(L"MAPI"), &nameSpace), S_OK);
+        nameSpace = host->MapiNamespace();
+        ASSERT_TRUE(nameSpace);
     }
     void TearDown() override {
         nameSpace.Release();
