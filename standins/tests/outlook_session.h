@@ -26,8 +26,7 @@ class OutlookSessionTest : public ::testing::Test {
             L"Mailbox - Jane Doe", L"First Organization", "/o=First Organization/cn=jane"));
         AddStores();
         host = std::make_unique<outlook::host::OutlookHost>(L"11.0.0.8312");
-        nameSpace = host->MapiNamespace();
-        ASSERT_TRUE(nameSpace);
+        ASSERT_EQ(host->MapiNamespace(&nameSpace), S_OK);
     }
     void TearDown() override {
         nameSpace.Release();

@@ -23,8 +23,7 @@ class CheckFolderTest : public ::testing::Test {
         auto profile = mailstore::Model::Process().AddProfile(L"Outlook");
         profile->AddStore(mailstore::StoreSettings::Personal(L"Personal Folders"));
         host_ = std::make_unique<outlook::host::OutlookHost>(L"11.0.0.8312");
-        names_ = host_->MapiNamespace();
-        ASSERT_TRUE(names_);
+        ASSERT_EQ(host_->MapiNamespace(&names_), S_OK);
     }
     void TearDown() override {
         names_.Release();

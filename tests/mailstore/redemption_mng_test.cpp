@@ -67,8 +67,7 @@ class RedemptionMngTest : public ::testing::Test {
         mailbox_ = profile->AddStore(mailstore::StoreSettings::Exchange(
             L"Mailbox - Jane Doe", L"EX", "/o=EX/ou=Group/cn=jane"));
         host_ = std::make_unique<outlook::host::OutlookHost>(L"11.0.0.8312");
-        nameSpace_ = host_->MapiNamespace();
-        ASSERT_TRUE(nameSpace_);
+        ASSERT_EQ(host_->MapiNamespace(&nameSpace_), S_OK);
     }
     void TearDown() override {
         CRedemptionMng::ReleaseInstance();

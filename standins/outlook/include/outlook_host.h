@@ -7,7 +7,6 @@
 // events there, through the connection points of their event interfaces.
 #pragma once
 
-#include <atlbase.h>
 #include <oaidl.h>
 #include <outlook.h>
 #include <windows.h>
@@ -40,9 +39,9 @@ class OutlookHost {
     // The application object as Outlook hands it to OnConnection (one
     // reference for the caller).
     IDispatch* Application();
-    // The "MAPI" namespace, as Application.GetNamespace gives it to a caller
-    // on the user-interface thread.
-    CComPtr<Outlook::_NameSpace> MapiNamespace();
+    // The "MAPI" namespace, as Application.GetNamespace gives it (and its
+    // result) to a caller on the user-interface thread.
+    HRESULT MapiNamespace(Outlook::_NameSpace** nameSpace);
 
     // Opens an explorer: the object joins Explorers, NewExplorer is raised
     // with it, its frame window (with an "MsoDockTop" child) is created and

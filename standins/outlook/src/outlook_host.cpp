@@ -82,10 +82,8 @@ IDispatch* OutlookHost::Application() {
     return application;
 }
 
-CComPtr<Outlook::_NameSpace> OutlookHost::MapiNamespace() {
-    CComPtr<Outlook::_NameSpace> nameSpace;
-    state_->application->GetNamespace(CComBSTR(L"MAPI"), &nameSpace);
-    return nameSpace;
+HRESULT OutlookHost::MapiNamespace(Outlook::_NameSpace** nameSpace) {
+    return state_->application->GetNamespace(CComBSTR(L"MAPI"), nameSpace);
 }
 
 int OutlookHost::OpenExplorer(const std::wstring& caption) {

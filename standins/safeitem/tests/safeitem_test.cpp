@@ -288,8 +288,7 @@ class SafeItemOverOutlookTest : public SafeItemTest {
     void SetUp() override {
         SafeItemTest::SetUp();
         host = std::make_unique<outlook::host::OutlookHost>(L"11.0.0.8312");
-        nameSpace = host->MapiNamespace();
-        ASSERT_TRUE(nameSpace);
+        ASSERT_EQ(host->MapiNamespace(&nameSpace), S_OK);
     }
     void TearDown() override {
         nameSpace.Release();
