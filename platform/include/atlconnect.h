@@ -23,6 +23,7 @@
 #include "windef.h"
 #include "winnls.h"
 #include "ocidl.h"
+#include "platform/ref_counted.h"
 #include "oaidl.h"
 #include "oleauto.h"
 
@@ -102,7 +103,7 @@ struct Snapshot {
 // enumerator was made; later advises and unadvises do not change it. Every
 // item handed out carries a reference of the caller's own.
 template <class EnumInterface, class Item>
-class SnapshotEnum final : public EnumInterface {
+class SnapshotEnum final : public platform::com::RefCounted<EnumInterface> {
   public:
     explicit SnapshotEnum(std::shared_ptr<const Snapshot<Item>> snapshot, size_t position = 0)
         : m_snapshot(std::move(snapshot)), m_position(position) {}
@@ -118,18 +119,11 @@ class SnapshotEnum final : public EnumInterface {
             return E_POINTER;
         if (riid == IID_IUnknown || riid == __uuidof(EnumInterface)) {
             *ppv = static_cast<EnumInterface*>(this);
-            AddRef();
+            this->AddRef();
             return S_OK;
         }
         *ppv = nullptr;
         return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++m_references; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG left = --m_references;
-        if (left == 0)
-            delete this;
-        return left;
     }
 
     HRESULT STDMETHODCALLTYPE Next(ULONG celt, Item* rgelt, ULONG* pceltFetched) override {
@@ -164,7 +158,6 @@ class SnapshotEnum final : public EnumInterface {
     }
 
   private:
-    std::atomic<ULONG> m_references{1};
     const std::shared_ptr<const Snapshot<Item>> m_snapshot;
     size_t m_position;
 };

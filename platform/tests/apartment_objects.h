@@ -4,6 +4,7 @@
 
 #include <objbase.h>
 #include <oleauto.h>
+#include <platform/ref_counted.h>
 #include <windows.h>
 
 #include <atomic>
@@ -32,13 +33,20 @@ inline LONG ThreadIdOf(IDispatch* object, HRESULT* result = nullptr) {
     return SUCCEEDED(invoked) ? V_I4(&value) : 0;
 }
 
-class ThreadReporter final : public IDispatch, public ICustom {
+class ThreadReporter final : public platform::com::RefCounted<IDispatch, ICustom> {
   public:
     // Where the object notes the thread of its last release.
     explicit ThreadReporter(std::atomic<DWORD>* releasedOn = nullptr, bool freeThreaded = false)
         : releasedOn_(releasedOn) {
         if (freeThreaded)
             CoCreateFreeThreadedMarshaler(static_cast<IDispatch*>(this), &marshaler_);
+    }
+    // Runs on the thread of the last release.
+    ~ThreadReporter() override {
+        if (releasedOn_)
+            *releasedOn_ = GetCurrentThreadId();
+        if (marshaler_)
+            marshaler_->Release();
     }
 
     STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
@@ -55,18 +63,6 @@ class ThreadReporter final : public IDispatch, public ICustom {
             return E_NOINTERFACE;
         AddRef();
         return S_OK;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++references_; }
-    STDMETHODIMP_(ULONG) Release() override {
-        const ULONG left = --references_;
-        if (left == 0) {
-            if (releasedOn_)
-                *releasedOn_ = GetCurrentThreadId();
-            if (marshaler_)
-                marshaler_->Release();
-            delete this;
-        }
-        return left;
     }
 
     STDMETHODIMP GetTypeInfoCount(UINT* count) override {
@@ -104,7 +100,6 @@ class ThreadReporter final : public IDispatch, public ICustom {
     }
 
   private:
-    std::atomic<ULONG> references_{1};
     std::atomic<DWORD>* releasedOn_;
     IUnknown* marshaler_ = nullptr;
 };

@@ -2,8 +2,8 @@
 // A failing method sets it with SetErrorInfo; its caller takes it with
 // GetErrorInfo, which hands the thread's reference over and clears the slot.
 #include <oleauto.h>
+#include <platform/ref_counted.h>
 
-#include <atomic>
 #include <string>
 
 namespace {
@@ -31,7 +31,7 @@ class OptionalText {
 
 // Implements both faces of the error object. It deletes itself on its last
 // Release, so it is its own owner.
-class ErrorInfoObject final : public ICreateErrorInfo, public IErrorInfo {
+class ErrorInfoObject final : public platform::com::RefCounted<ICreateErrorInfo, IErrorInfo> {
   public:
     // IUnknown (reached through either face)
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
@@ -47,13 +47,6 @@ class ErrorInfoObject final : public ICreateErrorInfo, public IErrorInfo {
         }
         AddRef();
         return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG left = --references_;
-        if (left == 0)
-            delete this;
-        return left;
     }
 
     // ICreateErrorInfo
@@ -96,7 +89,6 @@ class ErrorInfoObject final : public ICreateErrorInfo, public IErrorInfo {
         return S_OK;
     }
 
-    std::atomic<ULONG> references_{1};
     GUID guid_{};
     OptionalText source_;
     OptionalText description_;

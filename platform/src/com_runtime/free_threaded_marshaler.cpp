@@ -2,13 +2,13 @@
 // that it accepts calls from any thread. Marshalled within the process, such
 // an object is handed over as it is.
 #include <objbase.h>
+#include <platform/ref_counted.h>
 
-#include <atomic>
 #include <cstdint>
 
 namespace {
 
-class FreeThreadedMarshaler final : public IUnknown {
+class FreeThreadedMarshaler final : public platform::com::RefCounted<IUnknown> {
   public:
     explicit FreeThreadedMarshaler(IUnknown* outer)
         : outer_(outer ? outer : this), marshal_(*this) {}
@@ -27,13 +27,6 @@ class FreeThreadedMarshaler final : public IUnknown {
         }
         static_cast<IUnknown*>(*object)->AddRef();
         return S_OK;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++references_; }
-    STDMETHODIMP_(ULONG) Release() override {
-        const ULONG left = --references_;
-        if (left == 0)
-            delete this;
-        return left;
     }
 
   private:
@@ -109,7 +102,6 @@ class FreeThreadedMarshaler final : public IUnknown {
 
     IUnknown* const outer_;
     Marshal marshal_;
-    std::atomic<ULONG> references_{1};
 };
 
 }  // namespace

@@ -5,9 +5,9 @@
 
 #include <objbase.h>
 #include <winbase.h>
+#include <platform/ref_counted.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -66,7 +66,7 @@ class Locked {
     BYTE* data_;
 };
 
-class HGlobalStream final : public IStream {
+class HGlobalStream final : public RefCounted<IStream> {
   public:
     HGlobalStream(std::shared_ptr<SharedBlock> block, ULONGLONG position)
         : block_(std::move(block)), position_(position) {}
@@ -87,13 +87,6 @@ class HGlobalStream final : public IStream {
         }
         *object = nullptr;
         return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++references_; }
-    STDMETHODIMP_(ULONG) Release() override {
-        const ULONG left = --references_;
-        if (left == 0)
-            delete this;
-        return left;
     }
 
     STDMETHODIMP Read(void* pv, ULONG cb, ULONG* pcbRead) override {
@@ -239,7 +232,6 @@ class HGlobalStream final : public IStream {
   private:
     std::shared_ptr<SharedBlock> block_;
     ULONGLONG position_;  // guarded by the block's lock, as clones share nothing else
-    std::atomic<ULONG> references_{1};
 };
 
 }  // namespace

@@ -3,19 +3,19 @@
 #include <atliface.h>
 #include <errhandlingapi.h>
 #include <winerror.h>
+#include <platform/ref_counted.h>
 
 #include "registrar/module_data.h"
 #include "registrar/registry_script.h"
 #include "registry/key_name.h"
 
-#include <atomic>
 #include <mutex>
 #include <new>
 
 namespace platform::registrar {
 namespace {
 
-class RegistrarObject final : public IRegistrar {
+class RegistrarObject final : public com::RefCounted<IRegistrar> {
   public:
     // IUnknown
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
@@ -28,13 +28,6 @@ class RegistrarObject final : public IRegistrar {
         }
         *ppv = nullptr;
         return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG left = --references_;
-        if (left == 0)
-            delete this;
-        return left;
     }
 
     // IRegistrarBase
@@ -125,7 +118,6 @@ class RegistrarObject final : public IRegistrar {
         return registering ? RegisterScript(*script) : UnregisterScript(*script);
     }
 
-    std::atomic<ULONG> references_{1};
     std::mutex mutex_;
     Replacements replacements_;
 };

@@ -2,10 +2,10 @@
 
 #include <oleauto.h>
 #include <winerror.h>
+#include <platform/ref_counted.h>
 
 #include "registry/key_name.h"
 
-#include <atomic>
 #include <memory>
 #include <new>
 
@@ -150,7 +150,7 @@ class TypeInfo final : public ITypeInfo {
     bool interfacePart_;
 };
 
-class TypeLibrary final : public ITypeLib {
+class TypeLibrary final : public com::RefCounted<ITypeLib> {
   public:
     explicit TypeLibrary(LibraryDescription description) : description_(std::move(description)) {
         for (UINT i = 0; i < description_.types.size(); ++i) {
@@ -190,13 +190,6 @@ class TypeLibrary final : public ITypeLib {
         }
         *ppv = nullptr;
         return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG left = --references_;
-        if (left == 0)
-            delete this;
-        return left;
     }
 
     UINT STDMETHODCALLTYPE GetTypeInfoCount() override { return static_cast<UINT>(infos_.size()); }
@@ -303,7 +296,6 @@ class TypeLibrary final : public ITypeLib {
     LibraryDescription description_;
     std::vector<std::unique_ptr<TypeInfo>> infos_;
     std::vector<std::unique_ptr<TypeInfo>> interfaceParts_;
-    std::atomic<ULONG> references_{1};
 };
 
 ULONG TypeInfo::AddRef() {

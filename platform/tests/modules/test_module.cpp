@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include "platform/module_resources.h"
+#include "platform/ref_counted.h"
 
 #include <atomic>
 #include <cstdio>
@@ -100,7 +101,7 @@ constexpr DISPID kThreadIdId = 2;
 
 std::atomic<long> liveObjects{0};  // objects and server locks
 
-class Adder final : public IDispatch {
+class Adder final : public platform::com::RefCounted<IDispatch> {
   public:
     Adder() { ++liveObjects; }
     ~Adder() { --liveObjects; }
@@ -115,13 +116,6 @@ class Adder final : public IDispatch {
         }
         *object = nullptr;
         return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++references_; }
-    STDMETHODIMP_(ULONG) Release() override {
-        const ULONG left = --references_;
-        if (left == 0)
-            delete this;
-        return left;
     }
     STDMETHODIMP GetTypeInfoCount(UINT* count) override {
         *count = 0;
@@ -157,9 +151,6 @@ class Adder final : public IDispatch {
         V_I4(result) = V_I4(&params->rgvarg[0]) + V_I4(&params->rgvarg[1]);
         return S_OK;
     }
-
-  private:
-    std::atomic<ULONG> references_{1};
 };
 
 class AdderFactory final : public IClassFactory {

@@ -6,8 +6,8 @@
 #include <mapicode.h>
 #include <mapiguid.h>
 #include <mapitags.h>
+#include <platform/ref_counted.h>
 
-#include <atomic>
 #include <optional>
 #include <string>
 #include <utility>
@@ -61,7 +61,7 @@ LPENTRYID CopyEntryId(const mailstore::EntryId& id, void* parent);
 // ---- Objects ------------------------------------------------------------
 
 template <class Interface>
-class Counted : public Interface {
+class Counted : public platform::com::RefCounted<Interface> {
   public:
     STDMETHOD(QueryInterface)(REFIID iid, void** object) override {
         if (!object)
@@ -69,24 +69,15 @@ class Counted : public Interface {
         *object = Answers(iid) ? static_cast<Interface*>(this) : nullptr;
         if (!*object)
             return E_NOINTERFACE;
-        AddRef();
+        this->AddRef();
         return S_OK;
-    }
-    STDMETHOD_(ULONG, AddRef)() override { return ++references_; }
-    STDMETHOD_(ULONG, Release)() override {
-        const ULONG left = --references_;
-        if (left == 0)
-            delete this;
-        return left;
     }
 
   protected:
-    virtual ~Counted() = default;
     // The interfaces this object answers: IUnknown and its own chain.
     virtual bool Answers(REFIID iid) const = 0;
 
   private:
-    std::atomic<ULONG> references_{1};
 };
 
 // IMAPIProp over a property source; writing only where the subclass allows.
