@@ -12,6 +12,7 @@
 #pragma once
 
 #include "../windef.h"
+#include "hex_digit.h"
 
 #include <type_traits>
 
@@ -22,20 +23,17 @@ namespace platform::com {
 template <class Interface>
 struct UuidTag {};
 
-constexpr int HexDigitValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    throw "BV_DECLARE_UUID: not a hexadecimal digit";  // a compile error in constant evaluation
+constexpr int UuidHexDigit(char c) {
+    const int digit = HexDigitValue(c);
+    if (digit < 0)
+        throw "BV_DECLARE_UUID: not a hexadecimal digit";  // a compile error in constant evaluation
+    return digit;
 }
 
 constexpr uint64_t HexField(const char* text, int first, int count) {
     uint64_t value = 0;
     for (int i = first; i < first + count; ++i)
-        value = value * 16 + HexDigitValue(text[i]);
+        value = value * 16 + UuidHexDigit(text[i]);
     return value;
 }
 

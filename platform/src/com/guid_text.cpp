@@ -1,6 +1,7 @@
 // Identifiers as text: "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}", upper-case
 // hexadecimal, Data4's first two bytes before the last dash.
 #include <objbase.h>
+#include <platform/hex_digit.h>
 
 #include <cwchar>
 #include <optional>
@@ -15,21 +16,11 @@ void FormatGuid(const GUID& guid, wchar_t* out) {
                   guid.Data4[3], guid.Data4[4], guid.Data4[5], guid.Data4[6], guid.Data4[7]);
 }
 
-int HexValue(wchar_t c) {
-    if (c >= L'0' && c <= L'9')
-        return c - L'0';
-    if (c >= L'a' && c <= L'f')
-        return c - L'a' + 10;
-    if (c >= L'A' && c <= L'F')
-        return c - L'A' + 10;
-    return -1;
-}
-
 // Reads `digits` hexadecimal digits at `text`; nothing when one is not a digit.
 std::optional<uint32_t> ReadHex(const wchar_t* text, int digits) {
     uint32_t value = 0;
     for (int i = 0; i < digits; ++i) {
-        const int digit = HexValue(text[i]);
+        const int digit = platform::HexDigitValue(text[i]);
         if (digit < 0)
             return std::nullopt;
         value = value * 16 + static_cast<uint32_t>(digit);

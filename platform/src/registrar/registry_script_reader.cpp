@@ -4,6 +4,7 @@
 
 #include "registry/key_name.h"
 
+#include <platform/hex_digit.h>
 #include <winreg.h>
 
 #include <cwctype>
@@ -118,13 +119,10 @@ std::vector<BYTE> WideBytes(std::wstring_view text) {
 }
 
 int HexDigit(wchar_t c) {
-    if (c >= L'0' && c <= L'9')
-        return c - L'0';
-    if (c >= L'a' && c <= L'f')
-        return c - L'a' + 10;
-    if (c >= L'A' && c <= L'F')
-        return c - L'A' + 10;
-    throw ScriptError{};
+    const int digit = HexDigitValue(c);
+    if (digit < 0)
+        throw ScriptError{};
+    return digit;
 }
 
 // Decimal, or hexadecimal after "0x"; anything else, or a number beyond 32

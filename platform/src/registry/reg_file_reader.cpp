@@ -5,6 +5,7 @@
 #include "registry/unicode_text.h"
 
 #include <winerror.h>
+#include <platform/hex_digit.h>
 #include <winreg.h>
 
 #include <cstring>
@@ -105,17 +106,10 @@ std::optional<unsigned> HexNumber(std::wstring_view digits, size_t maxDigits) {
         return std::nullopt;
     unsigned number = 0;
     for (wchar_t c : digits) {
-        unsigned digit;
-        if (c >= L'0' && c <= L'9') {
-            digit = c - L'0';
-        } else if (c >= L'a' && c <= L'f') {
-            digit = c - L'a' + 10;
-        } else if (c >= L'A' && c <= L'F') {
-            digit = c - L'A' + 10;
-        } else {
+        const int digit = HexDigitValue(c);
+        if (digit < 0)
             return std::nullopt;
-        }
-        number = number * 16 + digit;
+        number = number * 16 + static_cast<unsigned>(digit);
     }
     return number;
 }

@@ -23,6 +23,17 @@ constexpr size_t kPieceStep = 2;
 constexpr size_t kMaxPrefixLength = 60;
 constexpr int kMaxNesting = 16;
 
+// 0 to 15, or -1 for a character that is not a hexadecimal digit.
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
 // A word is letters, digits and bytes of any non-ASCII charset, with a few
 // marks inside ("don't", "e-mail", "$100", "v1.2"); marks at its ends drop off.
 bool IsWordCore(unsigned char c) {
@@ -169,11 +180,8 @@ void AppendEntity(std::string_view entity, std::string& out) {
         unsigned long code = 0;
         bool hex = entity.size() > 1 && (entity[1] == 'x' || entity[1] == 'X');
         for (char c : entity.substr(hex ? 2 : 1)) {
-            int digit = (c >= '0' && c <= '9')   ? c - '0'
-                        : (c >= 'a' && c <= 'f') ? c - 'a' + 10
-                        : (c >= 'A' && c <= 'F') ? c - 'A' + 10
-                                                 : 99;
-            if (digit >= (hex ? 16 : 10) || code > 0x10FFFF)
+            const int digit = HexDigit(c);
+            if (digit < 0 || digit >= (hex ? 16 : 10) || code > 0x10FFFF)
                 return;
             code = code * (hex ? 16 : 10) + static_cast<unsigned long>(digit);
         }
@@ -344,16 +352,6 @@ constexpr std::array<signed char, 256> MakeBase64Table() {
     return table;
 }
 constexpr std::array<signed char, 256> kBase64 = MakeBase64Table();
-
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
 
 }  // namespace
 

@@ -1,18 +1,9 @@
 #include <mailstore/entry_id.h>
+#include <platform/hex_digit.h>
 
 namespace mailstore {
 
 namespace {
-
-int HexValue(unsigned ch) {
-    if (ch >= '0' && ch <= '9')
-        return static_cast<int>(ch - '0');
-    if (ch >= 'A' && ch <= 'F')
-        return static_cast<int>(ch - 'A' + 10);
-    if (ch >= 'a' && ch <= 'f')
-        return static_cast<int>(ch - 'a' + 10);
-    return -1;
-}
 
 template <typename Char>
 std::optional<EntryId> FromHex(std::basic_string_view<Char> text) {
@@ -21,8 +12,8 @@ std::optional<EntryId> FromHex(std::basic_string_view<Char> text) {
     EntryId id;
     id.reserve(text.size() / 2);
     for (std::size_t i = 0; i < text.size(); i += 2) {
-        const int high = HexValue(static_cast<unsigned>(text[i]));
-        const int low = HexValue(static_cast<unsigned>(text[i + 1]));
+        const int high = platform::HexDigitValue(text[i]);
+        const int low = platform::HexDigitValue(text[i + 1]);
         if (high < 0 || low < 0)
             return std::nullopt;
         id.push_back(static_cast<std::uint8_t>(high * 16 + low));

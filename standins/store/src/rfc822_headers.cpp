@@ -3,6 +3,7 @@
 #include "text.h"
 
 #include <mailstore/model.h>
+#include <platform/hex_digit.h>
 
 #include <algorithm>
 #include <array>
@@ -256,15 +257,7 @@ std::string DecodeBase64(std::string_view encoded) {
 }
 
 std::string DecodeQuotedPrintable(std::string_view encoded) {
-    const auto hex = [](char ch) -> int {
-        if (ch >= '0' && ch <= '9')
-            return ch - '0';
-        if (ch >= 'A' && ch <= 'F')
-            return ch - 'A' + 10;
-        if (ch >= 'a' && ch <= 'f')
-            return ch - 'a' + 10;
-        return -1;
-    };
+    const auto hex = [](char ch) { return platform::HexDigitValue(ch); };
     std::string decoded;
     for (std::size_t i = 0; i < encoded.size(); ++i) {
         const char ch = encoded[i];
