@@ -23,9 +23,9 @@
 #include "windef.h"
 #include "winnls.h"
 #include "ocidl.h"
-#include "platform/ref_counted.h"
 #include "oaidl.h"
 #include "oleauto.h"
+#include "platform/ref_counted.h"
 
 #include <array>
 #include <atomic>

@@ -104,7 +104,7 @@ std::atomic<long> liveObjects{0};  // objects and server locks
 class Adder final : public platform::com::RefCounted<IDispatch> {
   public:
     Adder() { ++liveObjects; }
-    ~Adder() { --liveObjects; }
+    ~Adder() override { --liveObjects; }
 
     STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
         if (!object)
