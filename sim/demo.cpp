@@ -27,6 +27,7 @@ using Clock = std::chrono::steady_clock;
 // start-up timers have run, as they would have before mail comes in.
 constexpr unsigned long long kAfterStartMs = 10000;
 constexpr size_t kRefusalsShown = 5;
+constexpr size_t kProgressEvery = 500;
 
 // "group/file" for reports.
 std::string NameOf(const CorpusMessage& message) {
@@ -72,7 +73,8 @@ class Demo {
              << " with the add-in, one personal folders file, on virtual time, in the root "
              << platform::host::Root().string() << "\n"
              << "  corpus " << options_.corpus.string() << ": " << Describe(split->train)
-             << " train, " << Describe(split->test) << " arrive as new mail\n\n";
+             << " train, " << Describe(split->test) << " arrive as new mail\n\n"
+             << std::flush;
 
         ForgetEarlierTraining();
         bool ok = Install() && Train(split->train) && Start();
@@ -122,7 +124,8 @@ class Demo {
         std::string message;
         if (process_.Install(done, message)) {
             out_ << "Installed the add-in, the filter core and the safe-item library ("
-                 << done.size() << " steps).\n";
+                 << done.size() << " steps).\n"
+                 << std::flush;
             return true;
         }
         out_ << "The installation failed: " << message << "\n";
@@ -152,13 +155,15 @@ class Demo {
              << spam << " spam, in " << Seconds(SecondsSince(start)) << ".\n";
         if (!error.empty())
             out_ << "  Training stopped: " << error << "\n";
+        out_ << std::flush;
         return error.empty();
     }
 
     bool Start() {
         std::string message;
         bool ok = process_.Start(message);
-        out_ << "Started Outlook: " << (message.empty() ? "started" : message) << ".\n";
+        out_ << "Started Outlook: " << (message.empty() ? "started" : message) << ".\n"
+             << std::flush;
         if (ok && !process_.crash())
             process_.Advance(kAfterStartMs);
         return ok && !process_.crash();
@@ -179,12 +184,18 @@ class Demo {
         arriving = InArrivalOrder(std::move(arriving));
         out_ << "Delivering " << half.size()
              << " messages as new mail, one at a time, in the order the mail server received "
-                "them...\n";
+                "them...\n"
+             << std::flush;
 
         auto inbox = DefaultInbox();
+        size_t handed = 0;
         for (const auto& m : arriving) {
             if (process_.crash())
                 break;
+            // A run that is stopped half-way still shows how far it came.
+            if (handed > 0 && handed % kProgressEvery == 0)
+                out_ << "  " << handed << " of " << arriving.size() << " delivered\n" << std::flush;
+            ++handed;
             std::string error;
             if (!process_.DeliverMail(inbox, m.bytes, error)) {
                 refusals_.push_back({NameOf(m.message), error});

@@ -107,7 +107,11 @@ std::vector<LogLine> ReadLog() {
             line.pop_back();
         if (line.empty())
             continue;
-        lines.push_back({line, line.substr(TimeStampLength(line))});
+        // The log holds each character up to U+00FF as its byte: Latin-1.
+        const std::string utf8 =
+            Narrow(std::wstring(reinterpret_cast<const unsigned char*>(line.data()),
+                                reinterpret_cast<const unsigned char*>(line.data()) + line.size()));
+        lines.push_back({utf8, utf8.substr(TimeStampLength(utf8))});
     }
     return lines;
 }

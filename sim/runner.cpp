@@ -199,6 +199,9 @@ class ScenarioSteps {
             done = service->SetValue(words[1], words[2]);
         else if (words[0] == "remove")
             done = service->SetValue(words[1], std::nullopt);
+        else if (words[0] == "page")
+            done =
+                service->SetPage(words[1], std::stoi(words[2]), words.size() > 3 ? words[3] : "");
         return done ? "" : "the run has no filter service (profile service absent)";
     }
 

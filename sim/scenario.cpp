@@ -300,11 +300,14 @@ void CheckCommand(const Step& step) {
                             words[2] == "logon") ||
                            (words.size() == 2 && words[0] == "delay" && ParseDuration(words[1])) ||
                            (words.size() == 3 && words[0] == "value") ||
-                           (words.size() == 2 && words[0] == "remove");
+                           (words.size() == 2 && words[0] == "remove") ||
+                           ((words.size() == 3 || words.size() == 4) && words[0] == "page" &&
+                            !words[1].empty() && words[1][0] == '/' && ParseNumber(words[2]) &&
+                            *ParseNumber(words[2]) >= 100 && *ParseNumber(words[2]) <= 599);
         if (!valid)
             throw ParseError(step.line,
                              "expected: service down | up | down after logon | delay DURATION | "
-                             "value KEY TEXT | remove KEY");
+                             "value KEY TEXT | remove KEY | page /PATH STATUS [TEXT]");
     } else if (verb == "picker") {
         const auto& words = step.words;
         if (!((words.size() == 2 && words[0] == "choose") ||

@@ -96,6 +96,13 @@ bool SimService::SetValue(const std::string& key, const std::optional<std::strin
     return true;
 }
 
+bool SimService::SetPage(const std::string& path, int status, const std::string& body) {
+    if (!service_)
+        return false;
+    service_->SetPage(path, status, body);
+    return true;
+}
+
 // "{server}" in a value stands for the service; here it is the link to it.
 std::string SimService::ThroughLink(std::string text) const {
     const std::string link = link_ ? link_->Url() : service_->Url();

@@ -38,6 +38,8 @@ class SimService {
     bool SetDelay(std::chrono::milliseconds delay);
     // Changes an account value for the logins from now on; no text leaves it out.
     bool SetValue(const std::string& key, const std::optional<std::string>& text);
+    // One more page of the service, answered with `status` and `body` as HTML.
+    bool SetPage(const std::string& path, int status, const std::string& body);
 
     // How many requests for `path` (without the query) the service answered.
     size_t CountOf(const std::string& path) const;

@@ -323,29 +323,6 @@ inline constexpr _ATL_FUNC_INFO kFuncInfoOf =
     FuncInfoFor<typename HandlerTraits<decltype(Fn)>::Result>(
         typename HandlerTraits<decltype(Fn)>::Arguments{});
 
-// A connected sink holds a reference to the object it belongs to, as the
-// sinks of a COM object do: the owner's GetUnknown() (which a COM map
-// provides) or its own AddRef/Release. A plain class that has neither keeps
-// its sinks alive itself, and their counts stay at 1.
-template <class T>
-ULONG AddRefOwner(T* owner) {
-    if constexpr (requires { owner->GetUnknown()->AddRef(); })
-        return owner->GetUnknown()->AddRef();
-    else if constexpr (requires { owner->AddRef(); })
-        return owner->AddRef();
-    else
-        return 1;
-}
-template <class T>
-ULONG ReleaseOwner(T* owner) {
-    if constexpr (requires { owner->GetUnknown()->Release(); })
-        return owner->GetUnknown()->Release();
-    else if constexpr (requires { owner->Release(); })
-        return owner->Release();
-    else
-        return 1;
-}
-
 }  // namespace detail
 
 // What every sink has, whatever its identifier and interface.
@@ -428,8 +405,10 @@ class IDispEventSimpleImpl : public _IDispEventLocator<nID, pdiid> {
             *ppv = nullptr;
             return E_NOINTERFACE;
         }
-        ULONG STDMETHODCALLTYPE AddRef() override { return detail::AddRefOwner(Owner()); }
-        ULONG STDMETHODCALLTYPE Release() override { return detail::ReleaseOwner(Owner()); }
+        // As ATL's simple sinks, a sink owns nothing: the source's references
+        // do not keep the owner alive, so the owner unadvises before it goes.
+        ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
+        ULONG STDMETHODCALLTYPE Release() override { return 1; }
 
         HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* pctinfo) override {
             if (pctinfo != nullptr)

@@ -45,13 +45,13 @@ bool SaveItem(Outlook::_MailItem* item) {
 }  // namespace
 
 bool MergeAndJudge(CBrevintProxy& proxy, const std::wstring& text, const std::wstring& headers,
-                   const char* function) {
+                   const char* function, bool* judged) {
     std::wstring merged;
     if (!proxy.MergeMsgHeader(text, headers, merged))
         CLogger::GetInstance().LogMessage(function, L"Buffer merging failed");
     if (merged.empty())
         merged = text;
-    return proxy.ProccessInboundMail(merged);
+    return proxy.ProccessInboundMail(merged, judged);
 }
 
 bool SuppressReadReceipt(MailItemRef item) {
@@ -133,15 +133,23 @@ void CConnect::ProcessNewMail(MailItemRef item) {
     std::wstring headers;
     GetMessageRFC822(item, text, length, headers);
     log.LogMessage(kProcessNewMail, L"Headers:>>>" + headers + L"<<<");
-    // Without a text the merge fails and the verdict is on an empty text.
-    const std::wstring message = text ? std::wstring(text.get()) : std::wstring();
+    // Without a text the merge fails and the verdict is on an empty text. The
+    // text is taken by its length: a NUL byte in a message must not hide the
+    // rest of it from the filter.
+    const std::wstring message =
+        text && length > 0 ? std::wstring(text.get(), length - 1) : std::wstring();
     if (!m_proxy)
         m_proxy = &CBrevintProxy::GetInstance();
-    const bool spam = MergeAndJudge(*m_proxy, message, headers, kProcessNewMail);
+    bool judged = false;
+    const bool spam = MergeAndJudge(*m_proxy, message, headers, kProcessNewMail, &judged);
 
     CComBSTR subject;
     item->get_Subject(&subject);
     const std::wstring mailLine = L"MAIL - From: Subj:" + TextOf(subject);
+    if (!judged) {
+        log.LogMessage(kProcessNewMail, mailLine + L" not judged: left where it is");
+        return;
+    }
     log.LogMessage(kProcessNewMail, mailLine + (spam ? L" SPAM: 1" : L" SPAM: 0"));
     if (!spam)
         return;

@@ -14,9 +14,10 @@ inline constexpr DWORD kMaxJudgedMessageSize = 524288;
 
 // The text to judge (the transport headers put back in place of the exported
 // header block, or the text itself when that fails) and the verdict on it;
-// a failed merge is logged under `function`.
+// a failed merge is logged under `function`. `judged` as ProccessInboundMail
+// gives it.
 bool MergeAndJudge(CBrevintProxy& proxy, const std::wstring& text, const std::wstring& headers,
-                   const char* function);
+                   const char* function, bool* judged = nullptr);
 
 // Clears a pending read-receipt request so that a spammer never learns the
 // message was seen; the message keeps its unread state. False when nothing

@@ -116,8 +116,10 @@ ULONG OnNewMailNotif(ULONG count, LPNOTIFICATION notifications, ULONG_PTR window
 LRESULT CConnect::OnMapiNotify(UINT, WPARAM wParam, LPARAM lParam, BOOL& handled) {
     handled = TRUE;
     // Handled after MAPI's notification call has returned.
-    if (!PostMessageW(WM_BV_NEW_MAIL, wParam, lParam))
-        FreeNotificationCopy(reinterpret_cast<LPNOTIFICATION>(wParam));
+    GuardedEntry([&] {
+        if (!PostMessageW(WM_BV_NEW_MAIL, wParam, lParam))
+            FreeNotificationCopy(reinterpret_cast<LPNOTIFICATION>(wParam));
+    });
     return 0;
 }
 

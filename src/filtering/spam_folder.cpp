@@ -83,8 +83,9 @@ void CConnect::FindSPAMfolder(CComPtr<Outlook::MAPIFolder>& folder) {
         CComPtr<IDispatch> parent;
         if (FAILED(found->get_Parent(&parent)) || !parent)
             return;
-        // A folder deleted into the Deleted Items is still resolved by its
-        // identifier, but no longer sits beside the Inbox.
+        // Only a folder that its own parent no longer lists is refused. One
+        // the user deleted into Deleted Items is listed there, so it is still
+        // the spam folder, wherever it now sits.
         if (!ParentListsFolder(parent, storedId))
             return;
         folder = found;

@@ -111,14 +111,15 @@ void CBrevintProxy::Initialize() {
     CreateMissing(digest, L"Brevint.Digest", L"digest");
 }
 
-// The core starts once, right after its library object exists; a core that
-// could not start is noted and the other objects are made all the same.
+// The core starts once, right after its library object exists. A core that
+// answers that it could not start is noted and the other objects are made all
+// the same; a failed call is raised as every failed call of the core is.
 void CBrevintProxy::StartLibrary() {
     short started = 0;
-    const HRESULT result = library->Start(&started);
-    if (FAILED(result) || started < 0)
+    Check(library->Start(&started));
+    if (started < 0)
         CLogger::GetInstance().LogComError("CBrevintProxy::Initialize", L"library_init", L"",
-                                           FAILED(result) ? result : started);
+                                           started);
 }
 
 // Trace lines "1" to "13" mark the steps, so that a shutdown that hangs in
@@ -208,14 +209,20 @@ void CBrevintProxy::GetAdvertText(std::wstring& caption, std::wstring& link) {
     link = TextOf(advertLink);
 }
 
-bool CBrevintProxy::ProccessInboundMail(const std::wstring& message) {
+bool CBrevintProxy::ProccessInboundMail(const std::wstring& message, bool* judged) {
     constexpr const char* kFunction = "CBrevintProxy::ProccessInboundMail";
     CTraceScope trace(kFunction);
     // Without a threshold or a filter the answer is "not spam": a message is
     // never moved on a verdict that was not made.
+    if (judged)
+        *judged = false;
     DWORD threshold = 0;
-    if (!CSettings::GetFilterThreshold(threshold))
+    if (!CSettings::GetFilterThreshold(threshold)) {
+        Log(kFunction, L"the spam threshold cannot be read: the message is not judged");
         return false;
+    }
+    if (judged)
+        *judged = true;
     if (!filter)
         return false;
     LONG score = 0;

@@ -61,8 +61,10 @@ class CBrevintProxy {
     bool IsAccountDisabled();
     void GetAdvertText(std::wstring& caption, std::wstring& link);
 
-    // The filter.
-    bool ProccessInboundMail(const std::wstring& message);
+    // The filter. A message is spam when its score reaches the threshold;
+    // `judged`, when given, is false when no verdict was made because the
+    // threshold cannot be read, so that nothing is mistaken for a score.
+    bool ProccessInboundMail(const std::wstring& message, bool* judged = nullptr);
     bool MergeMsgHeader(const std::wstring& message, const std::wstring& header,
                         std::wstring& merged);
     bool FilterVote(const std::wstring& message, LONG vote);

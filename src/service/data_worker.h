@@ -7,6 +7,8 @@
 
 #include "addin/workers/bv_worker.h"
 
+class CBrevintProxy;
+
 class CBVDataWorker : public CBVWorker {
   public:
     HRESULT Execute(DWORD_PTR dwParam, HANDLE hObject) override;
@@ -18,4 +20,8 @@ class CBVDataWorker : public CBVWorker {
   private:
     // One pass over the three texts; false when one of them is still missing.
     bool LoadMissing();
+    // Each text's step: fetched when missing; false when it still is.
+    bool LoadFooters(CBrevintProxy& proxy);
+    bool LoadLogoUrl(CBrevintProxy& proxy);
+    bool LoadTellAFriendUrl(CBrevintProxy& proxy);
 };

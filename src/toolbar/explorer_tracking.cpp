@@ -72,6 +72,7 @@ void CConnect::AddToolbar(Outlook::_Explorer* explorer) {
 }
 
 HWND CConnect::GetCurrentExplorerHWND() {
+    CTraceScope trace("CConnect::GetCurrentExplorerHWND");
     if (!m_application)
         return nullptr;
     CComPtr<Outlook::_Explorer> active;

@@ -43,6 +43,7 @@ void CExplorerWrapper::AdviseInterface(Outlook::_Explorer* explorer, CConnect* a
 }
 
 void CExplorerWrapper::UnadviseInterface() {
+    CTraceScope trace("CExplorerWrapper::UnadviseInterface");
     if (!m_explorer)
         return;
     // Unadvising resets each cookie to the not-connected value.

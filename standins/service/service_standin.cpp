@@ -367,7 +367,15 @@ FilterService::Answer FilterService::Route(const std::string& path, const std::s
         return MailTag();
     if (path == "/Component/getip.asp")
         return {200, "text/plain", peer};
+    std::lock_guard lock(mutex_);
+    if (auto page = pages_.find(path); page != pages_.end())
+        return page->second;
     return {404, "text/plain", "Not found"};
+}
+
+void FilterService::SetPage(const std::string& path, int status, const std::string& body) {
+    std::lock_guard lock(mutex_);
+    pages_[path] = Answer{status, "text/html; charset=utf-8", body};
 }
 
 FilterService::Answer FilterService::LogOn(const std::string& query) {

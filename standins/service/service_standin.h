@@ -65,6 +65,9 @@ class FilterService {
 
     // The footer texts; they are escaped into the document.
     void SetFooter(const std::string& plain, const std::string& html);
+    // One more page, served as given (a portal's page, an error): `path`
+    // without a query, answered with that status and an HTML body.
+    void SetPage(const std::string& path, int status, const std::string& body);
 
     std::vector<ServedRequest> Requests() const;
     // How many requests for `path` were answered.
@@ -105,6 +108,7 @@ class FilterService {
     std::optional<std::pair<unsigned, std::string>> account_;
     std::string footerPlain_;
     std::string footerHtml_;
+    std::map<std::string, Answer> pages_;
     std::vector<ServedRequest> served_;
 
     std::thread server_;

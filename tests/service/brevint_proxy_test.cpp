@@ -1,5 +1,7 @@
 #include "service/brevint_proxy.h"
 
+#include <comdef.h>
+
 #include "support/registry_fixture.h"
 #include "service/fake_core.h"
 
@@ -118,8 +120,45 @@ TEST_F(ProxyTest, AMessageTheCoreCannotScoreCountsAsScoringZero) {
 
 TEST_F(ProxyTest, WithoutAThresholdNothingIsSpamAndTheCoreIsNotAsked) {
     filter_->score = 100;
-    EXPECT_FALSE(Proxy().ProccessInboundMail(L"text"));
+    bool judged = true;
+    EXPECT_FALSE(Proxy().ProccessInboundMail(L"text", &judged));
+    EXPECT_FALSE(judged);
     EXPECT_EQ(filter_->scored, 0);
+
+    // A verdict made, spam or not, says so.
+    SetThreshold(100);
+    EXPECT_TRUE(Proxy().ProccessInboundMail(L"text", &judged));
+    EXPECT_TRUE(judged);
+    filter_->score = 0;
+    EXPECT_FALSE(Proxy().ProccessInboundMail(L"text", &judged));
+    EXPECT_TRUE(judged);
+}
+
+// A core that answers that it could not start is noted and the rest is made;
+// a core whose start call fails is raised like every failed call of the core,
+// and the objects after the library are not made by that call.
+TEST_F(ProxyTest, ALibraryThatCannotStartIsNotedAndOneWhoseStartFailsIsRaised) {
+    library_->startAnswer = -1;
+    EXPECT_NO_THROW(Proxy());
+    EXPECT_EQ(created_.size(), 8u);
+
+    proxy_.reset();
+    created_.clear();
+    library_->startResult = E_UNEXPECTED;
+    proxy_ =
+        std::make_unique<CBrevintProxy>([this](const wchar_t* progId, REFIID iid, void** object) {
+            created_.push_back(progId);
+            return progId == std::wstring(L"Brevint.Library")
+                       ? library_->QueryInterface(iid, object)
+                       : E_NOINTERFACE;
+        });
+    try {
+        proxy_->Initialize();
+        ADD_FAILURE() << "the failed start was not raised";
+    } catch (const _com_error& error) {
+        EXPECT_EQ(error.Error(), E_UNEXPECTED);
+    }
+    EXPECT_EQ(created_, std::vector<std::wstring>{L"Brevint.Library"});
 }
 
 TEST_F(ProxyTest, OnlyTheExactValuesApproveAndDisable) {

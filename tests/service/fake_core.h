@@ -152,8 +152,8 @@ struct Digest : Object<brevint_core::IDigest> {
 struct Library : Object<brevint_core::ILibrary> {
     STDMETHOD(Start)(short* started) override {
         ++starts;
-        *started = 0;
-        return S_OK;
+        *started = startAnswer;
+        return startResult;
     }
     STDMETHOD(Stop)(short* stopped) override {
         ++stops;
@@ -163,6 +163,8 @@ struct Library : Object<brevint_core::ILibrary> {
 
     int starts = 0;
     int stops = 0;
+    short startAnswer = 0;
+    HRESULT startResult = S_OK;
 };
 
 }  // namespace fake

@@ -65,6 +65,20 @@ TEST_F(LoggerTest, WritesTheBannerAndEachKindOfLineWithCrLf) {
     }
 }
 
+// A message's text cannot break the log's lines: a subject with CR LF must
+// not write a forged line of its own, and a NUL must not cut the line short.
+TEST_F(LoggerTest, ControlCharactersAreWrittenByNameSoEachLineStaysOne) {
+    MakeLogsFolder();
+    CLogger logger;
+    const wchar_t subject[] =
+        L"Agenda\r\n2026\\12\\5 9:0:0 Forged - line\0rest\x1b[31m\x7f\x01\tend";
+    EXPECT_TRUE(logger.LogMessage("CConnect::ProcessNewMail",
+                                  std::wstring(subject, std::size(subject) - 1)));
+    EXPECT_EQ(LogLines(),
+              (std::vector<std::string>{"CConnect::ProcessNewMail - Agenda<CR><LF>2026\\12\\5 "
+                                        "9:0:0 Forged - line<NUL>rest<ESC>[31m<DEL><0x01>\tend"}));
+}
+
 TEST_F(LoggerTest, TheTimeStampIsLocalTimeWithoutPadding) {
     MakeLogsFolder();
     SYSTEMTIME start{};

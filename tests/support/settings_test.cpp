@@ -1,5 +1,6 @@
 #include "registry_fixture.h"
 
+#include "support/log_files.h"
 #include "support/settings/settings.h"
 
 namespace {
@@ -93,18 +94,44 @@ TEST_F(SettingsTest, AStringReadsUpToItsFirstNull) {
     EXPECT_EQ(password, L"secret");
 }
 
-TEST_F(SettingsTest, ANumberIsReadWhateverTypeTheRegistryReports) {
-    const DWORD threshold = 70;
-    Set(HKEY_CURRENT_USER, L"Software\\Brevint\\Thresholds", L"Filter", REG_BINARY, &threshold,
-        sizeof threshold);
-    DWORD read = 0;
+// A damaged setting reads as missing, so every caller takes its own
+// fallback, and the log says which value and why: an empty string must not
+// read as a threshold of 0, which would make every message spam.
+TEST_F(SettingsTest, AValueOfTheWrongTypeOrSizeReadsAsMissingAndIsNamedInTheLog) {
+    MakeLogsFolder();
+    const std::wstring thresholds = L"Software\\Brevint\\Thresholds";
+    SetString(HKEY_CURRENT_USER, thresholds, L"Filter", L"");
+    DWORD read = 5;
+    EXPECT_FALSE(CSettings::GetFilterThreshold(read));
+    EXPECT_EQ(read, 5u);
+
+    const DWORD seventy = 70;
+    Set(HKEY_CURRENT_USER, thresholds, L"Filter", REG_BINARY, &seventy, sizeof seventy);
+    EXPECT_FALSE(CSettings::GetFilterThreshold(read));
+    const WORD shortNumber = 70;
+    Set(HKEY_CURRENT_USER, thresholds, L"Filter", REG_DWORD, &shortNumber, sizeof shortNumber);
+    EXPECT_FALSE(CSettings::GetFilterThreshold(read));
+    EXPECT_EQ(read, 5u);
+
+    SetDword(HKEY_LOCAL_MACHINE, L"Software\\Brevint\\Installation", L"Directory", 1);
+    std::wstring directory = L"kept";
+    EXPECT_FALSE(CSettings::GetInstallDirectory(directory));
+    EXPECT_EQ(directory, L"kept");
+
+    SetDword(HKEY_CURRENT_USER, thresholds, L"Filter", 70);
     ASSERT_TRUE(CSettings::GetFilterThreshold(read));
     EXPECT_EQ(read, 70u);
 
-    SetString(HKEY_CURRENT_USER, L"Software\\Brevint\\Thresholds", L"Filter", L"seventy");
-    read = 5;
-    EXPECT_FALSE(CSettings::GetFilterThreshold(read));  // too large for a number's buffer
-    EXPECT_EQ(read, 5u);
+    const std::string where =
+        "CSettings::ReadValue - HKCU\\Software\\Brevint\\Thresholds\\Filter is ";
+    EXPECT_EQ(LogLines(),
+              (std::vector<std::string>{
+                  where + "REG_SZ of " + std::to_string(sizeof(WCHAR)) +
+                      " bytes, not a 4-byte REG_DWORD: read as missing",
+                  where + "REG_BINARY of 4 bytes, not a 4-byte REG_DWORD: read as missing",
+                  where + "REG_DWORD of 2 bytes, not a 4-byte REG_DWORD: read as missing",
+                  "CSettings::ReadValue - HKLM\\Software\\Brevint\\Installation\\Directory is "
+                  "REG_DWORD of 4 bytes, not a REG_SZ: read as missing"}));
 }
 
 TEST_F(SettingsTest, LastRecheckIsKeptPerProfileAndTheNameIsAskedUntilKnown) {

@@ -4,17 +4,15 @@
 
 #include "addin/crash/entry_guard.h"
 #include "addin/crash/minidump_handler.h"
+#include "addin/server/bvol_module.h"
 #include "filtering/spam_folder.h"
 #include "mailstore/redemption_mng.h"
 #include "service/brevint_proxy.h"
-#include "service/data_worker.h"
 #include "support/log/logged_stage.h"
 #include "support/log/logger.h"
 #include "support/log/trace_scope.h"
 #include "support/replay/unicode.h"
 #include "support/utility/outlook_version.h"
-#include "toolbar/block_unblock_worker.h"
-#include "toolbar/clean_folder_worker.h"
 #include "toolbar/explorer_wrapper.h"
 
 OBJECT_ENTRY_AUTO(CLSID_Connect, CConnect)
@@ -68,6 +66,13 @@ CConnect::CConnect()
 
 CConnect::~CConnect() {
     CTraceScope trace("CConnect::~CConnect");
+    // The first explorer's Close sink is still connected when that explorer
+    // outlives the add-in (the add-in switched off while Outlook runs); the
+    // sink goes with this object, so the explorer must not keep it.
+    RunLoggedStage("CConnect::~CConnect", L"Unhandled exception", [&] {
+        if (!m_explorerList.empty())
+            Unadvise(FirstExplorerCloseSink(), m_explorerList.front().explorer);
+    });
     if (m_isDumpHandlerAttached)
         CMiniDumpHandler::Detach();
     CRedemptionMng::ReleaseInstance();
@@ -129,7 +134,6 @@ HRESULT CConnect::OnConnectionImpl(IDispatch* application, ext_ConnectMode, IDis
     m_isVXM = 0;
     m_isAccountDisabled = 0;
     m_isFirstExplorerWatched = 0;
-    m_dataEvent = m_blockEvent = m_unblockEvent = m_cleanFolderEvent = nullptr;
 
     QueryApplication(application);
     ReadOutlookVersion();
@@ -229,14 +233,16 @@ void CConnect::CreateHiddenWindow() {
 HRESULT CConnect::OnDisconnectionImpl(ext_DisconnectMode, SAFEARRAY**) {
     CTraceScope trace(kDisconnection);
     m_isDataStarted = 0;
-    // The first explorer's Close sink and the new-mail sink are left connected:
-    // they go when the objects they watch go.
+    // The first explorer's Close sink stays connected while that explorer
+    // lives; the new-mail binding ends here, so no message reaches an add-in
+    // that Outlook has let go.
     try {
         Unadvise(NewExplorerSink(), m_explorers);
         Unadvise(ItemSendSink(), m_application);
     } catch (const _com_error& error) {
         LogComException(kDisconnection, error);
     }
+    UnadviseNewMailEvent();
     RunLoggedStage(kDisconnection, L"Unhandled exception while thread and windows destruction",
                    [&] { StopWorkersAndWindows(); });
     RunLoggedStage(kDisconnection, L"Unhandled exception while Logoff Mapi",
@@ -246,25 +252,32 @@ HRESULT CConnect::OnDisconnectionImpl(ext_DisconnectMode, SAFEARRAY**) {
     return S_OK;
 }
 
+void CConnect::UnadviseNewMailEvent() {
+    RunLoggedStage(kDisconnection, L"Unhandled exception", [&] {
+        CComPtr<IUnknown> source;
+        if (m_redemption && m_redemption->GetNewMailEventSource(&source))
+            Unadvise(NewMailSink(), source);
+    });
+}
+
 void CConnect::StopWorkersAndWindows() {
     // The mail processor stops first, and the toolbars' click events are
-    // unadvised, once those exist. A data worker asleep in its pause sees
-    // its cleared flag only when the pause ends.
-    if (m_dataEvent) {
-        m_dataWorker->SetIsAction(0);
-        m_dataThread.Shutdown(10000);
+    // unadvised, once those exist.
+    if (m_data.HasEvent()) {
+        m_data->SetIsAction(0);
+        StopWorker(m_data, L"BV-data-event");
     }
-    if (m_cleanFolderEvent) {
-        m_cleanFolderWorker->PostStop();
-        m_cleanFolderThread.Shutdown(10000);
+    if (m_cleanFolder.HasEvent()) {
+        m_cleanFolder->PostStop();
+        StopWorker(m_cleanFolder, L"BV-cleanfolder-thread");
     }
-    if (m_blockEvent) {
-        m_blockWorker->PostStop();
-        m_blockThread.Shutdown(10000);
+    if (m_block.HasEvent()) {
+        m_block->PostStop();
+        StopWorker(m_block, L"BV-block-thread");
     }
-    if (m_unblockEvent) {
-        m_unblockWorker->PostStop();
-        m_unblockThread.Shutdown(10000);
+    if (m_unblock.HasEvent()) {
+        m_unblock->PostStop();
+        StopWorker(m_unblock, L"BV-unblock-thread");
     }
     StopTimer(TIMER_EXCHANGE_REFRESH);
     StopTimer(TIMER_ADVERT);
@@ -272,12 +285,24 @@ void CConnect::StopWorkersAndWindows() {
         m_proxy->Shutdown();
     if (IsWindow())
         DestroyWindow();
-    for (auto* worker : {static_cast<CWindow*>(m_cleanFolderWorker.get()),
-                         static_cast<CWindow*>(m_blockWorker.get()),
-                         static_cast<CWindow*>(m_unblockWorker.get())}) {
-        if (worker && worker->IsWindow())
-            worker->DestroyWindow();
+    for (CWindow* window :
+         {static_cast<CWindow*>(m_cleanFolder.get()), static_cast<CWindow*>(m_block.get()),
+          static_cast<CWindow*>(m_unblock.get())}) {
+        if (window && window->IsWindow())
+            window->DestroyWindow();
     }
+}
+
+template <class Worker>
+void CConnect::StopWorker(CWorkerSlot<Worker>& slot, const wchar_t* name) {
+    constexpr DWORD kShutdownWait = 10000;
+    if (slot.Stop(kShutdownWait))
+        return;
+    _AtlModule.Lock();
+    CLogger::GetInstance().LogMessage(kDisconnection,
+                                      std::wstring(L"The worker of ") + name +
+                                          L" did not end within 10000 ms: it is left running, and "
+                                          L"BVOL0000.dll stays loaded");
 }
 
 void CConnect::StoreQuitTime() {

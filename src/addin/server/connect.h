@@ -23,12 +23,16 @@
 
 #include "addin/server/bvol_interfaces.h"
 #include "addin/workers/worker_messages.h"
+#include "addin/workers/worker_slot.h"
 #include "mailstore/mapi_helper.h"
 #include "mailstore/redemption_mng.h"
 #include "resources/resource_ids.h"
+#include "service/data_worker.h"
 #include "support/settings/settings.h"
 #include "support/utility/brevint_helper.h"
 #include "support/utility/unique_handle.h"
+#include "toolbar/block_unblock_worker.h"
+#include "toolbar/clean_folder_worker.h"
 #include "toolbar/toolbar_record.h"
 
 using AddInDesignerObjects::_IDTExtensibility2;
@@ -36,9 +40,6 @@ using AddInDesignerObjects::ext_ConnectMode;
 using AddInDesignerObjects::ext_DisconnectMode;
 
 class CBrevintProxy;
-class CBVBlockUnblockWorker;
-class CBVCleanFolderWorker;
-class CBVDataWorker;
 class CExplorerWrapper;
 class CRedemptionMng;
 
@@ -239,11 +240,16 @@ class ATL_NO_VTABLE CConnect
     // Store notifications of the kinds in `eventMask`, reported to the hidden window.
     HRESULT AdviseMapiHelper(ULONG eventMask);
     void TakeFirstExplorer(Outlook::_Explorer* explorer);
-    void StartActionWorkers();
     void StartDataWorker();
     void StartTimer(UINT_PTR timerId, UINT period);
     void StopTimer(UINT_PTR timerId);
     void StopWorkersAndWindows();
+    // Stops one worker with the shutdown wait; a worker still running then
+    // keeps the module loaded for good, since its thread runs the module's code.
+    template <class Worker>
+    void StopWorker(CWorkerSlot<Worker>& slot, const wchar_t* name);
+    // The safe-item library's new-mail sink, bound from connection to disconnection.
+    void UnadviseNewMailEvent();
     void StoreQuitTime();
     void LogExplorerCount();
 
@@ -256,19 +262,11 @@ class ATL_NO_VTABLE CConnect
     CSettings m_settings;
     CBrevintProxy* m_proxy = nullptr;
 
-    // The workers with their thread objects and the events that wake them.
-    CWorkerThread<> m_dataThread;
-    CWorkerThread<> m_blockThread;
-    CWorkerThread<> m_unblockThread;
-    CWorkerThread<> m_cleanFolderThread;
-    std::unique_ptr<CBVDataWorker> m_dataWorker;
-    std::unique_ptr<CBVBlockUnblockWorker> m_blockWorker;
-    std::unique_ptr<CBVBlockUnblockWorker> m_unblockWorker;
-    std::unique_ptr<CBVCleanFolderWorker> m_cleanFolderWorker;
-    HANDLE m_dataEvent = nullptr;  // owned by the thread object once registered
-    HANDLE m_blockEvent = nullptr;
-    HANDLE m_unblockEvent = nullptr;
-    HANDLE m_cleanFolderEvent = nullptr;
+    // The workers, each with its thread object and the event that wakes it.
+    CWorkerSlot<CBVDataWorker> m_data;
+    CWorkerSlot<CBVBlockUnblockWorker> m_block;
+    CWorkerSlot<CBVBlockUnblockWorker> m_unblock;
+    CWorkerSlot<CBVCleanFolderWorker> m_cleanFolder;
 
     CMapiHelper m_mapiHelper;
     CRedemptionMng* m_redemption = nullptr;

@@ -7,8 +7,6 @@
 #include "support/log/logged_stage.h"
 #include "support/log/logger.h"
 #include "support/log/trace_scope.h"
-#include "toolbar/block_unblock_worker.h"
-#include "toolbar/clean_folder_worker.h"
 
 namespace {
 
@@ -19,24 +17,12 @@ constexpr const wchar_t* kNotInstalledText = L"Brevint isn't installed correctly
 constexpr const wchar_t* kNoLoginServerText = L"Brevint can't reach the login server, please check your internet connection or try again later";
 // clang-format on
 
-// A named manual-reset event, not signalled, that wakes one worker.
-HANDLE CreateWorkerEvent(const wchar_t* name) {
-    return CreateEventW(nullptr, TRUE, FALSE, name);
-}
-
-// The worker's event registered on its own thread object, and its stop
-// window; the event belongs to the thread object from then on.
+// The worker's event, thread and stop window. A worker whose thread cannot
+// start keeps its event and window, with nothing running on them.
 template <class Worker>
-HANDLE StartActionWorker(CWorkerThread<>& thread, std::unique_ptr<Worker>& worker,
-                         const wchar_t* eventName) {
-    HANDLE event = CreateWorkerEvent(eventName);
-    worker = std::make_unique<Worker>();
-    if (FAILED(thread.Initialize()) || FAILED(thread.AddHandle(event, worker.get(), 0))) {
-        CloseHandle(event);
-        return nullptr;
-    }
-    worker->CreateStopWindow();
-    return event;
+void StartActionWorker(CWorkerSlot<Worker>& slot, const wchar_t* eventName) {
+    slot.Start(eventName);
+    slot->CreateStopWindow();
 }
 
 }  // namespace
@@ -50,8 +36,8 @@ void CConnect::InitHandler(Outlook::_Explorer* explorer) {
             return;
         }
         m_isInitialized = 1;
-        m_blockEvent = StartActionWorker(m_blockThread, m_blockWorker, L"BV-block-thread");
-        m_unblockEvent = StartActionWorker(m_unblockThread, m_unblockWorker, L"BV-unblock-thread");
+        StartActionWorker(m_block, L"BV-block-thread");
+        StartActionWorker(m_unblock, L"BV-unblock-thread");
         TakeFirstExplorer(explorer);
 
         if (CSettings::IsExchangeModuleInstalled()) {
@@ -60,8 +46,7 @@ void CConnect::InitHandler(Outlook::_Explorer* explorer) {
             IsBrevintFolderExist(true);
         } else {
             // The mail processor is prepared here and handed to the folder-cleaning worker.
-            m_cleanFolderEvent = StartActionWorker(m_cleanFolderThread, m_cleanFolderWorker,
-                                                   L"BV-cleanfolder-thread");
+            StartActionWorker(m_cleanFolder, L"BV-cleanfolder-thread");
             // The first explorer's bar is built here.
             IsBrevintFolderExist(true);
             ::PostMessageW(m_hWnd, WM_BV_RESCAN, 0, 0);
@@ -94,13 +79,14 @@ void CConnect::TakeFirstExplorer(Outlook::_Explorer* explorer) {
     }
     RunLoggedStage(kInitHandler, L"Unhandled exception", [&] {
         first.explorer.Release();
-        if (m_application) {
-            const HRESULT hr = m_application->ActiveExplorer(&first.explorer);
-            ++m_explorerCount;
-            LogExplorerCount();
-            if (FAILED(hr))
-                _com_issue_error(hr);
-        }
+        // The explorer counts whether or not Outlook could name it.
+        ++m_explorerCount;
+        LogExplorerCount();
+        if (!m_application)
+            return;
+        const HRESULT hr = m_application->ActiveExplorer(&first.explorer);
+        if (FAILED(hr))
+            _com_issue_error(hr);
     });
     if (!first.explorer)
         CLogger::GetInstance().LogMessage(kInitHandler, L"Could not get active explorer");
@@ -115,17 +101,11 @@ void CConnect::TakeFirstExplorer(Outlook::_Explorer* explorer) {
 // The data worker preloads the service data once, right after the login.
 void CConnect::StartDataWorker() {
     m_isDataStarted = 1;
-    m_dataEvent = CreateWorkerEvent(L"BV-data-event");
-    m_dataWorker = std::make_unique<CBVDataWorker>();
-    if (FAILED(m_dataThread.Initialize()) ||
-        FAILED(m_dataThread.AddHandle(m_dataEvent, m_dataWorker.get(), 0))) {
-        CloseHandle(m_dataEvent);
-        m_dataEvent = nullptr;
-        return;
-    }
-    m_dataWorker->Set(m_hWnd);
-    m_dataWorker->SetIsAction(1);
-    SetEvent(m_dataEvent);
+    m_data.Start(L"BV-data-event");
+    m_data->Set(m_hWnd);
+    m_data->SetIsAction(1);
+    if (m_data.HasEvent())
+        SetEvent(m_data.Event());
 }
 
 void CConnect::LogExplorerCount() {

@@ -6,8 +6,6 @@
 #include "addin/crash/entry_guard.h"
 #include "addin/workers/stop_request.h"
 #include "support/log/trace_scope.h"
-#include "toolbar/block_unblock_worker.h"
-#include "toolbar/clean_folder_worker.h"
 #include "addin/workers/message_string.h"
 #include "toolbar/logo_url.h"
 
@@ -80,12 +78,12 @@ void CConnect::OnOlRescanImpl() {
 void CConnect::OnStopActionImpl(WPARAM actionType) {
     CTraceScope trace("CConnect::OnStopActionImpl");
     ActionStopWindows windows;
-    if (m_blockWorker)
-        windows.block = m_blockWorker->m_hWnd;
-    if (m_unblockWorker)
-        windows.unblock = m_unblockWorker->m_hWnd;
-    if (m_cleanFolderWorker)
-        windows.cleanFolder = m_cleanFolderWorker->m_hWnd;
+    if (m_block.get())
+        windows.block = m_block->m_hWnd;
+    if (m_unblock.get())
+        windows.unblock = m_unblock->m_hWnd;
+    if (m_cleanFolder.get())
+        windows.cleanFolder = m_cleanFolder->m_hWnd;
     PostStopRequest(actionType, windows);
 }
 

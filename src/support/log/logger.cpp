@@ -62,13 +62,44 @@ std::wstring Widen(const char* text) {
     return text ? replay::unicode::to_wide(text, CP_THREAD_ACP) : std::wstring();
 }
 
+// The name a control character is written under, so that a line stays one
+// line whatever text it carries (a subject with CR LF must not forge a line
+// of its own, nor a NUL cut one short). A tab is kept as it is.
+std::string VisibleControl(wchar_t c) {
+    switch (c) {
+        case L'\0':
+            return "<NUL>";
+        case L'\r':
+            return "<CR>";
+        case L'\n':
+            return "<LF>";
+        case 0x1B:
+            return "<ESC>";
+        case 0x7F:
+            return "<DEL>";
+        default: {
+            char name[16];
+            snprintf(name, sizeof name, "<0x%02X>", static_cast<unsigned>(c));
+            return name;
+        }
+    }
+}
+
+bool IsControl(wchar_t c) {
+    return (c < 0x20 && c != L'\t') || c == 0x7F;
+}
+
 // The file holds narrow text as the C runtime's "C" locale writes it:
-// characters up to U+00FF as their byte, anything beyond as '?'.
+// characters up to U+00FF as their byte, anything beyond as '?', and control
+// characters by name.
 std::string NarrowForFile(const std::wstring& text) {
     std::string narrow;
     narrow.reserve(text.size());
     for (wchar_t c : text) {
-        narrow += static_cast<unsigned long>(c) <= 0xFF ? static_cast<char>(c) : '?';
+        if (IsControl(c))
+            narrow += VisibleControl(c);
+        else
+            narrow += static_cast<unsigned long>(c) <= 0xFF ? static_cast<char>(c) : '?';
     }
     return narrow;
 }
@@ -103,7 +134,9 @@ CLogger& CLogger::GetInstance() {
     return *logger;
 }
 
-void CLogger::ReleaseInstance() { delete std::exchange(Instance(), nullptr); }
+void CLogger::ReleaseInstance() {
+    delete std::exchange(Instance(), nullptr);
+}
 
 CLogger::CLogger() {
     if (!LoggingSwitchedOn())
@@ -130,7 +163,7 @@ bool CLogger::WriteLine(const std::function<std::wstring()>& buildBody) {
             return false;
         // The whole line goes out in the one write that the flush makes.
         const std::string line = NarrowForFile(TimeStamp() + buildBody()) + "\n";
-        fputs(line.c_str(), stream.get());
+        fwrite(line.data(), 1, line.size(), stream.get());
         return fflush(stream.get()) == 0;
     } catch (const std::exception&) {
         return false;  // a text that could not be converted writes no line

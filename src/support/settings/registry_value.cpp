@@ -4,6 +4,8 @@
 #include <array>
 #include <cstring>
 
+#include "support/log/logger.h"
+
 namespace settings {
 namespace {
 
@@ -37,17 +39,92 @@ class OpenKey {
     HKEY handle_ = nullptr;
 };
 
-// Reads raw bytes into `buffer`; `size` receives the byte count read.
-bool Query(HKEY root, const std::wstring& key, const wchar_t* value, void* buffer, DWORD& size) {
-    OpenKey opened(root, key);
-    return opened && RegQueryValueExW(opened.get(), value, nullptr, nullptr,
-                                      static_cast<BYTE*>(buffer), &size) == ERROR_SUCCESS;
+const wchar_t* RootName(HKEY root) {
+    if (root == HKEY_CURRENT_USER)
+        return L"HKCU";
+    if (root == HKEY_LOCAL_MACHINE)
+        return L"HKLM";
+    if (root == HKEY_CLASSES_ROOT)
+        return L"HKCR";
+    return L"HKEY";
 }
 
-bool QueryNarrow(HKEY root, const char* key, const char* value, void* buffer, DWORD& size) {
+std::wstring TypeName(DWORD type) {
+    switch (type) {
+        case REG_NONE:
+            return L"REG_NONE";
+        case REG_SZ:
+            return L"REG_SZ";
+        case REG_EXPAND_SZ:
+            return L"REG_EXPAND_SZ";
+        case REG_BINARY:
+            return L"REG_BINARY";
+        case REG_DWORD:
+            return L"REG_DWORD";
+        case REG_MULTI_SZ:
+            return L"REG_MULTI_SZ";
+        default:
+            return L"type " + std::to_wstring(type);
+    }
+}
+
+// What a read expects of a value: its types and, for fixed-size values, its
+// size in bytes (0: any size up to the buffer).
+struct Expected {
+    DWORD type;
+    DWORD alsoTaken;  // a second type read the same way, or the first again
+    DWORD size;
+    const wchar_t* description;
+};
+
+const Expected kDword{REG_DWORD, REG_DWORD, sizeof(DWORD), L"a 4-byte REG_DWORD"};
+const Expected kDate{REG_BINARY, REG_BINARY, sizeof(DATE), L"an 8-byte REG_BINARY date"};
+const Expected kString{REG_SZ, REG_EXPAND_SZ, 0, L"a REG_SZ"};
+const Expected kMultiString{REG_MULTI_SZ, REG_MULTI_SZ, 0, L"a REG_MULTI_SZ"};
+
+// A value of another type or size is not what its reader takes it for: it
+// reads as missing, and the log says which value and why. (A report while
+// another is being written is dropped: the log reads its own switch.)
+bool Fits(const Expected& expected, DWORD type, DWORD size, const std::wstring& where) {
+    const bool typeFits = type == expected.type || type == expected.alsoTaken;
+    if (typeFits && (expected.size == 0 || size == expected.size))
+        return true;
+    static thread_local bool reporting = false;
+    if (!reporting) {
+        reporting = true;
+        CLogger::GetInstance().LogMessage("CSettings::ReadValue",
+                                          where + L" is " + TypeName(type) + L" of " +
+                                              std::to_wstring(size) + L" bytes, not " +
+                                              expected.description + L": read as missing");
+        reporting = false;
+    }
+    return false;
+}
+
+// Reads raw bytes into `buffer`; `size` receives the byte count read. The
+// value must be of the kind `expected` describes.
+bool Query(HKEY root, const std::wstring& key, const wchar_t* value, const Expected& expected,
+           void* buffer, DWORD& size) {
     OpenKey opened(root, key);
-    return opened && RegQueryValueExA(opened.get(), value, nullptr, nullptr,
-                                      static_cast<BYTE*>(buffer), &size) == ERROR_SUCCESS;
+    DWORD type = REG_NONE;
+    if (!opened || RegQueryValueExW(opened.get(), value, nullptr, &type, static_cast<BYTE*>(buffer),
+                                    &size) != ERROR_SUCCESS)
+        return false;
+    return Fits(expected, type, size,
+                std::wstring(RootName(root)) + L"\\" + key + L"\\" + (value ? value : L""));
+}
+
+bool QueryNarrow(HKEY root, const char* key, const char* value, const Expected& expected,
+                 void* buffer, DWORD& size) {
+    OpenKey opened(root, key);
+    DWORD type = REG_NONE;
+    if (!opened || RegQueryValueExA(opened.get(), value, nullptr, &type, static_cast<BYTE*>(buffer),
+                                    &size) != ERROR_SUCCESS)
+        return false;
+    auto widen = [](const char* text) { return std::wstring(text, text + std::strlen(text)); };
+    return Fits(
+        expected, type, size,
+        std::wstring(RootName(root)) + L"\\" + widen(key) + L"\\" + (value ? widen(value) : L""));
 }
 
 bool Set(const std::wstring& key, const wchar_t* value, DWORD type, const void* data, DWORD size) {
@@ -75,7 +152,7 @@ std::vector<std::basic_string<Char>> SplitMultiString(const Char* data, size_t l
 bool ReadDword(HKEY root, const std::wstring& key, const wchar_t* value, DWORD& out) {
     DWORD number = 0;
     DWORD size = sizeof number;
-    if (!Query(root, key, value, &number, size))
+    if (!Query(root, key, value, kDword, &number, size))
         return false;
     out = number;
     return true;
@@ -84,7 +161,7 @@ bool ReadDword(HKEY root, const std::wstring& key, const wchar_t* value, DWORD& 
 bool ReadDate(HKEY root, const std::wstring& key, const wchar_t* value, DATE& out) {
     DATE date = 0;
     DWORD size = sizeof date;
-    if (!Query(root, key, value, &date, size))
+    if (!Query(root, key, value, kDate, &date, size))
         return false;
     out = date;
     return true;
@@ -93,7 +170,7 @@ bool ReadDate(HKEY root, const std::wstring& key, const wchar_t* value, DATE& ou
 bool ReadString(HKEY root, const std::wstring& key, const wchar_t* value, std::wstring& out) {
     std::array<WCHAR, kWideCapacity> buffer{};
     DWORD size = sizeof buffer;
-    if (!Query(root, key, value, buffer.data(), size))
+    if (!Query(root, key, value, kString, buffer.data(), size))
         return false;
     const size_t length = std::min<size_t>(size / sizeof(WCHAR), buffer.size());
     out.assign(buffer.data(), std::find(buffer.data(), buffer.data() + length, L'\0'));
@@ -104,7 +181,7 @@ bool ReadMultiString(HKEY root, const std::wstring& key, const wchar_t* value,
                      std::vector<std::wstring>& out) {
     std::array<WCHAR, kWideCapacity> buffer{};
     DWORD size = sizeof buffer;
-    if (!Query(root, key, value, buffer.data(), size))
+    if (!Query(root, key, value, kMultiString, buffer.data(), size))
         return false;
     out = SplitMultiString(buffer.data(), size / sizeof(WCHAR));
     return true;
@@ -113,7 +190,7 @@ bool ReadMultiString(HKEY root, const std::wstring& key, const wchar_t* value,
 bool ReadNarrowString(HKEY root, const char* key, const char* value, std::string& out) {
     std::array<char, kNarrowCapacity> buffer{};
     DWORD size = sizeof buffer;
-    if (!QueryNarrow(root, key, value, buffer.data(), size))
+    if (!QueryNarrow(root, key, value, kString, buffer.data(), size))
         return false;
     const size_t length = std::min<size_t>(size, buffer.size());
     out.assign(buffer.data(), std::find(buffer.data(), buffer.data() + length, '\0'));
@@ -124,7 +201,7 @@ bool ReadNarrowMultiString(HKEY root, const char* key, const char* value,
                            std::vector<std::string>& out) {
     std::array<char, kNarrowCapacity> buffer{};
     DWORD size = sizeof buffer;
-    if (!QueryNarrow(root, key, value, buffer.data(), size))
+    if (!QueryNarrow(root, key, value, kMultiString, buffer.data(), size))
         return false;
     out = SplitMultiString(buffer.data(), std::min<size_t>(size, buffer.size()));
     return true;

@@ -1,6 +1,9 @@
 // Reading and writing one registry value: open the key (created when missing,
-// where the user may), read or write, close. Every failure is a false result;
-// nothing here logs or throws.
+// where the user may), read or write, close. Every failure is a false result,
+// and nothing here throws. A value of another type or size than its reader
+// takes (a threshold stored as an empty string) reads as missing, and that
+// alone is logged, naming the value and why: it is a damaged setting, not an
+// absent one.
 #pragma once
 
 #include <windows.h>
