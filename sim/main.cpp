@@ -2,6 +2,7 @@
 //
 //   olsim run FILE [--state OUT.json] [--root DIR] [--verbose]
 //   olsim demo [--root DIR] [--corpus DIR] [--interactive] [SCENARIO]
+//   olsim help
 #include <platform/root.h>
 
 #include <cstdio>
@@ -13,12 +14,14 @@
 
 #include "demo.h"
 #include "runner.h"
+#include "verbs.h"
 
 namespace {
 
 int Usage() {
     std::cerr << "usage: olsim run FILE [--state OUT.json] [--root DIR] [--verbose]\n"
-                 "       olsim demo [--root DIR] [--corpus DIR] [--interactive] [SCENARIO]\n";
+                 "       olsim demo [--root DIR] [--corpus DIR] [--interactive] [SCENARIO]\n"
+                 "       olsim help\n";
     return 2;
 }
 
@@ -37,6 +40,11 @@ int main(int argc, char** argv) {
     if (argc < 2)
         return Usage();
     std::string job = argv[1];
+    if (job == "help" && argc == 2) {
+        std::cout << "The scenario language (docs/sim/scenarios.md), one step per line.\n\n"
+                  << olsim::UsageText();
+        return 0;
+    }
     std::string file;
     olsim::RunOptions options;
     std::string root;

@@ -35,6 +35,8 @@ class StepRunner {
     ~StepRunner();
     // True when the step held (a command was carried out, an expectation held).
     bool Run(const Step& step);
+    // Reports a crash, writes the state when asked, and sums the run up.
+    RunResult Finish();
 
   private:
     class Steps;
