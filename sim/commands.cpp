@@ -13,6 +13,7 @@
 #include "run_context.h"
 #include "text.h"
 #include "verbs.h"
+#include "world_commands.h"
 
 namespace olsim {
 namespace {
@@ -59,11 +60,6 @@ void CheckAdvance(const Step& step) {
 void CheckDeliver(const Step& step) {
     if (!ParseDeliverLine(step.words))
         Expected(step, "deliver FILE... [to FOLDER-PATH] [size N] [burst] [deleted]");
-}
-
-void CheckFolder(const Step& step) {
-    if (step.words.size() != 2 || (step.words[0] != "create" && step.words[0] != "delete"))
-        Expected(step, "folder create|delete FOLDER-PATH");
 }
 
 void CheckMailProfile(const Step& step) {
@@ -230,32 +226,6 @@ std::string Train(RunContext& run, const Step& step) {
     return "";
 }
 
-// folder create|delete FOLDER-PATH: the user's own folders. A folder deleted
-// goes for good, as with Shift+Delete: not into Deleted Items.
-std::string Folder(RunContext& run, const Step& step) {
-    const std::string& path = step.words[1];
-    if (step.words[0] == "delete") {
-        auto folder = FindFolderByPath(path);
-        if (!folder || !folder->Parent())
-            return "no folder " + path + " to delete";
-        folder->Delete();
-        run.process.Pump();
-        return "";
-    }
-    const auto slash = path.rfind('/');
-    auto parent =
-        slash == std::string::npos ? DefaultTopFolder() : FindFolderByPath(path.substr(0, slash));
-    if (!parent)
-        return "no folder to create " + path + " in";
-    try {
-        parent->CreateSubfolder(Widen(path.substr(slash == std::string::npos ? 0 : slash + 1)));
-    } catch (const mailstore::StoreError& error) {
-        return error.what();
-    }
-    run.process.Pump();
-    return "";
-}
-
 // mailprofile NAME: the profile Outlook logs on to from the next start.
 std::string MailProfile(RunContext& run, const Step& step) {
     if (run.process.started())
@@ -326,7 +296,17 @@ const Command kCommands[] = {
     {"deliver", "deliver FILE... [to FOLDER-PATH] [size N] [burst] [deleted]", CheckDeliver,
      Deliver, true},
     {"train", "train spam|good FILE...", CheckTrain, Train, true},
-    {"folder", "folder create|delete FOLDER-PATH", CheckFolder, Folder, true},
+    {"folder", "folder create|delete FOLDER-PATH\nfolder rename FOLDER-PATH NAME",
+     CheckFolderChange, ChangeFolder, true},
+    {"item",
+     "item delete|read|unread FOLDER-PATH SUBJECT\nitem move FOLDER-PATH SUBJECT TO-FOLDER-PATH",
+     CheckItemChange, ChangeItem, true},
+    {"registry",
+     "registry set KEY NAME dword N | sz TEXT | multi TEXT... | binary HEX | date TIME\n"
+     "registry delete KEY [NAME]",
+     CheckRegistryChange, ChangeRegistry, false},
+    {"file", "file write PATH TEXT | file write PATH from FILE\nfile delete PATH", CheckFileChange,
+     ChangeFile, false},
     {"mailprofile", "mailprofile NAME", CheckMailProfile, MailProfile, true},
     {"service",
      "service down | up | down after logon\n"

@@ -53,6 +53,14 @@ bool Write(const std::wstring& key, const std::wstring& name, DWORD type, const 
                                           static_cast<const BYTE*>(data), size) == ERROR_SUCCESS;
 }
 
+// The key's parent and its own name; nothing for a root alone.
+std::optional<std::pair<std::wstring, std::wstring>> SplitLast(const std::wstring& key) {
+    const size_t slash = key.rfind(L'\\');
+    if (slash == std::wstring::npos || slash + 1 == key.size())
+        return std::nullopt;
+    return std::make_pair(key.substr(0, slash), key.substr(slash + 1));
+}
+
 void CollectValues(const std::wstring& path, HKEY key, std::vector<RegistryValue>& values) {
     for (DWORD index = 0;; ++index) {
         wchar_t name[16384];
@@ -114,6 +122,24 @@ bool WriteRegistryString(const std::wstring& key, const std::wstring& name,
                          const std::wstring& value) {
     return Write(key, name, REG_SZ, value.c_str(),
                  static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+}
+
+bool WriteRegistryValue(const std::wstring& key, const std::wstring& name, DWORD type,
+                        const std::vector<BYTE>& data) {
+    return Write(key, name, type, data.data(), static_cast<DWORD>(data.size()));
+}
+
+bool DeleteRegistryValue(const std::wstring& key, const std::wstring& name) {
+    Key opened(key, true);
+    return opened.get() && RegDeleteValueW(opened.get(), name.c_str()) == ERROR_SUCCESS;
+}
+
+bool DeleteRegistryKey(const std::wstring& key) {
+    const auto parts = SplitLast(key);
+    if (!parts)
+        return false;
+    Key parent(parts->first, true);
+    return parent.get() && RegDeleteTreeW(parent.get(), parts->second.c_str()) == ERROR_SUCCESS;
 }
 
 std::optional<RegistryValue> ReadRegistryValue(const std::wstring& key, const std::wstring& name) {

@@ -27,6 +27,13 @@ inline constexpr wchar_t kMailProfilesKey[] =
 
 bool WriteRegistryString(const std::wstring& key, const std::wstring& name,
                          const std::wstring& value);
+// Any value, as raw data of its type.
+bool WriteRegistryValue(const std::wstring& key, const std::wstring& name, DWORD type,
+                        const std::vector<BYTE>& data);
+// False when the value, or the key, is not there.
+bool DeleteRegistryValue(const std::wstring& key, const std::wstring& name);
+// The key with everything under it.
+bool DeleteRegistryKey(const std::wstring& key);
 std::optional<RegistryValue> ReadRegistryValue(const std::wstring& key, const std::wstring& name);
 // Every value under the key and its subkeys, keys in the registry's order.
 std::vector<RegistryValue> ReadRegistryTree(const std::wstring& key);
