@@ -203,6 +203,8 @@ std::string Deliver(RunContext& run, const Step& step) {
         std::string error;
         if (!run.process.DeliverMail(folder, bytes, error, options))
             return file + " was refused: " + error;
+        if (!line.deleted)
+            run.delivered.Record(bytes, false, file);
         if (run.process.crash())
             return "";
     }

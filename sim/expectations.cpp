@@ -132,6 +132,11 @@ void CheckService(const Step& step, const Words& words, bool negated) {
         throw ParseError(step.line, "expected: expect service requests PATH N");
 }
 
+void CheckDelivered(const Step& step, const Words& words, bool negated) {
+    if (negated || words.size() != 2 || words[1] != "once")
+        throw ParseError(step.line, "expected: expect delivered once");
+}
+
 void CheckCrash(const Step& step, const Words& words, bool) {
     Need(step, words, 1, 1, "crashed | expect no crash");
 }
@@ -426,6 +431,20 @@ std::string ExpectServiceRequests(RunContext& run, const Words& words, bool) {
            (service ? service->ServedPaths() : "no service was started");
 }
 
+// No mail lost, none doubled: each message the run delivered (and did not
+// delete itself) is in exactly one folder, wherever the add-in put it.
+std::string ExpectDeliveredOnce(RunContext& run, const Words&, bool) {
+    const Census census = run.delivered.Take();
+    if (census.EveryMessageOnce())
+        return "";
+    std::string found = "of " + std::to_string(census.delivered) + " delivered messages";
+    for (const auto& name : census.missing)
+        found += "\n      missing: " + name;
+    for (const auto& name : census.duplicated)
+        found += "\n      more than once: " + name;
+    return found;
+}
+
 std::string ExpectCrash(RunContext& run, const Words&, bool negated) {
     const auto& crash = run.process.crash();
     if (negated)
@@ -459,6 +478,7 @@ const Expectation kExpectations[] = {
      "expect no item PATH SUBJECT",
      CheckItem, ExpectItem},
     {"service", "expect service requests PATH N", CheckService, ExpectServiceRequests},
+    {"delivered", "expect delivered once", CheckDelivered, ExpectDeliveredOnce},
     {"crashed", "expect crashed", CheckCrash, ExpectCrash},
     {"crash", "expect no crash", CheckCrash, ExpectCrash},
 };

@@ -27,6 +27,16 @@ void DeliveryLedger::Record(const mailstore::Bytes& source, bool spam, const std
     ++count_;
 }
 
+void DeliveryLedger::Forget(const mailstore::Bytes& source) {
+    auto entry = bySource_.find(Key(source));
+    if (entry == bySource_.end())
+        return;
+    entry->second.names.pop_back();
+    if (entry->second.names.empty())
+        bySource_.erase(entry);
+    --count_;
+}
+
 std::string FolderPath(const mailstore::FolderPtr& folder) {
     auto store = folder->OwningStore();
     if (!store)

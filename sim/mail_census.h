@@ -34,6 +34,8 @@ struct Census {
 class DeliveryLedger {
   public:
     void Record(const mailstore::Bytes& source, bool spam, const std::string& name);
+    // One message of that source is no longer looked for (the user deleted it).
+    void Forget(const mailstore::Bytes& source);
     size_t size() const { return count_; }
 
     // Walks the current profile's stores, every folder from each store's top.

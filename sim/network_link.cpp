@@ -11,7 +11,9 @@
 namespace olsim {
 namespace {
 
-constexpr int kIoTimeoutMs = 3000;
+// Longer than the core's own 8 seconds for a whole answer, so that a slow
+// service is seen by the core as the core sees one, not cut off by the link.
+constexpr int kIoTimeoutMs = 10000;
 constexpr int kPollMs = 50;
 
 sockaddr_in Loopback(int port) {

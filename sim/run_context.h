@@ -9,6 +9,7 @@
 #include <string>
 
 #include "core_training.h"
+#include "mail_census.h"
 #include "runner.h"
 
 namespace olsim {
@@ -33,6 +34,8 @@ class RunContext {
     std::ostream& report;
     // Released before Outlook's process goes, so the core can be unloaded.
     CoreTrainer trainer;
+    // The messages this run delivered and did not delete itself.
+    DeliveryLedger delivered;
 };
 
 }  // namespace olsim

@@ -229,6 +229,7 @@ std::string ChangeItem(RunContext& run, const Step& step) {
             return "no folder " + w[3];
         item->MoveTo(destination);
     } else if (w[0] == "delete") {
+        run.delivered.Forget(item->Source());
         item->Delete();
     } else {
         item->SetRead(w[0] == "read");
