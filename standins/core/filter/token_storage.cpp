@@ -328,8 +328,8 @@ void TokenStorage::ReplayJournal(LearnedCounts& counts, LoadReport& report) {
     if (version != kFormatVersion)
         throw StoreError(path.string() + ": " + UnsupportedVersion(version));
 
-    std::string wholeRecords = header;  // what a damaged journal is rewritten with
-    uint64_t previousInFile = 0;        // the sequence of the last whole record read
+    std::vector<std::string_view> wholeRecords;  // what a damaged journal is rewritten with
+    uint64_t previousInFile = 0;                 // the sequence of the last whole record read
     size_t offset = kJournalHeaderSize;
     JournalRecord record;
     while (offset < data.size()) {
@@ -355,7 +355,7 @@ void TokenStorage::ReplayJournal(LearnedCounts& counts, LoadReport& report) {
             ++report.replayedVotes;
         }
         previousInFile = record.sequence;
-        wholeRecords.append(data, offset, record.size);
+        wholeRecords.push_back(std::string_view(data).substr(offset, record.size));
         offset += record.size;
     }
     report.discardedBytes = data.size() - offset;
@@ -363,9 +363,12 @@ void TokenStorage::ReplayJournal(LearnedCounts& counts, LoadReport& report) {
     if (report.skippedRecords != 0) {
         // Kept before anything changes: what was skipped may still be read by a person.
         report.damagedCopy = KeepDamagedCopy(path, data);
-        ReplaceFileAtomically(path, wholeRecords);
+        std::string repaired = header;
+        for (std::string_view whole : wholeRecords)
+            repaired += whole;
+        ReplaceFileAtomically(path, repaired);
         journal_ = OpenFile(path, O_WRONLY | O_APPEND);
-        syncedSize_ = appendedSize_ = wholeRecords.size();
+        syncedSize_ = appendedSize_ = repaired.size();
         return;
     }
     journal_ = OpenFile(path, O_WRONLY | O_APPEND);
