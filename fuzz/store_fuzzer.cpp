@@ -1,13 +1,16 @@
 // The store's files after damage or from another program: opening must load
 // them or refuse them with a StoreError, never crash or run out of memory.
-// A bare checksum mismatch only ever reaches the torn-tail path, so the input
-// is cut into records that carry a correct length and checksum; the first
-// byte says whether they go into the journal or, behind a snapshot's
-// signature and version, into the snapshot.
+// Random bytes rarely pass a checksum, so the input is cut into records
+// that carry a correct length and checksum, or, when asked, a wrong one: a
+// damaged record with whole ones after it sends the loader to its recovery
+// (a copy of the journal kept, the records after the damage read again).
+// The first byte says whether the records go into the journal or, behind a
+// snapshot's signature and version, into the snapshot.
 #include <unistd.h>
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -73,23 +76,36 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         std::ofstream(folder / bv::filter::TokenStorage::kSnapshotName, std::ios::binary)
             << snapshot;
     } else {
-        // A journal: records of up to 255 bytes, each length given by the byte before it.
+        // A journal: records of up to 127 bytes, each length given by the byte
+        // before it, whose top bit damages the record's checksum.
         std::string journal = headers.journal;
         while (!input.empty()) {
-            size_t length = static_cast<unsigned char>(input[0]);
+            const auto lead = static_cast<unsigned char>(input[0]);
+            const size_t length = lead & 0x7F;
+            const uint32_t damage = lead & 0x80 ? 1 : 0;
             std::string_view payload = input.substr(1, length);
-            journal += U32(static_cast<uint32_t>(payload.size())) + U32(Crc32(payload));
+            journal += U32(static_cast<uint32_t>(payload.size())) + U32(Crc32(payload) ^ damage);
             journal += payload;
             input.remove_prefix(std::min(input.size(), length + 1));
         }
         std::ofstream(folder / bv::filter::TokenStorage::kJournalName, std::ios::binary) << journal;
     }
-    try {
+    auto load = [&] {
         bv::filter::TokenStorage storage(folder);
         bv::filter::LearnedCounts counts;
-        storage.Load(counts);
+        return storage.Load(counts);
+    };
+    bv::filter::LoadReport first;
+    try {
+        first = load();
     } catch (const bv::filter::StoreError&) {
-        // damaged or foreign: refused with its reason
+        return 0;  // damaged or foreign: refused with its reason
     }
+    // What an open leaves is whole: the next finds nothing to cut or skip,
+    // and the same votes.
+    const bv::filter::LoadReport second = load();
+    if (second.skippedRecords != 0 || second.discardedBytes != 0 ||
+        second.lastSequence != first.lastSequence || second.replayedVotes != first.replayedVotes)
+        std::abort();
     return 0;
 }

@@ -5,6 +5,7 @@
 
 #include <platform/filesystem.h>
 
+#include <iostream>
 #include <optional>
 #include <string>
 
@@ -13,6 +14,13 @@ namespace {
 
 std::mutex engineMutex;
 std::shared_ptr<bv::filter::FilterEngine> engine;
+std::string lastFailure;  // why the last open failed, told once until it changes
+
+// The store's troubles go on standard error, where the registry's go: an
+// open that failed, and damage that an open repaired.
+void Tell(const std::string& text) {
+    std::cerr << "filter core: " << text << "\n";
+}
 
 // <application data>\Brevint\Filter, created on the way; nothing when the
 // folder cannot be had.
@@ -42,9 +50,17 @@ std::shared_ptr<bv::filter::FilterEngine> SharedEngine() {
     try {
         engine = std::make_shared<bv::filter::FilterEngine>(
             platform::host::HostPathFromWindows(*folder));
-    } catch (const std::exception&) {
-        return nullptr;  // the next need tries again
+    } catch (const std::exception& error) {
+        // Every need tries again, so a store that stays damaged is told of once.
+        if (lastFailure != error.what()) {
+            lastFailure = error.what();
+            Tell(lastFailure);
+        }
+        return nullptr;
     }
+    lastFailure.clear();
+    if (std::string notice = engine->Stats().loaded.DamageNotice(); !notice.empty())
+        Tell(notice);
     return engine;
 }
 

@@ -19,6 +19,8 @@ constexpr std::string_view kSnapshotMagic = "BVFS";
 // token to the tokens.
 constexpr uint32_t kFormatVersion = 4;
 constexpr size_t kJournalHeaderSize = 8;
+constexpr size_t kRecordHeaderSize = 8;  // length and checksum
+constexpr size_t kVoteFixedSize = 14;    // sequence, kind, verdict, token count
 constexpr uint8_t kVoteRecord = 1;
 
 std::string UnsupportedVersion(uint32_t version) {
@@ -130,7 +132,130 @@ std::string JournalHeader() {
     return header.Data();
 }
 
+// A vote as the journal holds it.
+struct JournalRecord {
+    size_t size = 0;  // in the file: length, checksum and payload
+    uint64_t sequence = 0;
+    Verdict verdict = Verdict::Spam;
+    std::vector<std::string> tokens;
+};
+
+enum class RecordState {
+    Whole,
+    // Too short for a vote (as zeros are), runs past the end or fails its
+    // checksum: torn by a crash, or damaged.
+    Damaged,
+    Foreign,  // passes its checksum but is no vote record
+};
+
+RecordState ReadRecord(std::string_view data, size_t offset, JournalRecord& record) {
+    ByteReader in(data.substr(offset));
+    uint32_t length = in.U32();
+    uint32_t crc = in.U32();
+    if (!in.Ok() || length < kVoteFixedSize || length > in.Remaining())
+        return RecordState::Damaged;
+    std::string_view payload = in.Bytes(length);
+    if (Crc32(payload) != crc)
+        return RecordState::Damaged;
+    ByteReader vote(payload);
+    record.size = kRecordHeaderSize + length;
+    record.sequence = vote.U64();
+    uint8_t kind = vote.U8();
+    auto verdict = static_cast<int8_t>(vote.U8());
+    uint32_t count = vote.U32();
+    record.tokens.clear();
+    // The count is the file's word: reserve no more than the record can
+    // hold (a token takes at least its 2-byte length).
+    record.tokens.reserve(std::min<size_t>(count, vote.Remaining() / 2));
+    for (uint32_t i = 0; i < count && vote.Ok(); ++i)
+        record.tokens.emplace_back(vote.ShortString());
+    if (!vote.Ok() || !vote.AtEnd() || kind != kVoteRecord || (verdict != 1 && verdict != -1))
+        return RecordState::Foreign;
+    record.verdict = static_cast<Verdict>(verdict);
+    return RecordState::Whole;
+}
+
+// A quick look before the checksum: whether the start of a vote later than
+// `sequence` could lie at `offset`.
+bool CouldStartVoteAfter(std::string_view data, size_t offset, uint64_t sequence) {
+    ByteReader in(data.substr(offset));
+    uint32_t length = in.U32();
+    in.U32();  // the checksum
+    if (!in.Ok() || length < kVoteFixedSize || length > in.Remaining())
+        return false;
+    uint64_t next = in.U64();
+    uint8_t kind = in.U8();
+    auto verdict = static_cast<int8_t>(in.U8());
+    uint32_t count = in.U32();
+    return next > sequence && kind == kVoteRecord && (verdict == 1 || verdict == -1) &&
+           count <= (length - kVoteFixedSize) / 2;
+}
+
+// Where the next whole vote later than `sequence` begins, looking from
+// `from` on; npos when none does.
+size_t FindNextRecord(std::string_view data, size_t from, uint64_t sequence) {
+    JournalRecord record;
+    for (size_t offset = from; offset + kRecordHeaderSize + kVoteFixedSize <= data.size(); ++offset)
+        if (CouldStartVoteAfter(data, offset, sequence) &&
+            ReadRecord(data, offset, record) == RecordState::Whole)
+            return offset;
+    return std::string_view::npos;
+}
+
+// The records lost in the damaged stretch [begin, end): as many as their
+// lengths lead from one to the next onto `end`; one when a damaged length
+// breaks that chain.
+uint64_t RecordsIn(std::string_view data, size_t begin, size_t end) {
+    uint64_t count = 0;
+    size_t offset = begin;
+    while (offset + kRecordHeaderSize <= end) {
+        size_t length = ByteReader(data.substr(offset, 4)).U32();
+        if (length < kVoteFixedSize || length > end - offset - kRecordHeaderSize)
+            return 1;
+        offset += kRecordHeaderSize + length;
+        ++count;
+    }
+    return offset == end ? count : 1;
+}
+
+// Writes the journal as found beside it, under the first free name of
+// "NAME.damaged", "NAME.damaged.2", ...: an earlier copy may hold records
+// this one does not.
+std::filesystem::path KeepDamagedCopy(const std::filesystem::path& journal, std::string_view data) {
+    for (int n = 1;; ++n) {
+        std::filesystem::path copy = journal;
+        copy += n == 1 ? ".damaged" : ".damaged." + std::to_string(n);
+        int raw = ::open(copy.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        if (raw < 0 && errno == EEXIST)
+            continue;
+        try {
+            if (raw < 0)
+                ThrowSystemError(copy, "create");
+            UniqueFd fd(raw);
+            WriteAll(fd.Get(), data, copy);
+            SyncFile(fd.Get(), copy);
+            SyncDirectory(journal.parent_path());
+            return copy;
+        } catch (const StoreError& error) {
+            if (raw >= 0)
+                ::unlink(copy.c_str());  // a part of a copy would pass for the whole
+            throw StoreError(journal.string() +
+                             ": damaged before whole records, and left as it is: no copy of it "
+                             "could be kept (" +
+                             error.what() + ")");
+        }
+    }
+}
+
 }  // namespace
+
+std::string LoadReport::DamageNotice() const {
+    if (skippedRecords == 0)
+        return {};
+    return "the vote journal was damaged: " + std::to_string(skippedRecords) +
+           " record(s) skipped, " + std::to_string(recoveredRecords) +
+           " recovered after the damage; the journal as found is kept as " + damagedCopy.string();
+}
 
 TokenStorage::TokenStorage(std::filesystem::path folder) : folder_(std::move(folder)) {
     std::error_code error;
@@ -187,7 +312,6 @@ void TokenStorage::ReplayJournal(LearnedCounts& counts, LoadReport& report) {
     const std::filesystem::path path = folder_ / kJournalName;
     const std::string data = ReadWholeFile(path);
     const std::string header = JournalHeader();
-    size_t validEnd = 0;
     if (data.size() < header.size() && std::string_view(header).starts_with(data)) {
         // Missing, or cut short while it was being created: start afresh.
         journal_ = OpenFile(path, O_WRONLY | O_CREAT | O_TRUNC | O_APPEND);
@@ -203,52 +327,58 @@ void TokenStorage::ReplayJournal(LearnedCounts& counts, LoadReport& report) {
     uint32_t version = ByteReader(std::string_view(data).substr(4, 4)).U32();
     if (version != kFormatVersion)
         throw StoreError(path.string() + ": " + UnsupportedVersion(version));
-    validEnd = kJournalHeaderSize;
 
-    ByteReader records(std::string_view(data).substr(kJournalHeaderSize));
-    uint64_t lastSequence = report.lastSequence;
-    while (records.Remaining() >= 8) {
-        uint32_t length = records.U32();
-        uint32_t crc = records.U32();
-        if (length > records.Remaining())
-            break;  // torn: the record was not written to its end
-        std::string_view payload = records.Bytes(length);
-        if (Crc32(payload) != crc)
-            break;  // torn: part of the record never reached the disk
-        ByteReader vote(payload);
-        uint64_t sequence = vote.U64();
-        uint8_t kind = vote.U8();
-        auto verdict = static_cast<int8_t>(vote.U8());
-        uint32_t count = vote.U32();
-        std::vector<std::string> tokens;
-        // The count is the file's word: reserve no more than the record can
-        // hold (a token takes at least its 2-byte length).
-        tokens.reserve(std::min<size_t>(count, vote.Remaining() / 2));
-        for (uint32_t i = 0; i < count && vote.Ok(); ++i)
-            tokens.emplace_back(vote.ShortString());
+    std::vector<std::string_view> wholeRecords;  // what a damaged journal is rewritten with
+    uint64_t previousInFile = 0;                 // the sequence of the last whole record read
+    size_t offset = kJournalHeaderSize;
+    JournalRecord record;
+    while (offset < data.size()) {
+        RecordState state = ReadRecord(data, offset, record);
         // A record that passes its checksum yet does not parse was written by
         // something else: refuse it rather than guess.
-        if (!vote.Ok() || !vote.AtEnd() || kind != kVoteRecord || (verdict != 1 && verdict != -1))
+        if (state == RecordState::Foreign)
             throw StoreError(path.string() + ": malformed vote record at offset " +
-                             std::to_string(validEnd));
-        if (sequence > lastSequence) {
-            counts.Learn(static_cast<Verdict>(verdict), tokens);
-            lastSequence = sequence;
+                             std::to_string(offset));
+        if (state == RecordState::Damaged) {
+            size_t next = FindNextRecord(data, offset + 1, previousInFile);
+            if (next == std::string_view::npos)
+                break;  // nothing whole after it: an append torn by a crash
+            report.skippedRecords += RecordsIn(data, offset, next);
+            offset = next;
+            continue;
+        }
+        if (report.skippedRecords != 0)
+            ++report.recoveredRecords;
+        if (record.sequence > report.lastSequence) {
+            counts.Learn(record.verdict, record.tokens);
+            report.lastSequence = record.sequence;
             ++report.replayedVotes;
         }
-        validEnd += 8 + length;
+        previousInFile = record.sequence;
+        wholeRecords.push_back(std::string_view(data).substr(offset, record.size));
+        offset += record.size;
     }
-    report.lastSequence = lastSequence;
-    report.discardedBytes = data.size() - validEnd;
+    report.discardedBytes = data.size() - offset;
 
+    if (report.skippedRecords != 0) {
+        // Kept before anything changes: what was skipped may still be read by a person.
+        report.damagedCopy = KeepDamagedCopy(path, data);
+        std::string repaired = header;
+        for (std::string_view whole : wholeRecords)
+            repaired += whole;
+        ReplaceFileAtomically(path, repaired);
+        journal_ = OpenFile(path, O_WRONLY | O_APPEND);
+        syncedSize_ = appendedSize_ = repaired.size();
+        return;
+    }
     journal_ = OpenFile(path, O_WRONLY | O_APPEND);
     if (report.discardedBytes != 0) {
         // New votes must follow the last whole record, not the torn one.
-        if (::ftruncate(journal_.Get(), static_cast<off_t>(validEnd)) != 0)
+        if (::ftruncate(journal_.Get(), static_cast<off_t>(offset)) != 0)
             ThrowSystemError(path, "truncate");
         SyncFile(journal_.Get(), path);
     }
-    syncedSize_ = appendedSize_ = validEnd;
+    syncedSize_ = appendedSize_ = offset;
 }
 
 void TokenStorage::AppendVote(uint64_t sequence, Verdict verdict,

@@ -2,7 +2,9 @@
 // each synced before its vote returns, and now and then a snapshot of the
 // whole table written beside the old one and renamed over it. Opening loads
 // the snapshot and replays the journal records that came after it; a record
-// torn by a crash fails its checksum and is cut off.
+// torn by a crash fails its checksum and is cut off. A damaged record with
+// whole records after it is no crash: the journal as found is kept beside
+// it, and the records that still read are recovered.
 #pragma once
 
 #include <cstdint>
@@ -19,6 +21,16 @@ struct LoadReport {
     uint64_t lastSequence = 0;    // of the last vote known, snapshot or journal
     uint64_t replayedVotes = 0;   // journal records applied on top of the snapshot
     uint64_t discardedBytes = 0;  // a torn tail cut off the journal
+
+    // Damage before whole records: the journal as found was copied to
+    // `damagedCopy` and rewritten with the records that still read.
+    uint64_t skippedRecords = 0;    // lost to damage (a stretch whose lengths break counts once)
+    uint64_t recoveredRecords = 0;  // whole records read after the first damage
+    std::filesystem::path damagedCopy;
+
+    // What was damaged and what became of it, for the log; empty when the
+    // journal was whole but for a torn tail (a normal end of a crash).
+    std::string DamageNotice() const;
 };
 
 class TokenStorage {

@@ -102,12 +102,53 @@ TEST_F(FilterTest, AStoreThatCannotBeOpenedFailsTheStartAndTheCalls) {
     Ref<ILibrary> library;
     Create(L"Brevint.Library", library);
     short started = 0;
+    testing::internal::CaptureStderr();
     ASSERT_EQ(library->Start(&started), S_OK);
     EXPECT_LT(started, 0);
     LONG score = 0;
     EXPECT_TRUE(FAILED(filter_->Score(Bstr(Message(L"a@b.example", L"x", L"y")), 1, &score)));
     short added = 0;
     EXPECT_TRUE(FAILED(denied_->AddEmail(Bstr(L""), Bstr(L"a@b.example"), Bstr(L""), &added)));
+    // Each call tried the store again; its reason is told once.
+    const std::string told = testing::internal::GetCapturedStderr();
+    EXPECT_NE(told.find("filter core: "), std::string::npos) << told;
+    EXPECT_NE(told.find("cannot create the store folder"), std::string::npos) << told;
+    EXPECT_EQ(told.find("filter core: ", told.find("filter core: ") + 1), std::string::npos)
+        << told;
+}
+
+TEST_F(FilterTest, AJournalDamagedInItsMiddleIsRepairedAtStartAndTheCoreSaysSo) {
+    Ref<ILibrary> library;
+    Create(L"Brevint.Library", library);
+    for (int i = 0; i < 3; ++i) {
+        LONG result = -1;
+        ASSERT_EQ(Vote(Message(L"deals" + std::to_wstring(i) + L"@offers.example", L"casino winner",
+                               L"cheap pills and free money"),
+                       100, &result),
+                  S_OK);
+    }
+    short done = 0;
+    ASSERT_EQ(library->Stop(&done), S_OK);
+    // A bit flipped in the first vote's tokens; the two after it are whole.
+    const std::filesystem::path journal = StoreFolder() / "tokens.journal";
+    {
+        std::fstream file(journal, std::ios::binary | std::ios::in | std::ios::out);
+        const std::streamoff inFirstToken = 8 + 8 + 14 + 2;
+        file.seekg(inFirstToken);
+        const char byte = static_cast<char>(file.get() ^ 0x10);
+        file.seekp(inFirstToken);
+        file.put(byte);
+    }
+    testing::internal::CaptureStderr();
+    ASSERT_EQ(library->Start(&done), S_OK);
+    const std::string told = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(done, 1);
+    EXPECT_NE(told.find("filter core: the vote journal was damaged: 1 record(s) skipped, 2 "
+                        "recovered"),
+              std::string::npos)
+        << told;
+    EXPECT_NE(told.find(journal.string() + ".damaged"), std::string::npos) << told;
+    EXPECT_TRUE(std::filesystem::exists(journal.string() + ".damaged"));
 }
 
 TEST_F(FilterTest, AddingAnAddressAnswersOneOnlyWhenItWentIn) {

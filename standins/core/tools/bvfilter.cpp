@@ -165,6 +165,9 @@ int Stats(const FilterEngine& engine) {
     std::printf("journal votes replayed at open\t%llu\ntorn journal bytes cut off\t%llu\n",
                 static_cast<unsigned long long>(stats.loaded.replayedVotes),
                 static_cast<unsigned long long>(stats.loaded.discardedBytes));
+    std::printf("damaged journal records skipped\t%llu\nrecovered after them\t%llu\n",
+                static_cast<unsigned long long>(stats.loaded.skippedRecords),
+                static_cast<unsigned long long>(stats.loaded.recoveredRecords));
     return 0;
 }
 
@@ -208,6 +211,8 @@ int main(int argc, char** argv) {
     arguments.erase(arguments.begin());
     try {
         FilterEngine engine(store);
+        if (std::string notice = engine.Stats().loaded.DamageNotice(); !notice.empty())
+            std::cerr << "bvfilter: " << notice << "\n";
         if (command == "train")
             return Train(engine, arguments);
         if (command == "score")

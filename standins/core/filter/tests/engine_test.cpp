@@ -17,26 +17,14 @@
 namespace bv::filter {
 namespace {
 
+using testing::AppendBytes;
 using testing::GoodMail;
 using testing::HtmlMail;
+using testing::JournalOf;
 using testing::Mail;
 using testing::SpamMail;
 using testing::TempFolder;
-
-void Train(FilterEngine& engine, int each) {
-    for (int i = 0; i < each; ++i) {
-        ASSERT_TRUE(engine.Vote(SpamMail(i), kSpamVote));
-        ASSERT_TRUE(engine.Vote(GoodMail(i), kGoodVote));
-    }
-}
-
-std::filesystem::path JournalOf(const TempFolder& folder) {
-    return folder.Path() / TokenStorage::kJournalName;
-}
-
-void AppendBytes(const std::filesystem::path& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary | std::ios::app) << bytes;
-}
+using testing::Train;
 
 TEST(FilterEngine, LearnsSpamHighAndGoodLowAndRefusesOtherVotes) {
     TempFolder folder;

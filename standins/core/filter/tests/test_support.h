@@ -1,10 +1,15 @@
-// Temporary store folders and small messages for the filter engine's tests.
+// Temporary store folders, small messages and training for the filter
+// engine's tests.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <stdlib.h>
 
 #include <filesystem>
+#include <fstream>
 #include <string>
+
+#include "filter/filter_engine.h"
 
 namespace bv::filter::testing {
 
@@ -47,6 +52,22 @@ inline std::string HtmlMail(const std::string& from, const std::string& subject,
     return "From: " + from + "\r\nTo: me@example.net\r\nSubject: " + subject +
            "\r\nContent-Type: text/html\r\n\r\n<html><body><table><tr><td>" + body +
            "</td></tr></table></body></html>\r\n";
+}
+
+// Votes 2 * `each` distinct messages, spam and good in turn.
+inline void Train(FilterEngine& engine, int each) {
+    for (int i = 0; i < each; ++i) {
+        ASSERT_TRUE(engine.Vote(SpamMail(i), kSpamVote));
+        ASSERT_TRUE(engine.Vote(GoodMail(i), kGoodVote));
+    }
+}
+
+inline std::filesystem::path JournalOf(const TempFolder& folder) {
+    return folder.Path() / TokenStorage::kJournalName;
+}
+
+inline void AppendBytes(const std::filesystem::path& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary | std::ios::app) << bytes;
 }
 
 }  // namespace bv::filter::testing
