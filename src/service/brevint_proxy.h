@@ -14,6 +14,7 @@
 #include <brevint_core.h>
 
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "support/replay/mutex.h"
@@ -100,6 +101,9 @@ class CBrevintProxy {
     template <class Interface>
     void CreateMissing(CComPtr<Interface>& object, const wchar_t* progId, const wchar_t* logName);
     void StartLibrary();
+    // Notes why scoring failed (nothing: it worked); true when the reason
+    // differs from the last one noted.
+    bool NoteScoreFailure(const std::optional<std::wstring>& reason);
 
     ObjectFactory factory_;
 
@@ -116,6 +120,9 @@ class CBrevintProxy {
     std::wstring footerHtml;
     CGuardedString logoUrl;
     CGuardedString tellAFriendUrl;
+    // Why the last message could not be scored, while scoring keeps failing.
+    replay::mutex scoreFailureLock_;
+    std::optional<std::wstring> lastScoreFailure_;
 };
 
 // The system's way to a core object: the ProgID's class (a text in braces is

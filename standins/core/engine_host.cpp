@@ -3,6 +3,7 @@
 #include <shlobj.h>
 #include <windows.h>
 
+#include <atlcom.h>
 #include <platform/filesystem.h>
 
 #include <iostream>
@@ -62,6 +63,29 @@ std::shared_ptr<bv::filter::FilterEngine> SharedEngine() {
     if (std::string notice = engine->Stats().loaded.DamageNotice(); !notice.empty())
         Tell(notice);
     return engine;
+}
+
+namespace {
+
+HRESULT ReportFailure(REFCLSID clsid, REFIID iid, const std::string& text) {
+    const std::wstring description(text.begin(), text.end());
+    return AtlReportError(clsid, description.c_str(), iid, E_FAIL);
+}
+
+}  // namespace
+
+HRESULT StoreUnavailable(REFCLSID clsid, REFIID iid) {
+    std::string reason;
+    {
+        std::lock_guard lock(engineMutex);
+        reason = lastFailure.empty() ? "no application data folder" : lastFailure;
+    }
+    return ReportFailure(clsid, iid, "the filter's store cannot be opened: " + reason);
+}
+
+HRESULT StoreWriteFailed(REFCLSID clsid, REFIID iid, const char* reason) {
+    return ReportFailure(clsid, iid,
+                         std::string("the filter's store cannot be written: ") + reason);
 }
 
 void ReleaseSharedEngine() {

@@ -6,6 +6,8 @@
 // under a score or a vote.
 #pragma once
 
+#include <windows.h>
+
 #include <memory>
 #include <mutex>
 
@@ -18,6 +20,13 @@ namespace standins::core {
 std::shared_ptr<bv::filter::FilterEngine> SharedEngine();
 // Lets the process's engine go; the next SharedEngine opens it again.
 void ReleaseSharedEngine();
+
+// E_FAIL for a call that found no engine, with error information that
+// gives the caller the store's own reason ("unsupported version 9", ...), as
+// the object of class `clsid` answering on interface `iid`.
+HRESULT StoreUnavailable(REFCLSID clsid, REFIID iid);
+// E_FAIL for a call whose change could not be written, with `reason`.
+HRESULT StoreWriteFailed(REFCLSID clsid, REFIID iid, const char* reason);
 
 // Held around a look at a sender list and the change that follows it.
 std::mutex& SenderListsMutex();

@@ -1,7 +1,8 @@
 // "Brevint.Filter": scores and learns from whole RFC 822 messages through
 // the process's filter engine. The add-in's message text was converted from
 // the ANSI code page, so it goes back to that page before the engine reads
-// its bytes. A store that cannot be opened fails the call with E_FAIL.
+// its bytes. A store that cannot be opened fails the call with E_FAIL and
+// error information that says why.
 #include <brevint_core.h>
 
 #include <new>
@@ -67,13 +68,15 @@ class ATL_NO_VTABLE CFilter : public CComObjectRootEx<CComMultiThreadModel>,
     static HRESULT WithEngine(Call call) {
         std::shared_ptr<bv::filter::FilterEngine> engine = standins::core::SharedEngine();
         if (!engine)
-            return E_FAIL;
+            return standins::core::StoreUnavailable(CLSID_BrevintFilter,
+                                                    __uuidof(brevint_core::IFilter));
         try {
             return call(*engine);
         } catch (const std::bad_alloc&) {
             return E_OUTOFMEMORY;
-        } catch (const std::exception&) {
-            return E_FAIL;  // the store could not be written
+        } catch (const std::exception& error) {
+            return standins::core::StoreWriteFailed(CLSID_BrevintFilter,
+                                                    __uuidof(brevint_core::IFilter), error.what());
         }
     }
 };

@@ -100,14 +100,15 @@ class ATL_NO_VTABLE CRulesSender
     static HRESULT Change(short* added, ListKind kind, const std::string& key, Add add) {
         std::shared_ptr<bv::filter::FilterEngine> engine = standins::core::SharedEngine();
         if (!engine)
-            return E_FAIL;
+            return standins::core::StoreUnavailable(*Clsid, __uuidof(brevint_core::IRulesSender));
         try {
             std::lock_guard lock(standins::core::SenderListsMutex());
             const bool already = Listed(engine->Lists(), kind, key);
             *added = add(engine->Lists()) && !already ? 1 : 0;
             return S_OK;
-        } catch (const std::exception&) {
-            return E_FAIL;  // the list file could not be written
+        } catch (const std::exception& error) {
+            return standins::core::StoreWriteFailed(*Clsid, __uuidof(brevint_core::IRulesSender),
+                                                    error.what());
         }
     }
 
@@ -117,7 +118,7 @@ class ATL_NO_VTABLE CRulesSender
         *text = nullptr;
         std::shared_ptr<bv::filter::FilterEngine> engine = standins::core::SharedEngine();
         if (!engine)
-            return E_FAIL;
+            return standins::core::StoreUnavailable(*Clsid, __uuidof(brevint_core::IRulesSender));
         return standins::core::ReturnText(
             standins::core::Widen(engine->Lists().Text(kind), CP_UTF8), text);
     }
