@@ -35,7 +35,9 @@ void ExplorerNumber(const Step& step) {
 }
 
 void CheckOpen(const Step& step) {
-    Count(step, 0, 1, "open [CAPTION]");
+    Count(step, 0, 2, "open [CAPTION [noactivate]]");
+    if (step.words.size() == 2 && step.words[1] != "noactivate")
+        Expected(step, "open [CAPTION [noactivate]]");
 }
 
 void CheckAnswer(const Step& step) {
@@ -147,7 +149,8 @@ std::string Open(RunContext& run, const Step& step) {
     std::string message;
     const std::wstring caption =
         step.words.empty() ? L"Inbox - Microsoft Outlook" : Widen(step.words[0]);
-    return Outcome(run.process.OpenExplorer(caption, message), message);
+    const bool activate = step.words.size() < 2;
+    return Outcome(run.process.OpenExplorer(caption, message, activate), message);
 }
 
 std::string Activate(RunContext& run, const Step& step) {
@@ -287,7 +290,7 @@ const Command kCommands[] = {
     {"install", "install", NoWords, Install, false},
     {"start", "start", NoWords, Start, true},
     {"quit", "quit", NoWords, Quit, true},
-    {"open", "open [CAPTION]", CheckOpen, Open, true},
+    {"open", "open [CAPTION [noactivate]]", CheckOpen, Open, true},
     {"activate", "activate N", ExplorerNumber, Activate, true},
     {"select", "select N", ExplorerNumber, Select, true},
     {"close", "close N", ExplorerNumber, Close, true},

@@ -381,14 +381,15 @@ bool OutlookProcess::Quit(std::string& message) {
     return !crash_;
 }
 
-bool OutlookProcess::OpenExplorer(const std::wstring& caption, std::string& message) {
+bool OutlookProcess::OpenExplorer(const std::wstring& caption, std::string& message,
+                                  bool activate) {
     if (!host_) {
         message = "Outlook is not running";
         return false;
     }
     int id = 0;
     Guarded("open", [&] {
-        id = host_->OpenExplorer(caption);
+        id = host_->OpenExplorer(caption, activate);
         Pump();
     });
     message = "explorer " + std::to_string(id);

@@ -62,7 +62,7 @@ class OutlookProcess {
     size_t addinCount() const { return addins_.size(); }
 
     // The user's actions on explorers; false with a reason when not possible.
-    bool OpenExplorer(const std::wstring& caption, std::string& message);
+    bool OpenExplorer(const std::wstring& caption, std::string& message, bool activate = true);
     bool ActivateExplorer(int id, std::string& message);
     bool ChangeSelection(int id, std::string& message);
     bool CloseExplorer(int id, std::string& message);

@@ -44,9 +44,10 @@ class OutlookHost {
     HRESULT MapiNamespace(Outlook::_NameSpace** nameSpace);
 
     // Opens an explorer: the object joins Explorers, NewExplorer is raised
-    // with it, its frame window (with an "MsoDockTop" child) is created and
-    // it becomes the active explorer. Returns the explorer's id.
-    int OpenExplorer(const std::wstring& caption);
+    // with it, its frame window (with an "MsoDockTop" child) is created and,
+    // unless `activate` is false (a window opened behind the others), it
+    // becomes the active explorer. Returns the explorer's id.
+    int OpenExplorer(const std::wstring& caption, bool activate = true);
     // Raises Activate and makes it the active explorer; false when not open.
     bool ActivateExplorer(int id);
     // Raises SelectionChange; false when not open.

@@ -86,7 +86,7 @@ HRESULT OutlookHost::MapiNamespace(Outlook::_NameSpace** nameSpace) {
     return state_->application->GetNamespace(CComBSTR(L"MAPI"), nameSpace);
 }
 
-int OutlookHost::OpenExplorer(const std::wstring& caption) {
+int OutlookHost::OpenExplorer(const std::wstring& caption, bool activate) {
     State& state = *state_;
     CComPtr<objects::ExplorerObject> explorer = objects::MakeObject<objects::ExplorerObject>();
     explorer->SetCaption(caption);
@@ -106,6 +106,8 @@ int OutlookHost::OpenExplorer(const std::wstring& caption) {
     if (!opened)
         return id;  // a handler closed it already
     opened->frame = objects::CreateExplorerFrame(caption);
+    if (!activate)
+        return id;
     opened->activated = ++state.model.activations;
     explorer->Raise(DISPID_Outlook_ExplorerEvents_Activate);
     return id;
