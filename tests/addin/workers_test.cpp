@@ -9,6 +9,7 @@
 #include "addin/workers/bv_worker.h"
 #include "addin/workers/generic_timer.h"
 #include "addin/workers/worker_entry.h"
+#include "addin/workers/worker_slot.h"
 #include "support/log_files.h"
 #include "temp_root.h"
 
@@ -116,3 +117,58 @@ TEST(GenericTimer, ALapAcrossMidnightWrapsInsteadOfCountingOneSecond) {
 }
 
 }  // namespace
+
+namespace {
+
+// A worker thread that the system refuses to start.
+struct RefusedThreads {
+    static HANDLE CreateThread(LPSECURITY_ATTRIBUTES, DWORD, LPTHREAD_START_ROUTINE, void*, DWORD,
+                               DWORD*) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return nullptr;
+    }
+};
+
+struct CountingWorker : IWorkerThreadClient {
+    HRESULT Execute(DWORD_PTR, HANDLE event) override {
+        ResetEvent(event);
+        ++runs;
+        return S_OK;
+    }
+    HRESULT CloseHandle(HANDLE handle) override { return CloseWorkerHandle(handle); }
+    std::atomic<int> runs{0};
+};
+
+}  // namespace
+
+// A worker whose thread cannot start keeps its named event, with nothing
+// running on it, and the event is still closed when the worker goes.
+TEST(WorkerSlot, AThreadThatCannotStartLeavesTheEventInPlaceWithNothingRunning) {
+    platform::host::UseVirtualClock(SYSTEMTIME{2026, 12, 6, 5, 12, 0, 0, 0});
+    {
+        CWorkerSlot<CountingWorker, CWorkerThread<RefusedThreads>> slot;
+        EXPECT_FALSE(slot.Start(L"BV-block-thread"));
+        ASSERT_TRUE(slot.HasEvent());
+        ASSERT_NE(slot.get(), nullptr);
+        HANDLE named = OpenEventW(EVENT_ALL_ACCESS, FALSE, L"BV-block-thread");
+        ASSERT_NE(named, nullptr);
+        CloseHandle(named);
+        SetEvent(slot.Event());
+        platform::host::AdvanceClock(0);
+        EXPECT_EQ(slot->runs, 0);
+        EXPECT_TRUE(slot.Stop(ATL_WORKER_THREAD_WAIT));
+    }
+    // The slot closed its event: the name is free again.
+    EXPECT_EQ(OpenEventW(EVENT_ALL_ACCESS, FALSE, L"BV-block-thread"), nullptr);
+}
+
+TEST(WorkerSlot, AStartedWorkerRunsOnItsEventAndStopsInTime) {
+    platform::host::UseVirtualClock(SYSTEMTIME{2026, 12, 6, 5, 12, 0, 0, 0});
+    CWorkerSlot<CountingWorker> slot;
+    ASSERT_TRUE(slot.Start(L"BV-unblock-thread"));
+    SetEvent(slot.Event());
+    platform::host::AdvanceClock(0);
+    EXPECT_EQ(slot->runs, 1);
+    EXPECT_TRUE(slot.Stop(ATL_WORKER_THREAD_WAIT));
+    EXPECT_EQ(OpenEventW(EVENT_ALL_ACCESS, FALSE, L"BV-unblock-thread"), nullptr);
+}

@@ -13,7 +13,7 @@
 
 #include <memory>
 
-template <class Worker>
+template <class Worker, class Thread = CWorkerThread<>>
 class CWorkerSlot {
   public:
     CWorkerSlot() = default;
@@ -56,7 +56,7 @@ class CWorkerSlot {
     }
 
   private:
-    CWorkerThread<> m_thread;
+    Thread m_thread;
     std::unique_ptr<Worker> m_worker;
     HANDLE m_event = nullptr;
     bool m_threadOwnsEvent = false;  // closed by the thread object's shutdown
