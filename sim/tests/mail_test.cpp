@@ -159,6 +159,7 @@ TEST(ScenarioMail, PaddingMakesTheExactSizeAndRefusesToShrink) {
 }
 
 TEST(ScenarioMail, AMessageDeletedBeforeOutlookHearsOfItIsGoneAndBurstsArriveTogether) {
+    TempRoot root;
     auto outcome = RunMail(
         "deliver plain.eml deleted\n"
         "expect folder Inbox count 0\n"

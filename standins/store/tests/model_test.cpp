@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include "temp_root.h"
+
 #include <atomic>
 #include <set>
 #include <thread>
@@ -49,6 +51,7 @@ class ModelTest : public ::testing::Test {
         personal = profile->AddStore(StoreSettings::Personal(L"Personal Folders"));
         inbox = mailbox->ReceiveFolder();
     }
+    TempRoot root_;  // where the stores' identifiers are counted
     Model model;
     ProfilePtr profile;
     StorePtr mailbox;

@@ -272,7 +272,7 @@ class Store : public std::enable_shared_from_this<Store> {
     // False when the connection is not one of this store's.
     bool Unadvise(std::uint32_t connection);
 
-    Store(Model& model, std::uint64_t serial, StoreSettings settings);  // made only by the model
+    Store(Model& model, StoreSettings settings);  // made only by the model
 
   private:
     friend class Model;
@@ -284,9 +284,8 @@ class Store : public std::enable_shared_from_this<Store> {
         std::shared_ptr<NotificationCallback> callback;
     };
     Model& model_;
-    std::uint64_t serial_;
     StoreSettings settings_;
-    Bytes uid_;  // the 16 bytes that start every identifier of the store's objects
+    Bytes uid_;  // unique across runs; after the flags in every identifier of the store's objects
     EntryId id_;
     bool deleted_ = false;
     FolderPtr root_;
