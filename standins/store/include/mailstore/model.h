@@ -223,8 +223,10 @@ class Folder : public std::enable_shared_from_this<Folder> {
     }
     // Delivers an RFC 822 message as the mail server does: parsed into
     // properties, stored with its bytes, announced as created and as new
-    // mail. A malformed message is refused with a StoreError that says what
-    // is wrong, and nothing changes.
+    // mail. Odd mail is taken as a server takes it (control bytes in its
+    // headers, a header block that ends without a blank line); only what is
+    // no message at all, empty or not starting with a header field, is
+    // refused with a StoreError that says why, and nothing changes.
     MessagePtr Deliver(const Bytes& rfc822);
 
     Folder(Model& model, std::uint64_t serial, std::wstring name);  // made only by the model
