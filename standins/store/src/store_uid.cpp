@@ -4,6 +4,10 @@
 // is used, so a later run never counts from an older value.
 #include "store_uid.h"
 
+#include <windows.h>
+
+#include <rpcdce.h>
+
 #include <platform/root.h>
 
 #include <cerrno>
@@ -13,7 +17,6 @@
 #include <iostream>
 #include <memory>
 #include <optional>
-#include <random>
 #include <string>
 #include <thread>
 
@@ -43,15 +46,21 @@ std::string SystemReason() {
     return std::strerror(errno);
 }
 
+// A GUID drawn as Windows draws one (version 4, from the kernel's random
+// source), as its 16 bytes lie in memory.
 Bytes RandomUid() {
-    std::random_device source;
-    Bytes uid;
-    while (uid.size() < kUidSize) {
-        const unsigned value = source();
-        for (int shift = 0; shift < 32; shift += 8)
-            uid.push_back(static_cast<std::uint8_t>(value >> shift));
+    UUID uuid{};
+    if (UuidCreate(&uuid) != RPC_S_OK) {
+        // Without the random source, the moment and the process still make
+        // bytes that no earlier run had.
+        Log("no random source for a GUID; the clock and the process id make it");
+        const auto ticks = std::chrono::system_clock::now().time_since_epoch().count();
+        uuid.Data1 = static_cast<std::uint32_t>(::getpid());
+        static_assert(sizeof ticks == sizeof uuid.Data4);
+        std::memcpy(uuid.Data4, &ticks, sizeof uuid.Data4);
     }
-    uid.resize(kUidSize);
+    Bytes uid(sizeof uuid);
+    std::memcpy(uid.data(), &uuid, sizeof uuid);
     return uid;
 }
 
