@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # bench_newmail on a few sample mails laid out as the corpus is: it delivers
-# the arriving half, counts the malformed one as refused, and prints times.
+# the arriving half, counts the one that is no message as refused, and prints times.
 #   smoke_test.sh BENCH_NEWMAIL SAMPLE_MAIL_DIR
 set -euo pipefail
 bench=$1 mail=$2
@@ -13,7 +13,7 @@ mkdir -p "$c"/{easy-ham-1,easy-ham-2,hard-ham-1,spam-1,spam-2}
 cp "$mail/plain.eml" "$c/easy-ham-1/1.txt"
 cp "$mail/html_alternative.eml" "$c/easy-ham-1/2.txt"
 cp "$mail/no_transport_headers.eml" "$c/easy-ham-1/3.txt"
-cp "$mail/malformed_no_colon.eml" "$c/easy-ham-1/4.txt"
+cp "$mail/malformed_no_header.eml" "$c/easy-ham-1/4.txt"
 cp "$mail/signed.eml" "$c/spam-1/1.txt"
 cp "$mail/encrypted.eml" "$c/spam-1/2.txt"
 

@@ -169,11 +169,11 @@ fs::path SampleCorpus(const fs::path& root) {
     const fs::path corpus = root / "sample-corpus";
     for (const auto& group : olsim::SpamCorpusGroups())
         fs::create_directories(corpus / group.name);
-    // easy-ham-1: 1 and 3 train, 2 and 4 arrive; 4 is malformed.
+    // easy-ham-1: 1 and 3 train, 2 and 4 arrive; 4 is no message.
     CopySample("plain.eml", corpus / "easy-ham-1" / "1.txt");
     CopySample("html_alternative.eml", corpus / "easy-ham-1" / "2.txt");
     CopySample("no_transport_headers.eml", corpus / "easy-ham-1" / "3.txt");
-    CopySample("malformed_no_colon.eml", corpus / "easy-ham-1" / "4.txt");
+    CopySample("malformed_no_header.eml", corpus / "easy-ham-1" / "4.txt");
     CopySample("signed.eml", corpus / "spam-1" / "1.txt");
     CopySample("encrypted.eml", corpus / "spam-1" / "2.txt");
     return corpus;
@@ -219,7 +219,7 @@ TEST(DemoRun, DeliversTheArrivingHalfCountsTheRefusedAndFindsEveryMessageOnce) {
     EXPECT_EQ(Figure(run.out, "left in the Inbox") + Figure(run.out, "moved to the spam folder"), 2)
         << run.out;
     EXPECT_EQ(Figure(run.out, "elsewhere"), 0) << run.out;
-    EXPECT_NE(run.out.find("easy-ham-1/4.txt: header line 3 has no colon"), std::string::npos)
+    EXPECT_NE(run.out.find("easy-ham-1/4.txt: the message has no header block"), std::string::npos)
         << run.out;
     EXPECT_NE(run.out.find("each of the 2 delivered messages is in exactly one folder"),
               std::string::npos)

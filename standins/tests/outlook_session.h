@@ -15,6 +15,7 @@
 
 #include "outlook.h"
 #include "outlook_host.h"
+#include "temp_root.h"
 
 class OutlookSessionTest : public ::testing::Test {
   protected:
@@ -38,6 +39,7 @@ class OutlookSessionTest : public ::testing::Test {
     // Further stores of the profile, added before Outlook starts.
     virtual void AddStores() {}
 
+    TempRoot root;  // where the stores' identifiers are counted
     mailstore::ProfilePtr profile;
     mailstore::StorePtr mailbox;
     std::unique_ptr<outlook::host::OutlookHost> host;

@@ -172,7 +172,7 @@ MessagePtr Folder::CreateMessage(const std::string& messageClass, bool associate
 
 MessagePtr Folder::Deliver(const Bytes& rfc822) {
     const std::string_view text(reinterpret_cast<const char*>(rfc822.data()), rfc822.size());
-    // Read before anything changes: a malformed message leaves the store as it was.
+    // Read before anything changes: what is refused leaves the store as it was.
     std::map<PropTag, PropValue> properties = rfc822::ReadProperties(text);
     std::uint32_t flags = 0;
     if (properties.contains(tags::kReadReceiptRequested))

@@ -2,6 +2,8 @@
 // and the profiles and stores.
 #include <mailstore/model.h>
 
+#include "store_uid.h"
+
 #include <windows.h>
 
 #include <platform/clock.h>
@@ -226,9 +228,8 @@ std::wstring Profile::Name() const {
 StorePtr Profile::AddStore(const StoreSettings& settings) {
     std::lock_guard guard(model_.lock_);
     Model::Pending none;  // nobody can have subscribed to a store not yet made
-    auto store = std::make_shared<Store>(model_, model_.nextSerial_++, settings);
-    store->uid_ = {0x42, 0x56, 0x53, 0x54, 0x4F, 0x52, 0x45, 0x00, 0x00, 0x00, 0x00, 0x00};
-    AppendBigEndian(store->uid_, static_cast<std::uint32_t>(store->serial_));
+    auto store = std::make_shared<Store>(model_, settings);
+    store->uid_ = NewStoreUid();
     store->id_ = EntryId(4, 0);
     store->id_.insert(store->id_.end(), kStoreWrapper.begin(), kStoreWrapper.end());
     store->id_.insert(store->id_.end(), store->uid_.begin(), store->uid_.end());
@@ -286,8 +287,8 @@ void Profile::RemoveStore(const StorePtr& store) {
 
 // Stores
 
-Store::Store(Model& model, std::uint64_t serial, StoreSettings settings)
-    : model_(model), serial_(serial), settings_(std::move(settings)) {}
+Store::Store(Model& model, StoreSettings settings)
+    : model_(model), settings_(std::move(settings)) {}
 
 EntryId Store::Id() const {
     return id_;

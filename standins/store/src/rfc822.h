@@ -13,9 +13,10 @@ namespace mailstore::rfc822 {
 
 using Headers = std::vector<std::pair<std::string, std::string>>;  // unfolded, in order
 
-// The header block of a message, checked: throws StoreError naming what is
-// wrong when the message is empty, has no header block, holds binary data
-// in it, or has a header line without a colon.
+// The header block of a message, read as a mail server reads it: it ends at
+// the blank line or at the first line that is not a field, which starts the
+// body; control bytes in a field's value stay in it. Throws StoreError only
+// when the message is empty or does not start with a header field.
 struct HeaderBlock {
     std::string raw;  // as it came, each line with its line end, without the blank line
     Headers fields;
@@ -52,8 +53,8 @@ std::string DecodeQuotedPrintable(std::string_view encoded);
 std::wstring DecodeHeaderText(std::string_view value, unsigned codePage);
 
 // The properties a delivered message gets from its text (all but the
-// received time and the flags the store sets). Throws StoreError for a
-// malformed message.
+// received time and the flags the store sets). Throws StoreError for what
+// is not a message (see ReadHeaderBlock).
 std::map<PropTag, PropValue> ReadProperties(std::string_view message);
 
 // What Outlook writes into the HTML body it makes from a plain one.

@@ -31,19 +31,26 @@ bool IsFieldNameChar(unsigned char ch) {
     return ch > 0x20 && ch < 0x7F && ch != ':';
 }
 
-// A control byte that no text header holds.
-bool IsBinary(unsigned char ch) {
-    return ch < 0x20 && ch != '\t' && ch != '\r' && ch != '\n';
+// "Name: value": a name of printable characters before a colon. What the
+// value holds, control bytes included, is the field's own business.
+bool IsFieldLine(std::string_view line) {
+    const std::size_t colon = line.find(':');
+    return colon != std::string_view::npos && colon > 0 &&
+           std::all_of(line.begin(), line.begin() + static_cast<std::ptrdiff_t>(colon),
+                       [](char ch) { return IsFieldNameChar(static_cast<unsigned char>(ch)); });
 }
 
 }  // namespace
 
+// Read as a mail server reads it: the header block ends at the blank line,
+// or at the first line that is neither a field nor the fold of one, which
+// then starts the body. Only a message that does not start with a field has
+// no header block at all.
 HeaderBlock ReadHeaderBlock(std::string_view message) {
     if (message.empty())
         throw StoreError("the message is empty");
     HeaderBlock block;
     std::size_t offset = 0;
-    int lineNumber = 0;
     while (offset < message.size()) {
         const std::size_t newline = message.find('\n', offset);
         const std::size_t next = newline == std::string_view::npos ? message.size() : newline + 1;
@@ -52,41 +59,30 @@ HeaderBlock ReadHeaderBlock(std::string_view message) {
         while (!content.empty() && (content.back() == '\n' || content.back() == '\r')) {
             content.remove_suffix(1);
         }
-        ++lineNumber;
+        const bool first = offset == 0;
         if (content.empty()) {
-            if (lineNumber == 1) {
+            if (first)
                 throw StoreError("the message has no header block: it starts with a blank line");
-            }
             block.bodyOffset = next;
             return block;
         }
-        for (std::size_t i = 0; i < content.size(); ++i) {
-            if (IsBinary(static_cast<unsigned char>(content[i]))) {
-                throw StoreError("the header block holds binary data: byte " +
-                                 std::to_string(static_cast<unsigned char>(content[i])) +
-                                 " at offset " + std::to_string(offset + i));
-            }
-        }
         if (content.front() == ' ' || content.front() == '\t') {
-            if (block.fields.empty()) {
+            if (first) {
                 throw StoreError("the message has no header block: its first line " +
                                  Quoted(content) + " continues no header");
             }
             block.fields.back().second += std::string(content);
-        } else {
+        } else if (IsFieldLine(content)) {
             const std::size_t colon = content.find(':');
-            if (colon == std::string_view::npos) {
-                throw StoreError("header line " + std::to_string(lineNumber) +
-                                 " has no colon: " + Quoted(content));
+            block.fields.emplace_back(std::string(content.substr(0, colon)),
+                                      std::string(content.substr(colon + 1)));
+        } else {
+            if (first) {
+                throw StoreError("the message has no header block: its first line " +
+                                 Quoted(content) + " is not a header field");
             }
-            const std::string_view name = content.substr(0, colon);
-            if (name.empty() || !std::all_of(name.begin(), name.end(), [](char ch) {
-                    return IsFieldNameChar(static_cast<unsigned char>(ch));
-                })) {
-                throw StoreError("header line " + std::to_string(lineNumber) +
-                                 " has no valid field name before its colon: " + Quoted(content));
-            }
-            block.fields.emplace_back(std::string(name), std::string(content.substr(colon + 1)));
+            block.bodyOffset = offset;
+            return block;
         }
         block.raw.append(line);
         offset = next;

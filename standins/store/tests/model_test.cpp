@@ -7,12 +7,16 @@
 
 #include <gtest/gtest.h>
 
+#include "temp_root.h"
+
 #include <atomic>
 #include <set>
 #include <thread>
 
 namespace mailstore {
 namespace {
+
+using namespace std::string_literals;
 
 Bytes AsBytes(std::string_view text) {
     return Bytes(text.begin(), text.end());
@@ -49,6 +53,7 @@ class ModelTest : public ::testing::Test {
         personal = profile->AddStore(StoreSettings::Personal(L"Personal Folders"));
         inbox = mailbox->ReceiveFolder();
     }
+    TempRoot root_;  // where the stores' identifiers are counted
     Model model;
     ProfilePtr profile;
     StorePtr mailbox;
@@ -138,6 +143,19 @@ TEST_F(ModelTest, MalformedMessageIsRefusedAndNothingChanges) {
     EXPECT_THROW(inbox->Deliver({}), StoreError);
     EXPECT_TRUE(inbox->Messages().empty());
     EXPECT_TRUE(recorded.Events().empty());
+}
+
+TEST_F(ModelTest, MailWithControlBytesInItsHeadersIsDeliveredWithItsBytesUnchanged) {
+    Recorded recorded;
+    mailbox->Advise(kEventNewMail, recorded.Callback());
+    const std::string text =
+        "From: bob@example.com\r\nSubject: \x1b$B\0\x7f\r\nTo: j@x.org\r\n\r\nbody\0\r\n"s;
+    const auto message = inbox->Deliver(AsBytes(text));
+    EXPECT_EQ(message->Source(), AsBytes(text));
+    EXPECT_EQ(message->Size(), text.size());
+    EXPECT_EQ(message->Subject(), std::wstring(L"\x1b$B\0\x7f", 5));
+    EXPECT_EQ(inbox->Messages(), std::vector<MessagePtr>{message});
+    EXPECT_EQ(recorded.Events(), std::vector<std::uint32_t>{kEventNewMail});
 }
 
 TEST_F(ModelTest, StringsAnswerInEitherWidth) {

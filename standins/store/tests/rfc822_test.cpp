@@ -1,5 +1,6 @@
 // Reading delivered mail into properties, and refusing what is not mail.
 #include "rfc822.h"
+#include "text.h"
 
 #include <mailstore/model.h>
 
@@ -9,6 +10,7 @@ namespace mailstore {
 namespace {
 
 using rfc822::ReadProperties;
+using namespace std::string_literals;
 
 std::string Narrow(const std::map<PropTag, PropValue>& properties, PropTag tag) {
     const auto it = properties.find(tag);
@@ -33,21 +35,85 @@ std::string RefusalOf(const std::string& message) {
     return "accepted";
 }
 
-TEST(Rfc822, RefusesWhatIsNotAMailAndSaysWhy) {
+TEST(Rfc822, RefusesOnlyWhatIsNoMessageAndSaysWhy) {
     EXPECT_EQ(RefusalOf(""), "the message is empty");
-    EXPECT_NE(RefusalOf("\r\nSubject: late\r\n").find("no header block"), std::string::npos);
-    EXPECT_NE(RefusalOf(" folded: first\r\n\r\nbody").find("no header block"), std::string::npos);
-    EXPECT_EQ(RefusalOf("From: a@b.c\r\nthis line has none\r\n\r\nbody"),
-              "header line 2 has no colon: \"this line has none\"");
-    EXPECT_NE(RefusalOf(std::string("From: a@b.c\r\nSub\0ject: x\r\n\r\n", 28)).find("binary data"),
+    EXPECT_EQ(RefusalOf("\r\nSubject: late\r\n"),
+              "the message has no header block: it starts with a blank line");
+    EXPECT_EQ(RefusalOf(" folded: first\r\n\r\nbody"),
+              "the message has no header block: its first line \" folded: first\" continues no "
+              "header");
+    EXPECT_EQ(RefusalOf("just some text\r\nSubject: x\r\n\r\n"),
+              "the message has no header block: its first line \"just some text\" is not a header "
+              "field");
+    EXPECT_EQ(RefusalOf("\x7f"
+                        "ELF\x02\x01\x01\x00\x00:"s),
+              "the message has no header block: its first line \"?ELF?????:\" is not a header "
+              "field");
+    EXPECT_NE(RefusalOf("Bad Name: x\r\n\r\n").find("is not a header field"), std::string::npos);
+    EXPECT_NE(RefusalOf("\x1b[1mSubject: bold\r\n\r\n").find("is not a header field"),
               std::string::npos);
-    EXPECT_NE(RefusalOf("\x7f"
-                        "ELF\x02\x01\x01\x00\x00")
-                  .find("binary data"),
-              std::string::npos);
-    EXPECT_NE(RefusalOf("Bad Name: x\r\n\r\n").find("no valid field name"), std::string::npos);
+    EXPECT_NE(RefusalOf(": no name\r\n\r\n").find("is not a header field"), std::string::npos);
     // A colon after the blank line is the body's business.
     EXPECT_EQ(RefusalOf("Subject: fine\r\n\r\nno colon here\r\n"), "accepted");
+}
+
+// Every control byte a header can hold (all but tab, CR and LF, which end or
+// fold lines, and DEL), in a subject: the message is read on past it, the
+// byte stays in the subject and in the transport headers.
+TEST(Rfc822, ControlBytesInAHeaderStayInItsValue) {
+    std::vector<char> controls;
+    for (int byte = 0x00; byte < 0x20; ++byte) {
+        if (byte != '\t' && byte != '\r' && byte != '\n')
+            controls.push_back(static_cast<char>(byte));
+    }
+    controls.push_back('\x7f');
+    for (char control : controls) {
+        const std::string headers = std::string("From: Ann <ann@example.com>\r\nSubject: a") +
+                                    control + "b\r\nTo: bob@example.org\r\n";
+        const auto properties = ReadProperties(headers + "\r\nbody\r\n");
+        const int shown = static_cast<unsigned char>(control);
+        EXPECT_EQ(Wide(properties, tags::kSubject), (std::wstring{L'a', wchar_t(shown), L'b'}))
+            << shown;
+        EXPECT_EQ(Narrow(properties, tags::kTransportHeaders), headers) << shown;
+        EXPECT_EQ(Narrow(properties, tags::kReceivedByEmail), "bob@example.org") << shown;
+        EXPECT_EQ(Wide(properties, tags::kBody), L"body\r\n") << shown;
+    }
+    // At the start and at the end of a value, in a name and an address.
+    const std::string edges = "Subject: \0edge\x1b\r\nFrom: A\x01nn <ann@exa\x7fmple.com>\r\n\r\n"s;
+    const auto properties = ReadProperties(edges);
+    EXPECT_EQ(Wide(properties, tags::kSubject), std::wstring(L"\0edge\x1b", 6));
+    EXPECT_EQ(Wide(properties, tags::kSenderName), L"A\x01nn");
+    EXPECT_EQ(Narrow(properties, tags::kSenderEmail), "ann@exa\x7fmple.com");
+}
+
+TEST(Rfc822, EscapeSequencesOfAnUnencodedJapaneseSubjectAreReadInItsCharset) {
+    const auto properties = ReadProperties(
+        "Subject: \x1b$B$3$s$K$A$O\x1b(B\r\n"
+        "Content-Type: text/plain; charset=iso-2022-jp\r\n\r\n\x1b$B$O$$\x1b(B\r\n");
+    EXPECT_EQ(Wide(properties, tags::kSubject), L"こんにちは");
+    EXPECT_EQ(Wide(properties, tags::kBody), L"はい\r\n");
+}
+
+TEST(Rfc822, LineEndsAndLinesThatAreNoFieldEndTheHeaderBlockAsAServerReadsIt) {
+    // A bare CR inside a value stays; CRs before a line's LF are its end.
+    auto properties = ReadProperties("Subject: a\rb\r\r\nTo: c@d.e\n\nbody");
+    EXPECT_EQ(Wide(properties, tags::kSubject), L"a\rb");
+    EXPECT_EQ(Narrow(properties, tags::kReceivedByEmail), "c@d.e");
+    EXPECT_EQ(Wide(properties, tags::kBody), L"body");
+    // A line without a colon, or with a name no field has, starts the body.
+    for (const std::string& odd :
+         {"this line is not a header"s, "Bad Name: x"s, "Sub\0ject: x"s, "\x1b$B: x"s}) {
+        properties = ReadProperties("Subject: s\r\n" + odd + "\r\nTo: late@x.y\r\n\r\nrest\r\n");
+        EXPECT_EQ(Wide(properties, tags::kSubject), L"s");
+        EXPECT_EQ(Narrow(properties, tags::kTransportHeaders), "Subject: s\r\n");
+        EXPECT_EQ(Narrow(properties, tags::kReceivedByEmail), "<absent>");
+        EXPECT_EQ(Wide(properties, tags::kBody), text::ToWide(odd, 20127) +
+                                                     L"\r\nTo: late@x.y\r\n"
+                                                     L"\r\nrest\r\n");
+    }
+    // Headers and nothing after them.
+    properties = ReadProperties("Subject: only\r\nX-Note: \x02");
+    EXPECT_EQ(Narrow(properties, tags::kTransportHeaders), "Subject: only\r\nX-Note: \x02");
 }
 
 TEST(Rfc822, ClassFollowsTheContent) {

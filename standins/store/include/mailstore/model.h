@@ -223,8 +223,10 @@ class Folder : public std::enable_shared_from_this<Folder> {
     }
     // Delivers an RFC 822 message as the mail server does: parsed into
     // properties, stored with its bytes, announced as created and as new
-    // mail. A malformed message is refused with a StoreError that says what
-    // is wrong, and nothing changes.
+    // mail. Odd mail is taken as a server takes it (control bytes in its
+    // headers, a header block that ends without a blank line); only what is
+    // no message at all, empty or not starting with a header field, is
+    // refused with a StoreError that says why, and nothing changes.
     MessagePtr Deliver(const Bytes& rfc822);
 
     Folder(Model& model, std::uint64_t serial, std::wstring name);  // made only by the model
@@ -272,7 +274,7 @@ class Store : public std::enable_shared_from_this<Store> {
     // False when the connection is not one of this store's.
     bool Unadvise(std::uint32_t connection);
 
-    Store(Model& model, std::uint64_t serial, StoreSettings settings);  // made only by the model
+    Store(Model& model, StoreSettings settings);  // made only by the model
 
   private:
     friend class Model;
@@ -284,9 +286,8 @@ class Store : public std::enable_shared_from_this<Store> {
         std::shared_ptr<NotificationCallback> callback;
     };
     Model& model_;
-    std::uint64_t serial_;
     StoreSettings settings_;
-    Bytes uid_;  // the 16 bytes that start every identifier of the store's objects
+    Bytes uid_;  // unique across runs; after the flags in every identifier of the store's objects
     EntryId id_;
     bool deleted_ = false;
     FolderPtr root_;
