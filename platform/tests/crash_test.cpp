@@ -2,7 +2,6 @@
 // the unhandled-exception filter first, then the host's crash handler, which
 // lets the rest of the process go on while the crashed thread stays blocked.
 #include <gtest/gtest.h>
-#include <platform/clock.h>
 #include <platform/crash.h>
 #include <platform/seh.h>
 #include <platform/threads.h>
@@ -24,21 +23,6 @@ __attribute__((no_sanitize("address"))) void WriteUnmapped() {
     *reinterpret_cast<volatile int*>(unmappedAddress) = 1;
 }
 
-// What a filter saw of the exception.
-struct Seen {
-    DWORD code = 0;
-    DWORD flags = 0;
-    DWORD parameters = 0;
-    ULONG_PTR magic = 0;
-    std::string description;
-};
-
-Seen Look(EXCEPTION_POINTERS* pointers) {
-    const EXCEPTION_RECORD& record = *pointers->ExceptionRecord;
-    return {record.ExceptionCode, record.ExceptionFlags, record.NumberParameters,
-            record.ExceptionInformation[0], platform::seh::DescribeException(record)};
-}
-
 struct SetOnDestruction {
     bool& flag;
     ~SetOnDestruction() { flag = true; }
@@ -47,11 +31,13 @@ struct SetOnDestruction {
 }  // namespace
 
 TEST(CppExceptions, AGuardWhoseFilterHandlesOneSwallowsItAfterTheBodyUnwound) {
-    Seen seen;
+    EXCEPTION_RECORD seen{};
+    std::string description;
     bool unwound = false, unwoundBeforeTheFilter = false;
     bool handled = platform::seh::Guarded(
         [&](EXCEPTION_POINTERS* pointers) {
-            seen = Look(pointers);
+            seen = *pointers->ExceptionRecord;
+            description = platform::seh::DescribeException(seen);
             unwoundBeforeTheFilter = unwound;
             return LONG{EXCEPTION_EXECUTE_HANDLER};
         },
@@ -61,11 +47,11 @@ TEST(CppExceptions, AGuardWhoseFilterHandlesOneSwallowsItAfterTheBodyUnwound) {
         });
     EXPECT_TRUE(handled);
     EXPECT_TRUE(unwoundBeforeTheFilter);
-    EXPECT_EQ(seen.code, platform::seh::kCppExceptionCode);
-    EXPECT_EQ(seen.flags, static_cast<DWORD>(EXCEPTION_NONCONTINUABLE));
-    EXPECT_EQ(seen.parameters, 3u);
-    EXPECT_EQ(seen.magic, ULONG_PTR{0x19930520});
-    EXPECT_EQ(seen.description, "C++ exception std::runtime_error: disk full");
+    EXPECT_EQ(seen.ExceptionCode, platform::seh::kCppExceptionCode);
+    EXPECT_EQ(seen.ExceptionFlags, static_cast<DWORD>(EXCEPTION_NONCONTINUABLE));
+    EXPECT_EQ(seen.NumberParameters, 3u);
+    EXPECT_EQ(seen.ExceptionInformation[0], ULONG_PTR{0x19930520});
+    EXPECT_EQ(description, "C++ exception std::runtime_error: disk full");
 }
 
 TEST(CppExceptions, FiltersThatContinueTheSearchLeaveItToOuterGuardsAndCatches) {
@@ -105,58 +91,25 @@ namespace {
 struct Crashes {
     std::mutex lock;
     std::vector<std::string> events;
-    platform::host::ProcessCrash last;
-    HANDLE reported = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    std::vector<DWORD> codes, threads;
+    HANDLE reported = CreateEventW(nullptr, FALSE, FALSE, nullptr);
 };
 Crashes* crashes = nullptr;
 
 LONG WINAPI NoteAndContinueSearch(EXCEPTION_POINTERS* pointers) {
     std::lock_guard guard(crashes->lock);
-    crashes->events.push_back("filter " + Look(pointers).description);
+    crashes->events.push_back("filter " +
+                              platform::seh::DescribeException(*pointers->ExceptionRecord));
     return EXCEPTION_CONTINUE_SEARCH;
 }
 
-class CrashHandler : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        crashes = &seen;
-        SetUnhandledExceptionFilter(&NoteAndContinueSearch);
-        platform::host::OnProcessCrash([](const platform::host::ProcessCrash& crash) {
-            std::lock_guard guard(crashes->lock);
-            crashes->events.push_back("host " + crash.description);
-            crashes->last = crash;
-            SetEvent(crashes->reported);
-        });
-    }
-    void TearDown() override {
-        platform::host::OnProcessCrash(nullptr);
-        SetUnhandledExceptionFilter(nullptr);
-    }
-
-    // Starts a thread that runs `body` and waits until its crash is reported.
-    HANDLE CrashOnAThread(LPTHREAD_START_ROUTINE body, DWORD& id) {
-        HANDLE thread = CreateThread(nullptr, 0, body, nullptr, 0, &id);
-        EXPECT_EQ(WaitForSingleObject(seen.reported, INFINITE), WAIT_OBJECT_0);
-        return thread;
-    }
-
-    // The crashed thread never ends: it is blocked, for ever.
-    static void ExpectParked(HANDLE thread, DWORD id) {
-        DWORD exitCode = 0;
-        EXPECT_TRUE(GetExitCodeThread(thread, &exitCode));
-        EXPECT_EQ(exitCode, static_cast<DWORD>(STILL_ACTIVE));
-        bool waiting = false;
-        for (int i = 0; i < 1000 && !waiting; ++i) {
-            for (const auto& info : platform::host::ListThreads())
-                waiting |= info.id == id && info.waiting;
-            if (!waiting)
-                std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-        EXPECT_TRUE(waiting);
-    }
-
-    Crashes seen;
-};
+void NoteCrash(const platform::host::ProcessCrash& crash) {
+    std::lock_guard guard(crashes->lock);
+    crashes->events.push_back("host " + crash.description);
+    crashes->codes.push_back(crash.code);
+    crashes->threads.push_back(crash.threadId);
+    SetEvent(crashes->reported);
+}
 
 DWORD WINAPI Throw(LPVOID) {
     throw std::logic_error("no profile");
@@ -167,120 +120,86 @@ DWORD WINAPI Fault(LPVOID) {
     return 0;
 }
 
-}  // namespace
-
-TEST_F(CrashHandler, AnExceptionLeavingAThreadReachesTheFilterThenTheHost) {
-    DWORD id = 0;
-    HANDLE thread = CrashOnAThread(&Throw, id);
-    EXPECT_EQ(seen.events,
-              (std::vector<std::string>{"filter C++ exception std::logic_error: no profile",
-                                        "host C++ exception std::logic_error: no profile"}));
-    EXPECT_EQ(seen.last.code, platform::seh::kCppExceptionCode);
-    EXPECT_EQ(seen.last.threadId, id);
-    ExpectParked(thread, id);
-}
-
-TEST_F(CrashHandler, AFaultOnAThreadReachesTheFilterThenTheHost) {
-    DWORD id = 0;
-    HANDLE thread = CrashOnAThread(&Fault, id);
-    EXPECT_EQ(seen.events, (std::vector<std::string>{"filter access violation, SIGSEGV",
-                                                     "host access violation, SIGSEGV"}));
-    EXPECT_EQ(seen.last.code, EXCEPTION_ACCESS_VIOLATION);
-    EXPECT_EQ(seen.last.threadId, id);
-    ExpectParked(thread, id);
-}
-
-namespace {
-
 void ThrowOutOfRange() {
     throw std::out_of_range("index 7");
 }
 
-}  // namespace
-
-TEST_F(CrashHandler, AnExceptionThatReachesTerminateOnAHostThreadIsACrashToo) {
-    // Nothing catches it on a thread of the standard library either.
-    std::thread host([] { ThrowOutOfRange(); });
-    host.detach();  // it never ends
-    EXPECT_EQ(WaitForSingleObject(seen.reported, INFINITE), WAIT_OBJECT_0);
-    EXPECT_EQ(seen.events.back(), "host C++ exception std::out_of_range: index 7");
+// The crashed thread never ends: it stays blocked in a platform wait.
+bool Parked(HANDLE thread, DWORD id) {
+    DWORD exitCode = 0;
+    GetExitCodeThread(thread, &exitCode);
+    for (int i = 0; i < 1000 && exitCode == STILL_ACTIVE; ++i) {
+        for (const auto& info : platform::host::ListThreads())
+            if (info.id == id && info.waiting)
+                return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return false;
 }
 
-// A wait on a crashed thread ends at its deadline when time passes by itself,
-// as a quit that waits for a worker must.
-TEST_F(CrashHandler, AWaitOnACrashedThreadEndsAtItsDeadlineOnVirtualTime) {
-    platform::host::UseVirtualClock(SYSTEMTIME{2026, 12, 6, 5, 9, 0, 0, 0}, 1000);
-    platform::host::AdvanceWaitsForThisThread();
-    platform::host::AdvanceWhenAllWait(true);
-    HANDLE thread = CreateThread(
-        nullptr, 0,
-        [](LPVOID) -> DWORD {
-            Sleep(3000);
-            throw std::runtime_error("late");
-        },
-        nullptr, 0, nullptr);
-    EXPECT_EQ(WaitForSingleObject(thread, 10000), static_cast<DWORD>(WAIT_TIMEOUT));
-    EXPECT_EQ(GetTickCount(), 11000u);
-    EXPECT_EQ(seen.last.description, "C++ exception std::runtime_error: late");
-    platform::host::AdvanceWhenAllWait(false);
+}  // namespace
+
+// A C++ exception leaving a thread, a fault on a thread and an exception that
+// reaches std::terminate on a thread of the standard library: each goes to
+// the unhandled filter, then to the host, and the process goes on.
+TEST(CrashHandler, CrashesOnAnyThreadReachTheFilterThenTheHostAndTheThreadStays) {
+    Crashes seen;
+    crashes = &seen;
+    SetUnhandledExceptionFilter(&NoteAndContinueSearch);
+    platform::host::OnProcessCrash(&NoteCrash);
+
+    DWORD thrower = 0, faulter = 0;
+    HANDLE throwing = CreateThread(nullptr, 0, &Throw, nullptr, 0, &thrower);
+    ASSERT_EQ(WaitForSingleObject(seen.reported, INFINITE), WAIT_OBJECT_0);
+    HANDLE faulting = CreateThread(nullptr, 0, &Fault, nullptr, 0, &faulter);
+    ASSERT_EQ(WaitForSingleObject(seen.reported, INFINITE), WAIT_OBJECT_0);
+    std::thread([] { ThrowOutOfRange(); }).detach();
+    ASSERT_EQ(WaitForSingleObject(seen.reported, INFINITE), WAIT_OBJECT_0);
+
+    std::lock_guard guard(seen.lock);
+    EXPECT_EQ(seen.events, (std::vector<std::string>{
+                               "filter C++ exception std::logic_error: no profile",
+                               "host C++ exception std::logic_error: no profile",
+                               "filter access violation, SIGSEGV", "host access violation, SIGSEGV",
+                               "filter C++ exception std::out_of_range: index 7",
+                               "host C++ exception std::out_of_range: index 7"}));
+    const DWORD cpp = platform::seh::kCppExceptionCode;
+    EXPECT_EQ(seen.codes, (std::vector<DWORD>{cpp, EXCEPTION_ACCESS_VIOLATION, cpp}));
+    ASSERT_EQ(seen.threads.size(), 3u);
+    EXPECT_EQ(seen.threads[0], thrower);
+    EXPECT_EQ(seen.threads[1], faulter);
+    EXPECT_TRUE(Parked(throwing, thrower));
+    EXPECT_TRUE(Parked(faulting, faulter));
+    EXPECT_EQ(WaitForSingleObject(throwing, 0), static_cast<DWORD>(WAIT_TIMEOUT));
+    platform::host::OnProcessCrash(nullptr);
 }
 
 namespace {
 
 using CrashHandlerDeathTest = ::testing::Test;
 
-void Say(const char* text) {
-    (void)!write(STDERR_FILENO, text, strlen(text));
-}
-
 LONG WINAPI SayAndContinueSearch(EXCEPTION_POINTERS* pointers) {
-    Say(("unhandled filter saw " + platform::seh::DescribeException(*pointers->ExceptionRecord) +
-         "\n")
-            .c_str());
+    std::string text = "unhandled filter saw " +
+                       platform::seh::DescribeException(*pointers->ExceptionRecord) + "\n";
+    (void)!write(STDERR_FILENO, text.data(), text.size());
     return EXCEPTION_CONTINUE_SEARCH;
 }
 
-LONG WINAPI EndTheProcess(EXCEPTION_POINTERS*) {
-    return EXCEPTION_EXECUTE_HANDLER;
-}
-
-void RunOnAThreadAndWait(LPTHREAD_START_ROUTINE body) {
-    HANDLE thread = CreateThread(nullptr, 0, body, nullptr, 0, nullptr);
-    WaitForSingleObject(thread, INFINITE);
+void CrashOnAThread(LPTHREAD_START_ROUTINE body) {
+    signal(SIGSEGV, SIG_DFL);
+    SetUnhandledExceptionFilter(&SayAndContinueSearch);
+    WaitForSingleObject(CreateThread(nullptr, 0, body, nullptr, 0, nullptr), INFINITE);
 }
 
 }  // namespace
 
-// Without a crash handler a crash on any thread ends the process, as Windows
-// would, after the unhandled filter.
-TEST_F(CrashHandlerDeathTest, WithoutAHandlerAnExceptionOnAThreadEndsTheProcess) {
+// Without a crash handler a crash on any thread ends the process after the
+// unhandled filter, as Windows would end it.
+TEST_F(CrashHandlerDeathTest, WithoutAHandlerACrashOnAThreadEndsTheProcess) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
-    EXPECT_DEATH(
-        {
-            SetUnhandledExceptionFilter(&SayAndContinueSearch);
-            RunOnAThreadAndWait(&Throw);
-        },
-        "unhandled filter saw C\\+\\+ exception std::logic_error: no profile\n"
-        "terminate called after throwing an instance of 'std::logic_error'");
-}
-
-TEST_F(CrashHandlerDeathTest, WithoutAHandlerAFaultOnAThreadEndsTheProcess) {
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
-    EXPECT_EXIT(
-        {
-            signal(SIGSEGV, SIG_DFL);
-            SetUnhandledExceptionFilter(&SayAndContinueSearch);
-            RunOnAThreadAndWait(&Fault);
-        },
-        ::testing::KilledBySignal(SIGSEGV), "unhandled filter saw access violation, SIGSEGV");
-}
-
-TEST_F(CrashHandlerDeathTest, AFilterThatHandlesAnExceptionEndsTheProcessWithTheCode) {
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
-    EXPECT_EXIT(
-        {
-            SetUnhandledExceptionFilter(&EndTheProcess);
-            RunOnAThreadAndWait(&Throw);
-        },
-        ::testing::ExitedWithCode(platform::seh::kCppExceptionCode & 0xFF), "");
+    EXPECT_DEATH(CrashOnAThread(&Throw),
+                 "unhandled filter saw C\\+\\+ exception std::logic_error: no profile\n"
+                 "terminate called after throwing an instance of 'std::logic_error'");
+    EXPECT_EXIT(CrashOnAThread(&Fault), ::testing::KilledBySignal(SIGSEGV),
+                "unhandled filter saw access violation, SIGSEGV");
 }
