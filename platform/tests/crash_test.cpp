@@ -155,6 +155,8 @@ TEST(CrashHandler, CrashesOnAnyThreadReachTheFilterThenTheHostAndTheThreadStays)
     ASSERT_EQ(WaitForSingleObject(seen.reported, INFINITE), WAIT_OBJECT_0);
     std::thread([] { ThrowOutOfRange(); }).detach();
     ASSERT_EQ(WaitForSingleObject(seen.reported, INFINITE), WAIT_OBJECT_0);
+    platform::host::OnProcessCrash(nullptr);
+    SetUnhandledExceptionFilter(nullptr);
 
     std::lock_guard guard(seen.lock);
     EXPECT_EQ(seen.events, (std::vector<std::string>{
@@ -171,7 +173,6 @@ TEST(CrashHandler, CrashesOnAnyThreadReachTheFilterThenTheHostAndTheThreadStays)
     EXPECT_TRUE(Parked(throwing, thrower));
     EXPECT_TRUE(Parked(faulting, faulter));
     EXPECT_EQ(WaitForSingleObject(throwing, 0), static_cast<DWORD>(WAIT_TIMEOUT));
-    platform::host::OnProcessCrash(nullptr);
 }
 
 namespace {
