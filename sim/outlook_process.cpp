@@ -13,8 +13,10 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cwctype>
 #include <filesystem>
+#include <utility>
 
 #include "mail.h"
 #include "registry_access.h"
@@ -93,27 +95,10 @@ std::string Hex(DWORD value) {
 }  // namespace
 
 std::string Crash::Describe() const {
-    // The exception codes the platform raises for each fault signal.
-    struct Kind {
-        DWORD code;
-        const char* name;
-        const char* signal;
-    };
-    static const Kind kinds[] = {
-        {EXCEPTION_ACCESS_VIOLATION, "access violation", "SIGSEGV"},
-        {EXCEPTION_IN_PAGE_ERROR, "in-page error", "SIGBUS"},
-        {EXCEPTION_INT_DIVIDE_BY_ZERO, "integer division by zero", "SIGFPE"},
-        {EXCEPTION_INT_OVERFLOW, "integer overflow", "SIGFPE"},
-        {EXCEPTION_FLT_DIVIDE_BY_ZERO, "floating-point division by zero", "SIGFPE"},
-        {EXCEPTION_FLT_INVALID_OPERATION, "floating-point fault", "SIGFPE"},
-        {EXCEPTION_ILLEGAL_INSTRUCTION, "illegal instruction", "SIGILL"},
-        {EXCEPTION_PRIV_INSTRUCTION, "privileged instruction", "SIGILL"}};
-    std::string kind = "fault";
-    for (const auto& k : kinds)
-        if (k.code == code)
-            kind = std::string(k.name) + ", " + k.signal;
-    return "Outlook crashed during '" + command + "': " + kind + " (exception code " + Hex(code) +
-           ")";
+    std::string where = "Outlook crashed during '" + command + "'";
+    if (!userInterfaceThread)
+        where += " on thread " + std::to_string(thread) + ", a worker thread";
+    return where + ": " + what + " (exception code " + Hex(code) + ")";
 }
 
 // One loaded add-in: its ProgID and its connection object.
@@ -122,9 +107,36 @@ struct OutlookProcess::Addin {
     CComPtr<_IDTExtensibility2> connection;
 };
 
-OutlookProcess::OutlookProcess(Profile profile) : profile_(std::move(profile)) {
+OutlookProcess::OutlookProcess(Profile profile)
+    : profile_(std::move(profile)), userInterfaceThread_(GetCurrentThreadId()) {
     comInitialized_ = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+    // Time passing by itself waits for this thread to block, as it waits for
+    // the workers: it never moves while Outlook's thread runs.
+    platform::host::AdvanceWaitsForThisThread();
+    platform::host::OnProcessCrash(
+        [this](const platform::host::ProcessCrash& crash) { CrashedElsewhere(crash); });
     SetUpMailStores(profile_);
+}
+
+std::optional<Crash> OutlookProcess::crash() const {
+    std::lock_guard guard(lock_);
+    return crash_;
+}
+
+void OutlookProcess::CrashedElsewhere(const platform::host::ProcessCrash& crash) {
+    std::unique_lock guard(lock_);
+    if (!crash_) {
+        crash_ = Crash{command_.empty() ? "between commands" : command_, crash.code,
+                       crash.description, crash.threadId, crash.threadId == userInterfaceThread_};
+    }
+    if (crash.threadId != userInterfaceThread_)
+        return;  // the worker stays where it crashed; this thread goes on
+    // Outlook's own thread outside every guard: nothing can go on.
+    guard.unlock();
+    std::fprintf(stderr, "olsim: %s outside a command's guard; the run ends here\n",
+                 crash_->Describe().c_str());
+    std::fflush(nullptr);
+    std::_Exit(1);
 }
 
 bool OutlookProcess::DeliverMail(const mailstore::FolderPtr& folder,
@@ -152,7 +164,8 @@ bool OutlookProcess::DeliverMail(const mailstore::FolderPtr& folder,
 }
 
 OutlookProcess::~OutlookProcess() {
-    if (crash_) {
+    platform::host::OnProcessCrash(nullptr);
+    if (Crashed()) {
         // Nothing more is called in the add-in: what it holds stays as the
         // crash left it, for the process's end to take away.
         for (auto& addin : addins_)
@@ -293,12 +306,23 @@ bool OutlookProcess::Install(std::vector<std::string>& done, std::string& error)
 
 bool OutlookProcess::Guarded(const std::string& command, const std::function<void()>& body) {
     platform::seh::Filter filter = [&](EXCEPTION_POINTERS* pointers) -> LONG {
-        crash_ = Crash{command, pointers && pointers->ExceptionRecord
-                                    ? pointers->ExceptionRecord->ExceptionCode
-                                    : 0};
+        std::lock_guard guard(lock_);
+        if (!crash_ && pointers && pointers->ExceptionRecord) {
+            const EXCEPTION_RECORD& record = *pointers->ExceptionRecord;
+            crash_ = Crash{command, record.ExceptionCode, platform::seh::DescribeException(record),
+                           GetCurrentThreadId(), true};
+        }
         return EXCEPTION_EXECUTE_HANDLER;
     };
-    return !platform::seh::Guarded(filter, body);
+    std::string outer;
+    {
+        std::lock_guard guard(lock_);
+        outer = std::exchange(command_, command);
+    }
+    bool crashed = platform::seh::Guarded(filter, body);
+    std::lock_guard guard(lock_);
+    command_ = outer;
+    return !crashed && !crash_;
 }
 
 bool OutlookProcess::Start(std::string& message) {
@@ -316,7 +340,7 @@ bool OutlookProcess::Start(std::string& message) {
         ConnectAddins(message);
         Pump();
     });
-    return !crash_;
+    return !Crashed();
 }
 
 void OutlookProcess::ConnectAddins(std::string& message) {
@@ -364,21 +388,28 @@ bool OutlookProcess::Quit(std::string& message) {
         message = "Outlook is not running";
         return false;
     }
+    // A crash on a worker meanwhile stops the quit between its steps: the
+    // add-in is left as the crash found it.
     Guarded("quit", [&] {
         SAFEARRAY* custom = nullptr;
         for (auto& addin : addins_)
-            addin->connection->OnBeginShutdown(&custom);
+            if (!Crashed())
+                addin->connection->OnBeginShutdown(&custom);
         for (auto& addin : addins_) {
+            if (Crashed())
+                return;
             addin->connection->OnDisconnection(AddInDesignerObjects::ext_dm_HostShutdown, &custom);
             addin->connection.Release();
         }
         addins_.clear();
         Pump();
+        if (Crashed())
+            return;
         host_.reset();
         CoFreeUnusedLibraries();
         Pump();
     });
-    return !crash_;
+    return !Crashed();
 }
 
 bool OutlookProcess::OpenExplorer(const std::wstring& caption, std::string& message,
@@ -393,7 +424,7 @@ bool OutlookProcess::OpenExplorer(const std::wstring& caption, std::string& mess
         Pump();
     });
     message = "explorer " + std::to_string(id);
-    return !crash_;
+    return !Crashed();
 }
 
 #define OLSIM_EXPLORER_ACTION(Method, HostMethod, command)               \
@@ -407,9 +438,9 @@ bool OutlookProcess::OpenExplorer(const std::wstring& caption, std::string& mess
             open = host_->HostMethod(id);                                \
             Pump();                                                      \
         });                                                              \
-        if (!crash_ && !open)                                            \
+        if (!Crashed() && !open)                                         \
             message = "explorer " + std::to_string(id) + " is not open"; \
-        return open && !crash_;                                          \
+        return open && !Crashed();                                       \
     }
 OLSIM_EXPLORER_ACTION(ActivateExplorer, ActivateExplorer, "activate")
 OLSIM_EXPLORER_ACTION(ChangeSelection, ChangeSelection, "select")
@@ -429,9 +460,23 @@ std::vector<outlook::host::ExplorerInfo> OutlookProcess::Explorers() const {
 }
 
 void OutlookProcess::Pump() {
+    // The message loop runs the add-in's window procedures: under a guard of
+    // its own when no command's guard covers it.
+    bool inCommand = false;
+    {
+        std::lock_guard guard(lock_);
+        inCommand = !command_.empty();
+    }
+    if (inCommand)
+        PumpMessages();
+    else
+        Guarded("message loop", [&] { PumpMessages(); });
+}
+
+void OutlookProcess::PumpMessages() {
     // Outlook's message loop, run until nothing waits: the worker threads
     // settle between rounds, as what they post comes in.
-    for (int round = 0; round < 10000; ++round) {
+    for (int round = 0; round < 10000 && !Crashed(); ++round) {
         MSG msg;
         bool dispatched = false;
         while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
@@ -451,7 +496,7 @@ void OutlookProcess::Advance(unsigned long long ms) {
     // most a second, so each period of a timer of a second or more is
     // delivered.
     Guarded("advance", [&] {
-        while (ms > 0) {
+        while (ms > 0 && !Crashed()) {
             unsigned long long step = std::min<unsigned long long>(ms, 1000);
             if (auto next = platform::host::NextDeadline(); next && *next > 0 && *next < step)
                 step = *next;

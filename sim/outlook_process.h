@@ -4,17 +4,21 @@
 // from its add-in registration, its message loop and the passing of time.
 //
 // Every call that runs Outlook's code, and through it the add-in's, runs
-// under a structured-exception guard: a hardware fault there is Outlook
-// crashing. It is recorded, and from then on nothing more is called in the
-// add-in.
+// under a structured-exception guard: a hardware fault or an uncaught C++
+// exception there is Outlook crashing. So is one on another thread (a worker
+// of the add-in) that nothing handles: the platform hands it to the process,
+// and the crashed thread stays blocked for ever. Either is recorded, and from
+// then on nothing more is called in the add-in.
 #pragma once
 
 #include <mailstore/model.h>
 #include <outlook_host.h>
+#include <platform/crash.h>
 #include <windows.h>
 
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -27,8 +31,11 @@ struct IUnknown;
 namespace olsim {
 
 struct Crash {
-    std::string command;  // the command that was running
-    DWORD code = 0;       // the exception code the fault raised
+    std::string command;              // the command that was running
+    DWORD code = 0;                   // the exception code the fault raised
+    std::string what;                 // the exception, as the platform describes it
+    DWORD thread = 0;                 // the crashed thread's identifier
+    bool userInterfaceThread = true;  // ... Outlook's own thread, not a worker
     std::string Describe() const;
 };
 
@@ -79,14 +86,16 @@ class OutlookProcess {
                      std::string& error, const DeliveryOptions& options = {});
 
     // Runs the message loop until no message waits and the worker threads
-    // have settled.
+    // have settled, or until a crash.
     void Pump();
     // Moves the clock forward, delivering timers and pumping as it goes.
     void Advance(unsigned long long ms);
 
-    // Runs `body` as a command under the crash guard; false when it faulted.
+    // Runs `body` as a command under the crash guard; false when Outlook
+    // crashed (on this thread or another) while it ran.
     bool Guarded(const std::string& command, const std::function<void()>& body);
-    const std::optional<Crash>& crash() const { return crash_; }
+    // The first crash of the process, on any thread.
+    std::optional<Crash> crash() const;
 
     // The filter service of the run; null before the installation.
     SimService* service() const { return service_.get(); }
@@ -94,12 +103,21 @@ class OutlookProcess {
   private:
     struct Addin;
     void ConnectAddins(std::string& message);
+    void PumpMessages();
+    bool Crashed() const { return crash().has_value(); }
+    // A crash on a thread that no guard of Outlook's covers (a worker of the
+    // add-in), as the platform reports it.
+    void CrashedElsewhere(const platform::host::ProcessCrash& crash);
 
     Profile profile_;
     std::unique_ptr<SimService> service_;
     bool comInitialized_ = false;
     std::unique_ptr<outlook::host::OutlookHost> host_;
     std::vector<std::unique_ptr<Addin>> addins_;
+    const DWORD userInterfaceThread_;
+    // The command and the crash are seen from every thread that may crash.
+    mutable std::mutex lock_;
+    std::string command_;  // the command running, empty between commands
     std::optional<Crash> crash_;
     std::vector<std::wstring> pendingFaults_;
 };

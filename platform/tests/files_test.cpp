@@ -535,8 +535,31 @@ TEST_F(Files, ConcurrentAppendersNeverMixALine) {
         EXPECT_EQ(std::count(thread.begin(), thread.end(), true), kLines);
 }
 
-TEST_F(Files, AppDataIsFoundOrCreatedOnRequest) {
+TEST_F(Files, AFreshRootHasTheFoldersOfANewWindowsUser) {
     wchar_t path[MAX_PATH] = L"junk";
+    const std::pair<int, const wchar_t*> folders[] = {
+        {CSIDL_APPDATA, L"C:\\Users\\User\\AppData\\Roaming"},
+        {CSIDL_LOCAL_APPDATA, L"C:\\Users\\User\\AppData\\Local"},
+        {CSIDL_PERSONAL, L"C:\\Users\\User\\Documents"},
+        {CSIDL_DESKTOP, L"C:\\Users\\User\\Desktop"},
+        {CSIDL_PROGRAMS,
+         L"C:\\Users\\User\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs"},
+        {CSIDL_COMMON_APPDATA, L"C:\\ProgramData"},
+        {CSIDL_PROGRAM_FILES, L"C:\\Program Files"},
+        {CSIDL_SYSTEM, L"C:\\Windows\\system32"}};
+    for (const auto& [csidl, expected] : folders) {
+        EXPECT_EQ(SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path), S_OK)
+            << csidl;
+        EXPECT_STREQ(path, expected);
+    }
+    EXPECT_TRUE(fs::is_directory(Host("Users/User/AppData/Local")));
+}
+
+TEST_F(Files, AMissingSpecialFolderFailsUnlessCreatedOnRequest) {
+    wchar_t path[MAX_PATH] = L"junk";
+    // Laid down once: a folder the user removed stays removed.
+    ASSERT_EQ(GetFileAttributesW(L"C:\\Users\\User\\AppData"), FILE_ATTRIBUTE_DIRECTORY);
+    fs::remove_all(Host("Users/User/AppData"));
     HRESULT missing = SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, path);
     EXPECT_EQ(missing, HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND));
     EXPECT_STREQ(path, L"");
@@ -553,10 +576,12 @@ TEST_F(Files, AppDataIsFoundOrCreatedOnRequest) {
     EXPECT_EQ(SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, path), S_OK);
     EXPECT_STREQ(path, L"C:\\Users\\User\\AppData\\Roaming");
 
+    // Another user is set up at the next use of the drive.
     platform::host::SetUserName(L"alice");
-    EXPECT_TRUE(SHGetSpecialFolderPathW(nullptr, path, CSIDL_LOCAL_APPDATA, TRUE));
+    EXPECT_TRUE(SHGetSpecialFolderPathW(nullptr, path, CSIDL_LOCAL_APPDATA, FALSE));
     EXPECT_STREQ(path, L"C:\\Users\\alice\\AppData\\Local");
     EXPECT_TRUE(fs::is_directory(Host("Users/alice/AppData/Local")));
+    fs::remove_all(Host("Users/alice/AppData/Roaming"));
     EXPECT_EQ(SHGetFolderPathW(nullptr, CSIDL_APPDATA | CSIDL_FLAG_DONT_VERIFY, nullptr,
                                SHGFP_TYPE_CURRENT, path),
               S_OK);

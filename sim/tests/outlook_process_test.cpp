@@ -3,8 +3,12 @@
 // run saw.
 #include <gtest/gtest.h>
 
+#include <platform/clock.h>
+#include <platform/seh.h>
+
 #include <fstream>
 #include <sstream>
+#include <stdexcept>
 
 #include "outlook_process.h"
 #include "runner.h"
@@ -18,6 +22,20 @@ LRESULT CALLBACK CountTicks(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
     if (message == WM_TIMER)
         ++ticks;
     return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+int userMessages = 0;
+
+LRESULT CALLBACK CountUserMessages(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_USER)
+        ++userMessages;
+    return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+// A worker of the add-in that crashes in the middle of a pause.
+DWORD WINAPI ThrowAfterAPause(LPVOID) {
+    Sleep(2000);
+    throw std::runtime_error("no stop signal");
 }
 
 }  // namespace
@@ -68,4 +86,47 @@ TEST(OutlookProcessState, TheJsonStateHoldsTheRegistryExplorersLogAndNoCrash) {
           "{\"id\": 2, \"caption\": \"Mail\", \"open\": false, \"active\": false}",
           "\"class\": \"rctrl_renwnd32\"", "LOGGING STARTED", "\"crash\": null"})
         EXPECT_NE(state.find(part), std::string::npos) << part << "\n" << state;
+}
+
+// A quit that waits 10 s for a worker which crashes meanwhile: the crash is
+// recorded against the quit and the worker, the wait ends at its deadline,
+// and the message loop calls nothing more in the add-in.
+TEST(OutlookProcessCrash, ACrashOnAWorkerIsRecordedAndTheWaitForItEndsAtItsDeadline) {
+    TempRoot root;
+    olsim::PrepareProcess({});
+    platform::host::AdvanceWhenAllWait(true);
+    olsim::OutlookProcess process({});
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = CountUserMessages;
+    wc.lpszClassName = L"UserMessageCounter";
+    ASSERT_NE(RegisterClassW(&wc), 0);
+    HWND hwnd = CreateWindowExW(0, L"UserMessageCounter", L"", WS_POPUP, 0, 0, 1, 1, nullptr,
+                                nullptr, nullptr, nullptr);
+
+    DWORD workerId = 0, waited = 0;
+    const DWORD before = GetTickCount();
+    DWORD after = before;
+    EXPECT_FALSE(process.Guarded("quit", [&] {
+        HANDLE worker = CreateThread(nullptr, 0, &ThrowAfterAPause, nullptr, 0, &workerId);
+        waited = WaitForSingleObject(worker, 10000);
+        after = GetTickCount();
+    }));
+    EXPECT_EQ(waited, static_cast<DWORD>(WAIT_TIMEOUT));
+    EXPECT_EQ(after - before, 10000u);
+
+    const auto crash = process.crash();
+    ASSERT_TRUE(crash);
+    EXPECT_EQ(crash->command, "quit");
+    EXPECT_EQ(crash->code, platform::seh::kCppExceptionCode);
+    EXPECT_EQ(crash->thread, workerId);
+    EXPECT_FALSE(crash->userInterfaceThread);
+    EXPECT_EQ(crash->Describe(), "Outlook crashed during 'quit' on thread " +
+                                     std::to_string(workerId) +
+                                     ", a worker thread: C++ exception std::runtime_error: no "
+                                     "stop signal (exception code 0xE06D7363)");
+
+    PostMessageW(hwnd, WM_USER, 0, 0);
+    process.Pump();
+    EXPECT_EQ(userMessages, 0);
+    platform::host::AdvanceWhenAllWait(false);
 }

@@ -28,10 +28,22 @@ bool IsVirtualClock();
 void AdvanceClock(ULONGLONG ms);
 
 // Makes the advance treat the calling thread (one the host started, such as
-// the simulator's user-interface thread) like a CreateThread thread: after a
-// wake the advance waits until it blocks again or ends, not only until it has
+// the simulator's user-interface thread) like a CreateThread thread: it counts
+// as running whenever it is not blocked in a platform wait, so after a wake
+// the advance waits until it blocks again or ends, not only until it has
 // returned from its wait.
 void AdvanceWaitsForThisThread();
+
+// Virtual time that passes by itself (off by default). When on, and every
+// thread the advance waits for (CreateThread threads, and host threads that
+// called AdvanceWaitsForThisThread) is blocked in a platform wait while some
+// thread waits with a deadline, the clock moves to the earliest deadline and
+// its waiters time out, exactly as AdvanceClock visits a deadline; the next
+// deadline comes only when the threads those woke have settled again. A
+// thread blocked outside the platform (a socket read) counts as running and
+// holds time still. Never moves time during an explicit AdvanceClock, nor in
+// real mode.
+void AdvanceWhenAllWait(bool on);
 
 // Milliseconds from now to the earliest deadline of a thread in a timed wait,
 // or nothing when no thread waits with a deadline. Virtual mode only.

@@ -1,6 +1,7 @@
 // A structured-exception guard: what `__try { body } __except (filter) {}`
 // is on Windows, for hardware faults (access violations, division by zero,
-// illegal instructions, bus errors), which arrive here as signals.
+// illegal instructions, bus errors), which arrive here as signals, and for
+// C++ exceptions, which Windows raises as the structured exception 0xE06D7363.
 //
 // A fault raised on the thread while `body` runs goes to the filters of the
 // guards on that thread, innermost first, then to the unhandled-exception
@@ -8,16 +9,40 @@
 // true at once: the body is left where it faulted, and, as with __try under
 // synchronous C++ exception handling, destructors of the frames in between do
 // not run. EXCEPTION_CONTINUE_SEARCH asks the next filter.
+//
+// A C++ exception that leaves `body` has unwound the body's frames (their
+// destructors ran) when the guard's filter sees it. EXCEPTION_EXECUTE_HANDLER
+// swallows it and the guard returns true; any other answer lets it go on as
+// the C++ exception it is, to the enclosing catch clauses and guards. One that
+// nothing catches reaches std::terminate, and from there the unhandled-
+// exception filter. The record's parameters: [0] 0x19930520, [1] the address
+// of the thrown object when it is a std::exception (else 0), [2] the address
+// of its std::type_info, in place of the compiler's throw information.
 #pragma once
 
 #include <windows.h>
 
 #include <csetjmp>
 #include <functional>
+#include <string>
 
 namespace platform::seh {
 
 using Filter = std::function<LONG(EXCEPTION_POINTERS*)>;
+
+// The code of the structured exception that stands for a C++ exception.
+constexpr DWORD kCppExceptionCode = 0xE06D7363;
+
+// What the exception is, for a person: "access violation, SIGSEGV", or for a
+// C++ exception its type and what() ("C++ exception std::runtime_error:
+// disk full"). A C++ exception is described from the exception being handled,
+// so call this from a filter.
+std::string DescribeException(const EXCEPTION_RECORD& record);
+
+// Asks `filter` about the C++ exception being handled; true when it answered
+// EXCEPTION_EXECUTE_HANDLER. A C++ exception cannot be continued, so
+// EXCEPTION_CONTINUE_EXECUTION goes on searching.
+bool FilterHandlesCppException(const Filter& filter);
 
 struct GuardFrame {
     sigjmp_buf resume;
@@ -42,6 +67,8 @@ bool Guarded(const Filter& filter, Body&& body) {
         body();
     } catch (...) {
         PopGuard(&frame);
+        if (FilterHandlesCppException(filter))
+            return true;
         throw;
     }
     PopGuard(&frame);

@@ -1,11 +1,13 @@
 // Hardware faults arrive as signals. The handler turns one into the exception
 // record and registers Windows would give, asks the guards of the faulting
 // thread and then the unhandled-exception filter, and does what they answer.
-// A fault nobody handles goes on to whatever handled the signal before us
-// (the default action ends the process), so the host sees it as it would.
+// A fault nobody handles goes to the host's crash handler when it has one,
+// else on to whatever handled the signal before us (the default action ends
+// the process), so the host sees it as it would.
+#include "fault/unhandled.h"
+
 #include <platform/seh.h>
 #include <signal.h>
-#include <ucontext.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -16,7 +18,6 @@ namespace {
 
 constexpr int kFaultSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL};
 
-std::atomic<LPTOP_LEVEL_EXCEPTION_FILTER> unhandledFilter{nullptr};
 thread_local GuardFrame* innermostGuard = nullptr;
 
 struct sigaction previousActions[sizeof kFaultSignals / sizeof kFaultSignals[0]];
@@ -42,6 +43,8 @@ DWORD ExceptionCodeOf(int signal, int code) {
     }
 }
 
+}  // namespace
+
 void FillContext(const ucontext_t* machine, CONTEXT& context) {
 #if defined(__x86_64__)
     const greg_t* r = machine->uc_mcontext.gregs;
@@ -58,6 +61,8 @@ void FillContext(const ucontext_t* machine, CONTEXT& context) {
     (void)context;
 #endif
 }
+
+namespace {
 
 void FillRecord(int signal, const siginfo_t* info, const CONTEXT& context,
                 EXCEPTION_RECORD& record) {
@@ -105,18 +110,15 @@ void OnFault(int signal, siginfo_t* info, void* machine) {
         }
     }
 
-    LPTOP_LEVEL_EXCEPTION_FILTER filter = unhandledFilter.load();
-    LONG answer = filter ? filter(&pointers) : EXCEPTION_CONTINUE_SEARCH;
-    if (answer == EXCEPTION_CONTINUE_EXECUTION)
+    if (Unhandled(pointers) == EXCEPTION_CONTINUE_EXECUTION)
         return;
-    if (answer == EXCEPTION_EXECUTE_HANDLER)
-        _exit(static_cast<int>(record.ExceptionCode));
     PassOn(signal, info);
 }
 
-// Takes the fault signals over, keeping what handled them before as the
-// host's handling. A handler that someone put in our place since is taken
-// as the host's handling in turn.
+}  // namespace
+
+// A signal handler that someone put in our place since is taken as the
+// host's handling in turn.
 void InstallHandlers() {
     std::lock_guard<std::mutex> lock(installing);
     struct sigaction ours {};
@@ -130,10 +132,9 @@ void InstallHandlers() {
             continue;
         sigaction(kFaultSignals[i], &ours, &previousActions[i]);
     }
+    InstallTerminateHandler();
     installedOnce = true;
 }
-
-}  // namespace
 
 void PushGuard(GuardFrame* frame) {
     if (!installedOnce)
@@ -147,9 +148,3 @@ void PopGuard(GuardFrame* frame) {
 }
 
 }  // namespace platform::seh
-
-LPTOP_LEVEL_EXCEPTION_FILTER WINAPI
-SetUnhandledExceptionFilter(LPTOP_LEVEL_EXCEPTION_FILTER lpTopLevelExceptionFilter) {
-    platform::seh::InstallHandlers();
-    return platform::seh::unhandledFilter.exchange(lpTopLevelExceptionFilter);
-}

@@ -12,4 +12,9 @@ DWORD CreateFolderTree(const WindowsPath& path);
 DWORD RemoveFolder(const WindowsPath& path);
 DWORD AttributesOf(const WindowsPath& path, DWORD& attributes);
 
+// Lays down the folders a newly set-up Windows user has (every special folder
+// of the shell), where missing, once for each root and user name: a fresh
+// root looks like a fresh Windows machine. Drive C: calls it on each use.
+void EnsureUserFolders();
+
 }  // namespace platform::fs

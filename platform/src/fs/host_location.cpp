@@ -2,6 +2,7 @@
 
 #include "core/utf8.h"
 #include "fs/case_fold.h"
+#include "fs/folders.h"
 #include "platform/root.h"
 
 #include <winerror.h>
@@ -52,6 +53,7 @@ std::filesystem::path DriveFolder(wchar_t drive) {
     if (letter == 'c') {
         std::error_code ignored;  // a failure shows as a missing folder below
         std::filesystem::create_directories(folder, ignored);
+        EnsureUserFolders();
     }
     return folder;
 }

@@ -3,6 +3,7 @@
 // redirected, so a folder's current and default paths are the same.
 #include "fs/folders.h"
 #include "platform/filesystem.h"
+#include "platform/root.h"
 
 #include <errhandlingapi.h>
 #include <fileapi.h>
@@ -10,6 +11,8 @@
 #include <sysinfoapi.h>
 #include <winerror.h>
 
+#include <filesystem>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -44,6 +47,11 @@ std::optional<std::wstring> FolderPath(int folder) {
     }
 }
 
+// Every folder FolderPath knows: what a newly set-up Windows user has.
+constexpr int kSpecialFolders[] = {CSIDL_DESKTOP, CSIDL_PROGRAMS,      CSIDL_PERSONAL,
+                                   CSIDL_APPDATA, CSIDL_LOCAL_APPDATA, CSIDL_COMMON_APPDATA,
+                                   CSIDL_WINDOWS, CSIDL_SYSTEM,        CSIDL_PROGRAM_FILES};
+
 // Creates the folder when asked; otherwise checks that it exists (unless told
 // not to). A missing folder fails with the error of looking it up, as the
 // known-folder functions behind this one do.
@@ -63,6 +71,40 @@ HRESULT EnsureFolder(const std::wstring& path, bool create, bool verify) {
         error = ERROR_FILE_NOT_FOUND;
     return error ? HRESULT_FROM_WIN32(error) : S_OK;
 }
+
+}  // namespace
+
+namespace platform::fs {
+
+void EnsureUserFolders() {
+    // Laying the folders down resolves paths on drive C: again, which comes
+    // back here on the same thread.
+    thread_local bool layingDown = false;
+    if (layingDown)
+        return;
+    static std::mutex lock;
+    static auto* doneFor = new std::pair<std::filesystem::path, std::wstring>;
+    std::lock_guard guard(lock);
+    std::pair<std::filesystem::path, std::wstring> now{platform::host::Root(),
+                                                       platform::host::UserName()};
+    if (*doneFor == now)
+        return;
+    layingDown = true;
+    const DWORD callersError = GetLastError();
+    for (int folder : kSpecialFolders) {
+        WindowsPath parsed;
+        // A folder that cannot be made shows as missing when it is asked for.
+        if (auto path = FolderPath(folder); path && ParseCallerPath(path->c_str(), parsed))
+            CreateFolderTree(parsed);
+    }
+    SetLastError(callersError);
+    layingDown = false;
+    *doneFor = std::move(now);
+}
+
+}  // namespace platform::fs
+
+namespace {
 
 template <class Char>
 UINT CopySystemDirectory(Char* buffer, UINT size) {

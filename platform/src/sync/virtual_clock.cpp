@@ -36,6 +36,11 @@ void AdvanceWaitsForThisThread() {
     sync::SettleLikeAPlatformThread();
 }
 
+void AdvanceWhenAllWait(bool on) {
+    auto lock = sync::LockScheduler();
+    sync::PassTimeWhenAllWait(on);
+}
+
 std::optional<ULONGLONG> NextDeadline() {
     auto lock = sync::LockScheduler();
     ULONGLONG earliest = sync::EarliestDeadline();

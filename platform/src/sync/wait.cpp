@@ -44,7 +44,9 @@ struct Scheduler {
     std::multimap<ULONGLONG, Waiter*> deadlines;  // equal deadlines keep their order
     size_t unsettled = 0;                         // threads with Pace::running set
     std::condition_variable settled;
-    std::mutex advancing;  // one advance at a time
+    std::mutex advancing;          // one explicit advance at a time
+    bool explicitAdvance = false;  // an explicit advance is under way
+    bool passWhenAllWait = false;  // the host's mode: time moves by itself
 };
 
 Scheduler& TheScheduler() {
@@ -61,12 +63,16 @@ void MarkRunning(Pace& pace) {
     ++TheScheduler().unsettled;
 }
 
+void PassTimeIfAllWait();
+
 void MarkSettled(Pace& pace) {
     if (!pace.running)
         return;
     pace.running = false;
-    if (--TheScheduler().unsettled == 0)
+    if (--TheScheduler().unsettled == 0) {
         TheScheduler().settled.notify_all();
+        PassTimeIfAllWait();
+    }
 }
 
 }  // namespace
@@ -128,6 +134,17 @@ struct WaitCore {
         Complete(waiter);
     }
 
+    // Sets the time to the earliest deadline and times its waiters out, in the
+    // order they began waiting. Each of them then counts as running, so the
+    // next deadline waits until they have settled.
+    static void VisitEarliestDeadline() {
+        auto& deadlines = TheScheduler().deadlines;
+        ULONGLONG due = deadlines.begin()->first;
+        clock::SetVirtualTick(std::max(due, clock::Tick()));
+        while (!deadlines.empty() && deadlines.begin()->first == due)
+            TimeOut(*deadlines.begin()->second);
+    }
+
     static void WakeWaitersOf(SignalSource& source) {
         // Satisfying a waiter removes it from the list: walk a copy.
         std::vector<Waiter*> waiters = source.waiters_;
@@ -139,6 +156,23 @@ struct WaitCore {
         }
     }
 };
+
+namespace {
+
+// In the host's mode of time passing by itself: when no thread that the
+// advance waits for is running (each is blocked in a platform wait, ended, or
+// never started) and someone waits with a deadline, the earliest deadline
+// comes now, as an explicit advance would visit it. The threads it wakes
+// count as running, so one deadline is visited at a time. Lock held.
+void PassTimeIfAllWait() {
+    auto& scheduler = TheScheduler();
+    if (!scheduler.passWhenAllWait || scheduler.explicitAdvance || scheduler.unsettled != 0 ||
+        scheduler.deadlines.empty() || !clock::IsVirtual())
+        return;
+    WaitCore::VisitEarliestDeadline();
+}
+
+}  // namespace
 
 std::unique_lock<std::mutex> LockScheduler() {
     return std::unique_lock(TheScheduler().lock);
@@ -163,8 +197,10 @@ WaitOutcome Wait(std::unique_lock<std::mutex>& lock, std::span<SignalSource* con
     WaitCore::Enlist(waiter, deadline);
     NoteWaiting(true, sources);
     MarkSettled(currentPace);
+    PassTimeIfAllWait();  // also when this thread was not counted as running
     while (!waiter.done) {
-        // In virtual mode only the advance ends a timed wait.
+        // In virtual mode only the clock's movement ends a timed wait: an
+        // advance, or time passing by itself.
         if (deadline == kNoDeadline || clock::IsVirtual()) {
             waiter.wake.wait(lock);
         } else if (waiter.wake.wait_until(lock, clock::RealInstantOfTick(deadline)) ==
@@ -194,6 +230,18 @@ void ThreadEnding() {
 
 void SettleLikeAPlatformThread() {
     currentPace.platformThread = true;
+    MarkRunning(currentPace);  // it is running now, not blocked in a wait
+}
+
+void PassTimeWhenAllWait(bool on) {
+    TheScheduler().passWhenAllWait = on;
+    PassTimeIfAllWait();
+}
+
+void ParkForever() {
+    auto lock = LockScheduler();
+    for (;;)
+        Wait(lock, {}, WaitMode::Any, kNoDeadline);
 }
 
 ULONGLONG EarliestDeadline() {
@@ -204,6 +252,7 @@ ULONGLONG EarliestDeadline() {
 void RecheckDeadlines() {
     for (auto& [deadline, waiter] : TheScheduler().deadlines)
         waiter->wake.notify_one();
+    PassTimeIfAllWait();
 }
 
 namespace {
@@ -221,18 +270,21 @@ void AdvanceVirtualTime(ULONGLONG ms) {
     auto lock = LockScheduler();
     if (!clock::IsVirtual())
         return;
+    scheduler.explicitAdvance = true;
     MarkSettled(currentPace);  // the advancing thread is not waited for
     Settle(lock);
     ULONGLONG target = clock::Tick() + ms;
     while (!scheduler.deadlines.empty() && scheduler.deadlines.begin()->first <= target) {
-        ULONGLONG due = scheduler.deadlines.begin()->first;
-        clock::SetVirtualTick(std::max(due, clock::Tick()));
-        while (!scheduler.deadlines.empty() && scheduler.deadlines.begin()->first == due) {
-            WaitCore::TimeOut(*scheduler.deadlines.begin()->second);
-        }
+        WaitCore::VisitEarliestDeadline();
         Settle(lock);
     }
     clock::SetVirtualTick(target);
+    scheduler.explicitAdvance = false;
+    // The advancing thread goes on running; one that the advance waits for
+    // counts as such again.
+    if (currentPace.platformThread)
+        MarkRunning(currentPace);
+    PassTimeIfAllWait();
 }
 
 }  // namespace platform::sync

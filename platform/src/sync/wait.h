@@ -76,8 +76,16 @@ WaitOutcome Wait(std::unique_lock<std::mutex>& lock, std::span<SignalSource* con
 void ExpectThreadStart();
 void AdoptThreadStart();
 void ThreadEnding();
-// The calling host thread settles like a CreateThread thread from now on.
+// The calling host thread settles like a CreateThread thread from now on,
+// and counts as running until it next blocks.
 void SettleLikeAPlatformThread();
+// The host's mode in which virtual time moves by itself to the earliest
+// deadline whenever every thread counted by the advance has settled
+// (platform::host::AdvanceWhenAllWait). Lock held.
+void PassTimeWhenAllWait(bool on);
+// Blocks the calling thread in a platform wait that never ends, so that it
+// counts as settled for the movement of virtual time. Takes the lock.
+[[noreturn]] void ParkForever();
 
 // The host's advance of virtual time (platform::host::AdvanceClock).
 void AdvanceVirtualTime(ULONGLONG ms);
