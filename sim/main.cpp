@@ -3,6 +3,7 @@
 //   olsim run FILE [--state OUT.json] [--root DIR] [--verbose]
 //   olsim demo [--root DIR] [--corpus DIR] [--interactive] [SCENARIO]
 //   olsim help
+
 #include <platform/clock.h>
 #include <platform/root.h>
 

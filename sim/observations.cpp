@@ -175,11 +175,14 @@ std::string StateJson(const OutlookProcess& process) {
     out << "  \"logFile\": " << Json(LogFilePath()) << ",\n";
     out << "  \"log\": " << Array(ReadLog(), [](const LogLine& l) { return Json(l.line); })
         << ",\n";
+    const std::optional<Crash> crash = process.crash();
     out << "  \"crash\": "
-        << (process.crash() ? "{\"command\": " + Json(process.crash()->command) +
-                                  ", \"code\": " + std::to_string(process.crash()->code) +
-                                  ", \"description\": " + Json(process.crash()->Describe()) + "}"
-                            : std::string("null"))
+        << (crash ? "{\"command\": " + Json(crash->command) +
+                        ", \"code\": " + std::to_string(crash->code) + ", \"thread\": " +
+                        std::to_string(crash->thread) + ", \"userInterfaceThread\": " +
+                        (crash->userInterfaceThread ? "true" : "false") +
+                        ", \"description\": " + Json(crash->Describe()) + "}"
+                  : std::string("null"))
         << "\n}\n";
     return out.str();
 }

@@ -223,18 +223,21 @@ std::string ChangeItem(RunContext& run, const Step& step) {
     const auto item = FindItem(folder, w[2]);
     if (!item)
         return "no item \"" + w[2] + "\" in " + w[1];
-    if (w[0] == "move") {
-        const auto destination = FindFolderByPath(w[3]);
-        if (!destination)
-            return "no folder " + w[3];
-        item->MoveTo(destination);
-    } else if (w[0] == "delete") {
+    const auto destination = w[0] == "move" ? FindFolderByPath(w[3]) : nullptr;
+    if (w[0] == "move" && !destination)
+        return "no folder " + w[3];
+    if (w[0] == "delete")
         run.delivered.Forget(item->Source());
-        item->Delete();
-    } else {
-        item->SetRead(w[0] == "read");
-    }
-    run.process.Pump();
+    // The store tells its subscribers, the add-in among them, at once.
+    run.process.Guarded("item", [&] {
+        if (destination)
+            item->MoveTo(destination);
+        else if (w[0] == "delete")
+            item->Delete();
+        else
+            item->SetRead(w[0] == "read");
+        run.process.Pump();
+    });
     return "";
 }
 
@@ -253,28 +256,35 @@ void CheckFolderChange(const Step& step) {
 std::string ChangeFolder(RunContext& run, const Step& step) {
     const auto& w = step.words;
     const std::string& path = w[1];
-    try {
-        if (w[0] == "create") {
-            const auto slash = path.rfind('/');
-            auto parent = slash == std::string::npos ? DefaultTopFolder()
-                                                     : FindFolderByPath(path.substr(0, slash));
-            if (!parent)
-                return "no folder to create " + path + " in";
-            parent->CreateSubfolder(Widen(path.substr(slash == std::string::npos ? 0 : slash + 1)));
-        } else {
-            auto folder = FindFolderByPath(path);
-            if (!folder || !folder->Parent())
-                return "no folder " + path + " to " + w[0];
-            if (w[0] == "delete")
+    mailstore::FolderPtr parent, folder;
+    if (w[0] == "create") {
+        const auto slash = path.rfind('/');
+        parent = slash == std::string::npos ? DefaultTopFolder()
+                                            : FindFolderByPath(path.substr(0, slash));
+        if (!parent)
+            return "no folder to create " + path + " in";
+    } else {
+        folder = FindFolderByPath(path);
+        if (!folder || !folder->Parent())
+            return "no folder " + path + " to " + w[0];
+    }
+    // The store tells its subscribers, the add-in among them, at once.
+    std::string problem;
+    run.process.Guarded("folder", [&] {
+        try {
+            if (parent)
+                parent->CreateSubfolder(Widen(path.substr(path.rfind('/') + 1)));
+            else if (w[0] == "delete")
                 folder->Delete();
             else
                 folder->Rename(Widen(w[2]));
+        } catch (const mailstore::StoreError& error) {
+            problem = error.what();
+            return;
         }
-    } catch (const mailstore::StoreError& error) {
-        return error.what();
-    }
-    run.process.Pump();
-    return "";
+        run.process.Pump();
+    });
+    return problem;
 }
 
 }  // namespace olsim
