@@ -301,7 +301,9 @@ const Command kCommands[] = {
     {"deliver", "deliver FILE... [to FOLDER-PATH] [size N] [burst] [deleted]", CheckDeliver,
      Deliver, true},
     {"train", "train spam|good FILE...", CheckTrain, Train, true},
-    {"folder", "folder create|delete FOLDER-PATH\nfolder rename FOLDER-PATH NAME",
+    {"folder",
+     "folder create|delete FOLDER-PATH\nfolder rename FOLDER-PATH NAME\n"
+     "folder move FOLDER-PATH TO-FOLDER-PATH",
      CheckFolderChange, ChangeFolder, true},
     {"item",
      "item delete|read|unread FOLDER-PATH SUBJECT\nitem move FOLDER-PATH SUBJECT TO-FOLDER-PATH",

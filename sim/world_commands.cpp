@@ -246,17 +246,22 @@ std::string ChangeItem(RunContext& run, const Step& step) {
 void CheckFolderChange(const Step& step) {
     const auto& w = step.words;
     const bool valid = (w.size() == 2 && (w[0] == "create" || w[0] == "delete")) ||
-                       (w.size() == 3 && w[0] == "rename");
+                       (w.size() == 3 && (w[0] == "rename" || w[0] == "move"));
     if (!valid)
-        Expected(step, "folder create|delete FOLDER-PATH | folder rename FOLDER-PATH NAME");
+        Expected(step,
+                 "folder create|delete FOLDER-PATH | folder rename FOLDER-PATH NAME | "
+                 "folder move FOLDER-PATH TO-FOLDER-PATH");
 }
 
 // The user's own folders: made (a path without `/` beside the Inbox),
-// deleted for good (as with Shift+Delete: not into Deleted Items), renamed.
+// deleted for good (as with Shift+Delete: not into Deleted Items), renamed,
+// moved under another folder of the store.
 std::string ChangeFolder(RunContext& run, const Step& step) {
     const auto& w = step.words;
     const std::string& path = w[1];
-    mailstore::FolderPtr parent, folder;
+    mailstore::FolderPtr parent, folder, destination;
+    if (w[0] == "move" && !(destination = FindFolderByPath(w[2])))
+        return "no folder " + w[2];
     if (w[0] == "create") {
         const auto slash = path.rfind('/');
         parent = slash == std::string::npos ? DefaultTopFolder()
@@ -276,6 +281,8 @@ std::string ChangeFolder(RunContext& run, const Step& step) {
                 parent->CreateSubfolder(Widen(path.substr(path.rfind('/') + 1)));
             else if (w[0] == "delete")
                 folder->Delete();
+            else if (destination)
+                folder->MoveTo(destination);
             else
                 folder->Rename(Widen(w[2]));
         } catch (const mailstore::StoreError& error) {

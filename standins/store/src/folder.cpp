@@ -142,6 +142,46 @@ void Folder::Delete() {
     model_.Send(pending);
 }
 
+void Folder::MoveTo(const FolderPtr& destination) {
+    Model::Pending pending;
+    {
+        std::lock_guard guard(model_.lock_);
+        const FolderPtr parent = parent_.lock();
+        if (deleted_ || !parent)
+            throw StoreError(deleted_ ? "the folder has been deleted"
+                                      : "a store's root folder cannot be moved");
+        if (!destination || destination->deleted_)
+            throw StoreError("no such folder");
+        if (destination->store_.lock() != store_.lock())
+            throw StoreError("a folder moves within its own store");
+        for (FolderPtr above = destination; above; above = above->parent_.lock()) {
+            if (above.get() == this)
+                throw StoreError("a folder cannot move into itself");
+        }
+        if (destination == parent)
+            return;
+        for (const auto& sibling : destination->subfolders_) {
+            if (SameName(sibling->name_, name_))
+                throw StoreError("a folder with that name already exists");
+        }
+        auto& siblings = parent->subfolders_;
+        siblings.erase(std::remove(siblings.begin(), siblings.end(), shared_from_this()),
+                       siblings.end());
+        destination->subfolders_.push_back(shared_from_this());
+        parent_ = destination;
+        Notification moved;
+        moved.event = kEventObjectMoved;
+        moved.objectType = kObjectTypeFolder;
+        moved.entryId = id_;
+        moved.parentId = destination->id_;
+        moved.oldId = id_;
+        moved.oldParentId = parent->id_;
+        if (const StorePtr store = store_.lock())
+            model_.Queue(pending, *store, std::move(moved));
+    }
+    model_.Send(pending);
+}
+
 std::vector<MessagePtr> Folder::Messages() const {
     std::lock_guard guard(model_.lock_);
     return messages_;

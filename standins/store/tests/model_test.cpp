@@ -192,6 +192,42 @@ TEST_F(ModelTest, MoveIntoAnotherStoreGivesANewMessageAndForgetsTheOld) {
     EXPECT_EQ(moved->Subject(), L"Lunch");
 }
 
+TEST_F(ModelTest, AFolderMovesWithinItsStoreWithWhatItHoldsAndKeepsItsIdentifier) {
+    Recorded recorded;
+    mailbox->Advise(kEventObjectMoved, recorded.Callback());
+    const auto top = inbox->Parent();
+    const auto spam = top->CreateSubfolder(L"Brevint");
+    const auto sub = spam->CreateSubfolder(L"Older");
+    const auto message = spam->Deliver(kMail);
+    const auto deleted = mailbox->DefaultFolderOf(DefaultFolder::DeletedItems);
+    const EntryId id = spam->Id();
+
+    spam->MoveTo(deleted);
+    EXPECT_EQ(spam->Parent(), deleted);
+    EXPECT_EQ(spam->Id(), id);
+    EXPECT_EQ(model.FindFolder(id), spam);
+    EXPECT_EQ(top->FindSubfolder(L"Brevint"), nullptr);
+    EXPECT_EQ(deleted->FindSubfolder(L"brevint"), spam);
+    EXPECT_EQ(spam->Messages(), std::vector<MessagePtr>{message});
+    EXPECT_EQ(sub->Parent(), spam);
+    ASSERT_EQ(recorded.seen.size(), 1u);
+    EXPECT_EQ(recorded.seen[0].entryId, id);
+    EXPECT_EQ(recorded.seen[0].parentId, deleted->Id());
+    EXPECT_EQ(recorded.seen[0].oldParentId, top->Id());
+
+    // Not into itself, not under its own subfolder, not onto a taken name,
+    // not into another store; nothing changes then.
+    EXPECT_THROW(spam->MoveTo(spam), StoreError);
+    EXPECT_THROW(spam->MoveTo(sub), StoreError);
+    top->CreateSubfolder(L"Older");
+    EXPECT_THROW(sub->MoveTo(top), StoreError);
+    EXPECT_THROW(spam->MoveTo(personal->ReceiveFolder()), StoreError);
+    EXPECT_THROW(top->MoveTo(deleted), StoreError);
+    EXPECT_EQ(spam->Parent(), deleted);
+    EXPECT_EQ(sub->Parent(), spam);
+    EXPECT_EQ(recorded.seen.size(), 1u);
+}
+
 TEST_F(ModelTest, NotificationsCarryKindIdentityAndPlace) {
     Recorded recorded;
     const auto connection =

@@ -212,6 +212,11 @@ class Folder : public std::enable_shared_from_this<Folder> {
     FolderPtr CreateSubfolder(const std::wstring& name);
     // Removes the folder with everything in it; not a store's root.
     void Delete();
+    // Moves the folder with everything in it under `destination` in the same
+    // store, keeping its entry identifier, as a personal folders file does;
+    // StoreError for a root, another store, the folder itself or one of its
+    // own subfolders, or a name taken there.
+    void MoveTo(const FolderPtr& destination);
 
     // The folder's normal contents, or its hidden (associated) contents.
     std::vector<MessagePtr> Messages() const;
