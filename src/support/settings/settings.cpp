@@ -30,53 +30,42 @@ std::wstring FolderKey(const std::wstring& name) {
     return name.empty() ? kFolders : kFolders + L"\\" + name;
 }
 
+// The typed reader and writer of a value, by the type of its variable.
+bool ReadValue(HKEY root, const std::wstring& key, const wchar_t* name, DWORD& value) {
+    return ReadDword(root, key, name, value);
+}
+bool ReadValue(HKEY root, const std::wstring& key, const wchar_t* name, std::wstring& value) {
+    return ReadString(root, key, name, value);
+}
+bool ReadValue(HKEY root, const std::wstring& key, const wchar_t* name,
+               std::vector<std::wstring>& value) {
+    return ReadMultiString(root, key, name, value);
+}
+bool WriteValue(const std::wstring& key, const wchar_t* name, DWORD value) {
+    return WriteDword(key, name, value);
+}
+
 }  // namespace
 
-CSettings::CSettings(ProfileLookup currentProfile) : currentProfile_(std::move(currentProfile)) {}
+#define BV_DEFINE_GET(Name, Type, Root, Key, Value) \
+    bool CSettings::Get##Name(Type& value) {        \
+        return ReadValue(Root, Key, Value, value);  \
+    }
+#define BV_DEFINE_GET_SET(Name, Type, Root, Key, Value) \
+    BV_DEFINE_GET(Name, Type, Root, Key, Value)         \
+    bool CSettings::Set##Name(Type value) {             \
+        return WriteValue(Key, Value, value);           \
+    }
+BV_READ_SETTINGS(BV_DEFINE_GET)
+BV_READ_WRITE_SETTINGS(BV_DEFINE_GET_SET)
+#undef BV_DEFINE_GET_SET
+#undef BV_DEFINE_GET
 
-bool CSettings::GetPartner(DWORD& partner) {
-    return ReadDword(HKEY_LOCAL_MACHINE, kInstallation, L"Partner", partner);
-}
+CSettings::CSettings(ProfileLookup currentProfile) : currentProfile_(std::move(currentProfile)) {}
 
 bool CSettings::IsExchangeModuleInstalled() {
     DWORD installed = 0;
     return ReadDword(HKEY_LOCAL_MACHINE, kInstallation, L"Exchange", installed) && installed != 0;
-}
-
-bool CSettings::GetInstallDirectory(std::wstring& directory) {
-    return ReadString(HKEY_LOCAL_MACHINE, kInstallation, L"Directory", directory);
-}
-
-bool CSettings::GetLoginServer(std::wstring& server) {
-    return ReadString(HKEY_LOCAL_MACHINE, kInstallation, L"Login Server", server);
-}
-
-bool CSettings::GetSpamFolderName(std::wstring& name) {
-    return ReadString(HKEY_LOCAL_MACHINE, kInstallationPartner, L"Spam Folder Name", name);
-}
-
-bool CSettings::GetAccountIdentity(DWORD& identity) {
-    return ReadDword(HKEY_LOCAL_MACHINE, kAccount, L"Identity", identity);
-}
-
-bool CSettings::GetAccountPassword(std::wstring& password) {
-    return ReadString(HKEY_LOCAL_MACHINE, kAccount, L"Password", password);
-}
-
-bool CSettings::GetFilterThreshold(DWORD& threshold) {
-    return ReadDword(HKEY_CURRENT_USER, kThresholds, L"Filter", threshold);
-}
-
-bool CSettings::GetLanguage(std::wstring& language) {
-    return ReadString(HKEY_CURRENT_USER, kBrevint, L"Language", language);
-}
-
-bool CSettings::GetLanguageRecognitionMode(DWORD& mode) {
-    return ReadDword(HKEY_CURRENT_USER, kLanguageRecognition, L"Mode", mode);
-}
-
-bool CSettings::GetLanguageRecognitionLanguages(std::vector<std::wstring>& languages) {
-    return ReadMultiString(HKEY_CURRENT_USER, kLanguageRecognition, L"Languages", languages);
 }
 
 bool CSettings::MovedMailStaysUnread() {
@@ -88,14 +77,6 @@ bool CSettings::MovedMailStaysUnread() {
 bool CSettings::GetLogSwitch(DWORD& value) {
     ReadDword(HKEY_CURRENT_USER, kClientSettings, L"Log", value);
     return true;
-}
-
-bool CSettings::GetCheckMails(DWORD& checkMails) {
-    return ReadDword(HKEY_CURRENT_USER, kExchangeSettings, L"CheckMails", checkMails);
-}
-
-bool CSettings::GetRecheckFolders(std::vector<std::wstring>& folders) {
-    return ReadMultiString(HKEY_CURRENT_USER, kExchangeSettings, L"Recheck", folders);
 }
 
 bool CSettings::IncrementLoadCount() {
@@ -136,51 +117,8 @@ bool CSettings::SetSpamFolderId(const std::wstring& name, const std::wstring& id
     return WriteString(FolderKey(name), L"Filter", id);
 }
 
-bool CSettings::GetToolbarRowIndex(DWORD& row) {
-    return ReadDword(HKEY_CURRENT_USER, kToolbar, L"Row Index", row);
-}
-bool CSettings::SetToolbarRowIndex(DWORD row) {
-    return WriteDword(kToolbar, L"Row Index", row);
-}
-bool CSettings::GetToolbarTop(DWORD& top) {
-    return ReadDword(HKEY_CURRENT_USER, kToolbarPosition, L"Top", top);
-}
-bool CSettings::SetToolbarTop(DWORD top) {
-    return WriteDword(kToolbarPosition, L"Top", top);
-}
-bool CSettings::GetToolbarLeft(DWORD& left) {
-    return ReadDword(HKEY_CURRENT_USER, kToolbarPosition, L"Left", left);
-}
-bool CSettings::SetToolbarLeft(DWORD left) {
-    return WriteDword(kToolbarPosition, L"Left", left);
-}
-
-bool CSettings::GetFilterProcessed(DWORD& count) {
-    return ReadDword(HKEY_CURRENT_USER, kFilterStatistics, L"Processed", count);
-}
-bool CSettings::SetFilterProcessed(DWORD count) {
-    return WriteDword(kFilterStatistics, L"Processed", count);
-}
-bool CSettings::GetFilterBlocked(DWORD& count) {
-    return ReadDword(HKEY_CURRENT_USER, kFilterStatistics, L"Blocked", count);
-}
-bool CSettings::SetFilterBlocked(DWORD count) {
-    return WriteDword(kFilterStatistics, L"Blocked", count);
-}
-bool CSettings::GetUserBlocked(DWORD& count) {
-    return ReadDword(HKEY_CURRENT_USER, kUserStatistics, L"Blocked", count);
-}
-bool CSettings::SetUserBlocked(DWORD count) {
-    return WriteDword(kUserStatistics, L"Blocked", count);
-}
 bool CSettings::IncrementUserBlocked() {
     return Increment(kUserStatistics, L"Blocked");
-}
-bool CSettings::GetUserUnblocked(DWORD& count) {
-    return ReadDword(HKEY_CURRENT_USER, kUserStatistics, L"Unblocked", count);
-}
-bool CSettings::SetUserUnblocked(DWORD count) {
-    return WriteDword(kUserStatistics, L"Unblocked", count);
 }
 bool CSettings::IncrementUserUnblocked() {
     return Increment(kUserStatistics, L"Unblocked");
@@ -191,10 +129,6 @@ bool CSettings::IsInternetMailOnly(const std::wstring& outlookVersion) {
     const std::wstring key =
         L"Software\\Microsoft\\Office\\" + outlookVersion + L"\\Outlook\\Setup";
     return ReadDword(HKEY_CURRENT_USER, key, L"MailSupport", mailSupport) && mailSupport == 0;
-}
-
-bool CSettings::GetExtendedMapiDllPath(std::wstring& path) {
-    return ReadString(HKEY_LOCAL_MACHINE, kOutlookClient, L"DLLPathEx", path);
 }
 
 bool CSettings::GetMapiComponentId(std::string& componentId) {
@@ -209,12 +143,4 @@ bool CSettings::GetMapiApplicationLcids(std::vector<std::string>& lcids) {
 
 bool CSettings::GetMapiOfficeLcids(std::vector<std::string>& lcids) {
     return ReadNarrowMultiString(HKEY_LOCAL_MACHINE, kOutlookClientNarrow, "MSIOfficeLCID", lcids);
-}
-
-bool CSettings::GetDefaultMailClient(std::wstring& client) {
-    return ReadString(HKEY_LOCAL_MACHINE, kMailClients, nullptr, client);
-}
-
-bool CSettings::GetBrowserCommand(std::wstring& command) {
-    return ReadString(HKEY_CLASSES_ROOT, kBrowserCommand, nullptr, command);
 }

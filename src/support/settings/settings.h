@@ -14,38 +14,71 @@
 #include <string>
 #include <vector>
 
+// The values read and written as they are, one row each: the accessor's name,
+// the value's type, its root, its key and its name. Get<Name> reads it, and
+// for the second table Set<Name> writes it (to the current user's hive).
+//
+// clang-format off
+//   NAME                           TYPE      ROOT                KEY                  VALUE
+#define BV_READ_SETTINGS(X)                                                                        \
+    X(Partner,                      DWORD,    HKEY_LOCAL_MACHINE, kInstallation,       L"Partner")           \
+    X(InstallDirectory,             Text,     HKEY_LOCAL_MACHINE, kInstallation,       L"Directory")         \
+    X(LoginServer,                  Text,     HKEY_LOCAL_MACHINE, kInstallation,       L"Login Server")      \
+    X(SpamFolderName,               Text,     HKEY_LOCAL_MACHINE, kInstallationPartner, L"Spam Folder Name") \
+    X(AccountIdentity,              DWORD,    HKEY_LOCAL_MACHINE, kAccount,            L"Identity")          \
+    X(AccountPassword,              Text,     HKEY_LOCAL_MACHINE, kAccount,            L"Password")          \
+    X(FilterThreshold,              DWORD,    HKEY_CURRENT_USER,  kThresholds,         L"Filter")            \
+    X(Language,                     Text,     HKEY_CURRENT_USER,  kBrevint,            L"Language")          \
+    X(LanguageRecognitionMode,      DWORD,    HKEY_CURRENT_USER,  kLanguageRecognition, L"Mode")             \
+    X(LanguageRecognitionLanguages, TextList, HKEY_CURRENT_USER,  kLanguageRecognition, L"Languages")        \
+    X(CheckMails,                   DWORD,    HKEY_CURRENT_USER,  kExchangeSettings,   L"CheckMails")        \
+    X(RecheckFolders,               TextList, HKEY_CURRENT_USER,  kExchangeSettings,   L"Recheck")           \
+    X(ExtendedMapiDllPath,          Text,     HKEY_LOCAL_MACHINE, kOutlookClient,      L"DLLPathEx")         \
+    X(DefaultMailClient,            Text,     HKEY_LOCAL_MACHINE, kMailClients,        nullptr)              \
+    X(BrowserCommand,               Text,     HKEY_CLASSES_ROOT,  kBrowserCommand,     nullptr)
+#define BV_READ_WRITE_SETTINGS(X)                                                                  \
+    X(ToolbarRowIndex,              DWORD,    HKEY_CURRENT_USER,  kToolbar,            L"Row Index")         \
+    X(ToolbarTop,                   DWORD,    HKEY_CURRENT_USER,  kToolbarPosition,    L"Top")               \
+    X(ToolbarLeft,                  DWORD,    HKEY_CURRENT_USER,  kToolbarPosition,    L"Left")              \
+    X(FilterProcessed,              DWORD,    HKEY_CURRENT_USER,  kFilterStatistics,   L"Processed")         \
+    X(FilterBlocked,                DWORD,    HKEY_CURRENT_USER,  kFilterStatistics,   L"Blocked")           \
+    X(UserBlocked,                  DWORD,    HKEY_CURRENT_USER,  kUserStatistics,     L"Blocked")           \
+    X(UserUnblocked,                DWORD,    HKEY_CURRENT_USER,  kUserStatistics,     L"Unblocked")
+// clang-format on
+
 class CSettings {
   public:
+    using Text = std::wstring;
+    using TextList = std::vector<std::wstring>;
+
+#define BV_DECLARE_GET(Name, Type, ...) static bool Get##Name(Type& value);
+#define BV_DECLARE_GET_SET(Name, Type, ...) \
+    BV_DECLARE_GET(Name, Type)              \
+    static bool Set##Name(Type value);
+    BV_READ_SETTINGS(BV_DECLARE_GET)
+    BV_READ_WRITE_SETTINGS(BV_DECLARE_GET_SET)
+#undef BV_DECLARE_GET_SET
+#undef BV_DECLARE_GET
+
+    // The values read with a meaning of their own, under keys of their own,
+    // or through the narrow API.
+
     // Supplies the current mail profile's name; false when it is unknown.
     using ProfileLookup = std::function<bool(std::wstring& profile)>;
 
     explicit CSettings(ProfileLookup currentProfile = {});
 
-    // Installation (per machine).
-    static bool GetPartner(DWORD& partner);
     // True only when `Exchange` reads non-zero: 0 and a missing value both mean "not installed".
     static bool IsExchangeModuleInstalled();
-    static bool GetInstallDirectory(std::wstring& directory);
-    static bool GetSpamFolderName(std::wstring& name);
-    // The filter service's login server, "http://host:port" without a path.
-    static bool GetLoginServer(std::wstring& server);
-    static bool GetAccountIdentity(DWORD& identity);
-    static bool GetAccountPassword(std::wstring& password);
-
-    // The filter and the user's choices.
-    static bool GetFilterThreshold(DWORD& threshold);
-    static bool GetLanguage(std::wstring& language);
-    static bool GetLanguageRecognitionMode(DWORD& mode);
-    static bool GetLanguageRecognitionLanguages(std::vector<std::wstring>& languages);
     // True when mail moved to the spam folder stays unread: `Move as Read` is 0 or missing.
     static bool MovedMailStaysUnread();
     // The logging switch is read but has no effect: the log is always on.
     static bool GetLogSwitch(DWORD& value);
-    static bool GetCheckMails(DWORD& checkMails);
-    static bool GetRecheckFolders(std::vector<std::wstring>& folders);
-
     // Connections: a missing count is started at 1.
     static bool IncrementLoadCount();
+    // The user's counts grow only once the values exist.
+    static bool IncrementUserBlocked();
+    static bool IncrementUserUnblocked();
 
     // The last disconnection, per mail profile.
     bool GetLastRecheck(DATE& time);
@@ -56,35 +89,12 @@ class CSettings {
     static bool GetSpamFolderId(const std::wstring& name, std::wstring& id);
     static bool SetSpamFolderId(const std::wstring& name, const std::wstring& id);
 
-    // The toolbar's place.
-    static bool GetToolbarRowIndex(DWORD& row);
-    static bool SetToolbarRowIndex(DWORD row);
-    static bool GetToolbarTop(DWORD& top);
-    static bool SetToolbarTop(DWORD top);
-    static bool GetToolbarLeft(DWORD& left);
-    static bool SetToolbarLeft(DWORD left);
-
-    // Statistics. The user's counts grow only once the values exist.
-    static bool GetFilterProcessed(DWORD& count);
-    static bool SetFilterProcessed(DWORD count);
-    static bool GetFilterBlocked(DWORD& count);
-    static bool SetFilterBlocked(DWORD count);
-    static bool GetUserBlocked(DWORD& count);
-    static bool SetUserBlocked(DWORD count);
-    static bool IncrementUserBlocked();
-    static bool GetUserUnblocked(DWORD& count);
-    static bool SetUserUnblocked(DWORD count);
-    static bool IncrementUserUnblocked();
-
-    // Outlook and the system.
     // True (Internet-mail-only mode) when `MailSupport` of that Outlook version reads 0.
     static bool IsInternetMailOnly(const std::wstring& outlookVersion);
-    static bool GetExtendedMapiDllPath(std::wstring& path);
+    // Outlook's MAPI installer values, narrow as the installer writes them.
     static bool GetMapiComponentId(std::string& componentId);
     static bool GetMapiApplicationLcids(std::vector<std::string>& lcids);
     static bool GetMapiOfficeLcids(std::vector<std::string>& lcids);
-    static bool GetDefaultMailClient(std::wstring& client);
-    static bool GetBrowserCommand(std::wstring& command);
 
   private:
     bool ProfileKey(std::wstring& key);
