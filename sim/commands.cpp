@@ -331,12 +331,4 @@ std::span<const Command> Commands() {
     return kCommands;
 }
 
-const Command* FindCommand(std::string_view name) {
-    for (const Command& command : kCommands) {
-        if (name == command.name)
-            return &command;
-    }
-    return nullptr;
-}
-
 }  // namespace olsim

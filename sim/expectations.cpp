@@ -489,12 +489,4 @@ std::span<const Expectation> Expectations() {
     return kExpectations;
 }
 
-const Expectation* FindExpectation(std::string_view name) {
-    for (const Expectation& expectation : kExpectations) {
-        if (name == expectation.name)
-            return &expectation;
-    }
-    return nullptr;
-}
-
 }  // namespace olsim

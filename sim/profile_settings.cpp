@@ -187,12 +187,4 @@ std::span<const ProfileSetting> ProfileSettings() {
     return kSettings;
 }
 
-const ProfileSetting* FindProfileSetting(std::string_view name) {
-    for (const ProfileSetting& setting : kSettings) {
-        if (name == setting.name)
-            return &setting;
-    }
-    return nullptr;
-}
-
 }  // namespace olsim

@@ -49,9 +49,24 @@ std::span<const Command> Commands();
 std::span<const Expectation> Expectations();
 std::span<const ProfileSetting> ProfileSettings();
 
-const Command* FindCommand(std::string_view name);
-const Expectation* FindExpectation(std::string_view name);
-const ProfileSetting* FindProfileSetting(std::string_view name);
+// The row of that name in one of the tables; null when there is none.
+template <class Row>
+const Row* FindRow(std::span<const Row> rows, std::string_view name) {
+    for (const Row& row : rows) {
+        if (name == row.name)
+            return &row;
+    }
+    return nullptr;
+}
+inline const Command* FindCommand(std::string_view name) {
+    return FindRow(Commands(), name);
+}
+inline const Expectation* FindExpectation(std::string_view name) {
+    return FindRow(Expectations(), name);
+}
+inline const ProfileSetting* FindProfileSetting(std::string_view name) {
+    return FindRow(ProfileSettings(), name);
+}
 
 // Every usage line of the three tables, under a heading each: `olsim help`.
 std::string UsageText();
