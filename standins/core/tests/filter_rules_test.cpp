@@ -3,6 +3,8 @@
 // against a threshold as the add-in compares them, and the header merge.
 #include "core_test_support.h"
 
+#include <comdef.h>
+#include <platform/call_faults.h>
 #include <platform/filesystem.h>
 #include <shlobj.h>
 
@@ -235,6 +237,52 @@ TEST_F(FilterTest, MergeHeaderPutsTheTransportHeadersInPlaceOfTheHeaderBlock) {
     EXPECT_EQ(Merge(L"From: a\n\nbody\n", L"From: b"), L"From: b\n\nbody\n");
     // Anything after the header's own blank line is no header.
     EXPECT_EQ(Merge(L"A: 1\r\n\r\nbody", L"B: 2\r\n\r\nstray body"), L"B: 2\r\n\r\nbody");
+}
+
+// The error a caller of `object`'s interface `iid` raises for `hr`.
+_com_error RaisedFor(HRESULT hr, IUnknown* object, REFIID iid) {
+    try {
+        _com_issue_errorex(hr, object, iid);
+    } catch (const _com_error& error) {
+        return error;
+    }
+    return _com_error(S_OK);
+}
+
+TEST_F(FilterTest, AMemberMadeToFailReportsTheCoresErrorInformation) {
+    Ref<ILibrary> library;
+    Create(L"Brevint.Library", library);
+    short started = 0;
+    ASSERT_EQ(library->Start(&started), S_OK);
+    platform::calls::Injection injection;
+    injection.failure = E_OUTOFMEMORY;
+    ASSERT_TRUE(platform::calls::Arm(L"Filter.Score", injection));
+    LONG score = 55;
+    const std::wstring message = Message(L"ann@example.com", L"Lunch", L"At noon?");
+    EXPECT_EQ(filter_->Score(Bstr(message), 1, &score), E_OUTOFMEMORY);
+    EXPECT_EQ(score, 0);
+    const _com_error error = RaisedFor(E_OUTOFMEMORY, filter_.operator->(), __uuidof(IFilter));
+    EXPECT_EQ(std::wstring(error.Source()), L"Brevint.Filter.1");
+    EXPECT_EQ(std::wstring(error.Description()),
+              L"Filter.Score failed with 0x8007000E: the call was made to fail.");
+    EXPECT_TRUE(error.GUID() == __uuidof(IFilter));
+    EXPECT_EQ(filter_->Score(Bstr(message), 1, &score), S_OK);
+
+    // The two lists are objects of their own.
+    injection.failure = E_FAIL;
+    ASSERT_TRUE(platform::calls::Arm(L"RulesSenderDenied.AddEmail", injection));
+    EXPECT_EQ(AddEmail(allowed_.operator->(), L"Ann", L"ann@example.com"), 1);
+    short added = -1;
+    EXPECT_EQ(denied_->AddEmail(Bstr(L"Bob"), Bstr(L"bob@example.com"), Bstr(L""), &added), E_FAIL);
+    EXPECT_EQ(added, 0);
+    EXPECT_EQ(Emails(denied_.operator->()), L"");
+
+    std::vector<std::wstring> names;
+    for (const auto& member : platform::calls::Census())
+        names.push_back(member.member);
+    EXPECT_EQ(names, (std::vector<std::wstring>{
+                         L"Library.Start", L"Filter.Score", L"RulesSenderAllowed.AddEmail",
+                         L"RulesSenderDenied.AddEmail", L"RulesSenderDenied.GetEmails"}));
 }
 
 }  // namespace
