@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "test_thread.h"
+#include "call_fault_support.h"
 
 namespace {
 
@@ -113,20 +114,6 @@ TEST(CallFaultsTest, WhatCannotFailOrHappenIsNotArmed) {
     EXPECT_FALSE(Arm(L"MailItem.Subject", Failing(S_FALSE)));  // a success is no failure
     EXPECT_FALSE(Arm(L"MailItem.Subject", Failing(E_FAIL, 0)));
     EXPECT_TRUE(platform::calls::Armed().empty());
-}
-
-// Whether `call` raised an access violation, caught by a guard as the add-in's
-// entry guards catch one.
-template <class Call>
-bool Faults(Call&& call) {
-    DWORD code = 0;
-    const bool faulted = platform::seh::Guarded(
-        [&](EXCEPTION_POINTERS* pointers) {
-            code = pointers->ExceptionRecord->ExceptionCode;
-            return LONG{EXCEPTION_EXECUTE_HANDLER};
-        },
-        call);
-    return faulted && code == EXCEPTION_ACCESS_VIOLATION;
 }
 
 TEST(CallFaultsTest, AFaultIsAnAccessViolationOfTheCallItTakes) {

@@ -2,10 +2,8 @@
 // reads through the vtable, through IDispatch and from another apartment, and
 // the census of the members a small use of the object model calls.
 #include <atlbase.h>
-#include <comdef.h>
 #include <objbase.h>
 #include <oleauto.h>
-#include <platform/call_faults.h>
 #include <windows.h>
 
 #include <mailstore/model.h>
@@ -21,6 +19,7 @@
 #include "test_thread.h"
 #include "dispatch_calls.h"
 #include "outlook_session.h"
+#include "call_fault_support.h"
 
 namespace {
 
@@ -29,31 +28,6 @@ constexpr const wchar_t* kMadeToFail =
 
 mailstore::Bytes Mail(std::string_view text) {
     return mailstore::Bytes(text.begin(), text.end());
-}
-
-void ArmFailure(const wchar_t* member, HRESULT failure, std::optional<unsigned> times = 1) {
-    platform::calls::Injection injection;
-    injection.failure = failure;
-    injection.times = times;
-    ASSERT_TRUE(platform::calls::Arm(member, injection));
-}
-
-// The error a caller of `object`'s interface `iid` raises for `hr`, with the
-// thread's error information when the object vouches for it.
-_com_error RaisedFor(HRESULT hr, IUnknown* object, REFIID iid) {
-    try {
-        _com_issue_errorex(hr, object, iid);
-    } catch (const _com_error& error) {
-        return error;
-    }
-    return _com_error(S_OK);
-}
-
-std::vector<std::wstring> CensusNames() {
-    std::vector<std::wstring> names;
-    for (const auto& member : platform::calls::Census())
-        names.push_back(member.member);
-    return names;
 }
 
 class OutlookCallFaultsTest : public OutlookSessionTest {

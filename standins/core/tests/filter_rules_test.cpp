@@ -2,9 +2,8 @@
 // shared by the objects, lists in the add-in's address-list text, scores
 // against a threshold as the add-in compares them, and the header merge.
 #include "core_test_support.h"
+#include "call_fault_support.h"
 
-#include <comdef.h>
-#include <platform/call_faults.h>
 #include <platform/filesystem.h>
 #include <shlobj.h>
 
@@ -239,24 +238,12 @@ TEST_F(FilterTest, MergeHeaderPutsTheTransportHeadersInPlaceOfTheHeaderBlock) {
     EXPECT_EQ(Merge(L"A: 1\r\n\r\nbody", L"B: 2\r\n\r\nstray body"), L"B: 2\r\n\r\nbody");
 }
 
-// The error a caller of `object`'s interface `iid` raises for `hr`.
-_com_error RaisedFor(HRESULT hr, IUnknown* object, REFIID iid) {
-    try {
-        _com_issue_errorex(hr, object, iid);
-    } catch (const _com_error& error) {
-        return error;
-    }
-    return _com_error(S_OK);
-}
-
 TEST_F(FilterTest, AMemberMadeToFailReportsTheCoresErrorInformation) {
     Ref<ILibrary> library;
     Create(L"Brevint.Library", library);
     short started = 0;
     ASSERT_EQ(library->Start(&started), S_OK);
-    platform::calls::Injection injection;
-    injection.failure = E_OUTOFMEMORY;
-    ASSERT_TRUE(platform::calls::Arm(L"Filter.Score", injection));
+    ArmFailure(L"Filter.Score", E_OUTOFMEMORY);
     LONG score = 55;
     const std::wstring message = Message(L"ann@example.com", L"Lunch", L"At noon?");
     EXPECT_EQ(filter_->Score(Bstr(message), 1, &score), E_OUTOFMEMORY);
@@ -269,20 +256,16 @@ TEST_F(FilterTest, AMemberMadeToFailReportsTheCoresErrorInformation) {
     EXPECT_EQ(filter_->Score(Bstr(message), 1, &score), S_OK);
 
     // The two lists are objects of their own.
-    injection.failure = E_FAIL;
-    ASSERT_TRUE(platform::calls::Arm(L"RulesSenderDenied.AddEmail", injection));
+    ArmFailure(L"RulesSenderDenied.AddEmail", E_FAIL);
     EXPECT_EQ(AddEmail(allowed_.operator->(), L"Ann", L"ann@example.com"), 1);
     short added = -1;
     EXPECT_EQ(denied_->AddEmail(Bstr(L"Bob"), Bstr(L"bob@example.com"), Bstr(L""), &added), E_FAIL);
     EXPECT_EQ(added, 0);
     EXPECT_EQ(Emails(denied_.operator->()), L"");
 
-    std::vector<std::wstring> names;
-    for (const auto& member : platform::calls::Census())
-        names.push_back(member.member);
-    EXPECT_EQ(names, (std::vector<std::wstring>{
-                         L"Library.Start", L"Filter.Score", L"RulesSenderAllowed.AddEmail",
-                         L"RulesSenderDenied.AddEmail", L"RulesSenderDenied.GetEmails"}));
+    EXPECT_EQ(CensusNames(), (std::vector<std::wstring>{
+                                 L"Library.Start", L"Filter.Score", L"RulesSenderAllowed.AddEmail",
+                                 L"RulesSenderDenied.AddEmail", L"RulesSenderDenied.GetEmails"}));
 }
 
 }  // namespace

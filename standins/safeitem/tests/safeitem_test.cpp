@@ -3,14 +3,12 @@
 // over the mail store, and the safe mail item over Outlook's items.
 #include <atlbase.h>
 #include <bvoltool.h>
-#include <comdef.h>
 #include <mapicode.h>
 #include <mapidefs.h>
 #include <mapiguid.h>
 #include <mapitags.h>
 #include <objbase.h>
 #include <oleauto.h>
-#include <platform/call_faults.h>
 #include <windows.h>
 
 #include <mailstore/model.h>
@@ -28,6 +26,7 @@
 #include "apartment_waits.h"
 #include "test_thread.h"
 #include "dispatch_calls.h"
+#include "call_fault_support.h"
 
 namespace {
 
@@ -385,22 +384,6 @@ TEST_F(SafeItemOverOutlookTest, ItemFromAnotherApartmentIsFoundByItsEntryId) {
     EXPECT_EQ(sender, L"ann@example.com");
 }
 
-void ArmFailure(const wchar_t* member, HRESULT failure) {
-    platform::calls::Injection injection;
-    injection.failure = failure;
-    ASSERT_TRUE(platform::calls::Arm(member, injection));
-}
-
-// The error a caller of `object`'s interface `iid` raises for `hr`.
-_com_error RaisedFor(HRESULT hr, IUnknown* object, REFIID iid) {
-    try {
-        _com_issue_errorex(hr, object, iid);
-    } catch (const _com_error& error) {
-        return error;
-    }
-    return _com_error(S_OK);
-}
-
 TEST_F(SafeItemTest, AMemberMadeToFailNamesTheLibrarysClassAsItsSource) {
     CComPtr<bvoltool::IBVRDOSession> session = LoggedOn();
     CComPtr<bvoltool::IBVRDOFolder> inbox;
@@ -437,12 +420,9 @@ TEST_F(SafeItemOverOutlookTest, TheSafeItemsCallsIntoOutlookAreCountedAndMayFail
     EXPECT_EQ(std::wstring(error.Description()),
               L"BVMailItem.Body failed with 0x8007000E: the call was made to fail.");
 
-    std::vector<std::wstring> names;
-    for (const auto& member : platform::calls::Census())
-        names.push_back(member.member);
-    EXPECT_EQ(names, (std::vector<std::wstring>{L"BVMailItem.Item", L"MailItem.MAPIOBJECT",
-                                                L"IMessage.GetProps", L"MailItem.EntryID",
-                                                L"BVMailItem.Body"}));
+    EXPECT_EQ(CensusNames(), (std::vector<std::wstring>{L"BVMailItem.Item", L"MailItem.MAPIOBJECT",
+                                                        L"IMessage.GetProps", L"MailItem.EntryID",
+                                                        L"BVMailItem.Body"}));
 }
 
 }  // namespace
