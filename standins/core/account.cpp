@@ -92,19 +92,27 @@ std::map<std::wstring, std::wstring> ParseValues(const std::wstring& body) {
     return values;
 }
 
-class ATL_NO_VTABLE CAccount : public CComObjectRootEx<CComMultiThreadModel>,
-                               public CComCoClass<CAccount, &CLSID_BrevintAccount>,
-                               public standins::CMemberlessDispatch<brevint_core::IAccount> {
+class ATL_NO_VTABLE CAccount
+    : public CComObjectRootEx<CComMultiThreadModel>,
+      public CComCoClass<CAccount, &CLSID_BrevintAccount>,
+      public standins::CMemberlessDispatch<brevint_core::IAccount>,
+      public standins::CErrorInfoSupport<&__uuidof(brevint_core::IAccount)> {
   public:
     DECLARE_REGISTRY_RESOURCEID(IDR_ACCOUNT)
     DECLARE_NOT_AGGREGATABLE(CAccount)
+    // Its members as they are named, and the source of their errors.
+    static constexpr platform::calls::ComObject kObject{L"Account", nullptr, &CLSID_BrevintAccount,
+                                                        &__uuidof(brevint_core::IAccount)};
 
     BEGIN_COM_MAP(CAccount)
     COM_INTERFACE_ENTRY(brevint_core::IAccount)
     COM_INTERFACE_ENTRY(IDispatch)
+    COM_INTERFACE_ENTRY(ISupportErrorInfo)
     END_COM_MAP()
 
     STDMETHOD(LogOn)(short* loggedIn) override {
+        if (HRESULT hr = platform::calls::EnterComMember(kObject, L"LogOn", loggedIn); FAILED(hr))
+            return hr;
         if (!loggedIn)
             return E_POINTER;
         std::map<std::wstring, std::wstring> values;
@@ -120,17 +128,24 @@ class ATL_NO_VTABLE CAccount : public CComObjectRootEx<CComMultiThreadModel>,
     }
 
     STDMETHOD(GetValue)(BSTR key, BSTR* value) override {
+        if (HRESULT hr = platform::calls::EnterComMember(kObject, L"GetValue", value); FAILED(hr))
+            return hr;
         if (!value)
             return E_POINTER;
         return ReturnText(Lookup(std::wstring(TextOf(key))), value);
     }
 
     STDMETHOD(ShowSettings)() override {
+        if (HRESULT hr = platform::calls::EnterComMember(kObject, L"ShowSettings"); FAILED(hr))
+            return hr;
         return standins::core::ShowAccountSettingsWindow() ? S_OK
                                                            : HRESULT_FROM_WIN32(GetLastError());
     }
 
     STDMETHOD(GetAdvert)(BSTR* caption, BSTR* link) override {
+        if (HRESULT hr = platform::calls::EnterComMember(kObject, L"GetAdvert", caption, link);
+            FAILED(hr))
+            return hr;
         if (!caption || !link)
             return E_POINTER;
         *caption = *link = nullptr;

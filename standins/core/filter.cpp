@@ -20,19 +20,26 @@ using standins::core::TextOf;
 
 class ATL_NO_VTABLE CFilter : public CComObjectRootEx<CComMultiThreadModel>,
                               public CComCoClass<CFilter, &CLSID_BrevintFilter>,
-                              public standins::CMemberlessDispatch<brevint_core::IFilter> {
+                              public standins::CMemberlessDispatch<brevint_core::IFilter>,
+                              public standins::CErrorInfoSupport<&__uuidof(brevint_core::IFilter)> {
   public:
     DECLARE_REGISTRY_RESOURCEID(IDR_FILTER)
     DECLARE_NOT_AGGREGATABLE(CFilter)
+    // Its members as they are named, and the source of their errors.
+    static constexpr platform::calls::ComObject kObject{L"Filter", nullptr, &CLSID_BrevintFilter,
+                                                        &__uuidof(brevint_core::IFilter)};
 
     BEGIN_COM_MAP(CFilter)
     COM_INTERFACE_ENTRY(brevint_core::IFilter)
     COM_INTERFACE_ENTRY(IDispatch)
+    COM_INTERFACE_ENTRY(ISupportErrorInfo)
     END_COM_MAP()
 
     // 0 (good) to 100 (spam), the sender lists deciding first. Every mode
     // scores the same way.
     STDMETHOD(Score)(BSTR message, LONG /*mode*/, LONG* score) override {
+        if (HRESULT hr = platform::calls::EnterComMember(kObject, L"Score", score); FAILED(hr))
+            return hr;
         if (!score)
             return E_POINTER;
         *score = 0;
@@ -45,6 +52,8 @@ class ATL_NO_VTABLE CFilter : public CComObjectRootEx<CComMultiThreadModel>,
     // 100 learns the message as spam, -100 as good; result 0 once the vote
     // is on disk.
     STDMETHOD(Vote)(BSTR message, LONG vote, LONG* result) override {
+        if (HRESULT hr = platform::calls::EnterComMember(kObject, L"Vote", result); FAILED(hr))
+            return hr;
         if (!result)
             return E_POINTER;
         *result = -1;
@@ -57,6 +66,9 @@ class ATL_NO_VTABLE CFilter : public CComObjectRootEx<CComMultiThreadModel>,
     }
 
     STDMETHOD(MergeHeader)(BSTR message, BSTR header, BSTR* merged) override {
+        if (HRESULT hr = platform::calls::EnterComMember(kObject, L"MergeHeader", merged);
+            FAILED(hr))
+            return hr;
         if (!merged)
             return E_POINTER;
         return standins::core::ReturnText(

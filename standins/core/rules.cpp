@@ -58,17 +58,25 @@ template <bool Black, const CLSID* Clsid, UINT ResourceId>
 class ATL_NO_VTABLE CRulesSender
     : public CComObjectRootEx<CComMultiThreadModel>,
       public CComCoClass<CRulesSender<Black, Clsid, ResourceId>, Clsid>,
-      public standins::CMemberlessDispatch<brevint_core::IRulesSender> {
+      public standins::CMemberlessDispatch<brevint_core::IRulesSender>,
+      public standins::CErrorInfoSupport<&__uuidof(brevint_core::IRulesSender)> {
   public:
     DECLARE_REGISTRY_RESOURCEID(ResourceId)
     DECLARE_NOT_AGGREGATABLE(CRulesSender)
+    // Its members as they are named, and the source of their errors.
+    static constexpr platform::calls::ComObject kObject{
+        Black ? L"RulesSenderDenied" : L"RulesSenderAllowed", nullptr, Clsid,
+        &__uuidof(brevint_core::IRulesSender)};
 
     BEGIN_COM_MAP(CRulesSender)
     COM_INTERFACE_ENTRY(brevint_core::IRulesSender)
     COM_INTERFACE_ENTRY(IDispatch)
+    COM_INTERFACE_ENTRY(ISupportErrorInfo)
     END_COM_MAP()
 
     STDMETHOD(AddEmail)(BSTR name, BSTR address, BSTR /*comment*/, short* added) override {
+        if (HRESULT hr = platform::calls::EnterComMember(kObject, L"AddEmail", added); FAILED(hr))
+            return hr;
         if (!added)
             return E_POINTER;
         *added = 0;
@@ -80,6 +88,8 @@ class ATL_NO_VTABLE CRulesSender
 
     // Takes the domain out of a whole address; a bare domain is itself.
     STDMETHOD(AddDomain)(BSTR address, BSTR /*comment*/, short* added) override {
+        if (HRESULT hr = platform::calls::EnterComMember(kObject, L"AddDomain", added); FAILED(hr))
+            return hr;
         if (!added)
             return E_POINTER;
         *added = 0;
@@ -88,8 +98,12 @@ class ATL_NO_VTABLE CRulesSender
                       [&](bv::filter::SenderLists& lists) { return lists.AddDomain(Black, bare); });
     }
 
-    STDMETHOD(GetEmails)(BSTR* emails) override { return ListText(kAddresses, emails); }
-    STDMETHOD(GetDomains)(BSTR* domains) override { return ListText(kDomains, domains); }
+    STDMETHOD(GetEmails)(BSTR* emails) override {
+        return ListText(L"GetEmails", kAddresses, emails);
+    }
+    STDMETHOD(GetDomains)(BSTR* domains) override {
+        return ListText(L"GetDomains", kDomains, domains);
+    }
 
   private:
     static constexpr ListKind kAddresses =
@@ -112,7 +126,9 @@ class ATL_NO_VTABLE CRulesSender
         }
     }
 
-    static HRESULT ListText(ListKind kind, BSTR* text) {
+    static HRESULT ListText(const wchar_t* member, ListKind kind, BSTR* text) {
+        if (HRESULT hr = platform::calls::EnterComMember(kObject, member, text); FAILED(hr))
+            return hr;
         if (!text)
             return E_POINTER;
         *text = nullptr;

@@ -17,17 +17,24 @@ using standins::core::TextOf;
 
 class ATL_NO_VTABLE CXML : public CComObjectRootEx<CComMultiThreadModel>,
                            public CComCoClass<CXML, &CLSID_BrevintXML>,
-                           public standins::CMemberlessDispatch<brevint_core::IXML> {
+                           public standins::CMemberlessDispatch<brevint_core::IXML>,
+                           public standins::CErrorInfoSupport<&__uuidof(brevint_core::IXML)> {
   public:
     DECLARE_REGISTRY_RESOURCEID(IDR_XML)
     DECLARE_NOT_AGGREGATABLE(CXML)
+    // Its members as they are named, and the source of their errors.
+    static constexpr platform::calls::ComObject kObject{L"XML", nullptr, &CLSID_BrevintXML,
+                                                        &__uuidof(brevint_core::IXML)};
 
     BEGIN_COM_MAP(CXML)
     COM_INTERFACE_ENTRY(brevint_core::IXML)
     COM_INTERFACE_ENTRY(IDispatch)
+    COM_INTERFACE_ENTRY(ISupportErrorInfo)
     END_COM_MAP()
 
     STDMETHOD(LoadXml)(BSTR document) override {
+        if (HRESULT hr = platform::calls::EnterComMember(kObject, L"LoadXml"); FAILED(hr))
+            return hr;
         standins::core::XmlDocument parsed;
         const bool ok = parsed.Parse(Narrow(TextOf(document), CP_UTF8));
         std::lock_guard lock(mutex_);
@@ -36,6 +43,8 @@ class ATL_NO_VTABLE CXML : public CComObjectRootEx<CComMultiThreadModel>,
     }
 
     STDMETHOD(GetNodeText)(BSTR path, BSTR* text) override {
+        if (HRESULT hr = platform::calls::EnterComMember(kObject, L"GetNodeText", text); FAILED(hr))
+            return hr;
         if (!text)
             return E_POINTER;
         std::string found;

@@ -23,6 +23,11 @@ using safeitem::ToVariant;
 // What a member answers before Item is written or once its message is gone.
 constexpr HRESULT kNoItem = E_UNEXPECTED;
 
+constexpr platform::calls::ComObject kMailItem{L"BVMailItem", nullptr, &CLSID_BVMailItem,
+                                               &__uuidof(bvoltool::IBVMailItem)};
+constexpr platform::calls::ComObject kImportExport{L"BVMailItem", nullptr, &CLSID_BVMailItem,
+                                                   &__uuidof(bvoltool::IBVImportExport)};
+
 // The RFC 822 text of a message made in the store, which has no delivered
 // source: its transport headers (or its subject) and its plain body.
 mailstore::Bytes ComposedSource(const mailstore::Message& message) {
@@ -38,10 +43,13 @@ mailstore::Bytes ComposedSource(const mailstore::Message& message) {
     return mailstore::Bytes(text.begin(), text.end());
 }
 
-class ATL_NO_VTABLE CBVMailItem : public CComObjectRootEx<CComMultiThreadModel>,
-                                  public CComCoClass<CBVMailItem, &CLSID_BVMailItem>,
-                                  public standins::CMemberlessDispatch<bvoltool::IBVMailItem>,
-                                  public bvoltool::IBVImportExport {
+class ATL_NO_VTABLE CBVMailItem
+    : public CComObjectRootEx<CComMultiThreadModel>,
+      public CComCoClass<CBVMailItem, &CLSID_BVMailItem>,
+      public standins::CMemberlessDispatch<bvoltool::IBVMailItem>,
+      public bvoltool::IBVImportExport,
+      public standins::CErrorInfoSupport<&__uuidof(bvoltool::IBVMailItem),
+                                         &__uuidof(bvoltool::IBVImportExport)> {
   public:
     DECLARE_REGISTRY_RESOURCEID(IDR_BVMAILITEM)
     DECLARE_NOT_AGGREGATABLE(CBVMailItem)
@@ -50,9 +58,12 @@ class ATL_NO_VTABLE CBVMailItem : public CComObjectRootEx<CComMultiThreadModel>,
     COM_INTERFACE_ENTRY(bvoltool::IBVMailItem)
     COM_INTERFACE_ENTRY(IDispatch)
     COM_INTERFACE_ENTRY(bvoltool::IBVImportExport)
+    COM_INTERFACE_ENTRY(ISupportErrorInfo)
     END_COM_MAP()
 
     STDMETHOD(put_Item)(IDispatch* item) override {
+        if (HRESULT hr = platform::calls::EnterComMember(kMailItem, L"Item"); FAILED(hr))
+            return hr;
         message_.reset();
         if (!item)
             return E_POINTER;
@@ -60,6 +71,8 @@ class ATL_NO_VTABLE CBVMailItem : public CComObjectRootEx<CComMultiThreadModel>,
     }
 
     STDMETHOD(get_Fields)(LONG propTag, VARIANT* value) override {
+        if (HRESULT hr = platform::calls::EnterComMember(kMailItem, L"Fields", value); FAILED(hr))
+            return hr;
         if (!value)
             return E_POINTER;
         VariantInit(value);
@@ -70,13 +83,16 @@ class ATL_NO_VTABLE CBVMailItem : public CComObjectRootEx<CComMultiThreadModel>,
     }
 
     STDMETHOD(get_Body)(BSTR* body) override {
-        return ReadText(body, [](const mailstore::Message& m) { return m.PlainBody(); });
+        return ReadText(L"Body", body, [](const mailstore::Message& m) { return m.PlainBody(); });
     }
     STDMETHOD(get_HTMLBody)(BSTR* body) override {
-        return ReadText(body, [](const mailstore::Message& m) { return m.HtmlBody(); });
+        return ReadText(L"HTMLBody", body,
+                        [](const mailstore::Message& m) { return m.HtmlBody(); });
     }
 
     STDMETHOD(Export)(IStream* stream, LONG flags) override {
+        if (HRESULT hr = platform::calls::EnterComMember(kImportExport, L"Export"); FAILED(hr))
+            return hr;
         if (!stream)
             return E_POINTER;
         if (flags != bvoltool::kExportRfc822)
@@ -100,7 +116,9 @@ class ATL_NO_VTABLE CBVMailItem : public CComObjectRootEx<CComMultiThreadModel>,
     MessagePtr Message() const { return message_ && !message_->IsDeleted() ? message_ : nullptr; }
 
     template <class Read>
-    HRESULT ReadText(BSTR* out, Read read) const {
+    HRESULT ReadText(const wchar_t* member, BSTR* out, Read read) const {
+        if (HRESULT hr = platform::calls::EnterComMember(kMailItem, member, out); FAILED(hr))
+            return hr;
         if (!out)
             return E_POINTER;
         *out = nullptr;

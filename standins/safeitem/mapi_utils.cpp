@@ -107,12 +107,16 @@ class NotifyWindowClass {
     }
 };
 
+constexpr platform::calls::ComObject kMapiUtils{L"BVMAPIUtils", nullptr, &CLSID_BVMAPIUtils,
+                                                &__uuidof(bvoltool::IBVMAPIUtils)};
+
 class ATL_NO_VTABLE CBVMAPIUtils
     : public CComObjectRootEx<CComSingleThreadModel>,
       public CComCoClass<CBVMAPIUtils, &CLSID_BVMAPIUtils>,
       public standins::CMemberlessDispatch<bvoltool::IBVMAPIUtils>,
       public IConnectionPointContainerImpl<CBVMAPIUtils>,
-      public IConnectionPointImpl<CBVMAPIUtils, &DIID_IBVMAPIUtilsEvents> {
+      public IConnectionPointImpl<CBVMAPIUtils, &DIID_IBVMAPIUtilsEvents>,
+      public standins::CErrorInfoSupport<&__uuidof(bvoltool::IBVMAPIUtils)> {
   public:
     DECLARE_REGISTRY_RESOURCEID(IDR_BVMAPIUTILS)
     DECLARE_NOT_AGGREGATABLE(CBVMAPIUtils)
@@ -121,13 +125,17 @@ class ATL_NO_VTABLE CBVMAPIUtils
     COM_INTERFACE_ENTRY(bvoltool::IBVMAPIUtils)
     COM_INTERFACE_ENTRY(IDispatch)
     COM_INTERFACE_ENTRY(IConnectionPointContainer)
+    COM_INTERFACE_ENTRY(ISupportErrorInfo)
     END_COM_MAP()
 
     BEGIN_CONNECTION_POINT_MAP(CBVMAPIUtils)
     CONNECTION_POINT_ENTRY(DIID_IBVMAPIUtilsEvents)
     END_CONNECTION_POINT_MAP()
 
-    STDMETHOD(Cleanup)() override { return S_OK; }  // nothing is kept between calls
+    // Nothing is kept between calls.
+    STDMETHOD(Cleanup)() override {
+        return platform::calls::EnterComMember(kMapiUtils, L"Cleanup");
+    }
 
     HRESULT FinalConstruct() {
         if (!NotifyWindowClass::Acquire(&CBVMAPIUtils::WindowProc))
@@ -163,6 +171,9 @@ class ATL_NO_VTABLE CBVMAPIUtils
     }
 
     STDMETHOD(get_CurrentProfileName)(BSTR* name) override {
+        if (HRESULT hr = platform::calls::EnterComMember(kMapiUtils, L"CurrentProfileName", name);
+            FAILED(hr))
+            return hr;
         if (!name)
             return E_POINTER;
         const std::wstring profile = DefaultProfileName();

@@ -10,18 +10,27 @@
 namespace safeitem {
 namespace {
 
+// Made by the utility object: its class's ProgID is the source of errors.
+constexpr platform::calls::ComObject kNewMailItem{L"BVNewMailItem", nullptr, &CLSID_BVMAPIUtils,
+                                                  &__uuidof(bvoltool::IBVNewMailItem)};
+
 class ATL_NO_VTABLE CBVNewMailItem
     : public CComObjectRootEx<CComMultiThreadModel>,
-      public standins::CMemberlessDispatch<bvoltool::IBVNewMailItem> {
+      public standins::CMemberlessDispatch<bvoltool::IBVNewMailItem>,
+      public standins::CErrorInfoSupport<&__uuidof(bvoltool::IBVNewMailItem)> {
   public:
     BEGIN_COM_MAP(CBVNewMailItem)
     COM_INTERFACE_ENTRY(bvoltool::IBVNewMailItem)
     COM_INTERFACE_ENTRY(IDispatch)
+    COM_INTERFACE_ENTRY(ISupportErrorInfo)
     END_COM_MAP()
 
     void SetEntryId(const std::wstring& entryId) { entryId_ = entryId; }
 
     STDMETHOD(get_EntryID)(BSTR* entryId) override {
+        if (HRESULT hr = platform::calls::EnterComMember(kNewMailItem, L"EntryID", entryId);
+            FAILED(hr))
+            return hr;
         if (!entryId)
             return E_POINTER;
         *entryId = safeitem::Text(entryId_);

@@ -77,10 +77,33 @@ mailstore::ProfilePtr ProfileNamed(const std::wstring& name) {
     return nullptr;
 }
 
-// The COM plumbing every object of the session shares.
-template <class Self, class Interface>
-class ATL_NO_VTABLE SessionObject : public CComObjectRootEx<CComSingleThreadModel>,
-                                    public standins::CMemberlessDispatch<Interface> {};
+// The objects as their members are named; the session's class is the
+// source of their errors, as they are all reached from it.
+constexpr platform::calls::ComObject SessionPart(const wchar_t* name, const IID& iid) {
+    return {name, nullptr, &CLSID_BVRDOSession, &iid};
+}
+constexpr platform::calls::ComObject kSession =
+    SessionPart(L"BVRDOSession", __uuidof(IBVRDOSession));
+constexpr platform::calls::ComObject kStores = SessionPart(L"BVRDOStores", __uuidof(IBVRDOStores));
+constexpr platform::calls::ComObject kStore = SessionPart(L"BVRDOStore", __uuidof(IBVRDOStore));
+constexpr platform::calls::ComObject kExchangeStore =
+    SessionPart(L"BVRDOExchangeMailboxStore", __uuidof(IBVRDOExchangeMailboxStore));
+constexpr platform::calls::ComObject kFolder = SessionPart(L"BVRDOFolder", __uuidof(IBVRDOFolder));
+constexpr platform::calls::ComObject kItems = SessionPart(L"BVRDOItems", __uuidof(IBVRDOItems));
+constexpr platform::calls::ComObject kMail = SessionPart(L"BVRDOMail", __uuidof(IBVRDOMail));
+
+template <class... Out>
+HRESULT Enter(const platform::calls::ComObject& object, const wchar_t* member, Out*... outputs) {
+    return platform::calls::EnterComMember(object, member, outputs...);
+}
+
+// The COM plumbing every object of the session shares; its failures carry
+// error information for its interface and `More`.
+template <class Self, class Interface, const IID*... More>
+class ATL_NO_VTABLE SessionObject
+    : public CComObjectRootEx<CComSingleThreadModel>,
+      public standins::CMemberlessDispatch<Interface>,
+      public standins::CErrorInfoSupport<&__uuidof(Interface), More...> {};
 
 HRESULT WrapFolder(FolderPtr folder, IBVRDOFolder** out);
 
@@ -91,6 +114,7 @@ class ATL_NO_VTABLE CRDOMail : public SessionObject<CRDOMail, IBVRDOMail> {
     BEGIN_COM_MAP(CRDOMail)
     COM_INTERFACE_ENTRY(IBVRDOMail)
     COM_INTERFACE_ENTRY(IDispatch)
+    COM_INTERFACE_ENTRY(ISupportErrorInfo)
     END_COM_MAP()
 
     void SetMessage(MessagePtr message) { message_ = std::move(message); }
@@ -101,6 +125,8 @@ class ATL_NO_VTABLE CRDOMail : public SessionObject<CRDOMail, IBVRDOMail> {
     }
 
     STDMETHOD(get_Fields)(LONG propTag, VARIANT* value) override {
+        if (HRESULT hr = Enter(kMail, L"Fields", value); FAILED(hr))
+            return hr;
         if (!value)
             return E_POINTER;
         VariantInit(value);
@@ -111,11 +137,15 @@ class ATL_NO_VTABLE CRDOMail : public SessionObject<CRDOMail, IBVRDOMail> {
         return safeitem::FieldOf(*message_, propTag, value);
     }
     STDMETHOD(get_Body)(BSTR* body) override {
+        if (HRESULT hr = Enter(kMail, L"Body", body); FAILED(hr))
+            return hr;
         if (HRESULT hr = Reach(); FAILED(hr))
             return hr;
         return TextOut(body, message_ ? message_->PlainBody() : body_.value_or(L""));
     }
     STDMETHOD(put_Body)(BSTR body) override {
+        if (HRESULT hr = Enter(kMail, L"Body"); FAILED(hr))
+            return hr;
         if (HRESULT hr = Reach(); FAILED(hr))
             return hr;
         if (message_)
@@ -125,11 +155,15 @@ class ATL_NO_VTABLE CRDOMail : public SessionObject<CRDOMail, IBVRDOMail> {
         return S_OK;
     }
     STDMETHOD(get_Subject)(BSTR* subject) override {
+        if (HRESULT hr = Enter(kMail, L"Subject", subject); FAILED(hr))
+            return hr;
         if (HRESULT hr = Reach(); FAILED(hr))
             return hr;
         return TextOut(subject, message_ ? message_->Subject() : subject_.value_or(L""));
     }
     STDMETHOD(put_Subject)(BSTR subject) override {
+        if (HRESULT hr = Enter(kMail, L"Subject"); FAILED(hr))
+            return hr;
         if (HRESULT hr = Reach(); FAILED(hr))
             return hr;
         if (message_)
@@ -139,6 +173,8 @@ class ATL_NO_VTABLE CRDOMail : public SessionObject<CRDOMail, IBVRDOMail> {
         return S_OK;
     }
     STDMETHOD(Save)() override {
+        if (HRESULT hr = Enter(kMail, L"Save"); FAILED(hr))
+            return hr;
         if (HRESULT hr = Reach(); FAILED(hr))
             return hr;
         if (message_)
@@ -155,11 +191,15 @@ class ATL_NO_VTABLE CRDOMail : public SessionObject<CRDOMail, IBVRDOMail> {
         return S_OK;
     }
     STDMETHOD(get_EntryID)(BSTR* entryId) override {
+        if (HRESULT hr = Enter(kMail, L"EntryID", entryId); FAILED(hr))
+            return hr;
         if (HRESULT hr = Reach(); FAILED(hr))
             return hr;
         return TextOut(entryId, message_ ? mailstore::EntryIdToHex(message_->Id()) : L"");
     }
     STDMETHOD(get_MessageClass)(BSTR* messageClass) override {
+        if (HRESULT hr = Enter(kMail, L"MessageClass", messageClass); FAILED(hr))
+            return hr;
         if (HRESULT hr = Reach(); FAILED(hr))
             return hr;
         const std::string name = message_ ? message_->Class() : class_;
@@ -199,11 +239,14 @@ class ATL_NO_VTABLE CRDOItems : public SessionObject<CRDOItems, IBVRDOItems> {
     BEGIN_COM_MAP(CRDOItems)
     COM_INTERFACE_ENTRY(IBVRDOItems)
     COM_INTERFACE_ENTRY(IDispatch)
+    COM_INTERFACE_ENTRY(ISupportErrorInfo)
     END_COM_MAP()
 
     void SetFolder(FolderPtr folder) { folder_ = std::move(folder); }
 
     STDMETHOD(get_Count)(LONG* count) override {
+        if (HRESULT hr = Enter(kItems, L"Count", count); FAILED(hr))
+            return hr;
         if (!count)
             return E_POINTER;
         if (folder_->IsDeleted())
@@ -212,6 +255,8 @@ class ATL_NO_VTABLE CRDOItems : public SessionObject<CRDOItems, IBVRDOItems> {
         return S_OK;
     }
     STDMETHOD(Item)(LONG index, IBVRDOMail** item) override {
+        if (HRESULT hr = Enter(kItems, L"Item", item); FAILED(hr))
+            return hr;
         if (!item)
             return E_POINTER;
         *item = nullptr;
@@ -226,6 +271,8 @@ class ATL_NO_VTABLE CRDOItems : public SessionObject<CRDOItems, IBVRDOItems> {
         return HandOut(mail, item);
     }
     STDMETHOD(Add)(BSTR messageClass, IBVRDOMail** item) override {
+        if (HRESULT hr = Enter(kItems, L"Add", item); FAILED(hr))
+            return hr;
         if (!item)
             return E_POINTER;
         *item = nullptr;
@@ -250,11 +297,14 @@ class ATL_NO_VTABLE CRDOFolder : public SessionObject<CRDOFolder, IBVRDOFolder> 
     BEGIN_COM_MAP(CRDOFolder)
     COM_INTERFACE_ENTRY(IBVRDOFolder)
     COM_INTERFACE_ENTRY(IDispatch)
+    COM_INTERFACE_ENTRY(ISupportErrorInfo)
     END_COM_MAP()
 
     void SetFolder(FolderPtr folder) { folder_ = std::move(folder); }
 
     STDMETHOD(get_Parent)(IBVRDOFolder** parent) override {
+        if (HRESULT hr = Enter(kFolder, L"Parent", parent); FAILED(hr))
+            return hr;
         if (!parent)
             return E_POINTER;
         *parent = nullptr;
@@ -264,17 +314,23 @@ class ATL_NO_VTABLE CRDOFolder : public SessionObject<CRDOFolder, IBVRDOFolder> 
         return above ? WrapFolder(std::move(above), parent) : MAPI_E_NOT_FOUND;
     }
     STDMETHOD(get_EntryID)(BSTR* entryId) override {
+        if (HRESULT hr = Enter(kFolder, L"EntryID", entryId); FAILED(hr))
+            return hr;
         if (folder_->IsDeleted())
             return MAPI_E_NOT_FOUND;
         return TextOut(entryId, mailstore::EntryIdToHex(folder_->Id()));
     }
     STDMETHOD(get_StoreID)(BSTR* storeId) override {
+        if (HRESULT hr = Enter(kFolder, L"StoreID", storeId); FAILED(hr))
+            return hr;
         const StorePtr store = folder_->OwningStore();
         if (folder_->IsDeleted() || !store)
             return MAPI_E_NOT_FOUND;
         return TextOut(storeId, mailstore::EntryIdToHex(store->Id()));
     }
     STDMETHOD(get_HiddenItems)(IBVRDOItems** items) override {
+        if (HRESULT hr = Enter(kFolder, L"HiddenItems", items); FAILED(hr))
+            return hr;
         if (!items)
             return E_POINTER;
         *items = nullptr;
@@ -286,6 +342,8 @@ class ATL_NO_VTABLE CRDOFolder : public SessionObject<CRDOFolder, IBVRDOFolder> 
         return HandOut(hidden, items);
     }
     STDMETHOD(get_Name)(BSTR* name) override {
+        if (HRESULT hr = Enter(kFolder, L"Name", name); FAILED(hr))
+            return hr;
         if (folder_->IsDeleted())
             return MAPI_E_NOT_FOUND;
         return TextOut(name, folder_->Name());
@@ -326,24 +384,34 @@ LONG KindOf(const mailstore::Store& store) {
 }
 
 // The members every store answers; the Exchange mailbox adds its cached mode.
-template <class Self, class Interface>
-class ATL_NO_VTABLE StoreObject : public SessionObject<Self, Interface> {
+template <class Self, class Interface, const IID*... More>
+class ATL_NO_VTABLE StoreObject : public SessionObject<Self, Interface, More...> {
   public:
     void SetStore(StorePtr store) { store_ = std::move(store); }
 
     STDMETHOD(get_StoreKind)(LONG* kind) override {
+        if (HRESULT hr = Enter(kStore, L"StoreKind", kind); FAILED(hr))
+            return hr;
         if (!kind)
             return E_POINTER;
         *kind = KindOf(*store_);
         return S_OK;
     }
     STDMETHOD(GetDefaultFolder)(LONG kind, IBVRDOFolder** folder) override {
+        if (HRESULT hr = Enter(kStore, L"GetDefaultFolder", folder); FAILED(hr))
+            return hr;
         return DefaultFolderOf(store_, kind, folder);
     }
     STDMETHOD(get_EntryID)(BSTR* entryId) override {
+        if (HRESULT hr = Enter(kStore, L"EntryID", entryId); FAILED(hr))
+            return hr;
         return TextOut(entryId, mailstore::EntryIdToHex(store_->Id()));
     }
-    STDMETHOD(get_Name)(BSTR* name) override { return TextOut(name, store_->DisplayName()); }
+    STDMETHOD(get_Name)(BSTR* name) override {
+        if (HRESULT hr = Enter(kStore, L"Name", name); FAILED(hr))
+            return hr;
+        return TextOut(name, store_->DisplayName());
+    }
 
   protected:
     StorePtr store_;
@@ -354,19 +422,23 @@ class ATL_NO_VTABLE CRDOStore : public StoreObject<CRDOStore, IBVRDOStore> {
     BEGIN_COM_MAP(CRDOStore)
     COM_INTERFACE_ENTRY(IBVRDOStore)
     COM_INTERFACE_ENTRY(IDispatch)
+    COM_INTERFACE_ENTRY(ISupportErrorInfo)
     END_COM_MAP()
 };
 
 class ATL_NO_VTABLE CRDOExchangeStore
-    : public StoreObject<CRDOExchangeStore, IBVRDOExchangeMailboxStore> {
+    : public StoreObject<CRDOExchangeStore, IBVRDOExchangeMailboxStore, &__uuidof(IBVRDOStore)> {
   public:
     BEGIN_COM_MAP(CRDOExchangeStore)
     COM_INTERFACE_ENTRY(IBVRDOExchangeMailboxStore)
     COM_INTERFACE_ENTRY(IBVRDOStore)
     COM_INTERFACE_ENTRY(IDispatch)
+    COM_INTERFACE_ENTRY(ISupportErrorInfo)
     END_COM_MAP()
 
     STDMETHOD(get_IsCached)(VARIANT_BOOL* cached) override {
+        if (HRESULT hr = Enter(kExchangeStore, L"IsCached", cached); FAILED(hr))
+            return hr;
         if (!cached)
             return E_POINTER;
         *cached = store_->CachedMode() ? VARIANT_TRUE : VARIANT_FALSE;
@@ -392,17 +464,22 @@ class ATL_NO_VTABLE CRDOStores : public SessionObject<CRDOStores, IBVRDOStores> 
     BEGIN_COM_MAP(CRDOStores)
     COM_INTERFACE_ENTRY(IBVRDOStores)
     COM_INTERFACE_ENTRY(IDispatch)
+    COM_INTERFACE_ENTRY(ISupportErrorInfo)
     END_COM_MAP()
 
     void SetProfile(mailstore::ProfilePtr profile) { profile_ = std::move(profile); }
 
     STDMETHOD(get_Count)(LONG* count) override {
+        if (HRESULT hr = Enter(kStores, L"Count", count); FAILED(hr))
+            return hr;
         if (!count)
             return E_POINTER;
         *count = static_cast<LONG>(profile_->Stores().size());
         return S_OK;
     }
     STDMETHOD(Item)(LONG index, IBVRDOStore** store) override {
+        if (HRESULT hr = Enter(kStores, L"Item", store); FAILED(hr))
+            return hr;
         if (!store)
             return E_POINTER;
         *store = nullptr;
@@ -420,7 +497,8 @@ class ATL_NO_VTABLE CRDOStores : public SessionObject<CRDOStores, IBVRDOStores> 
 
 class ATL_NO_VTABLE CBVRDOSession : public CComObjectRootEx<CComSingleThreadModel>,
                                     public CComCoClass<CBVRDOSession, &CLSID_BVRDOSession>,
-                                    public standins::CMemberlessDispatch<IBVRDOSession> {
+                                    public standins::CMemberlessDispatch<IBVRDOSession>,
+                                    public standins::CErrorInfoSupport<&__uuidof(IBVRDOSession)> {
   public:
     DECLARE_REGISTRY_RESOURCEID(IDR_BVRDOSESSION)
     DECLARE_NOT_AGGREGATABLE(CBVRDOSession)
@@ -428,10 +506,13 @@ class ATL_NO_VTABLE CBVRDOSession : public CComObjectRootEx<CComSingleThreadMode
     BEGIN_COM_MAP(CBVRDOSession)
     COM_INTERFACE_ENTRY(IBVRDOSession)
     COM_INTERFACE_ENTRY(IDispatch)
+    COM_INTERFACE_ENTRY(ISupportErrorInfo)
     END_COM_MAP()
 
     STDMETHOD(Logon)
     (BSTR profileName, BSTR, VARIANT_BOOL, VARIANT_BOOL, SHORT, VARIANT_BOOL) override {
+        if (HRESULT hr = Enter(kSession, L"Logon"); FAILED(hr))
+            return hr;
         const std::wstring name = TextOf(profileName);
         mailstore::ProfilePtr profile =
             name.empty() ? Store().CurrentProfile() : ProfileNamed(name);
@@ -441,6 +522,8 @@ class ATL_NO_VTABLE CBVRDOSession : public CComObjectRootEx<CComSingleThreadMode
         return S_OK;
     }
     STDMETHOD(get_Stores)(IBVRDOStores** stores) override {
+        if (HRESULT hr = Enter(kSession, L"Stores", stores); FAILED(hr))
+            return hr;
         if (!stores)
             return E_POINTER;
         *stores = nullptr;
@@ -452,6 +535,8 @@ class ATL_NO_VTABLE CBVRDOSession : public CComObjectRootEx<CComSingleThreadMode
         return HandOut(object, stores);
     }
     STDMETHOD(GetDefaultFolder)(LONG kind, IBVRDOFolder** folder) override {
+        if (HRESULT hr = Enter(kSession, L"GetDefaultFolder", folder); FAILED(hr))
+            return hr;
         if (!folder)
             return E_POINTER;
         *folder = nullptr;
@@ -461,6 +546,8 @@ class ATL_NO_VTABLE CBVRDOSession : public CComObjectRootEx<CComSingleThreadMode
     }
     STDMETHOD(GetFolderFromID)
     (BSTR entryId, BSTR storeId, LONG flags, IBVRDOFolder** folder) override {
+        if (HRESULT hr = Enter(kSession, L"GetFolderFromID", folder); FAILED(hr))
+            return hr;
         if (!folder)
             return E_POINTER;
         *folder = nullptr;

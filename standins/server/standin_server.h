@@ -9,8 +9,19 @@
 #include <atlbase.h>
 #include <atlcom.h>
 #include <oaidl.h>
+#include <platform/call_faults.h>
 
 namespace standins {
+
+// ISupportErrorInfo of an object whose members report their failures with
+// error information (platform::calls::EnterComMember) on these interfaces.
+template <const IID*... Iids>
+class ATL_NO_VTABLE CErrorInfoSupport : public ISupportErrorInfo {
+  public:
+    STDMETHOD(InterfaceSupportsErrorInfo)(REFIID iid) override {
+        return ((iid == *Iids) || ...) ? S_OK : S_FALSE;
+    }
+};
 
 // IDispatch of an object that has no members: every name is unknown and
 // every call answers DISP_E_MEMBERNOTFOUND, which is what a client sees when

@@ -18,6 +18,7 @@
 #include "apartment_waits.h"
 #include "test_thread.h"
 #include "dispatch_calls.h"
+#include "call_fault_support.h"
 
 namespace {
 
@@ -298,20 +299,6 @@ TEST_F(OutlookHostTest, AnotherApartmentCallsTheObjectsOnTheUserInterfaceThread)
     EXPECT_EQ(explorerRead, S_OK);
     EXPECT_EQ(caption, L"Inbox - Microsoft Outlook");
     EXPECT_EQ(count, 1);
-}
-
-// Whether `call` raised an access violation, caught by a guard as the add-in's
-// entry guards catch one.
-template <class Call>
-bool Faults(Call&& call) {
-    DWORD code = 0;
-    const bool faulted = platform::seh::Guarded(
-        [&](EXCEPTION_POINTERS* pointers) {
-            code = pointers->ExceptionRecord->ExceptionCode;
-            return LONG{EXCEPTION_EXECUTE_HANDLER};
-        },
-        call);
-    return faulted && code == EXCEPTION_ACCESS_VIOLATION;
 }
 
 TEST_F(OutlookHostTest, AMemberArmedToFaultFaultsOnItsNextCallOnly) {

@@ -1,5 +1,7 @@
 #include "com_runtime/proxy_link.h"
 
+#include <oleauto.h>
+
 #include <algorithm>
 #include <utility>
 
@@ -9,6 +11,14 @@ namespace {
 class DispatchOnlyProxy final : public DispatchProxy<IDispatch> {
   public:
     using DispatchProxy::DispatchProxy;
+};
+
+class SupportErrorInfoProxy final : public InterfaceProxy<ISupportErrorInfo> {
+  public:
+    using InterfaceProxy::InterfaceProxy;
+    HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(REFIID iid) override {
+        return Forward(&ISupportErrorInfo::InterfaceSupportsErrorInfo, iid);
+    }
 };
 
 struct Registration {
@@ -29,6 +39,11 @@ std::vector<Registration>& Registry() {
          [](ProxyLink& link, IUnknown* target) {
              return std::unique_ptr<InterfaceProxyBase>(
                  std::make_unique<DispatchOnlyProxy>(link, target));
+         }},
+        {IID_ISupportErrorInfo,
+         [](ProxyLink& link, IUnknown* target) {
+             return std::unique_ptr<InterfaceProxyBase>(
+                 std::make_unique<SupportErrorInfoProxy>(link, target));
          }},
     };
     return *registry;
@@ -114,8 +129,21 @@ ULONG ProxyManager::Release() {
     return left;
 }
 
+// The error object a failing call leaves on the object's thread comes back
+// with its result to the caller's thread, as COM's channel carries it.
 HRESULT ProxyManager::Run(const std::function<HRESULT()>& call) {
-    return owner_->Run(call);
+    IErrorInfo* error = nullptr;
+    const HRESULT result = owner_->Run([&] {
+        const HRESULT called = call();
+        if (FAILED(called) && GetErrorInfo(0, &error) != S_OK)
+            error = nullptr;
+        return called;
+    });
+    if (error) {
+        SetErrorInfo(0, error);
+        error->Release();
+    }
+    return result;
 }
 
 ProxyFactory FindProxyFactory(REFIID iid) {

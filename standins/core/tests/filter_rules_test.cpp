@@ -2,6 +2,7 @@
 // shared by the objects, lists in the add-in's address-list text, scores
 // against a threshold as the add-in compares them, and the header merge.
 #include "core_test_support.h"
+#include "call_fault_support.h"
 
 #include <platform/filesystem.h>
 #include <shlobj.h>
@@ -276,6 +277,36 @@ TEST_F(FilterTest, MergeHeaderPutsTheTransportHeadersInPlaceOfTheHeaderBlock) {
     EXPECT_EQ(Merge(L"From: a\n\nbody\n", L"From: b"), L"From: b\n\nbody\n");
     // Anything after the header's own blank line is no header.
     EXPECT_EQ(Merge(L"A: 1\r\n\r\nbody", L"B: 2\r\n\r\nstray body"), L"B: 2\r\n\r\nbody");
+}
+
+TEST_F(FilterTest, AMemberMadeToFailReportsTheCoresErrorInformation) {
+    Ref<ILibrary> library;
+    Create(L"Brevint.Library", library);
+    short started = 0;
+    ASSERT_EQ(library->Start(&started), S_OK);
+    ArmFailure(L"Filter.Score", E_OUTOFMEMORY);
+    LONG score = 55;
+    const std::wstring message = Message(L"ann@example.com", L"Lunch", L"At noon?");
+    EXPECT_EQ(filter_->Score(Bstr(message), 1, &score), E_OUTOFMEMORY);
+    EXPECT_EQ(score, 0);
+    const _com_error error = RaisedFor(E_OUTOFMEMORY, filter_.operator->(), __uuidof(IFilter));
+    EXPECT_EQ(std::wstring(error.Source()), L"Brevint.Filter.1");
+    EXPECT_EQ(std::wstring(error.Description()),
+              L"Filter.Score failed with 0x8007000E: the call was made to fail.");
+    EXPECT_TRUE(error.GUID() == __uuidof(IFilter));
+    EXPECT_EQ(filter_->Score(Bstr(message), 1, &score), S_OK);
+
+    // The two lists are objects of their own.
+    ArmFailure(L"RulesSenderDenied.AddEmail", E_FAIL);
+    EXPECT_EQ(AddEmail(allowed_.operator->(), L"Ann", L"ann@example.com"), 1);
+    short added = -1;
+    EXPECT_EQ(denied_->AddEmail(Bstr(L"Bob"), Bstr(L"bob@example.com"), Bstr(L""), &added), E_FAIL);
+    EXPECT_EQ(added, 0);
+    EXPECT_EQ(Emails(denied_.operator->()), L"");
+
+    EXPECT_EQ(CensusNames(), (std::vector<std::wstring>{
+                                 L"Library.Start", L"Filter.Score", L"RulesSenderAllowed.AddEmail",
+                                 L"RulesSenderDenied.AddEmail", L"RulesSenderDenied.GetEmails"}));
 }
 
 }  // namespace

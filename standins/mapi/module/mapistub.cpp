@@ -5,6 +5,7 @@
 // HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Installer\Components, a key
 // per component identifier whose values name the installed file per
 // qualifier (the default value for no qualifier).
+#include <platform/call_faults.h>
 #include <windows.h>
 
 #include <cstring>
@@ -45,11 +46,18 @@ bool ReadComponentPath(const std::wstring& component, const std::wstring& qualif
 
 // TRUE with the installed file's path when the component is installed for
 // the qualifier (or, with none, at all). Installing on demand is not
-// possible here: a component whose file is missing stays unanswered.
+// possible here: a component whose file is missing stays unanswered. Made to
+// fail ("mapistub.FGetComponentPath"), it answers FALSE, as for a component
+// not installed.
 extern "C" __attribute__((visibility("default"))) BOOL FGetComponentPath(LPSTR component,
                                                                          LPSTR qualifier,
                                                                          LPSTR path, DWORD size,
                                                                          BOOL /*install*/) {
+    if (FAILED(platform::calls::EnterMember(L"mapistub", L"FGetComponentPath"))) {
+        if (path && size)
+            path[0] = '\0';
+        return FALSE;
+    }
     if (!component || !path || size == 0)
         return FALSE;
     path[0] = '\0';

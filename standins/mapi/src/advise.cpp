@@ -96,7 +96,8 @@ class ThreadSink : public Counted<IMAPIAdviseSink> {
   public:
     static constexpr UINT kDeliver = WM_APP + 0x4D41;
 
-    explicit ThreadSink(LPMAPIADVISESINK target) : target_(target) {
+    // Only the stores call it: no member of it is entered as the add-in's call.
+    explicit ThreadSink(LPMAPIADVISESINK target) : Counted(L"IMAPIAdviseSink"), target_(target) {
         window_ = CreateWindowExW(0, ClassName(), L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
                                   nullptr, nullptr);
         if (window_)

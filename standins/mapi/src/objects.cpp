@@ -18,10 +18,13 @@ std::optional<PropValue> Long(std::uint32_t value) {
 
 class MsgStore : public PropObject<IMsgStore> {
   public:
-    explicit MsgStore(mailstore::StorePtr store) : store_(std::move(store)) {}
+    explicit MsgStore(mailstore::StorePtr store)
+        : PropObject(L"IMsgStore"), store_(std::move(store)) {}
 
     STDMETHOD(Advise)
     (ULONG size, LPENTRYID id, ULONG mask, LPMAPIADVISESINK sink, ULONG* connection) override {
+        if (HRESULT hr = Enter(L"Advise", connection); FAILED(hr))
+            return hr;
         if (!sink || !connection)
             return MAPI_E_INVALID_PARAMETER;
         // Only the whole store is watched here.
@@ -33,10 +36,14 @@ class MsgStore : public PropObject<IMsgStore> {
         return S_OK;
     }
     STDMETHOD(Unadvise)(ULONG connection) override {
+        if (HRESULT hr = Enter(L"Unadvise"); FAILED(hr))
+            return hr;
         return store_->Unadvise(connection) ? S_OK : MAPI_E_NOT_FOUND;
     }
     STDMETHOD(CompareEntryIDs)
     (ULONG size1, LPENTRYID id1, ULONG size2, LPENTRYID id2, ULONG, ULONG* result) override {
+        if (HRESULT hr = Enter(L"CompareEntryIDs", result); FAILED(hr))
+            return hr;
         if (!result)
             return MAPI_E_INVALID_PARAMETER;
         *result = ToEntryId(size1, id1) == ToEntryId(size2, id2);
@@ -44,13 +51,17 @@ class MsgStore : public PropObject<IMsgStore> {
     }
     STDMETHOD(OpenEntry)
     (ULONG size, LPENTRYID id, LPCIID, ULONG, ULONG* type, LPUNKNOWN* object) override {
+        if (HRESULT hr = Enter(L"OpenEntry", type, object); FAILED(hr))
+            return hr;
         return OpenInStore(store_, size, id, type, object);
     }
     STDMETHOD(SetReceiveFolder)(LPSTR, ULONG, ULONG, LPENTRYID) override {
-        return MAPI_E_NO_SUPPORT;
+        return Unsupported(L"SetReceiveFolder");
     }
     STDMETHOD(GetReceiveFolder)
     (LPSTR messageClass, ULONG, ULONG* size, LPENTRYID* id, LPSTR* explicitClass) override {
+        if (HRESULT hr = Enter(L"GetReceiveFolder", size, id, explicitClass); FAILED(hr))
+            return hr;
         if (!size || !id)
             return MAPI_E_INVALID_PARAMETER;
         *size = 0;
@@ -75,13 +86,17 @@ class MsgStore : public PropObject<IMsgStore> {
         }
         return S_OK;
     }
-    STDMETHOD(GetReceiveFolderTable)(ULONG, LPMAPITABLE*) override { return MAPI_E_NO_SUPPORT; }
-    STDMETHOD(StoreLogoff)(ULONG*) override { return S_OK; }
-    STDMETHOD(AbortSubmit)(ULONG, LPENTRYID, ULONG) override { return MAPI_E_NO_SUPPORT; }
-    STDMETHOD(GetOutgoingQueue)(ULONG, LPMAPITABLE*) override { return MAPI_E_NO_SUPPORT; }
-    STDMETHOD(SetLockState)(LPMESSAGE, ULONG) override { return MAPI_E_NO_SUPPORT; }
-    STDMETHOD(FinishedMsg)(ULONG, ULONG, LPENTRYID) override { return MAPI_E_NO_SUPPORT; }
-    STDMETHOD(NotifyNewMail)(LPNOTIFICATION) override { return MAPI_E_NO_SUPPORT; }
+    STDMETHOD(GetReceiveFolderTable)(ULONG, LPMAPITABLE*) override {
+        return Unsupported(L"GetReceiveFolderTable");
+    }
+    STDMETHOD(StoreLogoff)(ULONG*) override { return Enter(L"StoreLogoff"); }
+    STDMETHOD(AbortSubmit)(ULONG, LPENTRYID, ULONG) override { return Unsupported(L"AbortSubmit"); }
+    STDMETHOD(GetOutgoingQueue)(ULONG, LPMAPITABLE*) override {
+        return Unsupported(L"GetOutgoingQueue");
+    }
+    STDMETHOD(SetLockState)(LPMESSAGE, ULONG) override { return Unsupported(L"SetLockState"); }
+    STDMETHOD(FinishedMsg)(ULONG, ULONG, LPENTRYID) override { return Unsupported(L"FinishedMsg"); }
+    STDMETHOD(NotifyNewMail)(LPNOTIFICATION) override { return Unsupported(L"NotifyNewMail"); }
 
   protected:
     bool Answers(REFIID iid) const override {
@@ -120,52 +135,65 @@ class MsgStore : public PropObject<IMsgStore> {
 
 class Folder : public PropObject<IMAPIFolder> {
   public:
-    explicit Folder(mailstore::FolderPtr folder) : folder_(std::move(folder)) {}
+    explicit Folder(mailstore::FolderPtr folder)
+        : PropObject(L"IMAPIFolder"), folder_(std::move(folder)) {}
 
-    STDMETHOD(GetContentsTable)(ULONG, LPMAPITABLE*) override { return MAPI_E_NO_SUPPORT; }
-    STDMETHOD(GetHierarchyTable)(ULONG, LPMAPITABLE*) override { return MAPI_E_NO_SUPPORT; }
+    STDMETHOD(GetContentsTable)(ULONG, LPMAPITABLE*) override {
+        return Unsupported(L"GetContentsTable");
+    }
+    STDMETHOD(GetHierarchyTable)(ULONG, LPMAPITABLE*) override {
+        return Unsupported(L"GetHierarchyTable");
+    }
     STDMETHOD(OpenEntry)
     (ULONG size, LPENTRYID id, LPCIID, ULONG, ULONG* type, LPUNKNOWN* object) override {
+        if (HRESULT hr = Enter(L"OpenEntry", type, object); FAILED(hr))
+            return hr;
         mailstore::StorePtr store = folder_->OwningStore();
         if (!store)
             return MAPI_E_OBJECT_DELETED;
         return OpenInStore(store, size, id, type, object);
     }
     STDMETHOD(SetSearchCriteria)(LPSRestriction, LPENTRYLIST, ULONG) override {
-        return MAPI_E_NO_SUPPORT;
+        return Unsupported(L"SetSearchCriteria");
     }
     STDMETHOD(GetSearchCriteria)(ULONG, LPSRestriction*, LPENTRYLIST*, ULONG*) override {
-        return MAPI_E_NO_SUPPORT;
+        return Unsupported(L"GetSearchCriteria");
     }
-    STDMETHOD(CreateMessage)(LPCIID, ULONG, LPMESSAGE*) override { return MAPI_E_NO_SUPPORT; }
+    STDMETHOD(CreateMessage)(LPCIID, ULONG, LPMESSAGE*) override {
+        return Unsupported(L"CreateMessage");
+    }
     STDMETHOD(CopyMessages)
     (LPENTRYLIST, LPCIID, LPVOID, ULONG_PTR, LPMAPIPROGRESS, ULONG) override {
-        return MAPI_E_NO_SUPPORT;
+        return Unsupported(L"CopyMessages");
     }
     STDMETHOD(DeleteMessages)(LPENTRYLIST, ULONG_PTR, LPMAPIPROGRESS, ULONG) override {
-        return MAPI_E_NO_SUPPORT;
+        return Unsupported(L"DeleteMessages");
     }
     STDMETHOD(CreateFolder)(ULONG, LPSTR, LPSTR, LPCIID, ULONG, LPMAPIFOLDER*) override {
-        return MAPI_E_NO_SUPPORT;
+        return Unsupported(L"CreateFolder");
     }
     STDMETHOD(CopyFolder)
     (ULONG, LPENTRYID, LPCIID, LPVOID, LPSTR, ULONG_PTR, LPMAPIPROGRESS, ULONG) override {
-        return MAPI_E_NO_SUPPORT;
+        return Unsupported(L"CopyFolder");
     }
     STDMETHOD(DeleteFolder)(ULONG, LPENTRYID, ULONG_PTR, LPMAPIPROGRESS, ULONG) override {
-        return MAPI_E_NO_SUPPORT;
+        return Unsupported(L"DeleteFolder");
     }
     STDMETHOD(SetReadFlags)(LPENTRYLIST, ULONG_PTR, LPMAPIPROGRESS, ULONG) override {
-        return MAPI_E_NO_SUPPORT;
+        return Unsupported(L"SetReadFlags");
     }
     STDMETHOD(GetMessageStatus)(ULONG, LPENTRYID, ULONG, ULONG*) override {
-        return MAPI_E_NO_SUPPORT;
+        return Unsupported(L"GetMessageStatus");
     }
     STDMETHOD(SetMessageStatus)(ULONG, LPENTRYID, ULONG, ULONG, ULONG*) override {
-        return MAPI_E_NO_SUPPORT;
+        return Unsupported(L"SetMessageStatus");
     }
-    STDMETHOD(SaveContentsSort)(LPSSortOrderSet, ULONG) override { return MAPI_E_NO_SUPPORT; }
-    STDMETHOD(EmptyFolder)(ULONG_PTR, LPMAPIPROGRESS, ULONG) override { return MAPI_E_NO_SUPPORT; }
+    STDMETHOD(SaveContentsSort)(LPSSortOrderSet, ULONG) override {
+        return Unsupported(L"SaveContentsSort");
+    }
+    STDMETHOD(EmptyFolder)(ULONG_PTR, LPMAPIPROGRESS, ULONG) override {
+        return Unsupported(L"EmptyFolder");
+    }
 
   protected:
     bool Answers(REFIID iid) const override {
@@ -206,9 +234,12 @@ class Folder : public PropObject<IMAPIFolder> {
 
 class Message : public PropObject<IMessage> {
   public:
-    explicit Message(mailstore::MessagePtr message) : message_(std::move(message)) {}
+    explicit Message(mailstore::MessagePtr message)
+        : PropObject(L"IMessage"), message_(std::move(message)) {}
 
     STDMETHOD(SetProps)(ULONG count, LPSPropValue values, LPSPropProblemArray* problems) override {
+        if (HRESULT hr = Enter(L"SetProps", problems); FAILED(hr))
+            return hr;
         if (!values)
             return MAPI_E_INVALID_PARAMETER;
         if (problems)
@@ -243,6 +274,8 @@ class Message : public PropObject<IMessage> {
         return S_OK;
     }
     STDMETHOD(DeleteProps)(LPSPropTagArray tags, LPSPropProblemArray* problems) override {
+        if (HRESULT hr = Enter(L"DeleteProps", problems); FAILED(hr))
+            return hr;
         if (!tags)
             return MAPI_E_INVALID_PARAMETER;
         if (problems)
@@ -257,19 +290,33 @@ class Message : public PropObject<IMessage> {
     }
     // The model keeps every change as it is made.
     STDMETHOD(SaveChanges)(ULONG) override {
+        if (HRESULT hr = Enter(L"SaveChanges"); FAILED(hr))
+            return hr;
         return message_->IsDeleted() ? MAPI_E_OBJECT_DELETED : S_OK;
     }
 
-    STDMETHOD(GetAttachmentTable)(ULONG, LPMAPITABLE*) override { return MAPI_E_NO_SUPPORT; }
-    STDMETHOD(OpenAttach)(ULONG, LPCIID, ULONG, LPATTACH*) override { return MAPI_E_NO_SUPPORT; }
-    STDMETHOD(CreateAttach)(LPCIID, ULONG, ULONG*, LPATTACH*) override { return MAPI_E_NO_SUPPORT; }
-    STDMETHOD(DeleteAttach)(ULONG, ULONG_PTR, LPMAPIPROGRESS, ULONG) override {
-        return MAPI_E_NO_SUPPORT;
+    STDMETHOD(GetAttachmentTable)(ULONG, LPMAPITABLE*) override {
+        return Unsupported(L"GetAttachmentTable");
     }
-    STDMETHOD(GetRecipientTable)(ULONG, LPMAPITABLE*) override { return MAPI_E_NO_SUPPORT; }
-    STDMETHOD(ModifyRecipients)(ULONG, LPADRLIST) override { return MAPI_E_NO_SUPPORT; }
-    STDMETHOD(SubmitMessage)(ULONG) override { return MAPI_E_NO_SUPPORT; }
+    STDMETHOD(OpenAttach)(ULONG, LPCIID, ULONG, LPATTACH*) override {
+        return Unsupported(L"OpenAttach");
+    }
+    STDMETHOD(CreateAttach)(LPCIID, ULONG, ULONG*, LPATTACH*) override {
+        return Unsupported(L"CreateAttach");
+    }
+    STDMETHOD(DeleteAttach)(ULONG, ULONG_PTR, LPMAPIPROGRESS, ULONG) override {
+        return Unsupported(L"DeleteAttach");
+    }
+    STDMETHOD(GetRecipientTable)(ULONG, LPMAPITABLE*) override {
+        return Unsupported(L"GetRecipientTable");
+    }
+    STDMETHOD(ModifyRecipients)(ULONG, LPADRLIST) override {
+        return Unsupported(L"ModifyRecipients");
+    }
+    STDMETHOD(SubmitMessage)(ULONG) override { return Unsupported(L"SubmitMessage"); }
     STDMETHOD(SetReadFlag)(ULONG flags) override {
+        if (HRESULT hr = Enter(L"SetReadFlag"); FAILED(hr))
+            return hr;
         constexpr ULONG kKnown = SUPPRESS_RECEIPT | CLEAR_READ_FLAG | GENERATE_RECEIPT_ONLY |
                                  CLEAR_RN_PENDING | CLEAR_NRN_PENDING | MAPI_DEFERRED_ERRORS;
         if (flags & ~kKnown)

@@ -6,8 +6,10 @@
 #include <mapicode.h>
 #include <mapiguid.h>
 #include <mapitags.h>
+#include <platform/call_faults.h>
 #include <platform/ref_counted.h>
 
+#include <mutex>
 #include <optional>
 #include <string>
 #include <utility>
@@ -60,9 +62,17 @@ LPENTRYID CopyEntryId(const mailstore::EntryId& id, void* parent);
 
 // ---- Objects ------------------------------------------------------------
 
+// MAPIERROR of a failure made to happen, in one MAPI buffer: its text wide
+// with MAPI_UNICODE, in the ANSI code page otherwise.
+HRESULT NewMapiError(const std::wstring& text, ULONG flags, LPMAPIERROR* error);
+
 template <class Interface>
 class Counted : public platform::com::RefCounted<Interface> {
   public:
+    // `name` is the object in the names of its members: its interface,
+    // "IMessage".
+    explicit Counted(const wchar_t* name) : name_(name) {}
+
     STDMETHOD(QueryInterface)(REFIID iid, void** object) override {
         if (!object)
             return E_POINTER;
@@ -77,47 +87,100 @@ class Counted : public platform::com::RefCounted<Interface> {
     // The interfaces this object answers: IUnknown and its own chain.
     virtual bool Answers(REFIID iid) const = 0;
 
+    // S_OK when the call of `member` may go on; a failure made to happen
+    // clears the out-parameters and is kept for GetLastError until the next
+    // call.
+    template <class... Out>
+    HRESULT Enter(const wchar_t* member, Out*... outputs) {
+        const HRESULT hr = platform::calls::EnterMember(name_, member, outputs...);
+        std::lock_guard guard(failureLock_);
+        failure_ = hr;
+        if (FAILED(hr))
+            failureText_ = platform::calls::FailureDescription(name_, member, hr);
+        return hr;
+    }
+    // A member the view does not offer.
+    HRESULT Unsupported(const wchar_t* member) {
+        const HRESULT hr = Enter(member);
+        return FAILED(hr) ? hr : MAPI_E_NO_SUPPORT;
+    }
+    // GetLastError: the last failure made to happen, when `hr` is its code;
+    // otherwise no information (null), as MAPI gives for an error it cannot
+    // describe.
+    HRESULT LastError(HRESULT hr, ULONG flags, LPMAPIERROR* error) {
+        // Asking about the last call is not a call that replaces it.
+        if (HRESULT entered = platform::calls::EnterMember(name_, L"GetLastError", error);
+            FAILED(entered))
+            return entered;
+        if (!error)
+            return MAPI_E_INVALID_PARAMETER;
+        *error = nullptr;
+        std::wstring text;
+        {
+            std::lock_guard guard(failureLock_);
+            if (!FAILED(hr) || hr != failure_)
+                return S_OK;
+            text = failureText_;
+        }
+        return NewMapiError(text, flags, error);
+    }
+
   private:
+    const wchar_t* name_;
+    std::mutex failureLock_;
+    HRESULT failure_ = S_OK;
+    std::wstring failureText_;
 };
 
 // IMAPIProp over a property source; writing only where the subclass allows.
 template <class Interface>
 class PropObject : public Counted<Interface>, protected PropertySource {
   public:
-    STDMETHOD(GetLastError)(HRESULT, ULONG, LPMAPIERROR* error) override {
-        if (error)
-            *error = nullptr;
-        return S_OK;
+    using Counted<Interface>::Counted;
+
+    STDMETHOD(GetLastError)(HRESULT hr, ULONG flags, LPMAPIERROR* error) override {
+        return this->LastError(hr, flags, error);
     }
-    STDMETHOD(SaveChanges)(ULONG) override { return S_OK; }
+    STDMETHOD(SaveChanges)(ULONG) override { return this->Enter(L"SaveChanges"); }
     STDMETHOD(GetProps)(LPSPropTagArray tags, ULONG, ULONG* count, LPSPropValue* values) override {
+        if (HRESULT hr = this->Enter(L"GetProps", count, values); FAILED(hr))
+            return hr;
         return GetPropsOf(*this, tags, count, values);
     }
-    STDMETHOD(GetPropList)(ULONG, LPSPropTagArray*) override { return MAPI_E_NO_SUPPORT; }
+    STDMETHOD(GetPropList)(ULONG, LPSPropTagArray*) override {
+        return this->Unsupported(L"GetPropList");
+    }
     STDMETHOD(OpenProperty)(ULONG, LPCIID, ULONG, ULONG, LPUNKNOWN*) override {
-        return MAPI_E_NO_SUPPORT;
+        return this->Unsupported(L"OpenProperty");
     }
-    STDMETHOD(SetProps)(ULONG, LPSPropValue, LPSPropProblemArray*) override {
-        return MAPI_E_NO_ACCESS;
+    STDMETHOD(SetProps)(ULONG, LPSPropValue, LPSPropProblemArray* problems) override {
+        return this->Refused(L"SetProps", problems);
     }
-    STDMETHOD(DeleteProps)(LPSPropTagArray, LPSPropProblemArray*) override {
-        return MAPI_E_NO_ACCESS;
+    STDMETHOD(DeleteProps)(LPSPropTagArray, LPSPropProblemArray* problems) override {
+        return this->Refused(L"DeleteProps", problems);
     }
     STDMETHOD(CopyTo)
     (ULONG, LPCIID, LPSPropTagArray, ULONG_PTR, LPMAPIPROGRESS, LPCIID, LPVOID, ULONG,
      LPSPropProblemArray*) override {
-        return MAPI_E_NO_SUPPORT;
+        return this->Unsupported(L"CopyTo");
     }
     STDMETHOD(CopyProps)
     (LPSPropTagArray, ULONG_PTR, LPMAPIPROGRESS, LPCIID, LPVOID, ULONG,
      LPSPropProblemArray*) override {
-        return MAPI_E_NO_SUPPORT;
+        return this->Unsupported(L"CopyProps");
     }
     STDMETHOD(GetNamesFromIDs)(LPSPropTagArray*, LPGUID, ULONG, ULONG*, LPMAPINAMEID**) override {
-        return MAPI_E_NO_SUPPORT;
+        return this->Unsupported(L"GetNamesFromIDs");
     }
     STDMETHOD(GetIDsFromNames)(ULONG, LPMAPINAMEID*, ULONG, LPSPropTagArray*) override {
-        return MAPI_E_NO_SUPPORT;
+        return this->Unsupported(L"GetIDsFromNames");
+    }
+
+  private:
+    // A write the object does not allow.
+    HRESULT Refused(const wchar_t* member, LPSPropProblemArray* problems) {
+        const HRESULT hr = this->Enter(member, problems);
+        return FAILED(hr) ? hr : MAPI_E_NO_ACCESS;
     }
 };
 

@@ -162,4 +162,27 @@ LPENTRYID CopyEntryId(const mailstore::EntryId& id, void* parent) {
     return reinterpret_cast<LPENTRYID>(ChainedCopy(id.data(), id.size(), parent));
 }
 
+HRESULT NewMapiError(const std::wstring& text, ULONG flags, LPMAPIERROR* error) {
+    const bool wide = (flags & MAPI_UNICODE) != 0;
+    void* block = nullptr;
+    if (FAILED(AllocateBuffer(sizeof(MAPIERROR), &block)))
+        return MAPI_E_NOT_ENOUGH_MEMORY;
+    auto* made = static_cast<LPMAPIERROR>(block);
+    *made = MAPIERROR{};
+    const auto copy = [&](const std::wstring& from) -> LPSTR {
+        if (wide)
+            return reinterpret_cast<LPSTR>(ChainedCopy(from.c_str(), from.size() + 1, block));
+        const std::string narrow = Narrow(from);
+        return ChainedCopy(narrow.c_str(), narrow.size() + 1, block);
+    };
+    made->lpszError = copy(text);
+    made->lpszComponent = copy(L"MAPI");
+    if (!made->lpszError || !made->lpszComponent) {
+        FreeBuffer(block);
+        return MAPI_E_NOT_ENOUGH_MEMORY;
+    }
+    *error = made;
+    return S_OK;
+}
+
 }  // namespace mapiview

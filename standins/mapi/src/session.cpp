@@ -15,16 +15,16 @@ std::atomic<int> g_initializations{0};
 // A snapshot table: rows fixed when made, a cursor, and the columns set.
 class Table : public Counted<IMAPITable> {
   public:
-    explicit Table(std::vector<TableRow> rows) : rows_(std::move(rows)) {}
+    explicit Table(std::vector<TableRow> rows) : Counted(L"IMAPITable"), rows_(std::move(rows)) {}
 
-    STDMETHOD(GetLastError)(HRESULT, ULONG, LPMAPIERROR* error) override {
-        if (error)
-            *error = nullptr;
-        return S_OK;
+    STDMETHOD(GetLastError)(HRESULT hr, ULONG flags, LPMAPIERROR* error) override {
+        return LastError(hr, flags, error);
     }
-    STDMETHOD(Advise)(ULONG, LPMAPIADVISESINK, ULONG*) override { return MAPI_E_NO_SUPPORT; }
-    STDMETHOD(Unadvise)(ULONG) override { return MAPI_E_NO_SUPPORT; }
+    STDMETHOD(Advise)(ULONG, LPMAPIADVISESINK, ULONG*) override { return Unsupported(L"Advise"); }
+    STDMETHOD(Unadvise)(ULONG) override { return Unsupported(L"Unadvise"); }
     STDMETHOD(GetStatus)(ULONG* status, ULONG* type) override {
+        if (HRESULT hr = Enter(L"GetStatus", status, type); FAILED(hr))
+            return hr;
         if (!status || !type)
             return MAPI_E_INVALID_PARAMETER;
         *status = TBLSTAT_COMPLETE;
@@ -32,19 +32,27 @@ class Table : public Counted<IMAPITable> {
         return S_OK;
     }
     STDMETHOD(SetColumns)(LPSPropTagArray columns, ULONG) override {
+        if (HRESULT hr = Enter(L"SetColumns"); FAILED(hr))
+            return hr;
         if (!columns)
             return MAPI_E_INVALID_PARAMETER;
         columns_.assign(columns->aulPropTag, columns->aulPropTag + columns->cValues);
         return S_OK;
     }
-    STDMETHOD(QueryColumns)(ULONG, LPSPropTagArray*) override { return MAPI_E_NO_SUPPORT; }
+    STDMETHOD(QueryColumns)(ULONG, LPSPropTagArray*) override {
+        return Unsupported(L"QueryColumns");
+    }
     STDMETHOD(GetRowCount)(ULONG, ULONG* count) override {
+        if (HRESULT hr = Enter(L"GetRowCount", count); FAILED(hr))
+            return hr;
         if (!count)
             return MAPI_E_INVALID_PARAMETER;
         *count = static_cast<ULONG>(rows_.size());
         return S_OK;
     }
     STDMETHOD(SeekRow)(BOOKMARK origin, LONG count, LONG* sought) override {
+        if (HRESULT hr = Enter(L"SeekRow", sought); FAILED(hr))
+            return hr;
         LONG start = 0;
         if (origin == BOOKMARK_CURRENT)
             start = static_cast<LONG>(cursor_);
@@ -58,20 +66,24 @@ class Table : public Counted<IMAPITable> {
         cursor_ = static_cast<size_t>(target);
         return S_OK;
     }
-    STDMETHOD(SeekRowApprox)(ULONG, ULONG) override { return MAPI_E_NO_SUPPORT; }
+    STDMETHOD(SeekRowApprox)(ULONG, ULONG) override { return Unsupported(L"SeekRowApprox"); }
     STDMETHOD(QueryPosition)(ULONG* row, ULONG*, ULONG*) override {
+        if (HRESULT hr = Enter(L"QueryPosition", row); FAILED(hr))
+            return hr;
         if (!row)
             return MAPI_E_INVALID_PARAMETER;
         *row = static_cast<ULONG>(cursor_);
         return S_OK;
     }
-    STDMETHOD(FindRow)(LPSRestriction, BOOKMARK, ULONG) override { return MAPI_E_NO_SUPPORT; }
-    STDMETHOD(Restrict)(LPSRestriction, ULONG) override { return MAPI_E_NO_SUPPORT; }
-    STDMETHOD(CreateBookmark)(BOOKMARK*) override { return MAPI_E_NO_SUPPORT; }
-    STDMETHOD(FreeBookmark)(BOOKMARK) override { return MAPI_E_NO_SUPPORT; }
-    STDMETHOD(SortTable)(LPSSortOrderSet, ULONG) override { return MAPI_E_NO_SUPPORT; }
-    STDMETHOD(QuerySortOrder)(LPSSortOrderSet*) override { return MAPI_E_NO_SUPPORT; }
+    STDMETHOD(FindRow)(LPSRestriction, BOOKMARK, ULONG) override { return Unsupported(L"FindRow"); }
+    STDMETHOD(Restrict)(LPSRestriction, ULONG) override { return Unsupported(L"Restrict"); }
+    STDMETHOD(CreateBookmark)(BOOKMARK*) override { return Unsupported(L"CreateBookmark"); }
+    STDMETHOD(FreeBookmark)(BOOKMARK) override { return Unsupported(L"FreeBookmark"); }
+    STDMETHOD(SortTable)(LPSSortOrderSet, ULONG) override { return Unsupported(L"SortTable"); }
+    STDMETHOD(QuerySortOrder)(LPSSortOrderSet*) override { return Unsupported(L"QuerySortOrder"); }
     STDMETHOD(QueryRows)(LONG count, ULONG, LPSRowSet* rows) override {
+        if (HRESULT hr = Enter(L"QueryRows", rows); FAILED(hr))
+            return hr;
         if (!rows || count <= 0)
             return MAPI_E_INVALID_PARAMETER;
         *rows = nullptr;
@@ -95,21 +107,25 @@ class Table : public Counted<IMAPITable> {
         *rows = set;
         return S_OK;
     }
-    STDMETHOD(Abort)() override { return S_OK; }
+    STDMETHOD(Abort)() override { return Enter(L"Abort"); }
     STDMETHOD(ExpandRow)(ULONG, LPBYTE, ULONG, ULONG, LPSRowSet*, ULONG*) override {
-        return MAPI_E_NO_SUPPORT;
+        return Unsupported(L"ExpandRow");
     }
-    STDMETHOD(CollapseRow)(ULONG, LPBYTE, ULONG, ULONG*) override { return MAPI_E_NO_SUPPORT; }
+    STDMETHOD(CollapseRow)(ULONG, LPBYTE, ULONG, ULONG*) override {
+        return Unsupported(L"CollapseRow");
+    }
     STDMETHOD(WaitForCompletion)(ULONG, ULONG, ULONG* status) override {
+        if (HRESULT hr = Enter(L"WaitForCompletion", status); FAILED(hr))
+            return hr;
         if (status)
             *status = TBLSTAT_COMPLETE;
         return S_OK;
     }
     STDMETHOD(GetCollapseState)(ULONG, ULONG, LPBYTE, ULONG*, LPBYTE*) override {
-        return MAPI_E_NO_SUPPORT;
+        return Unsupported(L"GetCollapseState");
     }
     STDMETHOD(SetCollapseState)(ULONG, ULONG, LPBYTE, BOOKMARK*) override {
-        return MAPI_E_NO_SUPPORT;
+        return Unsupported(L"SetCollapseState");
     }
 
   protected:
@@ -155,14 +171,15 @@ class Table : public Counted<IMAPITable> {
 
 class Session : public Counted<IMAPISession> {
   public:
-    explicit Session(mailstore::ProfilePtr profile) : profile_(std::move(profile)) {}
+    explicit Session(mailstore::ProfilePtr profile)
+        : Counted(L"IMAPISession"), profile_(std::move(profile)) {}
 
-    STDMETHOD(GetLastError)(HRESULT, ULONG, LPMAPIERROR* error) override {
-        if (error)
-            *error = nullptr;
-        return S_OK;
+    STDMETHOD(GetLastError)(HRESULT hr, ULONG flags, LPMAPIERROR* error) override {
+        return LastError(hr, flags, error);
     }
     STDMETHOD(GetMsgStoresTable)(ULONG flags, LPMAPITABLE* table) override {
+        if (HRESULT hr = Enter(L"GetMsgStoresTable", table); FAILED(hr))
+            return hr;
         if (!table)
             return MAPI_E_INVALID_PARAMETER;
         if (loggedOff_)
@@ -185,6 +202,8 @@ class Session : public Counted<IMAPISession> {
     }
     STDMETHOD(OpenMsgStore)
     (ULONG_PTR, ULONG size, LPENTRYID id, LPCIID, ULONG, LPMDB* store) override {
+        if (HRESULT hr = Enter(L"OpenMsgStore", store); FAILED(hr))
+            return hr;
         if (!store || !id || size == 0)
             return MAPI_E_INVALID_PARAMETER;
         *store = nullptr;
@@ -196,14 +215,18 @@ class Session : public Counted<IMAPISession> {
         return NewMsgStore(found, store);
     }
     STDMETHOD(OpenAddressBook)(ULONG_PTR, LPCIID, ULONG, IAddrBook**) override {
-        return MAPI_E_NO_SUPPORT;
+        return Unsupported(L"OpenAddressBook");
     }
     STDMETHOD(OpenProfileSection)(LPMAPIUID, LPCIID, ULONG, IProfSect**) override {
-        return MAPI_E_NO_SUPPORT;
+        return Unsupported(L"OpenProfileSection");
     }
-    STDMETHOD(GetStatusTable)(ULONG, LPMAPITABLE*) override { return MAPI_E_NO_SUPPORT; }
+    STDMETHOD(GetStatusTable)(ULONG, LPMAPITABLE*) override {
+        return Unsupported(L"GetStatusTable");
+    }
     STDMETHOD(OpenEntry)
     (ULONG size, LPENTRYID id, LPCIID, ULONG, ULONG* type, LPUNKNOWN* object) override {
+        if (HRESULT hr = Enter(L"OpenEntry", type, object); FAILED(hr))
+            return hr;
         if (!type || !object || !id || size == 0)
             return MAPI_E_INVALID_PARAMETER;
         const mailstore::EntryId entryId = ToEntryId(size, id);
@@ -226,35 +249,47 @@ class Session : public Counted<IMAPISession> {
     }
     STDMETHOD(CompareEntryIDs)
     (ULONG size1, LPENTRYID id1, ULONG size2, LPENTRYID id2, ULONG, ULONG* result) override {
+        if (HRESULT hr = Enter(L"CompareEntryIDs", result); FAILED(hr))
+            return hr;
         if (!result)
             return MAPI_E_INVALID_PARAMETER;
         *result = ToEntryId(size1, id1) == ToEntryId(size2, id2);
         return S_OK;
     }
     STDMETHOD(Advise)(ULONG, LPENTRYID, ULONG, LPMAPIADVISESINK, ULONG*) override {
-        return MAPI_E_NO_SUPPORT;
+        return Unsupported(L"Advise");
     }
-    STDMETHOD(Unadvise)(ULONG) override { return MAPI_E_NO_SUPPORT; }
+    STDMETHOD(Unadvise)(ULONG) override { return Unsupported(L"Unadvise"); }
     STDMETHOD(MessageOptions)(ULONG_PTR, ULONG, LPSTR, LPMESSAGE) override {
-        return MAPI_E_NO_SUPPORT;
+        return Unsupported(L"MessageOptions");
     }
     STDMETHOD(QueryDefaultMessageOpt)(LPSTR, ULONG, ULONG*, LPSPropValue*) override {
-        return MAPI_E_NO_SUPPORT;
+        return Unsupported(L"QueryDefaultMessageOpt");
     }
-    STDMETHOD(EnumAdrTypes)(ULONG, ULONG*, LPSTR**) override { return MAPI_E_NO_SUPPORT; }
-    STDMETHOD(QueryIdentity)(ULONG*, LPENTRYID*) override { return MAPI_E_NO_SUPPORT; }
+    STDMETHOD(EnumAdrTypes)(ULONG, ULONG*, LPSTR**) override {
+        return Unsupported(L"EnumAdrTypes");
+    }
+    STDMETHOD(QueryIdentity)(ULONG*, LPENTRYID*) override { return Unsupported(L"QueryIdentity"); }
     STDMETHOD(Logoff)(ULONG_PTR, ULONG, ULONG) override {
+        if (HRESULT hr = Enter(L"Logoff"); FAILED(hr))
+            return hr;
         loggedOff_ = true;
         return S_OK;
     }
-    STDMETHOD(SetDefaultStore)(ULONG, ULONG, LPENTRYID) override { return MAPI_E_NO_SUPPORT; }
-    STDMETHOD(AdminServices)(ULONG, IMsgServiceAdmin**) override { return MAPI_E_NO_SUPPORT; }
+    STDMETHOD(SetDefaultStore)(ULONG, ULONG, LPENTRYID) override {
+        return Unsupported(L"SetDefaultStore");
+    }
+    STDMETHOD(AdminServices)(ULONG, IMsgServiceAdmin**) override {
+        return Unsupported(L"AdminServices");
+    }
     STDMETHOD(ShowForm)
     (ULONG_PTR, LPMDB, LPMAPIFOLDER, LPCIID, ULONG, LPMESSAGE, ULONG, ULONG, ULONG, ULONG,
      LPSTR) override {
-        return MAPI_E_NO_SUPPORT;
+        return Unsupported(L"ShowForm");
     }
-    STDMETHOD(PrepareForm)(LPCIID, LPMESSAGE, ULONG*) override { return MAPI_E_NO_SUPPORT; }
+    STDMETHOD(PrepareForm)(LPCIID, LPMESSAGE, ULONG*) override {
+        return Unsupported(L"PrepareForm");
+    }
 
   protected:
     bool Answers(REFIID iid) const override {

@@ -16,6 +16,7 @@
 #include "platform/filesystem.h"
 #include "temp_root.h"
 #include "test_thread.h"
+#include "call_fault_support.h"
 
 namespace {
 
@@ -322,6 +323,86 @@ TEST_F(MapiViewTest, NotificationsReachTheAdvisingThreadWhenItPumps) {
     EXPECT_EQ(sink.references.load(), 1u);
     store->Release();
     session->Release();
+}
+
+TEST_F(MapiViewTest, AMemberMadeToFailDescribesItselfThroughGetLastError) {
+    initialize_(nullptr);
+    auto message = personal_->ReceiveFolder()->Deliver(kMail);
+    IMAPISession* session = Logon();
+    IMsgStore* store = Open(session, personal_);
+    mailstore::EntryId id = message->Id();
+    ArmFailure(L"IMsgStore.OpenEntry", MAPI_E_NO_ACCESS);
+    ULONG type = 7;
+    IUnknown* opened = session;  // what the caller had in it
+    EXPECT_EQ(
+        store->OpenEntry(static_cast<ULONG>(id.size()), reinterpret_cast<LPENTRYID>(id.data()),
+                         nullptr, MAPI_BEST_ACCESS, &type, &opened),
+        MAPI_E_NO_ACCESS);
+    EXPECT_EQ(opened, nullptr);
+    EXPECT_EQ(type, 0u);
+
+    LPMAPIERROR error = nullptr;
+    ASSERT_EQ(store->GetLastError(MAPI_E_NO_ACCESS, 0, &error), S_OK);
+    ASSERT_NE(error, nullptr);
+    EXPECT_STREQ(error->lpszError,
+                 "IMsgStore.OpenEntry failed with 0x80070005: the call was made to fail.");
+    EXPECT_STREQ(error->lpszComponent, "MAPI");
+    free_(error);
+    ASSERT_EQ(store->GetLastError(MAPI_E_NO_ACCESS, MAPI_UNICODE, &error), S_OK);
+    ASSERT_NE(error, nullptr);
+    EXPECT_STREQ(reinterpret_cast<const wchar_t*>(error->lpszError),
+                 L"IMsgStore.OpenEntry failed with 0x80070005: the call was made to fail.");
+    free_(error);
+    // Of another error, or once another call went on, there is nothing to say.
+    EXPECT_EQ(store->GetLastError(MAPI_E_NOT_FOUND, 0, &error), S_OK);
+    EXPECT_EQ(error, nullptr);
+    ASSERT_EQ(
+        store->OpenEntry(static_cast<ULONG>(id.size()), reinterpret_cast<LPENTRYID>(id.data()),
+                         nullptr, MAPI_BEST_ACCESS, &type, &opened),
+        S_OK);
+    EXPECT_EQ(store->GetLastError(MAPI_E_NO_ACCESS, 0, &error), S_OK);
+    EXPECT_EQ(error, nullptr);
+
+    // A message's write made to fail changes nothing.
+    IMessage* item = nullptr;
+    ASSERT_EQ(opened->QueryInterface(IID_IMessage, reinterpret_cast<void**>(&item)), S_OK);
+    opened->Release();
+    ArmFailure(L"IMessage.SetReadFlag", MAPI_E_NO_ACCESS);
+    EXPECT_EQ(item->SetReadFlag(0), MAPI_E_NO_ACCESS);
+    EXPECT_FALSE(message->IsRead());
+    item->Release();
+    store->Release();
+    session->Release();
+}
+
+TEST_F(MapiViewTest, EntryPointsFailAndTheCensusNamesWhatTheLibraryCalled) {
+    ArmFailure(L"mapi32.MAPIInitialize", MAPI_E_NOT_ENOUGH_MEMORY);
+    EXPECT_EQ(initialize_(nullptr), MAPI_E_NOT_ENOUGH_MEMORY);
+    ASSERT_EQ(initialize_(nullptr), S_OK);
+    IMAPISession* session = Logon();
+    ASSERT_NE(session, nullptr);
+    IMAPITable* table = nullptr;
+    ASSERT_EQ(session->GetMsgStoresTable(0, &table), S_OK);
+    ArmFailure(L"HrQueryAllRows", MAPI_E_CALL_FAILED);
+    LPSRowSet rows = reinterpret_cast<LPSRowSet>(table);  // what the caller had in it
+    EXPECT_EQ(queryAllRows_(table, nullptr, nullptr, nullptr, 0, &rows), MAPI_E_CALL_FAILED);
+    EXPECT_EQ(rows, nullptr);
+    ASSERT_EQ(queryAllRows_(table, nullptr, nullptr, nullptr, 0, &rows), S_OK);
+    for (ULONG i = 0; i < rows->cRows; ++i)
+        free_(rows->aRow[i].lpProps);
+    free_(rows);
+    table->Release();
+    session->Release();
+    uninitialize_();
+
+    // The table's members are called by HrQueryAllRows, as MAPI's own does.
+    EXPECT_EQ(
+        CensusNames(),
+        (std::vector<std::wstring>{
+            L"mapi32.MAPIInitialize", L"mapi32.MAPILogonEx", L"IMAPISession.GetMsgStoresTable",
+            L"mapi32.HrQueryAllRows", L"IMAPITable.SeekRow", L"IMAPITable.GetRowCount",
+            L"IMAPITable.QueryRows", L"mapi32.MAPIFreeBuffer", L"mapi32.MAPIUninitialize"}));
+    EXPECT_EQ(platform::calls::Census()[0].calls, 2u);
 }
 
 }  // namespace

@@ -61,10 +61,12 @@ class OutlookHost {
     // the handlers left.
     bool SendItem(IDispatch* item);
 
-    // The next call of `member` (a property or method of Application,
-    // Explorers or Explorer by its name, e.g. L"Version") raises a hardware
-    // fault inside Outlook's code instead of answering: how the simulator
-    // shows a crash inside one of the add-in's entry points.
+    // The next call of `member` ("Object.Member", e.g. L"Explorer.Caption",
+    // or a member of any object, e.g. L"Version") raises a hardware fault
+    // inside the world's code instead of answering: how the simulator shows a
+    // crash inside one of the add-in's entry points. The same as arming a
+    // fault of one call (platform/call_faults.h), which reaches every
+    // stand-in's members and lasts beyond this host.
     void FaultOnNextCall(const std::wstring& member);
 
     // Every explorer opened so far, in order of opening.

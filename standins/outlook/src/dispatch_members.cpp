@@ -60,6 +60,40 @@ VARIANT ArgumentAt(const DISPPARAMS* params, UINT position) {
     return argument;
 }
 
+DispatchErrorScope::DispatchErrorScope() {
+    if (GetErrorInfo(0, &setAside_) != S_OK)
+        setAside_ = nullptr;
+}
+
+DispatchErrorScope::~DispatchErrorScope() {
+    if (setAside_) {
+        SetErrorInfo(0, setAside_);
+        setAside_->Release();
+    }
+}
+
+HRESULT DispatchErrorScope::Answer(HRESULT result, EXCEPINFO* exception) {
+    IErrorInfo* info = nullptr;
+    if (!FAILED(result) || result == DISP_E_EXCEPTION || GetErrorInfo(0, &info) != S_OK)
+        return result;
+    // The member's own report replaces what was set aside.
+    if (setAside_)
+        setAside_->Release();
+    setAside_ = nullptr;
+    if (!exception) {
+        setAside_ = info;  // stays on the thread for the caller
+        return DISP_E_EXCEPTION;
+    }
+    *exception = EXCEPINFO{};
+    info->GetSource(&exception->bstrSource);
+    info->GetDescription(&exception->bstrDescription);
+    info->GetHelpFile(&exception->bstrHelpFile);
+    info->GetHelpContext(&exception->dwHelpContext);
+    exception->scode = result;
+    info->Release();
+    return DISP_E_EXCEPTION;
+}
+
 void ReturnText(VARIANT* result, BSTR text) {
     if (!result) {
         SysFreeString(text);

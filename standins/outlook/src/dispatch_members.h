@@ -92,13 +92,45 @@ void ReturnInterface(VARIANT* result, I* object) {
     ReturnObject(result, static_cast<IDispatch*>(object));
 }
 
+// The thread's error information, set aside while Invoke runs a member so
+// that only what the member itself reports becomes Invoke's exception.
+class DispatchErrorScope {
+  public:
+    DispatchErrorScope();
+    ~DispatchErrorScope();
+    DispatchErrorScope(const DispatchErrorScope&) = delete;
+    DispatchErrorScope& operator=(const DispatchErrorScope&) = delete;
+
+    // Invoke's answer for the member's `result`, as a type library's Invoke
+    // gives it: a failure that left error information is DISP_E_EXCEPTION,
+    // with that information in `exception` (or, without one, left on the
+    // thread); any other result as it is.
+    HRESULT Answer(HRESULT result, EXCEPINFO* exception);
+
+  private:
+    IErrorInfo* setAside_ = nullptr;
+};
+
 // The IDispatch members that every dual interface of the model answers alike:
 // names from the class's member table, and no type information (callers
-// reach members by name or DISPID).
+// reach members by name or DISPID); Invoke runs the class's InvokeMember and
+// reports its failures as Outlook's Invoke does. Error information is given
+// for the interface (ISupportErrorInfo).
 template <class I>
-class DualInterface : public I {
+class DualInterface : public I, public ISupportErrorInfo {
   public:
     explicit DualInterface(std::span<const DispatchMember> members) : members_(members) {}
+
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,
+                                     VARIANT* result, EXCEPINFO* exception,
+                                     UINT* argumentError) final {
+        DispatchErrorScope errors;
+        return errors.Answer(InvokeMember(id, flags, params, result, exception, argumentError),
+                             exception);
+    }
+    HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(REFIID iid) override {
+        return iid == __uuidof(I) ? S_OK : S_FALSE;
+    }
 
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
         if (!count)
@@ -117,6 +149,10 @@ class DualInterface : public I {
     }
 
   protected:
+    // Invoke after IDispatch's own checks: the class's members by DISPID.
+    virtual HRESULT InvokeMember(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result,
+                                 EXCEPINFO* exception, UINT* argumentError) = 0;
+
     const DispatchMember* MemberToInvoke(DISPID id, WORD flags, const DISPPARAMS* params,
                                          HRESULT* result) const {
         return objects::MemberToInvoke(members_, id, flags, params, result);

@@ -54,15 +54,8 @@ CComPtr<IDispatch> WrapItem(Model* model, MessagePtr message) {
 
 // --- What both kinds of item answer ---------------------------------------------
 
-HRESULT ItemCore::Reach(const wchar_t* member) {
-    if (HRESULT hr = Enter(member); FAILED(hr))
-        return hr;
-    // A message deleted or moved to another store is gone for this object.
-    return message_ && !message_->IsDeleted() ? S_OK : kNotFound;
-}
-
 HRESULT ItemCore::ClassOf(LONG* objectClass) {
-    if (HRESULT hr = Reach(L"Class"); FAILED(hr))
+    if (HRESULT hr = Reach(L"Class", objectClass); FAILED(hr))
         return hr;
     if (!objectClass)
         return E_POINTER;
@@ -79,7 +72,7 @@ HRESULT ItemCore::ClassOf(LONG* objectClass) {
 }
 
 HRESULT ItemCore::ParentOf(IDispatch** parent) {
-    if (HRESULT hr = Reach(L"Parent"); FAILED(hr))
+    if (HRESULT hr = Reach(L"Parent", parent); FAILED(hr))
         return hr;
     if (!parent)
         return E_POINTER;
@@ -91,7 +84,7 @@ HRESULT ItemCore::ParentOf(IDispatch** parent) {
 }
 
 HRESULT ItemCore::TextOf(const wchar_t* member, BSTR* text) {
-    if (HRESULT hr = Reach(member); FAILED(hr))
+    if (HRESULT hr = Reach(member, text); FAILED(hr))
         return hr;
     if (!text)
         return E_POINTER;
@@ -115,7 +108,7 @@ HRESULT ItemCore::TextOf(const wchar_t* member, BSTR* text) {
 // The destination is taken by its entry identifier, so a folder from another
 // apartment (a proxy) serves as well as one of this thread.
 HRESULT ItemCore::MoveInto(Outlook::MAPIFolder* destination, IDispatch** item) {
-    if (HRESULT hr = Reach(L"Move"); FAILED(hr))
+    if (HRESULT hr = Reach(L"Move", item); FAILED(hr))
         return hr;
     if (!item)
         return E_POINTER;
@@ -123,8 +116,12 @@ HRESULT ItemCore::MoveInto(Outlook::MAPIFolder* destination, IDispatch** item) {
     if (!destination)
         return E_INVALIDARG;
     CComBSTR entryId;
-    if (HRESULT hr = destination->get_EntryID(&entryId); FAILED(hr))
-        return hr;
+    {
+        // Outlook reads its own folder: no call of the add-in's.
+        platform::calls::WorldsOwnCalls own;
+        if (HRESULT hr = destination->get_EntryID(&entryId); FAILED(hr))
+            return hr;
+    }
     const auto id = EntryIdArgument(entryId);
     FolderPtr folder = id ? mailstore::Model::Process().FindFolder(*id) : nullptr;
     if (!folder)
@@ -205,10 +202,11 @@ constexpr std::array<DispatchMember, 18> kMailItemMembers{{
 }};
 }  // namespace
 
-MailItemObject::MailItemObject() : DualInterface(kMailItemMembers) {}
+MailItemObject::MailItemObject()
+    : ItemCore(L"MailItem", __uuidof(Outlook::_MailItem)), DualInterface(kMailItemMembers) {}
 
-STDMETHODIMP MailItemObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,
-                                    VARIANT* result, EXCEPINFO*, UINT* argumentError) {
+HRESULT MailItemObject::InvokeMember(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result,
+                                     EXCEPINFO*, UINT* argumentError) {
     HRESULT hr = S_OK;
     // A property put carries its value as a named argument (DISPID_PROPERTYPUT).
     DISPPARAMS positional{};
@@ -305,7 +303,7 @@ STDMETHODIMP MailItemObject::get_EntryID(BSTR* entryId) {
 }
 
 STDMETHODIMP MailItemObject::get_MAPIOBJECT(IUnknown** message) {
-    if (HRESULT hr = Reach(L"MAPIOBJECT"); FAILED(hr))
+    if (HRESULT hr = Reach(L"MAPIOBJECT", message); FAILED(hr))
         return hr;
     if (!message)
         return E_POINTER;
@@ -321,7 +319,7 @@ STDMETHODIMP MailItemObject::get_MessageClass(BSTR* messageClass) {
 }
 
 STDMETHODIMP MailItemObject::get_Size(LONG* size) {
-    if (HRESULT hr = Reach(L"Size"); FAILED(hr))
+    if (HRESULT hr = Reach(L"Size", size); FAILED(hr))
         return hr;
     if (!size)
         return E_POINTER;
@@ -334,7 +332,7 @@ STDMETHODIMP MailItemObject::get_Subject(BSTR* subject) {
 }
 
 STDMETHODIMP MailItemObject::get_UnRead(VARIANT_BOOL* unread) {
-    if (HRESULT hr = Reach(L"UnRead"); FAILED(hr))
+    if (HRESULT hr = Reach(L"UnRead", unread); FAILED(hr))
         return hr;
     if (!unread)
         return E_POINTER;
@@ -371,7 +369,7 @@ STDMETHODIMP MailItemObject::put_HTMLBody(BSTR body) {
 }
 
 STDMETHODIMP MailItemObject::get_ReadReceiptRequested(VARIANT_BOOL* requested) {
-    if (HRESULT hr = Reach(L"ReadReceiptRequested"); FAILED(hr))
+    if (HRESULT hr = Reach(L"ReadReceiptRequested", requested); FAILED(hr))
         return hr;
     if (!requested)
         return E_POINTER;
@@ -394,7 +392,7 @@ STDMETHODIMP MailItemObject::put_ReadReceiptRequested(VARIANT_BOOL requested) {
 }
 
 STDMETHODIMP MailItemObject::get_ReceivedTime(DATE* received) {
-    if (HRESULT hr = Reach(L"ReceivedTime"); FAILED(hr))
+    if (HRESULT hr = Reach(L"ReceivedTime", received); FAILED(hr))
         return hr;
     if (!received)
         return E_POINTER;
@@ -414,10 +412,11 @@ constexpr std::array<DispatchMember, 6> kReportItemMembers{{
 }};
 }  // namespace
 
-ReportItemObject::ReportItemObject() : DualInterface(kReportItemMembers) {}
+ReportItemObject::ReportItemObject()
+    : ItemCore(L"ReportItem", __uuidof(Outlook::_ReportItem)), DualInterface(kReportItemMembers) {}
 
-STDMETHODIMP ReportItemObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,
-                                      VARIANT* result, EXCEPINFO*, UINT* argumentError) {
+HRESULT ReportItemObject::InvokeMember(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result,
+                                       EXCEPINFO*, UINT* argumentError) {
     HRESULT hr = S_OK;
     const DispatchMember* member = MemberToInvoke(id, flags, params, &hr);
     if (!member)

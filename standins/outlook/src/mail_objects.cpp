@@ -73,10 +73,11 @@ constexpr std::array<DispatchMember, 6> kNameSpaceMembers{{
 }};
 }  // namespace
 
-NameSpaceObject::NameSpaceObject() : DualInterface(kNameSpaceMembers) {}
+NameSpaceObject::NameSpaceObject()
+    : ModelBound(L"NameSpace", __uuidof(Outlook::_NameSpace)), DualInterface(kNameSpaceMembers) {}
 
-STDMETHODIMP NameSpaceObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,
-                                     VARIANT* result, EXCEPINFO*, UINT* argumentError) {
+HRESULT NameSpaceObject::InvokeMember(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result,
+                                      EXCEPINFO*, UINT* argumentError) {
     if (!model_)
         return RPC_E_DISCONNECTED;
     HRESULT hr = S_OK;
@@ -137,7 +138,7 @@ STDMETHODIMP NameSpaceObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPA
 }
 
 STDMETHODIMP NameSpaceObject::get_Folders(Outlook::_Folders** folders) {
-    if (HRESULT hr = Enter(L"Folders"); FAILED(hr))
+    if (HRESULT hr = Enter(L"Folders", folders); FAILED(hr))
         return hr;
     if (!folders)
         return E_POINTER;
@@ -147,7 +148,7 @@ STDMETHODIMP NameSpaceObject::get_Folders(Outlook::_Folders** folders) {
 }
 
 STDMETHODIMP NameSpaceObject::GetDefaultFolder(LONG folderType, Outlook::MAPIFolder** folder) {
-    if (HRESULT hr = Enter(L"GetDefaultFolder"); FAILED(hr))
+    if (HRESULT hr = Enter(L"GetDefaultFolder", folder); FAILED(hr))
         return hr;
     if (!folder)
         return E_POINTER;
@@ -163,7 +164,7 @@ STDMETHODIMP NameSpaceObject::GetDefaultFolder(LONG folderType, Outlook::MAPIFol
 
 STDMETHODIMP NameSpaceObject::GetFolderFromID(BSTR entryId, VARIANT storeId,
                                               Outlook::MAPIFolder** folder) {
-    if (HRESULT hr = Enter(L"GetFolderFromID"); FAILED(hr))
+    if (HRESULT hr = Enter(L"GetFolderFromID", folder); FAILED(hr))
         return hr;
     if (!folder)
         return E_POINTER;
@@ -181,7 +182,7 @@ STDMETHODIMP NameSpaceObject::GetFolderFromID(BSTR entryId, VARIANT storeId,
 }
 
 STDMETHODIMP NameSpaceObject::GetItemFromID(BSTR entryId, VARIANT storeId, IDispatch** item) {
-    if (HRESULT hr = Enter(L"GetItemFromID"); FAILED(hr))
+    if (HRESULT hr = Enter(L"GetItemFromID", item); FAILED(hr))
         return hr;
     if (!item)
         return E_POINTER;
@@ -201,7 +202,7 @@ STDMETHODIMP NameSpaceObject::GetItemFromID(BSTR entryId, VARIANT storeId, IDisp
 // The user's choice was set beforehand by the host; a folder gone since
 // counts as a cancelled picker.
 STDMETHODIMP NameSpaceObject::PickFolder(Outlook::MAPIFolder** folder) {
-    if (HRESULT hr = Enter(L"PickFolder"); FAILED(hr))
+    if (HRESULT hr = Enter(L"PickFolder", folder); FAILED(hr))
         return hr;
     if (!folder)
         return E_POINTER;
@@ -214,7 +215,7 @@ STDMETHODIMP NameSpaceObject::PickFolder(Outlook::MAPIFolder** folder) {
 }
 
 STDMETHODIMP NameSpaceObject::get_MAPIOBJECT(IUnknown** session) {
-    if (HRESULT hr = Enter(L"MAPIOBJECT"); FAILED(hr))
+    if (HRESULT hr = Enter(L"MAPIOBJECT", session); FAILED(hr))
         return hr;
     if (!session)
         return E_POINTER;
@@ -235,7 +236,8 @@ constexpr std::array<DispatchMember, 3> kFoldersMembers{{
 }};
 }  // namespace
 
-FoldersObject::FoldersObject() : DualInterface(kFoldersMembers) {}
+FoldersObject::FoldersObject()
+    : ModelBound(L"Folders", __uuidof(Outlook::_Folders)), DualInterface(kFoldersMembers) {}
 
 std::vector<FolderPtr> FoldersObject::Listed() const {
     if (parent_)
@@ -248,8 +250,8 @@ std::vector<FolderPtr> FoldersObject::Listed() const {
     return tops;
 }
 
-STDMETHODIMP FoldersObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,
-                                   VARIANT* result, EXCEPINFO*, UINT* argumentError) {
+HRESULT FoldersObject::InvokeMember(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result,
+                                    EXCEPINFO*, UINT* argumentError) {
     if (!model_)
         return RPC_E_DISCONNECTED;
     HRESULT hr = S_OK;
@@ -282,7 +284,7 @@ STDMETHODIMP FoldersObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARA
 }
 
 STDMETHODIMP FoldersObject::get_Count(LONG* count) {
-    if (HRESULT hr = Enter(L"Count"); FAILED(hr))
+    if (HRESULT hr = Enter(L"Count", count); FAILED(hr))
         return hr;
     if (!count)
         return E_POINTER;
@@ -291,7 +293,7 @@ STDMETHODIMP FoldersObject::get_Count(LONG* count) {
 }
 
 STDMETHODIMP FoldersObject::Item(VARIANT index, Outlook::MAPIFolder** folder) {
-    if (HRESULT hr = Enter(L"Item"); FAILED(hr))
+    if (HRESULT hr = Enter(L"Item", folder); FAILED(hr))
         return hr;
     if (!folder)
         return E_POINTER;
@@ -319,7 +321,7 @@ STDMETHODIMP FoldersObject::Item(VARIANT index, Outlook::MAPIFolder** folder) {
 }
 
 STDMETHODIMP FoldersObject::Add(BSTR name, VARIANT type, Outlook::MAPIFolder** folder) {
-    if (HRESULT hr = Enter(L"Add"); FAILED(hr))
+    if (HRESULT hr = Enter(L"Add", folder); FAILED(hr))
         return hr;
     if (!folder)
         return E_POINTER;
@@ -355,10 +357,11 @@ constexpr std::array<DispatchMember, 6> kFolderMembers{{
 }};
 }  // namespace
 
-FolderObject::FolderObject() : DualInterface(kFolderMembers) {}
+FolderObject::FolderObject()
+    : ModelBound(L"MAPIFolder", __uuidof(Outlook::MAPIFolder)), DualInterface(kFolderMembers) {}
 
-STDMETHODIMP FolderObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,
-                                  VARIANT* result, EXCEPINFO*, UINT*) {
+HRESULT FolderObject::InvokeMember(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result,
+                                   EXCEPINFO*, UINT*) {
     HRESULT hr = S_OK;
     const DispatchMember* member = MemberToInvoke(id, flags, params, &hr);
     if (!member)
@@ -393,7 +396,7 @@ STDMETHODIMP FolderObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAM
 }
 
 STDMETHODIMP FolderObject::get_Parent(IDispatch** parent) {
-    if (HRESULT hr = Enter(L"Parent"); FAILED(hr))
+    if (HRESULT hr = Enter(L"Parent", parent); FAILED(hr))
         return hr;
     if (!parent)
         return E_POINTER;
@@ -407,7 +410,7 @@ STDMETHODIMP FolderObject::get_Parent(IDispatch** parent) {
 }
 
 STDMETHODIMP FolderObject::get_EntryID(BSTR* entryId) {
-    if (HRESULT hr = Enter(L"EntryID"); FAILED(hr))
+    if (HRESULT hr = Enter(L"EntryID", entryId); FAILED(hr))
         return hr;
     if (!entryId)
         return E_POINTER;
@@ -416,7 +419,7 @@ STDMETHODIMP FolderObject::get_EntryID(BSTR* entryId) {
 }
 
 STDMETHODIMP FolderObject::get_Folders(Outlook::_Folders** folders) {
-    if (HRESULT hr = Enter(L"Folders"); FAILED(hr))
+    if (HRESULT hr = Enter(L"Folders", folders); FAILED(hr))
         return hr;
     if (!folders)
         return E_POINTER;
@@ -427,7 +430,7 @@ STDMETHODIMP FolderObject::get_Folders(Outlook::_Folders** folders) {
 }
 
 STDMETHODIMP FolderObject::get_Items(Outlook::_Items** items) {
-    if (HRESULT hr = Enter(L"Items"); FAILED(hr))
+    if (HRESULT hr = Enter(L"Items", items); FAILED(hr))
         return hr;
     if (!items)
         return E_POINTER;
@@ -438,7 +441,7 @@ STDMETHODIMP FolderObject::get_Items(Outlook::_Items** items) {
 }
 
 STDMETHODIMP FolderObject::get_Name(BSTR* name) {
-    if (HRESULT hr = Enter(L"Name"); FAILED(hr))
+    if (HRESULT hr = Enter(L"Name", name); FAILED(hr))
         return hr;
     if (!name)
         return E_POINTER;
@@ -447,7 +450,7 @@ STDMETHODIMP FolderObject::get_Name(BSTR* name) {
 }
 
 STDMETHODIMP FolderObject::get_StoreID(BSTR* storeId) {
-    if (HRESULT hr = Enter(L"StoreID"); FAILED(hr))
+    if (HRESULT hr = Enter(L"StoreID", storeId); FAILED(hr))
         return hr;
     if (!storeId)
         return E_POINTER;
@@ -468,10 +471,11 @@ constexpr std::array<DispatchMember, 5> kItemsMembers{{
 }};
 
 // A failure Outlook reports through IDispatch as an exception with its text.
-HRESULT Raise(EXCEPINFO* exception, HRESULT code, const std::wstring& description) {
+HRESULT Raise(EXCEPINFO* exception, const std::wstring& source, HRESULT code,
+              const std::wstring& description) {
     if (exception) {
         *exception = EXCEPINFO{};
-        exception->bstrSource = SysAllocString(L"Microsoft Office Outlook");
+        exception->bstrSource = Text(source);
         exception->bstrDescription = Text(description);
         exception->scode = code;
     }
@@ -482,7 +486,8 @@ HRESULT Raise(EXCEPINFO* exception, HRESULT code, const std::wstring& descriptio
 constexpr HRESULT kCannotParse = E_INVALIDARG;
 }  // namespace
 
-ItemsObject::ItemsObject() : DualInterface(kItemsMembers) {}
+ItemsObject::ItemsObject()
+    : ModelBound(L"Items", __uuidof(Outlook::_Items)), DualInterface(kItemsMembers) {}
 
 std::vector<MessagePtr> ItemsObject::Listed() const {
     std::vector<MessagePtr> listed = matched_ ? *matched_ : folder_->Messages();
@@ -496,8 +501,8 @@ std::vector<MessagePtr> ItemsObject::Listed() const {
     return listed;
 }
 
-STDMETHODIMP ItemsObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,
-                                 VARIANT* result, EXCEPINFO* exception, UINT* argumentError) {
+HRESULT ItemsObject::InvokeMember(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result,
+                                  EXCEPINFO* exception, UINT* argumentError) {
     HRESULT hr = S_OK;
     // Sort's Descending may be left out.
     OptionalSecondArgument call(params, id == DISPID_Outlook_Items_Sort);
@@ -539,7 +544,7 @@ STDMETHODIMP ItemsObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS
         hr = Sort(V_BSTR(&text), ArgumentAt(params, 1));
         if (hr == kCannotParse)
             return Raise(
-                exception, hr,
+                exception, model_->errorSource, hr,
                 L"The property \"" + std::wstring(V_BSTR(&text)) + L"\" in the sort is not known.");
         return hr;
     }
@@ -549,14 +554,14 @@ STDMETHODIMP ItemsObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS
     std::wstring error;
     hr = Restricted(V_BSTR(&text), &restricted, error);
     if (hr == kCannotParse)
-        return Raise(exception, hr, error);
+        return Raise(exception, model_->errorSource, hr, error);
     if (SUCCEEDED(hr))
         ReturnInterface(result, restricted);
     return hr;
 }
 
 STDMETHODIMP ItemsObject::get_Count(LONG* count) {
-    if (HRESULT hr = Enter(L"Count"); FAILED(hr))
+    if (HRESULT hr = Enter(L"Count", count); FAILED(hr))
         return hr;
     if (!count)
         return E_POINTER;
@@ -565,7 +570,7 @@ STDMETHODIMP ItemsObject::get_Count(LONG* count) {
 }
 
 STDMETHODIMP ItemsObject::Item(VARIANT index, IDispatch** item) {
-    if (HRESULT hr = Enter(L"Item"); FAILED(hr))
+    if (HRESULT hr = Enter(L"Item", item); FAILED(hr))
         return hr;
     if (!item)
         return E_POINTER;
@@ -595,7 +600,7 @@ STDMETHODIMP ItemsObject::Remove(LONG index) {
 }
 
 STDMETHODIMP ItemsObject::Restrict(BSTR filter, Outlook::_Items** items) {
-    if (HRESULT hr = Enter(L"Restrict"); FAILED(hr))
+    if (HRESULT hr = Enter(L"Restrict", items); FAILED(hr))
         return hr;
     std::wstring error;
     return Restricted(filter, items, error);

@@ -56,14 +56,15 @@ class FoldersObject : public CComObjectRootEx<CComSingleThreadModel>,
     BEGIN_COM_MAP(FoldersObject)
     COM_INTERFACE_ENTRY(Outlook::_Folders)
     COM_INTERFACE_ENTRY(IDispatch)
+    COM_INTERFACE_ENTRY(ISupportErrorInfo)
     END_COM_MAP()
 
     FoldersObject();
     // Null for the namespace's collection of the stores' top folders.
     void SetParent(mailstore::FolderPtr parent) { parent_ = std::move(parent); }
 
-    STDMETHODIMP Invoke(DISPID member, REFIID iid, LCID lcid, WORD flags, DISPPARAMS* params,
-                        VARIANT* result, EXCEPINFO* exception, UINT* argumentError) override;
+    HRESULT InvokeMember(DISPID member, WORD flags, DISPPARAMS* params, VARIANT* result,
+                         EXCEPINFO* exception, UINT* argumentError) override;
     STDMETHODIMP get_Count(LONG* count) override;
     STDMETHODIMP Item(VARIANT index, Outlook::MAPIFolder** folder) override;
     STDMETHODIMP Add(BSTR name, VARIANT type, Outlook::MAPIFolder** folder) override;
@@ -80,13 +81,14 @@ class FolderObject : public CComObjectRootEx<CComSingleThreadModel>,
     BEGIN_COM_MAP(FolderObject)
     COM_INTERFACE_ENTRY(Outlook::MAPIFolder)
     COM_INTERFACE_ENTRY(IDispatch)
+    COM_INTERFACE_ENTRY(ISupportErrorInfo)
     END_COM_MAP()
 
     FolderObject();
     void SetFolder(mailstore::FolderPtr folder) { folder_ = std::move(folder); }
 
-    STDMETHODIMP Invoke(DISPID member, REFIID iid, LCID lcid, WORD flags, DISPPARAMS* params,
-                        VARIANT* result, EXCEPINFO* exception, UINT* argumentError) override;
+    HRESULT InvokeMember(DISPID member, WORD flags, DISPPARAMS* params, VARIANT* result,
+                         EXCEPINFO* exception, UINT* argumentError) override;
     STDMETHODIMP get_Parent(IDispatch** parent) override;
     STDMETHODIMP get_EntryID(BSTR* entryId) override;
     STDMETHODIMP get_Folders(Outlook::_Folders** folders) override;
@@ -105,13 +107,14 @@ class ItemsObject : public CComObjectRootEx<CComSingleThreadModel>,
     BEGIN_COM_MAP(ItemsObject)
     COM_INTERFACE_ENTRY(Outlook::_Items)
     COM_INTERFACE_ENTRY(IDispatch)
+    COM_INTERFACE_ENTRY(ISupportErrorInfo)
     END_COM_MAP()
 
     ItemsObject();
     void SetFolder(mailstore::FolderPtr folder) { folder_ = std::move(folder); }
 
-    STDMETHODIMP Invoke(DISPID member, REFIID iid, LCID lcid, WORD flags, DISPPARAMS* params,
-                        VARIANT* result, EXCEPINFO* exception, UINT* argumentError) override;
+    HRESULT InvokeMember(DISPID member, WORD flags, DISPPARAMS* params, VARIANT* result,
+                         EXCEPINFO* exception, UINT* argumentError) override;
     STDMETHODIMP get_Count(LONG* count) override;
     STDMETHODIMP Item(VARIANT index, IDispatch** item) override;
     STDMETHODIMP Remove(LONG index) override;
@@ -133,11 +136,19 @@ class ItemsObject : public CComObjectRootEx<CComSingleThreadModel>,
 // What mail and report items both answer, over one message.
 class ItemCore : public ModelBound {
   public:
+    using ModelBound::ModelBound;
     void SetMessage(mailstore::MessagePtr message) { message_ = std::move(message); }
 
   protected:
-    // S_OK when the member may go on: the host runs and the message is there.
-    HRESULT Reach(const wchar_t* member);
+    // S_OK when the member may go on: it was entered (ModelBound::Enter) and
+    // the message is there.
+    template <class... Out>
+    HRESULT Reach(const wchar_t* member, Out*... outputs) {
+        if (HRESULT hr = Enter(member, outputs...); FAILED(hr))
+            return hr;
+        // A message deleted or moved to another store is gone for this object.
+        return message_ && !message_->IsDeleted() ? S_OK : kNotFound;
+    }
     HRESULT ClassOf(LONG* objectClass);
     HRESULT ParentOf(IDispatch** parent);
     // "EntryID", "MessageClass", "Subject", "Body" or "HTMLBody".
@@ -158,12 +169,13 @@ class MailItemObject : public CComObjectRootEx<CComSingleThreadModel>,
     BEGIN_COM_MAP(MailItemObject)
     COM_INTERFACE_ENTRY(Outlook::_MailItem)
     COM_INTERFACE_ENTRY(IDispatch)
+    COM_INTERFACE_ENTRY(ISupportErrorInfo)
     END_COM_MAP()
 
     MailItemObject();
 
-    STDMETHODIMP Invoke(DISPID member, REFIID iid, LCID lcid, WORD flags, DISPPARAMS* params,
-                        VARIANT* result, EXCEPINFO* exception, UINT* argumentError) override;
+    HRESULT InvokeMember(DISPID member, WORD flags, DISPPARAMS* params, VARIANT* result,
+                         EXCEPINFO* exception, UINT* argumentError) override;
     STDMETHODIMP get_Class(LONG* objectClass) override;
     STDMETHODIMP get_Parent(IDispatch** parent) override;
     STDMETHODIMP get_Body(BSTR* body) override;
@@ -193,12 +205,13 @@ class ReportItemObject : public CComObjectRootEx<CComSingleThreadModel>,
     BEGIN_COM_MAP(ReportItemObject)
     COM_INTERFACE_ENTRY(Outlook::_ReportItem)
     COM_INTERFACE_ENTRY(IDispatch)
+    COM_INTERFACE_ENTRY(ISupportErrorInfo)
     END_COM_MAP()
 
     ReportItemObject();
 
-    STDMETHODIMP Invoke(DISPID member, REFIID iid, LCID lcid, WORD flags, DISPPARAMS* params,
-                        VARIANT* result, EXCEPINFO* exception, UINT* argumentError) override;
+    HRESULT InvokeMember(DISPID member, WORD flags, DISPPARAMS* params, VARIANT* result,
+                         EXCEPINFO* exception, UINT* argumentError) override;
     STDMETHODIMP get_Class(LONG* objectClass) override;
     STDMETHODIMP get_Parent(IDispatch** parent) override;
     STDMETHODIMP get_EntryID(BSTR* entryId) override;

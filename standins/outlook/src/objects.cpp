@@ -2,14 +2,17 @@
 
 #include <oleauto.h>
 
+#include <cwchar>
+
 #include <array>
 
 namespace outlook::objects {
 
 // --- Model ------------------------------------------------------------------
 
-bool Model::TakeFault(const wchar_t* member) {
-    return faults.erase(member) > 0;
+std::wstring ErrorSourceOf(const std::wstring& version) {
+    const int major = std::wcstol(version.c_str(), nullptr, 10);
+    return major > 0 && major <= 12 ? L"Microsoft Office Outlook" : L"Microsoft Outlook";
 }
 
 ExplorerObject* Model::Active() const {
@@ -38,28 +41,6 @@ ExplorerRecord* Model::Find(int id) {
     return nullptr;
 }
 
-// The address comes through a volatile so that the compiler cannot see the
-// write is bound to fault.
-namespace {
-volatile ULONG_PTR unmappedAddress = 0x10;
-}
-
-__attribute__((noinline, no_sanitize("address"))) void RaiseHardwareFault() {
-    *reinterpret_cast<volatile int*>(unmappedAddress) = 1;
-}
-
-HRESULT ModelBound::Enter(const wchar_t* member) {
-    if (!model_)
-        return RPC_E_DISCONNECTED;
-    if (model_->TakeFault(member))
-        RaiseHardwareFault();
-    return S_OK;
-}
-
-// --- Shared IDispatch parts ---------------------------------------------------
-
-namespace {}  // namespace
-
 // --- Explorer -----------------------------------------------------------------
 
 namespace {
@@ -68,10 +49,11 @@ constexpr std::array<DispatchMember, 1> kExplorerMembers{{
 }};
 }  // namespace
 
-ExplorerObject::ExplorerObject() : DualInterface(kExplorerMembers) {}
+ExplorerObject::ExplorerObject()
+    : ModelBound(L"Explorer", __uuidof(Outlook::_Explorer)), DualInterface(kExplorerMembers) {}
 
-STDMETHODIMP ExplorerObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,
-                                    VARIANT* result, EXCEPINFO*, UINT*) {
+HRESULT ExplorerObject::InvokeMember(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result,
+                                     EXCEPINFO*, UINT*) {
     HRESULT hr = S_OK;
     const DispatchMember* member = MemberToInvoke(id, flags, params, &hr);
     if (!member)
@@ -83,7 +65,7 @@ STDMETHODIMP ExplorerObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPAR
 }
 
 STDMETHODIMP ExplorerObject::get_Caption(BSTR* caption) {
-    if (HRESULT hr = Enter(L"Caption"); FAILED(hr))
+    if (HRESULT hr = Enter(L"Caption", caption); FAILED(hr))
         return hr;
     if (!caption)
         return E_POINTER;
@@ -100,10 +82,11 @@ constexpr std::array<DispatchMember, 2> kExplorersMembers{{
 }};
 }  // namespace
 
-ExplorersObject::ExplorersObject() : DualInterface(kExplorersMembers) {}
+ExplorersObject::ExplorersObject()
+    : ModelBound(L"Explorers", __uuidof(Outlook::_Explorers)), DualInterface(kExplorersMembers) {}
 
-STDMETHODIMP ExplorersObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,
-                                     VARIANT* result, EXCEPINFO*, UINT* argumentError) {
+HRESULT ExplorersObject::InvokeMember(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result,
+                                      EXCEPINFO*, UINT* argumentError) {
     HRESULT hr = S_OK;
     const DispatchMember* member = MemberToInvoke(id, flags, params, &hr);
     if (!member)
@@ -124,7 +107,7 @@ STDMETHODIMP ExplorersObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPA
 }
 
 STDMETHODIMP ExplorersObject::get_Count(LONG* count) {
-    if (HRESULT hr = Enter(L"Count"); FAILED(hr))
+    if (HRESULT hr = Enter(L"Count", count); FAILED(hr))
         return hr;
     if (!count)
         return E_POINTER;
@@ -135,7 +118,7 @@ STDMETHODIMP ExplorersObject::get_Count(LONG* count) {
 // The index counts from 1 over the open explorers; an index out of range is
 // refused as Outlook refuses it ("Array index out of bounds").
 STDMETHODIMP ExplorersObject::Item(VARIANT index, Outlook::_Explorer** explorer) {
-    if (HRESULT hr = Enter(L"Item"); FAILED(hr))
+    if (HRESULT hr = Enter(L"Item", explorer); FAILED(hr))
         return hr;
     if (!explorer)
         return E_POINTER;
@@ -168,10 +151,12 @@ bool ApplicationObject::RaiseItemSend(IDispatch* item) {
     return cancel != VARIANT_FALSE;
 }
 
-ApplicationObject::ApplicationObject() : DualInterface(kApplicationMembers) {}
+ApplicationObject::ApplicationObject()
+    : ModelBound(L"Application", __uuidof(Outlook::_Application)),
+      DualInterface(kApplicationMembers) {}
 
-STDMETHODIMP ApplicationObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,
-                                       VARIANT* result, EXCEPINFO*, UINT* argumentError) {
+HRESULT ApplicationObject::InvokeMember(DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result,
+                                        EXCEPINFO*, UINT* argumentError) {
     HRESULT hr = S_OK;
     const DispatchMember* member = MemberToInvoke(id, flags, params, &hr);
     if (!member)
@@ -211,7 +196,7 @@ STDMETHODIMP ApplicationObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISP
 }
 
 STDMETHODIMP ApplicationObject::get_Version(BSTR* version) {
-    if (HRESULT hr = Enter(L"Version"); FAILED(hr))
+    if (HRESULT hr = Enter(L"Version", version); FAILED(hr))
         return hr;
     if (!version)
         return E_POINTER;
@@ -220,7 +205,7 @@ STDMETHODIMP ApplicationObject::get_Version(BSTR* version) {
 }
 
 STDMETHODIMP ApplicationObject::ActiveExplorer(Outlook::_Explorer** explorer) {
-    if (HRESULT hr = Enter(L"ActiveExplorer"); FAILED(hr))
+    if (HRESULT hr = Enter(L"ActiveExplorer", explorer); FAILED(hr))
         return hr;
     if (!explorer)
         return E_POINTER;
@@ -228,7 +213,7 @@ STDMETHODIMP ApplicationObject::ActiveExplorer(Outlook::_Explorer** explorer) {
 }
 
 STDMETHODIMP ApplicationObject::GetNamespace(BSTR type, Outlook::_NameSpace** nameSpace) {
-    if (HRESULT hr = Enter(L"GetNamespace"); FAILED(hr))
+    if (HRESULT hr = Enter(L"GetNamespace", nameSpace); FAILED(hr))
         return hr;
     if (!nameSpace)
         return E_POINTER;
@@ -240,7 +225,7 @@ STDMETHODIMP ApplicationObject::GetNamespace(BSTR type, Outlook::_NameSpace** na
 }
 
 STDMETHODIMP ApplicationObject::get_Explorers(Outlook::_Explorers** explorers) {
-    if (HRESULT hr = Enter(L"Explorers"); FAILED(hr))
+    if (HRESULT hr = Enter(L"Explorers", explorers); FAILED(hr))
         return hr;
     if (!explorers)
         return E_POINTER;

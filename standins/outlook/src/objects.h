@@ -8,6 +8,7 @@
 #include <atlbase.h>
 #include <atlcom.h>
 #include <atlconnect.h>
+#include <platform/call_faults.h>
 #include <windows.h>
 
 #include <cstdint>
@@ -38,12 +39,10 @@ class Model {
     std::wstring version;
     std::vector<ExplorerRecord> explorers;  // every explorer opened, in order of opening
     std::uint64_t activations = 0;
-    std::set<std::wstring> faults;   // members whose next call faults
+    std::wstring errorSource;        // the source of the errors Outlook reports
     IDispatch* nameSpace = nullptr;  // the "MAPI" namespace, the parent of the stores' top folders
     std::set<ModelBound*> bound;     // every object attached, detached when the host goes
 
-    // Whether the next call of `member` was armed to fault; disarms it.
-    bool TakeFault(const wchar_t* member);
     // The open explorer activated last; null when none is open.
     ExplorerObject* Active() const;
     // The open explorers in order of opening.
@@ -51,14 +50,16 @@ class Model {
     ExplorerRecord* Find(int id);
 };
 
-// Raises an access violation in the calling code, as a crash inside Outlook
-// looks to the exception filters on the stack.
-void RaiseHardwareFault();
+// The source Outlook gives its errors: "Microsoft Office Outlook" up to
+// Outlook 2007 (version 12), "Microsoft Outlook" after.
+std::wstring ErrorSourceOf(const std::wstring& version);
 
 // Common to the objects: the model they read, until the host detaches them.
 class ModelBound {
   public:
-    ModelBound() = default;
+    // `name` is the object in the names of its members ("MailItem"), `iid`
+    // its interface.
+    ModelBound(const wchar_t* name, const IID& iid) : name_(name), iid_(&iid) {}
     ModelBound(const ModelBound&) = delete;
     ModelBound& operator=(const ModelBound&) = delete;
     ~ModelBound() { Detach(); }
@@ -75,10 +76,26 @@ class ModelBound {
     }
 
   protected:
-    // S_OK when the call of `member` may go on: the host still runs it. A call
-    // armed to fault does not return.
-    HRESULT Enter(const wchar_t* member);
+    // S_OK when the call of `member` may go on: the host still runs it and the
+    // call was not made to fail (a failure comes with Outlook's error
+    // information, and the out-parameters cleared). A call made to fault does
+    // not return.
+    template <class... Out>
+    HRESULT Enter(const wchar_t* member, Out*... outputs) {
+        if (!model_) {
+            platform::calls::ClearOutputs(outputs...);
+            return RPC_E_DISCONNECTED;
+        }
+        return platform::calls::EnterComMember(Identity(), member, outputs...);
+    }
+    platform::calls::ComObject Identity() const {
+        return {name_, model_ ? model_->errorSource.c_str() : nullptr, nullptr, iid_};
+    }
     Model* model_ = nullptr;
+
+  private:
+    const wchar_t* name_;
+    const IID* iid_;
 };
 
 template <class T>
@@ -96,6 +113,7 @@ class ExplorerObject
     BEGIN_COM_MAP(ExplorerObject)
     COM_INTERFACE_ENTRY(Outlook::_Explorer)
     COM_INTERFACE_ENTRY(IDispatch)
+    COM_INTERFACE_ENTRY(ISupportErrorInfo)
     COM_INTERFACE_ENTRY(IConnectionPointContainer)
     END_COM_MAP()
 
@@ -108,8 +126,8 @@ class ExplorerObject
     void Raise(DISPID event) { FireEvent(event); }
 
     ExplorerObject();
-    STDMETHODIMP Invoke(DISPID member, REFIID iid, LCID lcid, WORD flags, DISPPARAMS* params,
-                        VARIANT* result, EXCEPINFO* exception, UINT* argumentError) override;
+    HRESULT InvokeMember(DISPID member, WORD flags, DISPPARAMS* params, VARIANT* result,
+                         EXCEPINFO* exception, UINT* argumentError) override;
 
     STDMETHODIMP get_Caption(BSTR* caption) override;
 
@@ -127,6 +145,7 @@ class ExplorersObject
     BEGIN_COM_MAP(ExplorersObject)
     COM_INTERFACE_ENTRY(Outlook::_Explorers)
     COM_INTERFACE_ENTRY(IDispatch)
+    COM_INTERFACE_ENTRY(ISupportErrorInfo)
     COM_INTERFACE_ENTRY(IConnectionPointContainer)
     END_COM_MAP()
 
@@ -139,8 +158,8 @@ class ExplorersObject
     }
 
     ExplorersObject();
-    STDMETHODIMP Invoke(DISPID member, REFIID iid, LCID lcid, WORD flags, DISPPARAMS* params,
-                        VARIANT* result, EXCEPINFO* exception, UINT* argumentError) override;
+    HRESULT InvokeMember(DISPID member, WORD flags, DISPPARAMS* params, VARIANT* result,
+                         EXCEPINFO* exception, UINT* argumentError) override;
 
     STDMETHODIMP get_Count(LONG* count) override;
     STDMETHODIMP Item(VARIANT index, Outlook::_Explorer** explorer) override;
@@ -154,11 +173,12 @@ class NameSpaceObject : public CComObjectRootEx<CComSingleThreadModel>,
     BEGIN_COM_MAP(NameSpaceObject)
     COM_INTERFACE_ENTRY(Outlook::_NameSpace)
     COM_INTERFACE_ENTRY(IDispatch)
+    COM_INTERFACE_ENTRY(ISupportErrorInfo)
     END_COM_MAP()
 
     NameSpaceObject();
-    STDMETHODIMP Invoke(DISPID member, REFIID iid, LCID lcid, WORD flags, DISPPARAMS* params,
-                        VARIANT* result, EXCEPINFO* exception, UINT* argumentError) override;
+    HRESULT InvokeMember(DISPID member, WORD flags, DISPPARAMS* params, VARIANT* result,
+                         EXCEPINFO* exception, UINT* argumentError) override;
 
     STDMETHODIMP get_Folders(Outlook::_Folders** folders) override;
     STDMETHODIMP GetDefaultFolder(LONG folderType, Outlook::MAPIFolder** folder) override;
@@ -179,6 +199,7 @@ class ApplicationObject
     BEGIN_COM_MAP(ApplicationObject)
     COM_INTERFACE_ENTRY(Outlook::_Application)
     COM_INTERFACE_ENTRY(IDispatch)
+    COM_INTERFACE_ENTRY(ISupportErrorInfo)
     COM_INTERFACE_ENTRY(IConnectionPointContainer)
     END_COM_MAP()
 
@@ -194,8 +215,8 @@ class ApplicationObject
     bool RaiseItemSend(IDispatch* item);
 
     ApplicationObject();
-    STDMETHODIMP Invoke(DISPID member, REFIID iid, LCID lcid, WORD flags, DISPPARAMS* params,
-                        VARIANT* result, EXCEPINFO* exception, UINT* argumentError) override;
+    HRESULT InvokeMember(DISPID member, WORD flags, DISPPARAMS* params, VARIANT* result,
+                         EXCEPINFO* exception, UINT* argumentError) override;
 
     STDMETHODIMP get_Version(BSTR* version) override;
     STDMETHODIMP ActiveExplorer(Outlook::_Explorer** explorer) override;

@@ -42,6 +42,7 @@ struct OutlookHost::State {
 
 OutlookHost::OutlookHost(std::wstring version) : state_(std::make_unique<State>()) {
     objects::RegisterOutlookProxies();
+    state_->model.errorSource = objects::ErrorSourceOf(version);
     state_->model.version = std::move(version);
     state_->explorers = objects::MakeObject<objects::ExplorersObject>();
     state_->mapi = objects::MakeObject<objects::NameSpaceObject>();
@@ -83,6 +84,7 @@ IDispatch* OutlookHost::Application() {
 }
 
 HRESULT OutlookHost::MapiNamespace(Outlook::_NameSpace** nameSpace) {
+    platform::calls::WorldsOwnCalls host;  // not a call of the add-in's
     return state_->application->GetNamespace(CComBSTR(L"MAPI"), nameSpace);
 }
 
@@ -139,7 +141,9 @@ bool OutlookHost::SendItem(IDispatch* item) {
 }
 
 void OutlookHost::FaultOnNextCall(const std::wstring& member) {
-    state_->model.faults.insert(member);
+    platform::calls::Injection fault;
+    fault.action = platform::calls::Action::Fault;
+    platform::calls::Arm(member, fault);
 }
 
 std::vector<ExplorerInfo> OutlookHost::Explorers() const {

@@ -17,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "module_files.h"
 #include "outlook.h"
@@ -25,6 +26,7 @@
 #include "apartment_waits.h"
 #include "test_thread.h"
 #include "dispatch_calls.h"
+#include "call_fault_support.h"
 
 namespace {
 
@@ -380,6 +382,47 @@ TEST_F(SafeItemOverOutlookTest, ItemFromAnotherApartmentIsFoundByItsEntryId) {
     EXPECT_EQ(asProp, E_NOINTERFACE);
     EXPECT_EQ(wrapped, S_OK);
     EXPECT_EQ(sender, L"ann@example.com");
+}
+
+TEST_F(SafeItemTest, AMemberMadeToFailNamesTheLibrarysClassAsItsSource) {
+    CComPtr<bvoltool::IBVRDOSession> session = LoggedOn();
+    CComPtr<bvoltool::IBVRDOFolder> inbox;
+    ASSERT_EQ(session->GetDefaultFolder(6, &inbox), S_OK);
+    ArmFailure(L"BVRDOFolder.Name", MAPI_E_CALL_FAILED);
+    BSTR name = nullptr;
+    ASSERT_EQ(inbox->get_Name(&name), MAPI_E_CALL_FAILED);
+    EXPECT_EQ(name, nullptr);
+    const _com_error error = RaisedFor(MAPI_E_CALL_FAILED, inbox, __uuidof(bvoltool::IBVRDOFolder));
+    EXPECT_EQ(std::wstring(error.Source()), L"BVOLTOOL.BVRDOSession.1");
+    EXPECT_EQ(std::wstring(error.Description()),
+              L"BVRDOFolder.Name failed with 0x80004005: the call was made to fail.");
+    EXPECT_TRUE(error.GUID() == __uuidof(bvoltool::IBVRDOFolder));
+    ASSERT_EQ(inbox->get_Name(&name), S_OK);
+    EXPECT_EQ(Take(name), L"Inbox");
+}
+
+TEST_F(SafeItemOverOutlookTest, TheSafeItemsCallsIntoOutlookAreCountedAndMayFail) {
+    auto message = mailbox->ReceiveFolder()->Deliver(Mail("Subject: Counted\r\n\r\nText\r\n"));
+    CComPtr<Outlook::_MailItem> item = ItemOf(message);
+    CComPtr<bvoltool::IBVMailItem> safeItem;
+    ASSERT_EQ(safeItem.CoCreateInstance(CLSID_BVMailItem), S_OK);
+    platform::calls::ClearCensus();
+    ASSERT_EQ(safeItem->put_Item(item), S_OK);
+    // Outlook's MAPIOBJECT made to fail, the item is found by its EntryID.
+    ArmFailure(L"MailItem.MAPIOBJECT", E_FAIL);
+    ASSERT_EQ(safeItem->put_Item(item), S_OK);
+    ArmFailure(L"BVMailItem.Body", E_OUTOFMEMORY);
+    BSTR body = nullptr;
+    EXPECT_EQ(safeItem->get_Body(&body), E_OUTOFMEMORY);
+    EXPECT_EQ(body, nullptr);
+    const _com_error error = RaisedFor(E_OUTOFMEMORY, safeItem, __uuidof(bvoltool::IBVMailItem));
+    EXPECT_EQ(std::wstring(error.Source()), L"BVOLTOOL.BVMailItem.1");
+    EXPECT_EQ(std::wstring(error.Description()),
+              L"BVMailItem.Body failed with 0x8007000E: the call was made to fail.");
+
+    EXPECT_EQ(CensusNames(), (std::vector<std::wstring>{L"BVMailItem.Item", L"MailItem.MAPIOBJECT",
+                                                        L"IMessage.GetProps", L"MailItem.EntryID",
+                                                        L"BVMailItem.Body"}));
 }
 
 }  // namespace
