@@ -4,7 +4,6 @@
 
 #include "addin/crash/entry_guard.h"
 #include "addin/crash/minidump_handler.h"
-#include "addin/server/bvol_module.h"
 #include "filtering/spam_folder.h"
 #include "mailstore/redemption_mng.h"
 #include "service/brevint_proxy.h"
@@ -298,7 +297,8 @@ void CConnect::StopWorker(CWorkerSlot<Worker>& slot, const wchar_t* name) {
     constexpr DWORD kShutdownWait = 10000;
     if (slot.Stop(kShutdownWait))
         return;
-    _AtlModule.Lock();
+    if (_pAtlModule)
+        _pAtlModule->Lock();
     CLogger::GetInstance().LogMessage(kDisconnection,
                                       std::wstring(L"The worker of ") + name +
                                           L" did not end within 10000 ms: it is left running, and "
