@@ -12,6 +12,7 @@
 #include "registry_access.h"
 #include "run_context.h"
 #include "text.h"
+#include "call_commands.h"
 #include "verbs.h"
 #include "world_commands.h"
 
@@ -42,10 +43,6 @@ void CheckOpen(const Step& step) {
 
 void CheckAnswer(const Step& step) {
     Count(step, 1, 1, "answer ok|cancel|yes|no|retry|ignore|abort|N");
-}
-
-void CheckFault(const Step& step) {
-    Count(step, 1, 1, "fault MEMBER");
 }
 
 void CheckState(const Step& step) {
@@ -173,11 +170,6 @@ std::string Answer(RunContext&, const Step& step) {
     return "";
 }
 
-std::string Fault(RunContext& run, const Step& step) {
-    run.process.FaultOnNextCall(Widen(step.words[0]));
-    return "";
-}
-
 std::string Advance(RunContext& run, const Step& step) {
     run.process.Advance(*ParseDuration(step.words[0]));
     return "";
@@ -295,7 +287,8 @@ const Command kCommands[] = {
     {"select", "select N", ExplorerNumber, Select, true},
     {"close", "close N", ExplorerNumber, Close, true},
     {"answer", "answer ok|cancel|abort|retry|ignore|yes|no|N", CheckAnswer, Answer, false},
-    {"fault", "fault MEMBER", CheckFault, Fault, true},
+    {"fail", "fail OBJECT.MEMBER [HRESULT] [times N|always] [after N]", CheckFail, Fail, false},
+    {"fault", "fault OBJECT.MEMBER [after N]", CheckFault, Fault, false},
     {"advance", "advance DURATION", CheckAdvance, Advance, true},
     {"state", "state FILE", CheckState, State, false},
     {"deliver", "deliver FILE... [to FOLDER-PATH] [size N] [burst] [deleted]", CheckDeliver,

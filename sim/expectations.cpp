@@ -2,6 +2,7 @@
 // Outlook's process (the log, the registry, windows, message boxes, threads,
 // files, folders and items, the service's requests, a crash), one row each.
 // Each says what it found when it does not hold.
+#include <platform/call_faults.h>
 #include <platform/threads.h>
 #include <platform/windows.h>
 
@@ -135,6 +136,11 @@ void CheckService(const Step& step, const Words& words, bool negated) {
 void CheckDelivered(const Step& step, const Words& words, bool negated) {
     if (negated || words.size() != 2 || words[1] != "once")
         throw ParseError(step.line, "expected: expect delivered once");
+}
+
+void CheckCalls(const Step& step, const Words& words, bool negated) {
+    if (negated || words.size() != 3 || !ParseNumber(words[2]))
+        throw ParseError(step.line, "expected: expect calls OBJECT.MEMBER N");
 }
 
 void CheckCrash(const Step& step, const Words& words, bool) {
@@ -445,6 +451,20 @@ std::string ExpectDeliveredOnce(RunContext& run, const Words&, bool) {
     return found;
 }
 
+// How often the add-in called a member of the world since Outlook started
+// (made-to-fail calls included).
+std::string ExpectCalls(RunContext&, const Words& words, bool) {
+    const std::wstring member = Widen(words[1]);
+    std::uint64_t calls = 0;
+    for (const auto& counted : platform::calls::Census()) {
+        if (SameName(counted.member, member))
+            calls = counted.calls;
+    }
+    return std::to_string(calls) == words[2]
+               ? ""
+               : words[1] + " was called " + std::to_string(calls) + " time(s)";
+}
+
 std::string ExpectCrash(RunContext& run, const Words&, bool negated) {
     const auto& crash = run.process.crash();
     if (negated)
@@ -479,6 +499,7 @@ const Expectation kExpectations[] = {
      CheckItem, ExpectItem},
     {"service", "expect service requests PATH N", CheckService, ExpectServiceRequests},
     {"delivered", "expect delivered once", CheckDelivered, ExpectDeliveredOnce},
+    {"calls", "expect calls OBJECT.MEMBER N", CheckCalls, ExpectCalls},
     {"crashed", "expect crashed", CheckCrash, ExpectCrash},
     {"crash", "expect no crash", CheckCrash, ExpectCrash},
 };

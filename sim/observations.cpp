@@ -1,6 +1,7 @@
 #include "observations.h"
 
 #include <fnmatch.h>
+#include <platform/call_faults.h>
 #include <platform/filesystem.h>
 #include <platform/threads.h>
 #include <platform/windows.h>
@@ -172,6 +173,9 @@ std::string StateJson(const OutlookProcess& process) {
                Array(t.waitingOn, [](const std::wstring& n) { return Json(n); }) + "}";
     }) << ",\n";
     out << "  \"stores\": " << MailStateJson() << ",\n";
+    out << "  \"calls\": " << Array(platform::calls::Census(), [](const auto& c) {
+        return "{\"member\": " + Json(c.member) + ", \"calls\": " + std::to_string(c.calls) + "}";
+    }) << ",\n";
     out << "  \"logFile\": " << Json(LogFilePath()) << ",\n";
     out << "  \"log\": " << Array(ReadLog(), [](const LogLine& l) { return Json(l.line); })
         << ",\n";

@@ -8,6 +8,7 @@
 #include <platform/clock.h>
 #include <platform/filesystem.h>
 #include <platform/seh.h>
+#include <platform/call_faults.h>
 #include <platform/windows.h>
 #include <shlobj.h>
 
@@ -331,10 +332,9 @@ bool OutlookProcess::Start(std::string& message) {
         return false;
     }
     Guarded("start", [&] {
+        // The census counts the calls of this session of Outlook.
+        platform::calls::ClearCensus();
         host_ = std::make_unique<outlook::host::OutlookHost>(profile_.version);
-        for (const auto& member : pendingFaults_)
-            host_->FaultOnNextCall(member);
-        pendingFaults_.clear();
         for (const auto& caption : profile_.explorers)
             host_->OpenExplorer(caption);
         ConnectAddins(message);
@@ -446,14 +446,6 @@ OLSIM_EXPLORER_ACTION(ActivateExplorer, ActivateExplorer, "activate")
 OLSIM_EXPLORER_ACTION(ChangeSelection, ChangeSelection, "select")
 OLSIM_EXPLORER_ACTION(CloseExplorer, CloseExplorer, "close")
 #undef OLSIM_EXPLORER_ACTION
-
-void OutlookProcess::FaultOnNextCall(const std::wstring& member) {
-    // Armed before the start, the fault waits for Outlook's objects to exist.
-    if (host_)
-        host_->FaultOnNextCall(member);
-    else
-        pendingFaults_.push_back(member);
-}
 
 std::vector<outlook::host::ExplorerInfo> OutlookProcess::Explorers() const {
     return host_ ? host_->Explorers() : std::vector<outlook::host::ExplorerInfo>{};

@@ -73,8 +73,6 @@ class OutlookProcess {
     bool ActivateExplorer(int id, std::string& message);
     bool ChangeSelection(int id, std::string& message);
     bool CloseExplorer(int id, std::string& message);
-    // The next call of `member` by the add-in faults inside Outlook's code.
-    void FaultOnNextCall(const std::wstring& member);
     std::vector<outlook::host::ExplorerInfo> Explorers() const;
 
     // Mail arriving as the mail server delivers it: into the store model,
@@ -119,7 +117,6 @@ class OutlookProcess {
     mutable std::mutex lock_;
     std::string command_;  // the command running, empty between commands
     std::optional<Crash> crash_;
-    std::vector<std::wstring> pendingFaults_;
 };
 
 }  // namespace olsim

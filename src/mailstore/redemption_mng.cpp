@@ -5,6 +5,7 @@
 #include "support/log/logger.h"
 #include "support/log/trace_scope.h"
 #include "support/utility/com_create.h"
+#include "support/utility/com_error.h"
 
 namespace {
 
@@ -59,8 +60,7 @@ bool CRedemptionMng::GetCurrentProfile(std::wstring& name) {
 void CRedemptionMng::CleanupUtils() {
     if (!m_utils)
         _com_issue_error(E_POINTER);
-    if (const HRESULT hr = m_utils->Cleanup(); FAILED(hr))
-        _com_issue_error(hr);
+    RaiseIfFailed(m_utils->Cleanup(), m_utils.p);
 }
 
 bool CRedemptionMng::GetNewMailEventSource(IUnknown** source) {

@@ -12,6 +12,7 @@
 #include "support/utility/brevint_helper.h"
 #include "support/utility/bstr_text.h"
 #include "support/utility/com_create.h"
+#include "support/utility/com_error.h"
 
 using namespace brevint_core;
 
@@ -27,14 +28,6 @@ CBrevintProxy*& Instance() {
 
 void Log(const char* function, const std::wstring& message) {
     CLogger::GetInstance().LogMessage(function, message);
-}
-
-// A failed answer of the core goes to the caller as a COM error, with the
-// error information the object gave when it says it gives any.
-template <class Interface>
-void Check(HRESULT result, Interface* object) {
-    if (FAILED(result))
-        _com_issue_errorex(result, object, __uuidof(Interface));
 }
 
 }  // namespace
@@ -118,7 +111,7 @@ void CBrevintProxy::Initialize() {
 // the same; a failed call is raised as every failed call of the core is.
 void CBrevintProxy::StartLibrary() {
     short started = 0;
-    Check(library->Start(&started), library.p);
+    RaiseIfFailed(library->Start(&started), library.p);
     if (started < 0)
         CLogger::GetInstance().LogComError("CBrevintProxy::Initialize", L"library_init", L"",
                                            started);
@@ -155,7 +148,7 @@ LONG CBrevintProxy::Login() {
     if (!account)
         return 0;
     short loggedIn = 0;
-    Check(account->LogOn(&loggedIn), account.p);
+    RaiseIfFailed(account->LogOn(&loggedIn), account.p);
     CLogger::GetInstance().LogNumber("CBrevintProxy::Login", L"Login: ",
                                      static_cast<DWORD>(static_cast<LONG>(loggedIn)));
     return loggedIn;
@@ -164,7 +157,7 @@ LONG CBrevintProxy::Login() {
 std::wstring CBrevintProxy::AccountValue(const wchar_t* key) {
     CComBSTR name(key);
     CComBSTR value;
-    Check(account->GetValue(name, &value), account.p);
+    RaiseIfFailed(account->GetValue(name, &value), account.p);
     return TextOf(value);
 }
 
@@ -196,7 +189,7 @@ bool CBrevintProxy::GetSettingsWnd() {
     CTraceScope trace("CBrevintProxy::GetSettingsWnd");
     if (!account)
         return false;
-    Check(account->ShowSettings(), account.p);
+    RaiseIfFailed(account->ShowSettings(), account.p);
     return true;
 }
 
@@ -206,7 +199,7 @@ void CBrevintProxy::GetAdvertText(std::wstring& caption, std::wstring& link) {
         return;
     CComBSTR advertCaption;
     CComBSTR advertLink;
-    Check(account->GetAdvert(&advertCaption, &advertLink), account.p);
+    RaiseIfFailed(account->GetAdvert(&advertCaption, &advertLink), account.p);
     caption = TextOf(advertCaption);
     link = TextOf(advertLink);
 }
@@ -230,7 +223,7 @@ bool CBrevintProxy::ProccessInboundMail(const std::wstring& message, bool* judge
     LONG score = 0;
     try {
         CComBSTR text(static_cast<int>(message.size()), message.c_str());
-        Check(filter->Score(text, 1, &score), filter.p);
+        RaiseIfFailed(filter->Score(text, 1, &score), filter.p);
         NoteScoreFailure(std::nullopt);
     } catch (const _com_error& error) {
         // A message the core could not score counts as scoring 0. The core's
@@ -271,7 +264,7 @@ bool CBrevintProxy::MergeMsgHeader(const std::wstring& message, const std::wstri
     CComBSTR text(static_cast<int>(message.size()), message.c_str());
     CComBSTR headers(static_cast<int>(header.size()), header.c_str());
     CComBSTR answer;
-    Check(filter->MergeHeader(text, headers, &answer), filter.p);
+    RaiseIfFailed(filter->MergeHeader(text, headers, &answer), filter.p);
     merged = TextOf(answer);
     return true;
 }
@@ -282,7 +275,7 @@ bool CBrevintProxy::FilterVote(const std::wstring& message, LONG vote) {
         return false;
     CComBSTR text(static_cast<int>(message.size()), message.c_str());
     LONG result = -1;
-    Check(filter->Vote(text, vote, &result), filter.p);
+    RaiseIfFailed(filter->Vote(text, vote, &result), filter.p);
     return result >= 0;
 }
 
@@ -293,9 +286,9 @@ bool AddEmail(IRulesSender* rules, const std::wstring& name, const std::wstring&
     if (!rules)
         return false;
     short added = 0;
-    Check(rules->AddEmail(CComBSTR(name.c_str()), CComBSTR(address.c_str()),
-                          CComBSTR(comment.c_str()), &added),
-          rules);
+    RaiseIfFailed(rules->AddEmail(CComBSTR(name.c_str()), CComBSTR(address.c_str()),
+                                  CComBSTR(comment.c_str()), &added),
+                  rules);
     return added == 1;
 }
 
@@ -303,7 +296,8 @@ bool AddDomain(IRulesSender* rules, const std::wstring& address, const std::wstr
     if (!rules)
         return false;
     short added = 0;
-    Check(rules->AddDomain(CComBSTR(address.c_str()), CComBSTR(comment.c_str()), &added), rules);
+    RaiseIfFailed(rules->AddDomain(CComBSTR(address.c_str()), CComBSTR(comment.c_str()), &added),
+                  rules);
     return added == 1;
 }
 
@@ -351,7 +345,7 @@ bool CBrevintProxy::GetAddresses(std::wstring& list, int kind) {
 LONG CBrevintProxy::HttpGet(const std::wstring& url, std::wstring& body) {
     CComBSTR answer;
     LONG status = 0;
-    Check(http->Get(CComBSTR(url.c_str()), &answer, &status), http.p);
+    RaiseIfFailed(http->Get(CComBSTR(url.c_str()), &answer, &status), http.p);
     body = TextOf(answer);
     return static_cast<LONG>(status);
 }
@@ -381,11 +375,11 @@ bool CBrevintProxy::PreloadFooter() {
         Log(kFunction, L"Footer get Error");
         return false;
     }
-    Check(xml->LoadXml(CComBSTR(body.c_str())), xml.p);
+    RaiseIfFailed(xml->LoadXml(CComBSTR(body.c_str())), xml.p);
     CComBSTR plain;
     CComBSTR html;
-    Check(xml->GetNodeText(CComBSTR(L"MailTag.PlainTxt"), &plain), xml.p);
-    Check(xml->GetNodeText(CComBSTR(L"MailTag.HtmlTxt"), &html), xml.p);
+    RaiseIfFailed(xml->GetNodeText(CComBSTR(L"MailTag.PlainTxt"), &plain), xml.p);
+    RaiseIfFailed(xml->GetNodeText(CComBSTR(L"MailTag.HtmlTxt"), &html), xml.p);
     if (!plain.Length()) {
         Log(kFunction, L"Plain footer error");
         return false;
@@ -483,7 +477,7 @@ bool CBrevintProxy::PreloadTellAFriendUrl() {
         return true;
     }
     CComBSTR shared;
-    Check(digest->Compute(CComBSTR((ip + password).c_str()), &shared), digest.p);
+    RaiseIfFailed(digest->Compute(CComBSTR((ip + password).c_str()), &shared), digest.p);
     if (!shared.Length()) {
         Log(kFunction, L"Could not get shared password");
         tellAFriendUrl.Set(base);

@@ -7,6 +7,7 @@
 #include "support/log/logged_stage.h"
 #include "support/log/logger.h"
 #include "support/log/trace_scope.h"
+#include "support/utility/com_error.h"
 
 namespace {
 
@@ -84,9 +85,7 @@ void CConnect::TakeFirstExplorer(Outlook::_Explorer* explorer) {
         LogExplorerCount();
         if (!m_application)
             return;
-        const HRESULT hr = m_application->ActiveExplorer(&first.explorer);
-        if (FAILED(hr))
-            _com_issue_error(hr);
+        RaiseIfFailed(m_application->ActiveExplorer(&first.explorer), m_application.p);
     });
     if (!first.explorer)
         CLogger::GetInstance().LogMessage(kInitHandler, L"Could not get active explorer");
