@@ -307,6 +307,10 @@ bool OutlookProcess::Install(std::vector<std::string>& done, std::string& error)
 
 bool OutlookProcess::Guarded(const std::string& command, const std::function<void()>& body) {
     platform::seh::Filter filter = [&](EXCEPTION_POINTERS* pointers) -> LONG {
+        // Outlook does not handle a crash of its own thread: the process's
+        // unhandled-exception filter (the add-in's crash-dump filter, once
+        // attached) sees it first, as on Windows; then it is recorded.
+        platform::seh::AskUnhandledFilter(pointers);
         std::lock_guard guard(lock_);
         if (!crash_ && pointers && pointers->ExceptionRecord) {
             const EXCEPTION_RECORD& record = *pointers->ExceptionRecord;

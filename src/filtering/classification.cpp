@@ -12,6 +12,7 @@
 #include "mailstore/mapi_functions.h"
 #include "mailstore/mapi_object.h"
 #include "service/brevint_proxy.h"
+#include "support/log/logged_stage.h"
 #include "support/log/logger.h"
 #include "support/log/trace_scope.h"
 #include "support/utility/bstr_text.h"
@@ -31,15 +32,16 @@ bool ReadMessageFlags(IMessage* message, ULONG& flags) {
         return false;
     LPSPropValue value = nullptr;
     const bool read =
-        SUCCEEDED(pfnHrGetOneProp(message, PR_MESSAGE_FLAGS, &value)) && value != nullptr;
+        !LogIfFailed("ReadMessageFlags", pfnHrGetOneProp(message, PR_MESSAGE_FLAGS, &value)) &&
+        value != nullptr;
     if (read)
         flags = static_cast<ULONG>(value->Value.l);
     FreeMapiBuffer(value);
     return read;
 }
 
-bool SaveItem(Outlook::_MailItem* item) {
-    return SUCCEEDED(item->Save());
+bool SaveItem(const char* function, Outlook::_MailItem* item) {
+    return !LogIfFailed(function, item->Save());
 }
 
 }  // namespace
@@ -55,15 +57,17 @@ bool MergeAndJudge(CBrevintProxy& proxy, const std::wstring& text, const std::ws
 }
 
 bool SuppressReadReceipt(MailItemRef item) {
-    CTraceScope trace("SuppressReadReceipt");
+    constexpr const char* kFunction = "SuppressReadReceipt";
+    CTraceScope trace(kFunction);
     if (!item)
         return false;
     VARIANT_BOOL requested = VARIANT_FALSE;
-    if (FAILED(item->get_ReadReceiptRequested(&requested)) || requested != VARIANT_TRUE)
+    if (LogIfFailed(kFunction, item->get_ReadReceiptRequested(&requested)) ||
+        requested != VARIANT_TRUE)
         return false;
     const HRESULT cleared = item->put_ReadReceiptRequested(VARIANT_FALSE);
-    SaveItem(item);
-    if (FAILED(cleared))
+    SaveItem(kFunction, item);
+    if (LogIfFailed(kFunction, cleared))
         return false;
     CComPtr<IMessage> message = MapiMessageOf(item);
     ULONG flags = 0;
@@ -72,16 +76,17 @@ bool SuppressReadReceipt(MailItemRef item) {
     if (!(flags & MSGFLAG_READ)) {
         // Marking it read with the receipt suppressed takes the pending
         // receipt away; the message is then made unread again.
-        message->SetReadFlag(SUPPRESS_RECEIPT);
-        message->SetReadFlag(CLEAR_READ_FLAG);
+        LogIfFailed(kFunction, message->SetReadFlag(SUPPRESS_RECEIPT));
+        LogIfFailed(kFunction, message->SetReadFlag(CLEAR_READ_FLAG));
     }
-    if (FAILED(message->SaveChanges(KEEP_OPEN_READWRITE | FORCE_SAVE)))
+    if (LogIfFailed(kFunction, message->SaveChanges(KEEP_OPEN_READWRITE | FORCE_SAVE)))
         return false;
-    return SaveItem(item);
+    return SaveItem(kFunction, item);
 }
 
 bool SetMessageUnread(MailItemRef item, bool unread) {
-    CTraceScope trace("SetMessageUnread");
+    constexpr const char* kFunction = "SetMessageUnread";
+    CTraceScope trace(kFunction);
     CComPtr<IMessage> message = MapiMessageOf(item);
     if (!message)
         return false;
@@ -89,12 +94,13 @@ bool SetMessageUnread(MailItemRef item, bool unread) {
     if (ReadMessageFlags(message, flags)) {
         const bool isRead = (flags & MSGFLAG_READ) != 0;
         if (isRead == unread) {
-            message->SetReadFlag(isRead ? CLEAR_READ_FLAG : SUPPRESS_RECEIPT);
-            if (FAILED(message->SaveChanges(KEEP_OPEN_READWRITE | FORCE_SAVE)))
+            LogIfFailed(kFunction,
+                        message->SetReadFlag(isRead ? CLEAR_READ_FLAG : SUPPRESS_RECEIPT));
+            if (LogIfFailed(kFunction, message->SaveChanges(KEEP_OPEN_READWRITE | FORCE_SAVE)))
                 return false;
         }
     }
-    return SaveItem(item);
+    return SaveItem(kFunction, item);
 }
 
 void CConnect::ProcessNewMail(MailItemRef item) {
@@ -103,7 +109,8 @@ void CConnect::ProcessNewMail(MailItemRef item) {
 
     // The cheap tests come first: class, size, sender.
     CComBSTR messageClass;
-    if (FAILED(item->get_MessageClass(&messageClass)) || messageClass.Length() < 1) {
+    if (LogIfFailed(kProcessNewMail, item->get_MessageClass(&messageClass)) ||
+        messageClass.Length() < 1) {
         log.LogMessage(kProcessNewMail, L"if (FAILED(hr) || bstrMailClass.Length()<1)");
         return;
     }
@@ -115,7 +122,7 @@ void CConnect::ProcessNewMail(MailItemRef item) {
         return;
     }
     LONG size = 0;
-    item->get_Size(&size);
+    LogIfFailed(kProcessNewMail, item->get_Size(&size));
     if (static_cast<DWORD>(size) > kMaxJudgedMessageSize) {
         log.LogNumber(kProcessNewMail, L"To big message size: ", static_cast<DWORD>(size));
         return;
@@ -144,7 +151,7 @@ void CConnect::ProcessNewMail(MailItemRef item) {
     const bool spam = MergeAndJudge(*m_proxy, message, headers, kProcessNewMail, &judged);
 
     CComBSTR subject;
-    item->get_Subject(&subject);
+    LogIfFailed(kProcessNewMail, item->get_Subject(&subject));
     const std::wstring mailLine = L"MAIL - From: Subj:" + TextOf(subject);
     if (!judged) {
         log.LogMessage(kProcessNewMail, mailLine + L" not judged: left where it is");
@@ -161,6 +168,7 @@ void CConnect::ProcessNewMail(MailItemRef item) {
     FindSPAMfolder(spamFolder);
     CComPtr<IDispatch> moved;
     const HRESULT hr = spamFolder ? item->Move(spamFolder, &moved) : E_POINTER;
+    LogIfFailed(kProcessNewMail, hr);
     log.LogMessage(kProcessNewMail,
                    mailLine + (SUCCEEDED(hr) ? L"was succesfuly moved" : L"move error"));
 }

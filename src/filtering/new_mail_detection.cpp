@@ -173,7 +173,8 @@ void CConnect::OnNewMail(std::wstring itemId) {
     log.LogMessage(kOnNewMail, L"ItemID: " + itemId);
     RunLoggedStage(kOnNewMail, L"Unhandled exception", [&] {
         CComPtr<Outlook::_NameSpace> names;
-        if (!m_application || FAILED(m_application->GetNamespace(CComBSTR(L"MAPI"), &names)) ||
+        if (!m_application ||
+            LogIfFailed(kOnNewMail, m_application->GetNamespace(CComBSTR(L"MAPI"), &names)) ||
             !names) {
             log.LogMessage(kOnNewMail, L"Could not get namespace");
             return;
@@ -182,7 +183,9 @@ void CConnect::OnNewMail(std::wstring itemId) {
         noStore.vt = VT_ERROR;
         noStore.scode = DISP_E_PARAMNOTFOUND;
         CComPtr<IDispatch> item;
-        if (FAILED(names->GetItemFromID(CComBSTR(itemId.c_str()), noStore, &item)) || !item) {
+        if (LogIfFailed(kOnNewMail,
+                        names->GetItemFromID(CComBSTR(itemId.c_str()), noStore, &item)) ||
+            !item) {
             log.LogMessage(kOnNewMail, L"Could not get item from ID");
             return;
         }
@@ -207,7 +210,7 @@ void CConnect::OnRedemptionNewMailImpl(IDispatch* item) {
     RunLoggedStage(kRedemptionNewMail, L"Unhandled exception", [&] {
         CComQIPtr<bvoltool::IBVNewMailItem> newMail(item);
         CComBSTR entryId;
-        if (newMail && SUCCEEDED(newMail->get_EntryID(&entryId)))
+        if (newMail && !LogIfFailed(kRedemptionNewMail, newMail->get_EntryID(&entryId)))
             OnNewMail(TextOf(entryId));
         // The library is told after each use that nothing of it is kept. Its
         // failure is a COM error, logged here rather than thrown across the

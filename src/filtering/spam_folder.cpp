@@ -16,10 +16,11 @@ namespace {
 constexpr const char* kFindSpamFolder = "CConnect::FindSPAMfolder";
 constexpr const char* kSpamFolderExists = "CConnect::IsBrevintFolderExist";
 
-CComPtr<Outlook::_NameSpace> MapiNamespace(Outlook::_Application* application) {
+CComPtr<Outlook::_NameSpace> MapiNamespace(const char* function,
+                                           Outlook::_Application* application) {
     CComPtr<Outlook::_NameSpace> names;
     if (application)
-        application->GetNamespace(CComBSTR(L"MAPI"), &names);
+        LogIfFailed(function, application->GetNamespace(CComBSTR(L"MAPI"), &names));
     return names;
 }
 
@@ -27,8 +28,8 @@ CComPtr<Outlook::_NameSpace> MapiNamespace(Outlook::_Application* application) {
 std::wstring DefaultStoreId(Outlook::_NameSpace* names) {
     CComPtr<Outlook::MAPIFolder> inbox;
     CComBSTR storeId;
-    if (SUCCEEDED(names->GetDefaultFolder(kOlFolderInbox, &inbox)) && inbox)
-        inbox->get_StoreID(&storeId);
+    if (!LogIfFailed(kFindSpamFolder, names->GetDefaultFolder(kOlFolderInbox, &inbox)) && inbox)
+        LogIfFailed(kFindSpamFolder, inbox->get_StoreID(&storeId));
     return TextOf(storeId);
 }
 
@@ -37,21 +38,23 @@ std::wstring DefaultStoreId(Outlook::_NameSpace* names) {
 bool ParentListsFolder(IDispatch* parent, const std::wstring& entryId) {
     CComDispatchDriver parentDriver(parent);
     CComVariant folders;
-    if (FAILED(parentDriver.GetPropertyByName(L"Folders", &folders)) || folders.vt != VT_DISPATCH ||
-        !folders.pdispVal)
+    if (LogIfFailed(kFindSpamFolder, parentDriver.GetPropertyByName(L"Folders", &folders)) ||
+        folders.vt != VT_DISPATCH || !folders.pdispVal)
         return false;
     CComDispatchDriver collection(folders.pdispVal);
     CComVariant count;
-    if (FAILED(collection.GetPropertyByName(L"Count", &count)) || FAILED(count.ChangeType(VT_I4)))
+    if (LogIfFailed(kFindSpamFolder, collection.GetPropertyByName(L"Count", &count)) ||
+        FAILED(count.ChangeType(VT_I4)))
         return false;
     for (LONG index = 1; index <= count.lVal; ++index) {
         CComVariant position(index);
         CComVariant folder;
-        if (FAILED(collection.Invoke1(L"Item", &position, &folder)) || folder.vt != VT_DISPATCH ||
-            !folder.pdispVal)
+        if (LogIfFailed(kFindSpamFolder, collection.Invoke1(L"Item", &position, &folder)) ||
+            folder.vt != VT_DISPATCH || !folder.pdispVal)
             continue;
         CComVariant id;
-        if (SUCCEEDED(CComDispatchDriver(folder.pdispVal).GetPropertyByName(L"EntryID", &id)) &&
+        if (!LogIfFailed(kFindSpamFolder,
+                         CComDispatchDriver(folder.pdispVal).GetPropertyByName(L"EntryID", &id)) &&
             id.vt == VT_BSTR && id.bstrVal && entryId == id.bstrVal)
             return true;
     }
@@ -64,7 +67,7 @@ void CConnect::FindSPAMfolder(CComPtr<Outlook::MAPIFolder>& folder) {
     CTraceScope trace(kFindSpamFolder);
     folder.Release();
     RunLoggedStage(kFindSpamFolder, L"Unhandled exception", [&] {
-        CComPtr<Outlook::_NameSpace> names = MapiNamespace(m_application);
+        CComPtr<Outlook::_NameSpace> names = MapiNamespace(kFindSpamFolder, m_application);
         if (!names)
             return;
         std::wstring profile;
@@ -76,12 +79,13 @@ void CConnect::FindSPAMfolder(CComPtr<Outlook::MAPIFolder>& folder) {
         if (storeId.empty())
             return;
         CComPtr<Outlook::MAPIFolder> found;
-        if (FAILED(names->GetFolderFromID(CComBSTR(storedId.c_str()), CComVariant(storeId.c_str()),
-                                          &found)) ||
+        if (LogIfFailed(kFindSpamFolder,
+                        names->GetFolderFromID(CComBSTR(storedId.c_str()),
+                                               CComVariant(storeId.c_str()), &found)) ||
             !found)
             return;
         CComPtr<IDispatch> parent;
-        if (FAILED(found->get_Parent(&parent)) || !parent)
+        if (LogIfFailed(kFindSpamFolder, found->get_Parent(&parent)) || !parent)
             return;
         // Only a folder that its own parent no longer lists is refused. One
         // the user deleted into Deleted Items is listed there, so it is still
@@ -102,24 +106,28 @@ bool CConnect::IsBrevintFolderExist(bool create) {
         return false;
     bool exists = false;
     RunLoggedStage(kSpamFolderExists, L"Unhandled exception", [&] {
-        CComPtr<Outlook::_NameSpace> names = MapiNamespace(m_application);
+        constexpr const char* kFunction = kSpamFolderExists;
+        CComPtr<Outlook::_NameSpace> names = MapiNamespace(kFunction, m_application);
         CComPtr<Outlook::MAPIFolder> inbox;
         CComPtr<IDispatch> root;
         CComQIPtr<Outlook::MAPIFolder> rootFolder;
         CComPtr<Outlook::_Folders> folders;
-        if (!names || FAILED(names->GetDefaultFolder(kOlFolderInbox, &inbox)) || !inbox ||
-            FAILED(inbox->get_Parent(&root)) || !(rootFolder = root) ||
-            FAILED(rootFolder->get_Folders(&folders)) || !folders)
+        if (!names || LogIfFailed(kFunction, names->GetDefaultFolder(kOlFolderInbox, &inbox)) ||
+            !inbox || LogIfFailed(kFunction, inbox->get_Parent(&root)) || !(rootFolder = root) ||
+            LogIfFailed(kFunction, rootFolder->get_Folders(&folders)) || !folders)
             return;
         const CComBSTR name(g_defaultSpamFolderName.c_str());
         CComPtr<Outlook::MAPIFolder> folder;
-        if (FAILED(folders->Item(CComVariant(name), &folder)) || !folder) {
+        // A folder not found by name is made; the failed lookup is still noted.
+        if (LogIfFailed(kFunction, folders->Item(CComVariant(name), &folder)) || !folder) {
             folder.Release();
-            if (FAILED(folders->Add(name, CComVariant(kOlFolderInbox), &folder)) || !folder)
+            if (LogIfFailed(kFunction, folders->Add(name, CComVariant(kOlFolderInbox), &folder)) ||
+                !folder)
                 return;
         }
         CComBSTR entryId;
-        folder->get_EntryID(&entryId);
+        if (LogIfFailed(kFunction, folder->get_EntryID(&entryId)))
+            return;
         std::wstring profile;
         GetCurrentProfile(profile);
         CSettings::SetSpamFolderId(profile, TextOf(entryId));
@@ -137,8 +145,9 @@ bool CheckFolder(Outlook::_NameSpace* names, LONG kind, Outlook::MAPIFolder* fol
     CComBSTR defaultId;
     CComBSTR folderId;
     // A default folder that cannot be had counts as "not equal".
-    if (FAILED(names->GetDefaultFolder(kind, &defaultFolder)) || !defaultFolder ||
-        FAILED(defaultFolder->get_EntryID(&defaultId)) || FAILED(folder->get_EntryID(&folderId)))
+    if (LogIfFailed("CheckFolder", names->GetDefaultFolder(kind, &defaultFolder)) ||
+        !defaultFolder || LogIfFailed("CheckFolder", defaultFolder->get_EntryID(&defaultId)) ||
+        LogIfFailed("CheckFolder", folder->get_EntryID(&folderId)))
         return true;
     if (TextOf(defaultId) != TextOf(folderId))
         return true;

@@ -1,5 +1,7 @@
 #include "mailstore/mapi_functions.h"
 
+#include "support/log/logged_stage.h"
+
 LPMAPILOGONEX pfnMAPILogonEx = nullptr;
 LPMAPIINITIALIZE pfnMAPIInitialize = nullptr;
 LPMAPIUNINITIALIZE pfnMAPIUninitialize = nullptr;
@@ -15,5 +17,5 @@ bool g_isMapiLoaded = false;
 
 void FreeMapiBuffer(void* buffer) {
     if (buffer && pfnMAPIFreeBuffer)
-        pfnMAPIFreeBuffer(buffer);
+        LogIfFailed("FreeMapiBuffer", static_cast<HRESULT>(pfnMAPIFreeBuffer(buffer)));
 }

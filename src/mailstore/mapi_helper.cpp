@@ -6,6 +6,7 @@
 #include <cstring>
 #include <iterator>
 
+#include "support/log/logged_stage.h"
 #include "support/log/logger.h"
 #include "support/log/trace_scope.h"
 #include "support/settings/registry_value.h"
@@ -107,6 +108,7 @@ CMapiHelper::CMapiHelper() {
         return;
     }
     m_initResult = pfnMAPIInitialize(nullptr);
+    LogIfFailed("CMapiHelper::CMapiHelper", m_initResult);
 }
 
 CMapiHelper::~CMapiHelper() {
@@ -331,7 +333,8 @@ void CMapiHelper::UnadviseAll() {
 }
 
 HRESULT CMapiHelper::Logoff() {
-    CTraceScope trace("CMapiHelper::Logoff");
+    constexpr const char* kFunction = "CMapiHelper::Logoff";
+    CTraceScope trace(kFunction);
     UnadviseAll();
     m_table.Release();
     m_isTableLoaded = 0;
@@ -339,7 +342,7 @@ HRESULT CMapiHelper::Logoff() {
     HRESULT hr = E_FAIL;
     if (m_session) {
         hr = m_session->Logoff(0, 0, 0);
-        if (SUCCEEDED(hr)) {
+        if (!LogIfFailed(kFunction, hr)) {
             m_session.Release();
             m_isLoggedIn = 0;
         }

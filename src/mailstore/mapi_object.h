@@ -1,6 +1,7 @@
 // The Extended MAPI object behind one of Outlook's objects: its MAPIOBJECT
 // property (the session of a namespace, the message of an item), asked for
-// one MAPI interface. Null when the object has none or refuses the interface.
+// one MAPI interface. Null when the object has none or refuses the interface;
+// a failed read of the property is logged.
 #pragma once
 
 #include <atlbase.h>

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "mailstore/redemption_mng.h"
+#include "support/log/logged_stage.h"
 #include "support/log/logger.h"
 #include "support/log/trace_scope.h"
 #include "support/utility/com_create.h"
@@ -39,10 +40,12 @@ HRESULT CreateSafeItem(CComPtr<bvoltool::IBVMailItem>& safeItem) {
                           reinterpret_cast<void**>(&safeItem));
 }
 
-// A safe item wrapping `item`; null when it cannot be made or take the item.
-CComPtr<bvoltool::IBVMailItem> SafeItemFor(Outlook::_MailItem* item) {
+// A safe item wrapping `item`; null when it cannot be made or take the item
+// (the failure is logged under `function`).
+CComPtr<bvoltool::IBVMailItem> SafeItemFor(const char* function, Outlook::_MailItem* item) {
     CComPtr<bvoltool::IBVMailItem> safeItem;
-    if (FAILED(CreateSafeItem(safeItem)) || FAILED(safeItem->put_Item(item)))
+    if (LogIfFailed(function, CreateSafeItem(safeItem)) ||
+        LogIfFailed(function, safeItem->put_Item(item)))
         return nullptr;
     return safeItem;
 }
@@ -55,10 +58,11 @@ struct Field {
     std::optional<std::wstring> text;
 };
 
-Field ReadField(bvoltool::IBVMailItem* safeItem, LONG tag) {
+Field ReadField(const char* function, bvoltool::IBVMailItem* safeItem, LONG tag) {
     Field field;
     CComVariant value;
     field.hr = safeItem->get_Fields(tag, &value);
+    LogIfFailed(function, field.hr);
     if (SUCCEEDED(field.hr) && value.vt == VT_BSTR && value.bstrVal) {
         field.address = reinterpret_cast<ULONG_PTR>(value.bstrVal);
         field.text.emplace(value.bstrVal, SysStringLen(value.bstrVal));
@@ -83,10 +87,10 @@ std::optional<std::wstring> Organisation(const std::wstring& address) {
 // number) with the result code and "bstr: " with the string's address.
 bool ReadSenderField(const char* function, Outlook::_MailItem* item, LONG tag, const wchar_t* label,
                      std::wstring& out) {
-    CComPtr<bvoltool::IBVMailItem> safeItem = SafeItemFor(item);
+    CComPtr<bvoltool::IBVMailItem> safeItem = SafeItemFor(function, item);
     if (!safeItem)
         return false;
-    Field field = ReadField(safeItem, tag);
+    Field field = ReadField(function, safeItem, tag);
     if (field.text) {
         out = std::move(*field.text);
         return true;
@@ -108,11 +112,11 @@ bool CRedemptionMng::GetMessageRFC822(MailItemRef item, std::unique_ptr<wchar_t[
     headers.clear();
     Log(kFunction, L"Creating safe mail item...");
     CComPtr<bvoltool::IBVMailItem> safeItem;
-    if (FAILED(CreateSafeItem(safeItem))) {
+    if (LogIfFailed(kFunction, CreateSafeItem(safeItem))) {
         Log(kFunction, L"create instance error");
         return false;
     }
-    if (FAILED(safeItem->put_Item(item))) {
+    if (LogIfFailed(kFunction, safeItem->put_Item(item))) {
         Log(kFunction, L"put item error");
         return false;
     }
@@ -124,7 +128,7 @@ bool CRedemptionMng::GetMessageRFC822(MailItemRef item, std::unique_ptr<wchar_t[
     }
     Log(kFunction, L"ImportExport - ok");
 
-    Field transport = ReadField(safeItem, kTransportHeaders);
+    Field transport = ReadField(kFunction, safeItem, kTransportHeaders);
     if (FAILED(transport.hr)) {
         Log(kFunction, Labelled(L"error 7D001E: ", static_cast<DWORD>(transport.hr)));
         return false;
@@ -171,17 +175,17 @@ bool CRedemptionMng::GetMessageRFC822(MailItemRef item, std::unique_ptr<wchar_t[
 bool CRedemptionMng::IsSameExchangeServer(MailItemRef item) {
     constexpr const char* kFunction = "CRedemptionMng::IsSameExchangeServer";
     CTraceScope trace(kFunction);
-    CComPtr<bvoltool::IBVMailItem> safeItem = SafeItemFor(item);
+    CComPtr<bvoltool::IBVMailItem> safeItem = SafeItemFor(kFunction, item);
     if (!safeItem) {
         Log(kFunction, L"put item error");
         return false;
     }
-    const Field senderType = ReadField(safeItem, kSentRepresentingAddrType);
+    const Field senderType = ReadField(kFunction, safeItem, kSentRepresentingAddrType);
     if (FAILED(senderType.hr) || !senderType.text) {
         Log(kFunction, L"could not detect sender type");
         return false;
     }
-    const Field receiverType = ReadField(safeItem, kReceivedByAddrType);
+    const Field receiverType = ReadField(kFunction, safeItem, kReceivedByAddrType);
     if (FAILED(receiverType.hr)) {
         Log(kFunction, L"could not detect receiver type");
         return false;
@@ -193,12 +197,12 @@ bool CRedemptionMng::IsSameExchangeServer(MailItemRef item) {
     if (!receiverType.text || *senderType.text != L"EX" || *receiverType.text != L"EX")
         return false;
 
-    const Field receiver = ReadField(safeItem, kReceivedByEmail);
+    const Field receiver = ReadField(kFunction, safeItem, kReceivedByEmail);
     if (FAILED(receiver.hr) || !receiver.text) {
         Log(kFunction, L"could not detect receiver");
         return false;
     }
-    const Field sender = ReadField(safeItem, kSentRepresentingEmail);
+    const Field sender = ReadField(kFunction, safeItem, kSentRepresentingEmail);
     if (FAILED(sender.hr) || !sender.text) {
         Log(kFunction, L"could not detect sender");
         return false;
@@ -238,14 +242,15 @@ bool CRedemptionMng::GetMailEmail(MailItemRef item, std::wstring& address) {
 }
 
 bool CRedemptionMng::GetMessgeBody(MailItemRef item, std::wstring& body, long& format) {
-    CTraceScope trace("CRedemptionMng::GetMessgeBody");
-    CComPtr<bvoltool::IBVMailItem> safeItem = SafeItemFor(item);
+    constexpr const char* kFunction = "CRedemptionMng::GetMessgeBody";
+    CTraceScope trace(kFunction);
+    CComPtr<bvoltool::IBVMailItem> safeItem = SafeItemFor(kFunction, item);
     if (!safeItem)
         return false;
     CComBSTR plain;
     CComBSTR html;
-    safeItem->get_Body(&plain);
-    safeItem->get_HTMLBody(&html);
+    LogIfFailed(kFunction, safeItem->get_Body(&plain));
+    LogIfFailed(kFunction, safeItem->get_HTMLBody(&html));
     const std::wstring htmlText(html.m_str ? html.m_str : L"", html.Length());
     if (htmlText.empty() || htmlText.find(kConvertedMarker) != std::wstring::npos) {
         if (plain.Length() == 0)

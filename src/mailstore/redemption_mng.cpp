@@ -2,6 +2,7 @@
 
 #include <comdef.h>
 
+#include "support/log/logged_stage.h"
 #include "support/log/logger.h"
 #include "support/log/trace_scope.h"
 #include "support/utility/com_create.h"
@@ -46,14 +47,15 @@ bool CRedemptionMng::GetCurrentProfile(std::wstring& name) {
     }
     bool found = false;
     CComBSTR profile;
-    if (SUCCEEDED(m_utils->get_CurrentProfileName(&profile)) && profile.Length() > 0) {
+    if (!LogIfFailed(kFunction, m_utils->get_CurrentProfileName(&profile)) &&
+        profile.Length() > 0) {
         name.assign(profile.m_str, profile.Length());
         CLogger::GetInstance().LogMessage(kFunction, L"Profile: " + name);
         found = true;
     } else {
         CLogger::GetInstance().LogMessage(kFunction, L"Could not get current profile name");
     }
-    m_utils->Cleanup();
+    LogIfFailed(kFunction, m_utils->Cleanup());
     return found;
 }
 

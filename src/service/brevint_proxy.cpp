@@ -138,7 +138,7 @@ void CBrevintProxy::Shutdown() {
     mark();
     if (library) {
         short stopped = 0;
-        library->Stop(&stopped);
+        LogIfFailed(kShutdown, library->Stop(&stopped));
         library.Release();
     }
 }

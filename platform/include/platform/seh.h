@@ -44,6 +44,12 @@ std::string DescribeException(const EXCEPTION_RECORD& record);
 // EXCEPTION_CONTINUE_EXECUTION goes on searching.
 bool FilterHandlesCppException(const Filter& filter);
 
+// What the process's unhandled-exception filter (SetUnhandledExceptionFilter)
+// answers for an exception; EXCEPTION_CONTINUE_SEARCH without one. For a host
+// whose own guard stands for the end of the process: a crash that nothing in
+// the process handles reaches that filter first, as on Windows.
+LONG AskUnhandledFilter(EXCEPTION_POINTERS* pointers);
+
 struct GuardFrame {
     sigjmp_buf resume;
     const Filter* filter;

@@ -54,6 +54,11 @@ LONG Unhandled(EXCEPTION_POINTERS& pointers) {
     return EXCEPTION_CONTINUE_SEARCH;
 }
 
+LONG AskUnhandledFilter(EXCEPTION_POINTERS* pointers) {
+    LPTOP_LEVEL_EXCEPTION_FILTER filter = unhandledFilter.load();
+    return filter ? filter(pointers) : EXCEPTION_CONTINUE_SEARCH;
+}
+
 }  // namespace platform::seh
 
 namespace platform::host {

@@ -1,16 +1,12 @@
 #include "addin/server/connect.h"
 
-#include <shlobj.h>
-
 #include "addin/crash/entry_guard.h"
-#include "addin/crash/minidump_handler.h"
 #include "filtering/spam_folder.h"
 #include "mailstore/redemption_mng.h"
 #include "service/brevint_proxy.h"
 #include "support/log/logged_stage.h"
 #include "support/log/logger.h"
 #include "support/log/trace_scope.h"
-#include "support/replay/unicode.h"
 #include "support/utility/outlook_version.h"
 #include "toolbar/explorer_wrapper.h"
 
@@ -22,33 +18,6 @@ constexpr const char* kConstructor = "CConnect::CConnect";
 constexpr const char* kConnection = "CConnect::OnConnectionImpl";
 constexpr const char* kDisconnection = "CConnect::OnDisconnectionImpl";
 
-void AppendBackslash(std::wstring& path) {
-    if (path.empty() || path.back() != L'\\')
-        path += L'\\';
-}
-
-// "<application data>\Brevint\Dumps", each folder created when missing.
-std::wstring DumpFolder() {
-    wchar_t appData[MAX_PATH] = {};
-    SHGetSpecialFolderPathW(nullptr, appData, CSIDL_APPDATA, TRUE);
-    std::wstring folder = appData;
-    AppendBackslash(folder);
-    folder += L"Brevint\\";
-    CreateDirectoryW(folder.c_str(), nullptr);
-    folder += L"Dumps";
-    CreateDirectoryW(folder.c_str(), nullptr);
-    return folder;
-}
-
-// The last element of the host's executable path, with its backslash.
-std::wstring HostExecutableName() {
-    wchar_t path[260] = {};
-    GetModuleFileNameW(nullptr, path, 260);
-    const std::wstring executable = path;
-    const auto slash = executable.rfind(L'\\');
-    return slash == std::wstring::npos ? executable : executable.substr(slash);
-}
-
 }  // namespace
 
 _ATL_FUNC_INFO CConnect::kItemSendInfo = {
@@ -58,9 +27,9 @@ _ATL_FUNC_INFO CConnect::kNoArgumentsInfo = {CC_STDCALL, VT_EMPTY, 0, {}};
 _ATL_FUNC_INFO CConnect::kNewMailInfo = {CC_STDCALL, VT_EMPTY, 1, {VT_DISPATCH}};
 
 CConnect::CConnect()
-    : m_settings([](std::wstring& profile) { return GetCurrentProfile(profile); }) {
+    : m_dumpHandler(kConstructor),
+      m_settings([](std::wstring& profile) { return GetCurrentProfile(profile); }) {
     CTraceScope trace(kConstructor);
-    AttachCrashDumpHandler();
 }
 
 CConnect::~CConnect() {
@@ -72,21 +41,8 @@ CConnect::~CConnect() {
         if (!m_explorerList.empty())
             Unadvise(FirstExplorerCloseSink(), m_explorerList.front().explorer);
     });
-    if (m_isDumpHandlerAttached)
-        CMiniDumpHandler::Detach();
+    // The dump handler is let go with the last member.
     CRedemptionMng::ReleaseInstance();
-}
-
-void CConnect::AttachCrashDumpHandler() {
-    try {
-        const std::wstring baseName = DumpFolder() + HostExecutableName();
-        if (CMiniDumpHandler::Attach(replay::unicode::to_narrow(baseName, CP_ACP), MiniDumpNormal))
-            m_isDumpHandlerAttached = 1;
-        else
-            CLogger::GetInstance().LogMessage(kConstructor, L"Unable to attach MiniDump handler");
-    } catch (...) {
-        CLogger::GetInstance().LogMessage(kConstructor, L"Error during attaching MiniDump handler");
-    }
 }
 
 STDMETHODIMP CConnect::InterfaceSupportsErrorInfo(REFIID riid) {
@@ -193,8 +149,8 @@ LONG CConnect::CountOpenExplorers() {
     if (m_application) {
         m_explorers.Release();
         hr = m_application->get_Explorers(&m_explorers);
-        if (SUCCEEDED(hr) && m_explorers)
-            hr = m_explorers->get_Count(&count);
+        if (!LogIfFailed(kConnection, hr) && m_explorers)
+            LogIfFailed(kConnection, hr = m_explorers->get_Count(&count));
     }
     if (FAILED(hr))
         count = 0;

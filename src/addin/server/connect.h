@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "addin/crash/dump_attachment.h"
 #include "addin/server/bvol_interfaces.h"
 #include "addin/workers/worker_messages.h"
 #include "addin/workers/worker_slot.h"
@@ -223,7 +224,6 @@ class ATL_NO_VTABLE CConnect
     LRESULT OnMapiNotify(UINT, WPARAM wParam, LPARAM lParam, BOOL& handled);
     LRESULT OnNewMailNotification(UINT, WPARAM wParam, LPARAM lParam, BOOL& handled);
 
-    void AttachCrashDumpHandler();
     void ReadDefaultSpamFolderName();
     void QueryApplication(IDispatch* application);
     void ReadOutlookVersion();
@@ -253,7 +253,9 @@ class ATL_NO_VTABLE CConnect
     void StoreQuitTime();
     void LogExplorerCount();
 
-    // Members, in the order they are built.
+    // Members, in the order they are built: the crash-dump handler first, so
+    // that a crash while the others are built leaves a dump.
+    CDumpHandlerAttachment m_dumpHandler;
     CBrevintHelper m_helper;
     std::wstring m_logoUrl;
     std::wstring m_advertText;
@@ -292,5 +294,4 @@ class ATL_NO_VTABLE CConnect
     DWORD m_isVXM = 0;
     DWORD m_isAccountDisabled = 0;
     DWORD m_isFirstExplorerWatched = 0;
-    DWORD m_isDumpHandlerAttached = 0;
 };

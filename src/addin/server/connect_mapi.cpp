@@ -57,12 +57,14 @@ void CConnect::GetMapiSession(IMAPISession** session) {
     CLogger& log = CLogger::GetInstance();
     if (m_outlookMajorVersion > 9) {
         CComPtr<Outlook::_NameSpace> names;
-        if (FAILED(m_application->GetNamespace(CComBSTR(L"MAPI"), &names)) || !names) {
+        if (LogIfFailed(kGetMapiSession, m_application->GetNamespace(CComBSTR(L"MAPI"), &names)) ||
+            !names) {
             log.LogMessage(kGetMapiSession, L"Could not get namesapce");
             return;
         }
         CComVariant object;
-        CComDispatchDriver(names).GetPropertyByName(L"MAPIOBJECT", &object);
+        LogIfFailed(kGetMapiSession,
+                    CComDispatchDriver(names).GetPropertyByName(L"MAPIOBJECT", &object));
         if ((object.vt == VT_UNKNOWN || object.vt == VT_DISPATCH) && object.punkVal) {
             object.punkVal->QueryInterface(__uuidof(IMAPISession),
                                            reinterpret_cast<void**>(session));

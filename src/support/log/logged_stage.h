@@ -23,6 +23,30 @@ inline void LogComException(const char* function, const _com_error& error) {
                                        error.Error());
 }
 
+// A call that failed and that the operation goes on from (or stops at) in
+// its own way: a COMEX line with the code and the error information the
+// failing object left for the thread, when it left any. True when `result`
+// is a failure, so a caller can test and log in one step.
+inline bool LogIfFailed(const char* function, HRESULT result) {
+    if (SUCCEEDED(result))
+        return false;
+    IErrorInfo* info = nullptr;
+    std::wstring source, description;
+    if (GetErrorInfo(0, &info) == S_OK && info) {
+        BSTR text = nullptr;
+        if (SUCCEEDED(info->GetSource(&text)) && text)
+            source.assign(text, SysStringLen(text));
+        SysFreeString(text);
+        text = nullptr;
+        if (SUCCEEDED(info->GetDescription(&text)) && text)
+            description.assign(text, SysStringLen(text));
+        SysFreeString(text);
+        info->Release();
+    }
+    CLogger::GetInstance().LogComError(function, source, description, result);
+    return true;
+}
+
 // Runs `stage`; true when it ended without an exception.
 template <class Stage>
 bool RunLoggedStage(const char* function, const wchar_t* otherFailureText, Stage&& stage,

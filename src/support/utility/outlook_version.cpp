@@ -4,16 +4,19 @@
 #include <oleauto.h>
 
 #include "support/language/ini_parser.h"
+#include "support/log/logged_stage.h"
 #include "support/log/logger.h"
 #include "support/log/trace_scope.h"
 
 namespace {
 
-// The application's Version property, read by name; empty when it cannot be read.
+// The application's Version property, read by name; empty when it cannot be
+// read (a failed read is logged with its reason).
 std::wstring ReadVersion(IDispatch* application) {
     CComVariant result;
     std::wstring version;
-    if (SUCCEEDED(CComDispatchDriver(application).GetPropertyByName(L"Version", &result)) &&
+    if (!LogIfFailed("GetOutlookVersion",
+                     CComDispatchDriver(application).GetPropertyByName(L"Version", &result)) &&
         result.vt == VT_BSTR && result.bstrVal)
         version.assign(result.bstrVal, SysStringLen(result.bstrVal));
     return version;
