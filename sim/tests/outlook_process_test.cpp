@@ -88,6 +88,50 @@ TEST(OutlookProcessState, TheJsonStateHoldsTheRegistryExplorersLogAndNoCrash) {
         EXPECT_NE(state.find(part), std::string::npos) << part << "\n" << state;
 }
 
+// Whether `text` is well-formed UTF-8: every lead byte with its continuation
+// bytes, no overlong or surrogate forms.
+bool IsUtf8(const std::string& text) {
+    for (size_t i = 0; i < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        const size_t length = lead < 0x80         ? 1
+                              : (lead >> 5) == 6  ? 2
+                              : (lead >> 4) == 14 ? 3
+                              : (lead >> 3) == 30 ? 4
+                                                  : 0;
+        if (length == 0 || i + length > text.size() || (length == 2 && lead < 0xC2))
+            return false;
+        for (size_t k = 1; k < length; ++k) {
+            if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80)
+                return false;
+        }
+        i += length;
+    }
+    return true;
+}
+
+// The log holds Latin-1 text (a subject with an accent is written as its
+// byte); the state is JSON, so it holds that text as UTF-8.
+TEST(OutlookProcessState, LatinOneTextOfTheLogIsUtf8InTheState) {
+    TempRoot root;
+    const auto mail = root.path() / "accent.eml";
+    std::ofstream(mail, std::ios::binary)
+        << "From: a@example.com\r\nTo: b@example.org\r\nSubject: =?iso-8859-1?q?Caf=E9?=\r\n"
+           "Content-Type: text/plain; charset=iso-8859-1\r\n\r\nBonjour\r\n";
+    const std::string file = (root.path() / "state.json").string();
+    std::ostringstream report;
+    auto result = olsim::RunScenario(
+        olsim::ParseScenario("profile service absent\ninstall\nstart\ndeliver \"" + mail.string() +
+                             "\"\nstate \"" + file + "\"\nquit\n"),
+        {}, report);
+    ASSERT_TRUE(result.ok) << report.str();
+    std::ifstream in(file, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    const std::string state = text.str();
+    EXPECT_TRUE(IsUtf8(state));
+    EXPECT_NE(state.find("Subj:Caf\xC3\xA9"), std::string::npos) << state;
+}
+
 // A quit that waits 10 s for a worker which crashes meanwhile: the crash is
 // recorded against the quit and the worker, the wait ends at its deadline,
 // and the message loop calls nothing more in the add-in.
