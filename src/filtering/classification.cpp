@@ -44,16 +44,6 @@ bool SaveItem(Outlook::_MailItem* item) {
 
 }  // namespace
 
-bool MergeAndJudge(CBrevintProxy& proxy, const std::wstring& text, const std::wstring& headers,
-                   const char* function, bool* judged) {
-    std::wstring merged;
-    if (!proxy.MergeMsgHeader(text, headers, merged))
-        CLogger::GetInstance().LogMessage(function, L"Buffer merging failed");
-    if (merged.empty())
-        merged = text;
-    return proxy.ProccessInboundMail(merged, judged);
-}
-
 bool SuppressReadReceipt(MailItemRef item) {
     CTraceScope trace("SuppressReadReceipt");
     if (!item)
