@@ -6,8 +6,6 @@
 // (a copy of the journal kept, the records after the damage read again).
 // The first byte says whether the records go into the journal or, behind a
 // snapshot's signature and version, into the snapshot.
-#include <unistd.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -19,6 +17,7 @@
 #include "filter/file_io.h"
 #include "filter/token_counts.h"
 #include "filter/token_storage.h"
+#include "own_folder.h"
 
 namespace {
 
@@ -59,8 +58,8 @@ const Headers& CurrentHeaders(const fs::path& folder) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const fs::path folder =
-        fs::temp_directory_path() / ("bv-store-fuzz-" + std::to_string(::getpid()));
+    // In memory: a load that creates, cuts or recovers a journal syncs files and the folder.
+    static const fs::path folder = fuzz::OwnFolder("store") / "store";
     const Headers& headers = CurrentHeaders(folder);
     if (size == 0)
         return 0;

@@ -146,7 +146,9 @@ class CWorkerThread {
         }
         state->entries = {{shutdown, nullptr, 0}, {refresh, nullptr, 0}};
 
-        auto start = std::make_unique<atl_detail::WorkerThreadStart>(state);
+        // Braced: clang before 16 makes no aggregate from parentheses.
+        auto start =
+            std::make_unique<atl_detail::WorkerThreadStart>(atl_detail::WorkerThreadStart{state});
         thread_ = ThreadTraits::CreateThread(nullptr, 0, &atl_detail::WorkerThreadProc, start.get(),
                                              0, &threadId_);
         if (!thread_) {

@@ -551,6 +551,33 @@ TEST(RegistryFiles, AFileWithoutItsHeaderIsStillReadAndReported) {
     EXPECT_NE(diagnostics[0].message.find("header"), std::string::npos);
 }
 
+TEST(RegistryFiles, WithSavingOffChangesStayInMemoryUntilTheNextSave) {
+    TempRoot root;
+    const auto file = HiveFile(root, "HKEY_CURRENT_USER");
+    Key key;
+    ASSERT_EQ(Create(HKEY_CURRENT_USER, L"Software\\Kept", key), ERROR_SUCCESS);
+    ASSERT_EQ(Set(key, L"saved", REG_DWORD, PlainData(DWORD{1})), ERROR_SUCCESS);
+    const std::string saved = ReadFile(file);
+
+    host::SetRegistrySaving(false);
+    ASSERT_EQ(Set(key, L"memory", REG_DWORD, PlainData(DWORD{2})), ERROR_SUCCESS);
+    Key sub;
+    ASSERT_EQ(Create(HKEY_CURRENT_USER, L"Software\\Kept\\Sub", sub), ERROR_SUCCESS);
+    EXPECT_EQ(Query(key, L"memory"), (Stored{REG_DWORD, PlainData(DWORD{2})}));
+    EXPECT_EQ(ReadFile(file), saved);
+    host::FlushRegistry();  // an explicit flush still writes
+    EXPECT_NE(ReadFile(file).find("\"memory\"=dword:00000002"), std::string::npos);
+
+    ASSERT_EQ(Set(key, L"later", REG_DWORD, PlainData(DWORD{3})), ERROR_SUCCESS);
+    EXPECT_EQ(ReadFile(file).find("later"), std::string::npos);
+    // Switched on again, the next change writes everything kept so far.
+    host::SetRegistrySaving(true);
+    ASSERT_EQ(Set(key, L"on", REG_DWORD, PlainData(DWORD{4})), ERROR_SUCCESS);
+    const std::string written = ReadFile(file);
+    for (const char* name : {"\"later\"", "\"on\"", "Kept\\Sub]"})
+        EXPECT_NE(written.find(name), std::string::npos) << name;
+}
+
 TEST(RegistryFiles, AnUnfinishedSaveLeavesTheLastWholeFile) {
     TempRoot root;
     {

@@ -46,16 +46,6 @@ bool SaveItem(const char* function, Outlook::_MailItem* item) {
 
 }  // namespace
 
-bool MergeAndJudge(CBrevintProxy& proxy, const std::wstring& text, const std::wstring& headers,
-                   const char* function, bool* judged) {
-    std::wstring merged;
-    if (!proxy.MergeMsgHeader(text, headers, merged))
-        CLogger::GetInstance().LogMessage(function, L"Buffer merging failed");
-    if (merged.empty())
-        merged = text;
-    return proxy.ProccessInboundMail(merged, judged);
-}
-
 bool SuppressReadReceipt(MailItemRef item) {
     constexpr const char* kFunction = "SuppressReadReceipt";
     CTraceScope trace(kFunction);

@@ -6,8 +6,8 @@
 
 #include <optional>
 #include <string>
-#include <vector>
 
+#include "mailstore/exported_text.h"
 #include "mailstore/redemption_mng.h"
 #include "support/log/logged_stage.h"
 #include "support/log/logger.h"
@@ -156,15 +156,8 @@ bool CRedemptionMng::GetMessageRFC822(MailItemRef item, std::unique_ptr<wchar_t[
     Log(kFunction, Labelled(L"ptr: ", reinterpret_cast<ULONG_PTR>(bytes)));
     Log(kFunction, Labelled(L"size: ", size));
     int converted = 0;
-    if (bytes && size) {
-        // The text is handed on with its terminating zero, counted in the length.
-        std::vector<char> narrow(bytes, bytes + size);
-        narrow.push_back('\0');
-        const int count = static_cast<int>(size + 1);
-        text = std::make_unique<wchar_t[]>(size + 1);
-        converted = MultiByteToWideChar(CP_ACP, 0, narrow.data(), count, text.get(), count);
-        length = static_cast<DWORD>(size + 1);
-    }
+    if (bytes && size)
+        converted = WidenExportedText(bytes, size, text, length);
     if (static_cast<SIZE_T>(converted) != size + 1)
         Log(kFunction, Labelled(L"converted size: ", static_cast<DWORD>(converted)));
     GlobalUnlock(memory);

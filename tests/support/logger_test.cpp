@@ -6,6 +6,7 @@
 #include "support/log/logger.h"
 #include "support/log/trace_scope.h"
 #include "platform/clock.h"
+#include "platform/codepage.h"
 #include "temp_root.h"
 #include "support/log_files.h"
 
@@ -63,6 +64,21 @@ TEST_F(LoggerTest, WritesTheBannerAndEachKindOfLineWithCrLf) {
     for (size_t at = bytes.find('\n'); at != std::string::npos; at = bytes.find('\n', at + 1)) {
         ASSERT_EQ(bytes[at - 1], '\r') << "a bare line feed at " << at;
     }
+}
+
+// An exception's message that is no text in the thread's code page (cut
+// inside a character, or in another page) still gives its line, with the
+// bytes as they came.
+TEST_F(LoggerTest, AnExceptionTextThatIsNoTextInTheCodePageIsWrittenAsItsBytes) {
+    MakeLogsFolder();
+    CLogger logger;
+    ASSERT_TRUE(platform::host::SetAnsiCodePage(932));
+    EXPECT_TRUE(logger.LogStdException("CConnect::ProcessNewMail", "cut \x82"));
+    ASSERT_TRUE(platform::host::SetAnsiCodePage(65001));
+    EXPECT_TRUE(logger.LogStdException("CConnect::ProcessNewMail", "caf\xe9 \xff"));
+    EXPECT_EQ(LogLines(),
+              (std::vector<std::string>{"STDEX: CConnect::ProcessNewMail -- cut \x82",
+                                        "STDEX: CConnect::ProcessNewMail -- caf\xe9 \xff"}));
 }
 
 // A message's text cannot break the log's lines: a subject with CR LF must

@@ -134,6 +134,36 @@ TEST_F(SettingsTest, AValueOfTheWrongTypeOrSizeReadsAsMissingAndIsNamedInTheLog)
                   "REG_DWORD of 4 bytes, not a REG_SZ: read as missing"}));
 }
 
+// A value larger than its reader's buffer is weighed too: a threshold
+// written as the text "50" or as eight bytes is a damaged setting, named in
+// the log, while a string of the right type that is merely too long reads as
+// missing without a word.
+TEST_F(SettingsTest, AValueTooLargeForItsReaderIsStillNamedWhenOfTheWrongTypeOrSize) {
+    MakeLogsFolder();
+    const std::wstring thresholds = L"Software\\Brevint\\Thresholds";
+    SetString(HKEY_CURRENT_USER, thresholds, L"Filter", L"50");
+    DWORD read = 5;
+    EXPECT_FALSE(CSettings::GetFilterThreshold(read));
+    const ULONGLONG wide = 50;
+    Set(HKEY_CURRENT_USER, thresholds, L"Filter", REG_DWORD, &wide, sizeof wide);
+    EXPECT_FALSE(CSettings::GetFilterThreshold(read));
+    EXPECT_EQ(read, 5u);
+
+    const std::wstring installation = L"Software\\Brevint\\Installation";
+    SetString(HKEY_LOCAL_MACHINE, installation, L"Directory", std::wstring(8000, L'x'));
+    std::wstring directory = L"kept";
+    EXPECT_FALSE(CSettings::GetInstallDirectory(directory));
+    EXPECT_EQ(directory, L"kept");
+
+    const std::string where =
+        "CSettings::ReadValue - HKCU\\Software\\Brevint\\Thresholds\\Filter is ";
+    EXPECT_EQ(LogLines(),
+              (std::vector<std::string>{
+                  where + "REG_SZ of " + std::to_string(3 * sizeof(WCHAR)) +
+                      " bytes, not a 4-byte REG_DWORD: read as missing",
+                  where + "REG_DWORD of 8 bytes, not a 4-byte REG_DWORD: read as missing"}));
+}
+
 TEST_F(SettingsTest, LastRecheckIsKeptPerProfileAndTheNameIsAskedUntilKnown) {
     int lookups = 0;
     bool profileKnown = false;

@@ -3,7 +3,7 @@
 //
 // The registry lives in memory and in one ".reg" file per hive under the
 // host root (see RegistryHiveFile). It is loaded on first use and saved after
-// every change.
+// every change, unless the host switched saving off.
 #pragma once
 
 #include <windef.h>
@@ -31,6 +31,12 @@ void ReloadRegistry();
 
 // Writes every hive to its file now, changed or not.
 void FlushRegistry();
+
+// Off: changes stay in memory only, for the rest of this process or until
+// saving is switched on again, when the next change (or FlushRegistry) writes
+// them all. For a host that changes the registry millions of times and has no
+// use for the files (a fuzzer): each save writes and syncs the whole hive.
+void SetRegistrySaving(bool on);
 
 // The file of the hive holding a predefined key: HKEY_CURRENT_USER, or
 // HKEY_LOCAL_MACHINE (which also holds HKEY_CLASSES_ROOT). Empty for others.

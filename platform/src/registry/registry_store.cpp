@@ -346,6 +346,8 @@ LSTATUS RegistryStore::ValueAt(HKEY key, DWORD index, RegistryValue& value) {
 }
 
 void RegistryStore::Save(Hive hive, uint64_t generation) {
+    if (!saving_.load(std::memory_order_relaxed))
+        return;
     HiveState& state = StateOf(hive);
     std::lock_guard saving(state.saveLock);
     // A save by another thread since this change may already have written it.
@@ -417,6 +419,9 @@ void ReloadRegistry() {
 }
 void FlushRegistry() {
     registry::RegistryStore::Instance().Flush();
+}
+void SetRegistrySaving(bool on) {
+    registry::RegistryStore::Instance().SetSaving(on);
 }
 
 std::filesystem::path RegistryHiveFile(HKEY predefinedKey) {

@@ -58,6 +58,7 @@ class RegistryStore {
 
     void Reload();
     void Flush();
+    void SetSaving(bool on) { saving_.store(on, std::memory_order_relaxed); }
     std::filesystem::path HiveFile(Hive hive);
     std::vector<host::RegistryDiagnostic> Diagnostics();
 
@@ -99,6 +100,7 @@ class RegistryStore {
 
     std::shared_mutex treeLock_;
     std::atomic<bool> loaded_ = false;
+    std::atomic<bool> saving_ = true;  // off: changes are kept in memory only
     HiveState hives_[kHiveCount];
     std::vector<host::RegistryDiagnostic> diagnostics_;  // guarded by treeLock_
 };

@@ -57,9 +57,19 @@ bool LoggingSwitchedOn() {
     return CSettings::GetLogSwitch(value);  // read before each line; the log stays on
 }
 
-// Narrow names and exception texts are widened with the thread's ANSI code page.
+// Narrow names and exception texts are widened with the thread's ANSI code
+// page. Bytes that are no text in that page (a message from a library that
+// writes another page, or one cut inside a character) are kept as they are,
+// each a character of its own: the line is written all the same, with the
+// bytes it was given.
 std::wstring Widen(const char* text) {
-    return text ? replay::unicode::to_wide(text, CP_THREAD_ACP) : std::wstring();
+    if (!text)
+        return {};
+    try {
+        return replay::unicode::to_wide(text, CP_THREAD_ACP);
+    } catch (const replay::unicode::unmappable_character&) {
+        return replay::unicode::to_wide(text, replay::unicode::identity_codepage);
+    }
 }
 
 // The name a control character is written under, so that a line stays one
@@ -155,7 +165,7 @@ CLogger::CLogger() {
 }
 
 bool CLogger::WriteLine(const std::function<std::wstring()>& buildBody) {
-    if (!LoggingSwitchedOn() || path_.empty())
+    if (path_.empty() || !LoggingSwitchedOn())  // without a file, no switch to read
         return false;
     try {
         Stream stream = OpenForAppend(path_);

@@ -101,30 +101,46 @@ bool Fits(const Expected& expected, DWORD type, DWORD size, const std::wstring& 
     return false;
 }
 
-// Reads raw bytes into `buffer`; `size` receives the byte count read. The
+// A value there, read or too large for the buffer: a value too large is
+// still weighed, so that a threshold stored as the string "50" is told of as
+// one of the wrong type, not passed over in silence.
+bool Readable(LSTATUS status) {
+    return status == ERROR_SUCCESS || status == ERROR_MORE_DATA;
+}
+
+// Reads raw bytes into `buffer`; `size` receives the byte count read (or
+// needed, when the buffer is too small: the value then reads as missing). The
 // value must be of the kind `expected` describes.
 bool Query(HKEY root, const std::wstring& key, const wchar_t* value, const Expected& expected,
            void* buffer, DWORD& size) {
     OpenKey opened(root, key);
     DWORD type = REG_NONE;
-    if (!opened || RegQueryValueExW(opened.get(), value, nullptr, &type, static_cast<BYTE*>(buffer),
-                                    &size) != ERROR_SUCCESS)
+    if (!opened)
+        return false;
+    const LSTATUS status =
+        RegQueryValueExW(opened.get(), value, nullptr, &type, static_cast<BYTE*>(buffer), &size);
+    if (!Readable(status))
         return false;
     return Fits(expected, type, size,
-                std::wstring(RootName(root)) + L"\\" + key + L"\\" + (value ? value : L""));
+                std::wstring(RootName(root)) + L"\\" + key + L"\\" + (value ? value : L"")) &&
+           status == ERROR_SUCCESS;
 }
 
 bool QueryNarrow(HKEY root, const char* key, const char* value, const Expected& expected,
                  void* buffer, DWORD& size) {
     OpenKey opened(root, key);
     DWORD type = REG_NONE;
-    if (!opened || RegQueryValueExA(opened.get(), value, nullptr, &type, static_cast<BYTE*>(buffer),
-                                    &size) != ERROR_SUCCESS)
+    if (!opened)
+        return false;
+    const LSTATUS status =
+        RegQueryValueExA(opened.get(), value, nullptr, &type, static_cast<BYTE*>(buffer), &size);
+    if (!Readable(status))
         return false;
     auto widen = [](const char* text) { return std::wstring(text, text + std::strlen(text)); };
-    return Fits(
-        expected, type, size,
-        std::wstring(RootName(root)) + L"\\" + widen(key) + L"\\" + (value ? widen(value) : L""));
+    return Fits(expected, type, size,
+                std::wstring(RootName(root)) + L"\\" + widen(key) + L"\\" +
+                    (value ? widen(value) : L"")) &&
+           status == ERROR_SUCCESS;
 }
 
 bool Set(const std::wstring& key, const wchar_t* value, DWORD type, const void* data, DWORD size) {
