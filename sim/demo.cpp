@@ -4,7 +4,11 @@
 #include <platform/root.h>
 #include <shlobj.h>
 
+#include <sys/resource.h>
+
 #include <chrono>
+#include <cstdint>
+#include <filesystem>
 #include <fstream>
 #include <iomanip>
 #include <sstream>
@@ -42,6 +46,21 @@ std::string Seconds(double seconds) {
     std::ostringstream text;
     text << std::fixed << std::setprecision(1) << seconds << " s";
     return text.str();
+}
+
+std::string Megabytes(std::uintmax_t bytes) {
+    std::ostringstream text;
+    text << std::fixed << std::setprecision(1) << static_cast<double>(bytes) / (1024.0 * 1024.0)
+         << " MB";
+    return text.str();
+}
+
+// The most memory the process has held at once (Linux counts it in KiB).
+std::uintmax_t PeakResidentBytes() {
+    rusage usage{};
+    if (getrusage(RUSAGE_SELF, &usage) != 0)
+        return 0;
+    return static_cast<std::uintmax_t>(usage.ru_maxrss) * 1024;
 }
 
 struct Refusal {
@@ -89,7 +108,8 @@ class Demo {
         }
         ok = Check() && ok;
         out_ << "\nTime taken: " << Seconds(SecondsSince(start)) << " (delivery "
-             << Seconds(deliverySeconds_) << ")\n";
+             << Seconds(deliverySeconds_) << "); peak resident memory "
+             << Megabytes(PeakResidentBytes()) << "\n";
         PrintWhereThingsAre();
         crashed = process_.crash().has_value();
         if (crashed)
@@ -106,17 +126,39 @@ class Demo {
                " good, " + std::to_string(spam) + " spam)";
     }
 
+    // Where the filter core keeps what it learnt, on this machine; empty when
+    // the user has no application-data folder.
+    static std::filesystem::path FilterStoreFolder() {
+        wchar_t appData[MAX_PATH] = {};
+        if (!SHGetSpecialFolderPathW(nullptr, appData, CSIDL_APPDATA, FALSE))
+            return {};
+        return platform::host::HostPathFromWindows(std::wstring(appData) + L"\\Brevint\\Filter");
+    }
+
     // Each run starts from a filter core that has learnt nothing, so its
     // figures are those of this split alone: what an earlier run taught the
     // core in this root (or a store an older core wrote) is removed.
     void ForgetEarlierTraining() {
-        wchar_t appData[MAX_PATH] = {};
-        if (!SHGetSpecialFolderPathW(nullptr, appData, CSIDL_APPDATA, FALSE))
-            return;
+        const std::filesystem::path folder = FilterStoreFolder();
         std::error_code ignored;
-        std::filesystem::remove_all(
-            platform::host::HostPathFromWindows(std::wstring(appData) + L"\\Brevint\\Filter"),
-            ignored);
+        if (!folder.empty())
+            std::filesystem::remove_all(folder, ignored);
+    }
+
+    // The bytes of the files of the filter's store.
+    static std::uintmax_t FilterStoreBytes() {
+        const std::filesystem::path folder = FilterStoreFolder();
+        std::uintmax_t bytes = 0;
+        std::error_code error;
+        if (folder.empty() || !std::filesystem::is_directory(folder, error))
+            return 0;
+        for (auto it = std::filesystem::recursive_directory_iterator(folder, error);
+             !error && it != std::filesystem::recursive_directory_iterator(); it.increment(error)) {
+            std::error_code sizeError;
+            if (it->is_regular_file(sizeError))
+                bytes += it->file_size(sizeError);
+        }
+        return bytes;
     }
 
     bool Install() {
@@ -152,7 +194,8 @@ class Demo {
             }
         }
         out_ << "Trained the filter core through \"Brevint.Filter\" (Vote): " << good << " good, "
-             << spam << " spam, in " << Seconds(SecondsSince(start)) << ".\n";
+             << spam << " spam, in " << Seconds(SecondsSince(start)) << "; its store takes "
+             << Megabytes(FilterStoreBytes()) << " on disk.\n";
         if (!error.empty())
             out_ << "  Training stopped: " << error << "\n";
         out_ << std::flush;
