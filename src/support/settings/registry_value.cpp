@@ -17,8 +17,8 @@ constexpr size_t kNarrowCapacity = 1024;
 
 class OpenKey {
   public:
-    OpenKey(HKEY root, const std::wstring& key) {
-        if (RegCreateKeyW(root, key.c_str(), &handle_) != ERROR_SUCCESS)
+    OpenKey(HKEY root, const wchar_t* key) {
+        if (RegCreateKeyW(root, key, &handle_) != ERROR_SUCCESS)
             handle_ = nullptr;
     }
     OpenKey(HKEY root, const char* key) {
@@ -108,43 +108,46 @@ bool Readable(LSTATUS status) {
     return status == ERROR_SUCCESS || status == ERROR_MORE_DATA;
 }
 
-// Reads raw bytes into `buffer`; `size` receives the byte count read (or
-// needed, when the buffer is too small: the value then reads as missing). The
-// value must be of the kind `expected` describes.
-bool Query(HKEY root, const std::wstring& key, const wchar_t* value, const Expected& expected,
-           void* buffer, DWORD& size) {
-    OpenKey opened(root, key);
-    DWORD type = REG_NONE;
-    if (!opened)
-        return false;
-    const LSTATUS status =
-        RegQueryValueExW(opened.get(), value, nullptr, &type, static_cast<BYTE*>(buffer), &size);
-    if (!Readable(status))
-        return false;
-    return Fits(expected, type, size,
-                std::wstring(RootName(root)) + L"\\" + key + L"\\" + (value ? value : L"")) &&
-           status == ERROR_SUCCESS;
+LSTATUS QueryValue(HKEY key, const wchar_t* value, DWORD* type, void* buffer, DWORD* size) {
+    return RegQueryValueExW(key, value, nullptr, type, static_cast<BYTE*>(buffer), size);
+}
+LSTATUS QueryValue(HKEY key, const char* value, DWORD* type, void* buffer, DWORD* size) {
+    return RegQueryValueExA(key, value, nullptr, type, static_cast<BYTE*>(buffer), size);
 }
 
-bool QueryNarrow(HKEY root, const char* key, const char* value, const Expected& expected,
-                 void* buffer, DWORD& size) {
-    OpenKey opened(root, key);
+// The value's place as the log names it: root, key and name.
+std::wstring PlaceOf(HKEY root, std::wstring_view key, std::wstring_view value) {
+    return std::wstring(RootName(root)) + L"\\" + std::wstring(key) + L"\\" + std::wstring(value);
+}
+std::wstring PlaceOf(HKEY root, std::string_view key, std::string_view value) {
+    auto widen = [](std::string_view text) { return std::wstring(text.begin(), text.end()); };
+    return PlaceOf(root, widen(key), widen(value));
+}
+
+// Reads raw bytes into `buffer` through the wide or the ANSI API, as the key
+// and name are given; `size` receives the byte count read (or needed, when
+// the buffer is too small: the value then reads as missing). The value must
+// be of the kind `expected` describes.
+template <class Char>
+bool Query(HKEY root, std::basic_string_view<Char> key, const Char* value, const Expected& expected,
+           void* buffer, DWORD& size) {
+    const std::basic_string<Char> keyText(key);
+    OpenKey opened(root, keyText.c_str());
     DWORD type = REG_NONE;
     if (!opened)
         return false;
-    const LSTATUS status =
-        RegQueryValueExA(opened.get(), value, nullptr, &type, static_cast<BYTE*>(buffer), &size);
+    const LSTATUS status = QueryValue(opened.get(), value, &type, buffer, &size);
     if (!Readable(status))
         return false;
-    auto widen = [](const char* text) { return std::wstring(text, text + std::strlen(text)); };
     return Fits(expected, type, size,
-                std::wstring(RootName(root)) + L"\\" + widen(key) + L"\\" +
-                    (value ? widen(value) : L"")) &&
+                PlaceOf(root, key,
+                        value ? std::basic_string_view<Char>(value)
+                              : std::basic_string_view<Char>())) &&
            status == ERROR_SUCCESS;
 }
 
 bool Set(const std::wstring& key, const wchar_t* value, DWORD type, const void* data, DWORD size) {
-    OpenKey opened(HKEY_CURRENT_USER, key);
+    OpenKey opened(HKEY_CURRENT_USER, key.c_str());
     return opened && RegSetValueExW(opened.get(), value, 0, type, static_cast<const BYTE*>(data),
                                     size) == ERROR_SUCCESS;
 }
@@ -168,7 +171,7 @@ std::vector<std::basic_string<Char>> SplitMultiString(const Char* data, size_t l
 bool ReadDword(HKEY root, const std::wstring& key, const wchar_t* value, DWORD& out) {
     DWORD number = 0;
     DWORD size = sizeof number;
-    if (!Query(root, key, value, kDword, &number, size))
+    if (!Query<wchar_t>(root, key, value, kDword, &number, size))
         return false;
     out = number;
     return true;
@@ -177,7 +180,7 @@ bool ReadDword(HKEY root, const std::wstring& key, const wchar_t* value, DWORD& 
 bool ReadDate(HKEY root, const std::wstring& key, const wchar_t* value, DATE& out) {
     DATE date = 0;
     DWORD size = sizeof date;
-    if (!Query(root, key, value, kDate, &date, size))
+    if (!Query<wchar_t>(root, key, value, kDate, &date, size))
         return false;
     out = date;
     return true;
@@ -186,7 +189,7 @@ bool ReadDate(HKEY root, const std::wstring& key, const wchar_t* value, DATE& ou
 bool ReadString(HKEY root, const std::wstring& key, const wchar_t* value, std::wstring& out) {
     std::array<WCHAR, kWideCapacity> buffer{};
     DWORD size = sizeof buffer;
-    if (!Query(root, key, value, kString, buffer.data(), size))
+    if (!Query<wchar_t>(root, key, value, kString, buffer.data(), size))
         return false;
     const size_t length = std::min<size_t>(size / sizeof(WCHAR), buffer.size());
     out.assign(buffer.data(), std::find(buffer.data(), buffer.data() + length, L'\0'));
@@ -197,7 +200,7 @@ bool ReadMultiString(HKEY root, const std::wstring& key, const wchar_t* value,
                      std::vector<std::wstring>& out) {
     std::array<WCHAR, kWideCapacity> buffer{};
     DWORD size = sizeof buffer;
-    if (!Query(root, key, value, kMultiString, buffer.data(), size))
+    if (!Query<wchar_t>(root, key, value, kMultiString, buffer.data(), size))
         return false;
     out = SplitMultiString(buffer.data(), size / sizeof(WCHAR));
     return true;
@@ -206,7 +209,7 @@ bool ReadMultiString(HKEY root, const std::wstring& key, const wchar_t* value,
 bool ReadNarrowString(HKEY root, const char* key, const char* value, std::string& out) {
     std::array<char, kNarrowCapacity> buffer{};
     DWORD size = sizeof buffer;
-    if (!QueryNarrow(root, key, value, kString, buffer.data(), size))
+    if (!Query<char>(root, key, value, kString, buffer.data(), size))
         return false;
     const size_t length = std::min<size_t>(size, buffer.size());
     out.assign(buffer.data(), std::find(buffer.data(), buffer.data() + length, '\0'));
@@ -217,7 +220,7 @@ bool ReadNarrowMultiString(HKEY root, const char* key, const char* value,
                            std::vector<std::string>& out) {
     std::array<char, kNarrowCapacity> buffer{};
     DWORD size = sizeof buffer;
-    if (!QueryNarrow(root, key, value, kMultiString, buffer.data(), size))
+    if (!Query<char>(root, key, value, kMultiString, buffer.data(), size))
         return false;
     out = SplitMultiString(buffer.data(), std::min<size_t>(size, buffer.size()));
     return true;
