@@ -2,7 +2,12 @@
 
 #include <mutex>
 
-#include "objects.h"
+#include "application.h"
+#include "explorer.h"
+#include "explorers.h"
+#include "frame_window.h"
+#include "namespace.h"
+#include "proxies.h"
 
 namespace outlook::host {
 
