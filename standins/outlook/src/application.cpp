@@ -42,8 +42,6 @@ bool ApplicationObject::RaiseItemSend(IDispatch* item) {
 STDMETHODIMP ApplicationObject::get_Version(BSTR* version) {
     if (HRESULT hr = Enter(L"Version", version); FAILED(hr))
         return hr;
-    if (!version)
-        return E_POINTER;
     *version = Text(model_->version);
     return *version ? S_OK : E_OUTOFMEMORY;
 }
@@ -51,16 +49,12 @@ STDMETHODIMP ApplicationObject::get_Version(BSTR* version) {
 STDMETHODIMP ApplicationObject::ActiveExplorer(Outlook::_Explorer** explorer) {
     if (HRESULT hr = Enter(L"ActiveExplorer", explorer); FAILED(hr))
         return hr;
-    if (!explorer)
-        return E_POINTER;
     return Hand<Outlook::_Explorer>(model_->Active(), explorer);
 }
 
 STDMETHODIMP ApplicationObject::GetNamespace(BSTR type, Outlook::_NameSpace** nameSpace) {
     if (HRESULT hr = Enter(L"GetNamespace", nameSpace); FAILED(hr))
         return hr;
-    if (!nameSpace)
-        return E_POINTER;
     *nameSpace = nullptr;
     const std::wstring_view mapi = L"MAPI";
     if (!type || std::wstring_view(type, SysStringLen(type)) != mapi)
@@ -71,8 +65,6 @@ STDMETHODIMP ApplicationObject::GetNamespace(BSTR type, Outlook::_NameSpace** na
 STDMETHODIMP ApplicationObject::get_Explorers(Outlook::_Explorers** explorers) {
     if (HRESULT hr = Enter(L"Explorers", explorers); FAILED(hr))
         return hr;
-    if (!explorers)
-        return E_POINTER;
     return Hand<Outlook::_Explorers>(explorers_, explorers);
 }
 

@@ -15,6 +15,8 @@
 #include <oleauto.h>
 #include <platform/proxies.h>
 
+#include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -303,6 +305,17 @@ constexpr DispatchMember Member(const wchar_t* name, DISPID id, WORD kind, UINT 
         [] { return dispatch::VtableSlot(Method); },
         [] { return reinterpret_cast<const void*>(&Shape::template Forward<Method>); },
     };
+}
+
+// One table of two: a class's members after those it shares with another.
+template <std::size_t First, std::size_t Second>
+constexpr std::array<DispatchMember, First + Second> Join(
+    const std::array<DispatchMember, First>& first,
+    const std::array<DispatchMember, Second>& second) {
+    std::array<DispatchMember, First + Second> joined{};
+    std::copy(first.begin(), first.end(), joined.begin());
+    std::copy(second.begin(), second.end(), joined.begin() + First);
+    return joined;
 }
 
 }  // namespace outlook::objects

@@ -20,8 +20,6 @@ ExplorerObject::ExplorerObject() : ModelObject(L"Explorer", kMembers) {}
 STDMETHODIMP ExplorerObject::get_Caption(BSTR* caption) {
     if (HRESULT hr = Enter(L"Caption", caption); FAILED(hr))
         return hr;
-    if (!caption)
-        return E_POINTER;
     *caption = Text(caption_);
     return *caption ? S_OK : E_OUTOFMEMORY;
 }

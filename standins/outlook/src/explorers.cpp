@@ -23,8 +23,6 @@ ExplorersObject::ExplorersObject() : ModelObject(L"Explorers", kMembers) {}
 STDMETHODIMP ExplorersObject::get_Count(LONG* count) {
     if (HRESULT hr = Enter(L"Count", count); FAILED(hr))
         return hr;
-    if (!count)
-        return E_POINTER;
     *count = static_cast<LONG>(model_->Open().size());
     return S_OK;
 }
@@ -34,18 +32,12 @@ STDMETHODIMP ExplorersObject::get_Count(LONG* count) {
 STDMETHODIMP ExplorersObject::Item(VARIANT index, Outlook::_Explorer** explorer) {
     if (HRESULT hr = Enter(L"Item", explorer); FAILED(hr))
         return hr;
-    if (!explorer)
-        return E_POINTER;
     *explorer = nullptr;
-    VARIANT number;
-    VariantInit(&number);
-    if (FAILED(VariantChangeType(&number, &index, 0, VT_I4)))
-        return DISP_E_TYPEMISMATCH;
     const std::vector<ExplorerObject*> open = model_->Open();
-    const LONG position = V_I4(&number);
-    if (position < 1 || position > static_cast<LONG>(open.size()))
-        return DISP_E_BADINDEX;
-    return Hand<Outlook::_Explorer>(open[position - 1], explorer);
+    std::size_t position = 0;
+    if (HRESULT hr = PositionOf(index, open.size(), position); FAILED(hr))
+        return hr;
+    return Hand<Outlook::_Explorer>(open[position], explorer);
 }
 
 }  // namespace outlook::objects

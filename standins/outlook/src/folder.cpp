@@ -55,8 +55,6 @@ FolderObject::FolderObject() : ModelObject(L"MAPIFolder", kMembers) {}
 STDMETHODIMP FolderObject::get_Parent(IDispatch** parent) {
     if (HRESULT hr = Enter(L"Parent", parent); FAILED(hr))
         return hr;
-    if (!parent)
-        return E_POINTER;
     *parent = nullptr;
     if (IsTopFolder(folder_))
         return Hand(model_->nameSpace, parent);
@@ -69,8 +67,6 @@ STDMETHODIMP FolderObject::get_Parent(IDispatch** parent) {
 STDMETHODIMP FolderObject::get_EntryID(BSTR* entryId) {
     if (HRESULT hr = Enter(L"EntryID", entryId); FAILED(hr))
         return hr;
-    if (!entryId)
-        return E_POINTER;
     *entryId = Text(mailstore::EntryIdToHex(folder_->Id()));
     return *entryId ? S_OK : E_OUTOFMEMORY;
 }
@@ -78,8 +74,6 @@ STDMETHODIMP FolderObject::get_EntryID(BSTR* entryId) {
 STDMETHODIMP FolderObject::get_Folders(Outlook::_Folders** folders) {
     if (HRESULT hr = Enter(L"Folders", folders); FAILED(hr))
         return hr;
-    if (!folders)
-        return E_POINTER;
     CComPtr<FoldersObject> object = MakeObject<FoldersObject>();
     object->SetParent(folder_);
     object->Attach(model_);
@@ -89,8 +83,6 @@ STDMETHODIMP FolderObject::get_Folders(Outlook::_Folders** folders) {
 STDMETHODIMP FolderObject::get_Items(Outlook::_Items** items) {
     if (HRESULT hr = Enter(L"Items", items); FAILED(hr))
         return hr;
-    if (!items)
-        return E_POINTER;
     CComPtr<ItemsObject> object = MakeObject<ItemsObject>();
     object->SetFolder(folder_);
     object->Attach(model_);
@@ -100,8 +92,6 @@ STDMETHODIMP FolderObject::get_Items(Outlook::_Items** items) {
 STDMETHODIMP FolderObject::get_Name(BSTR* name) {
     if (HRESULT hr = Enter(L"Name", name); FAILED(hr))
         return hr;
-    if (!name)
-        return E_POINTER;
     *name = Text(ShownName(folder_));
     return *name ? S_OK : E_OUTOFMEMORY;
 }
@@ -109,8 +99,6 @@ STDMETHODIMP FolderObject::get_Name(BSTR* name) {
 STDMETHODIMP FolderObject::get_StoreID(BSTR* storeId) {
     if (HRESULT hr = Enter(L"StoreID", storeId); FAILED(hr))
         return hr;
-    if (!storeId)
-        return E_POINTER;
     const mailstore::StorePtr store = folder_->OwningStore();
     *storeId = Text(store ? mailstore::EntryIdToHex(store->Id()) : std::wstring());
     return *storeId ? S_OK : E_OUTOFMEMORY;

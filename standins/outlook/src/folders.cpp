@@ -44,8 +44,6 @@ std::vector<FolderPtr> FoldersObject::Listed() const {
 STDMETHODIMP FoldersObject::get_Count(LONG* count) {
     if (HRESULT hr = Enter(L"Count", count); FAILED(hr))
         return hr;
-    if (!count)
-        return E_POINTER;
     *count = static_cast<LONG>(Listed().size());
     return S_OK;
 }
@@ -53,8 +51,6 @@ STDMETHODIMP FoldersObject::get_Count(LONG* count) {
 STDMETHODIMP FoldersObject::Item(VARIANT index, Outlook::MAPIFolder** folder) {
     if (HRESULT hr = Enter(L"Item", folder); FAILED(hr))
         return hr;
-    if (!folder)
-        return E_POINTER;
     *folder = nullptr;
     const std::vector<FolderPtr> listed = Listed();
     if (V_VT(&index) == VT_BSTR) {
@@ -65,21 +61,15 @@ STDMETHODIMP FoldersObject::Item(VARIANT index, Outlook::MAPIFolder** folder) {
         }
         return kNotFound;
     }
-    VARIANT number;
-    VariantInit(&number);
-    if (FAILED(VariantChangeType(&number, &index, 0, VT_I4)))
-        return DISP_E_TYPEMISMATCH;
-    const LONG position = V_I4(&number);
-    if (position < 1 || position > static_cast<LONG>(listed.size()))
-        return DISP_E_BADINDEX;
-    return Hand<Outlook::MAPIFolder>(WrapFolder(model_, listed[position - 1]), folder);
+    std::size_t position = 0;
+    if (HRESULT hr = PositionOf(index, listed.size(), position); FAILED(hr))
+        return hr;
+    return Hand<Outlook::MAPIFolder>(WrapFolder(model_, listed[position]), folder);
 }
 
 STDMETHODIMP FoldersObject::Add(BSTR name, VARIANT type, Outlook::MAPIFolder** folder) {
     if (HRESULT hr = Enter(L"Add", folder); FAILED(hr))
         return hr;
-    if (!folder)
-        return E_POINTER;
     *folder = nullptr;
     if (V_VT(&type) != VT_ERROR && V_VT(&type) != VT_EMPTY) {
         VARIANT kind;

@@ -37,8 +37,6 @@ CComPtr<IDispatch> WrapItem(Model* model, MessagePtr message) {
 HRESULT ItemCore::ClassOf(LONG* objectClass) {
     if (HRESULT hr = Reach(L"Class", objectClass); FAILED(hr))
         return hr;
-    if (!objectClass)
-        return E_POINTER;
     const std::string messageClass = message_->Class();
     if (StartsWith(messageClass, "REPORT."))
         *objectClass = Outlook::olReport;
@@ -54,8 +52,6 @@ HRESULT ItemCore::ClassOf(LONG* objectClass) {
 HRESULT ItemCore::ParentOf(IDispatch** parent) {
     if (HRESULT hr = Reach(L"Parent", parent); FAILED(hr))
         return hr;
-    if (!parent)
-        return E_POINTER;
     *parent = nullptr;
     FolderPtr folder = message_->Parent();
     if (!folder)
@@ -66,8 +62,6 @@ HRESULT ItemCore::ParentOf(IDispatch** parent) {
 HRESULT ItemCore::TextOf(const wchar_t* member, BSTR* text) {
     if (HRESULT hr = Reach(member, text); FAILED(hr))
         return hr;
-    if (!text)
-        return E_POINTER;
     std::wstring value;
     if (SameName(member, L"EntryID")) {
         value = mailstore::EntryIdToHex(message_->Id());
@@ -90,8 +84,6 @@ HRESULT ItemCore::TextOf(const wchar_t* member, BSTR* text) {
 HRESULT ItemCore::MoveInto(Outlook::MAPIFolder* destination, IDispatch** item) {
     if (HRESULT hr = Reach(L"Move", item); FAILED(hr))
         return hr;
-    if (!item)
-        return E_POINTER;
     *item = nullptr;
     if (!destination)
         return E_INVALIDARG;

@@ -5,6 +5,8 @@
 
 #include <mailstore/model.h>
 
+#include <array>
+
 #include "model.h"
 
 namespace outlook::objects {
@@ -36,5 +38,38 @@ class ItemCore : public ModelBound {
 
     mailstore::MessagePtr message_;
 };
+
+// An item of interface I (_MailItem or _ReportItem): the members both kinds
+// answer, alike.
+template <class I>
+class ItemObject : public ModelObject<I, ItemCore> {
+  public:
+    using ModelObject<I, ItemCore>::ModelObject;
+
+    STDMETHODIMP get_Class(LONG* objectClass) override { return this->ClassOf(objectClass); }
+    STDMETHODIMP get_Parent(IDispatch** parent) override { return this->ParentOf(parent); }
+    STDMETHODIMP get_EntryID(BSTR* entryId) override { return this->TextOf(L"EntryID", entryId); }
+    STDMETHODIMP get_MessageClass(BSTR* messageClass) override {
+        return this->TextOf(L"MessageClass", messageClass);
+    }
+    STDMETHODIMP get_Subject(BSTR* subject) override { return this->TextOf(L"Subject", subject); }
+    STDMETHODIMP Move(Outlook::MAPIFolder* destination, IDispatch** item) override {
+        return this->MoveInto(destination, item);
+    }
+};
+
+// The entries of those members for interface I.
+template <class I>
+constexpr std::array<DispatchMember, 6> ItemMembers() {
+    return {
+        Member<&I::get_Class>(L"Class", DISPID_Outlook_Class, DISPATCH_PROPERTYGET),
+        Member<&I::get_Parent>(L"Parent", DISPID_Outlook_Parent, DISPATCH_PROPERTYGET),
+        Member<&I::get_EntryID>(L"EntryID", DISPID_Outlook_EntryID, DISPATCH_PROPERTYGET),
+        Member<&I::get_MessageClass>(L"MessageClass", DISPID_Outlook_MailItem_MessageClass,
+                                     DISPATCH_PROPERTYGET),
+        Member<&I::get_Subject>(L"Subject", DISPID_Outlook_MailItem_Subject, DISPATCH_PROPERTYGET),
+        Member<&I::Move>(L"Move", DISPID_Outlook_MailItem_Move, DISPATCH_METHOD),
+    };
+}
 
 }  // namespace outlook::objects

@@ -49,8 +49,6 @@ std::vector<MessagePtr> ItemsObject::Listed() const {
 STDMETHODIMP ItemsObject::get_Count(LONG* count) {
     if (HRESULT hr = Enter(L"Count", count); FAILED(hr))
         return hr;
-    if (!count)
-        return E_POINTER;
     *count = static_cast<LONG>(matched_ ? matched_->size() : folder_->Messages().size());
     return S_OK;
 }
@@ -58,27 +56,22 @@ STDMETHODIMP ItemsObject::get_Count(LONG* count) {
 STDMETHODIMP ItemsObject::Item(VARIANT index, IDispatch** item) {
     if (HRESULT hr = Enter(L"Item", item); FAILED(hr))
         return hr;
-    if (!item)
-        return E_POINTER;
     *item = nullptr;
-    VARIANT number;
-    VariantInit(&number);
-    if (FAILED(VariantChangeType(&number, &index, 0, VT_I4)))
-        return DISP_E_TYPEMISMATCH;
     const std::vector<MessagePtr> messages = Listed();
-    const LONG position = V_I4(&number);
-    if (position < 1 || position > static_cast<LONG>(messages.size()))
-        return DISP_E_BADINDEX;
-    return HandOut(WrapItem(model_, messages[position - 1]), item);
+    std::size_t position = 0;
+    if (HRESULT hr = PositionOf(index, messages.size(), position); FAILED(hr))
+        return hr;
+    return HandOut(WrapItem(model_, messages[position]), item);
 }
 
 STDMETHODIMP ItemsObject::Remove(LONG index) {
     if (HRESULT hr = Enter(L"Remove"); FAILED(hr))
         return hr;
     const std::vector<MessagePtr> messages = Listed();
-    if (index < 1 || index > static_cast<LONG>(messages.size()))
-        return DISP_E_BADINDEX;
-    const MessagePtr removed = messages[index - 1];
+    std::size_t position = 0;
+    if (HRESULT hr = PositionOf(index, messages.size(), position); FAILED(hr))
+        return hr;
+    const MessagePtr removed = messages[position];
     removed->Delete();
     if (matched_)
         std::erase(*matched_, removed);
@@ -91,8 +84,6 @@ STDMETHODIMP ItemsObject::Remove(LONG index) {
 STDMETHODIMP ItemsObject::Restrict(BSTR filter, Outlook::_Items** items) {
     if (HRESULT hr = Enter(L"Restrict", items); FAILED(hr))
         return hr;
-    if (!items)
-        return E_POINTER;
     *items = nullptr;
     std::wstring error;
     const std::optional<ItemFilter> parsed = ItemFilter::Parse(TextOf(filter), error);

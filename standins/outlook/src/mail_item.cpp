@@ -19,26 +19,23 @@ constexpr DISPID kReceipt = DISPID_Outlook_MailItem_ReadReceiptRequested;
 constexpr WORD kGet = DISPATCH_PROPERTYGET;
 constexpr WORD kPut = DISPATCH_PROPERTYPUT;
 
-constexpr std::array kMembers{
-    Member<&Mail::get_Class>(L"Class", DISPID_Outlook_Class, kGet),
-    Member<&Mail::get_Parent>(L"Parent", DISPID_Outlook_Parent, kGet),
-    Member<&Mail::get_Body>(L"Body", kBody, kGet),
-    Member<&Mail::put_Body>(L"Body", kBody, kPut),
-    Member<&Mail::get_EntryID>(L"EntryID", DISPID_Outlook_EntryID, kGet),
-    Member<&Mail::get_MAPIOBJECT>(L"MAPIOBJECT", DISPID_Outlook_MAPIOBJECT, kGet),
-    Member<&Mail::get_MessageClass>(L"MessageClass", DISPID_Outlook_MailItem_MessageClass, kGet),
-    Member<&Mail::get_Size>(L"Size", DISPID_Outlook_MailItem_Size, kGet),
-    Member<&Mail::get_Subject>(L"Subject", DISPID_Outlook_MailItem_Subject, kGet),
-    Member<&Mail::get_UnRead>(L"UnRead", kUnRead, kGet),
-    Member<&Mail::put_UnRead>(L"UnRead", kUnRead, kPut),
-    Member<&Mail::Move>(L"Move", DISPID_Outlook_MailItem_Move, DISPATCH_METHOD),
-    Member<&Mail::Save>(L"Save", DISPID_Outlook_MailItem_Save, DISPATCH_METHOD),
-    Member<&Mail::get_HTMLBody>(L"HTMLBody", kHtmlBody, kGet),
-    Member<&Mail::put_HTMLBody>(L"HTMLBody", kHtmlBody, kPut),
-    Member<&Mail::get_ReadReceiptRequested>(L"ReadReceiptRequested", kReceipt, kGet),
-    Member<&Mail::put_ReadReceiptRequested>(L"ReadReceiptRequested", kReceipt, kPut),
-    Member<&Mail::get_ReceivedTime>(L"ReceivedTime", DISPID_Outlook_MailItem_ReceivedTime, kGet),
-};
+constexpr auto kMembers =
+    Join(ItemMembers<Mail>(),
+         std::array{
+             Member<&Mail::get_Body>(L"Body", kBody, kGet),
+             Member<&Mail::put_Body>(L"Body", kBody, kPut),
+             Member<&Mail::get_MAPIOBJECT>(L"MAPIOBJECT", DISPID_Outlook_MAPIOBJECT, kGet),
+             Member<&Mail::get_Size>(L"Size", DISPID_Outlook_MailItem_Size, kGet),
+             Member<&Mail::get_UnRead>(L"UnRead", kUnRead, kGet),
+             Member<&Mail::put_UnRead>(L"UnRead", kUnRead, kPut),
+             Member<&Mail::Save>(L"Save", DISPID_Outlook_MailItem_Save, DISPATCH_METHOD),
+             Member<&Mail::get_HTMLBody>(L"HTMLBody", kHtmlBody, kGet),
+             Member<&Mail::put_HTMLBody>(L"HTMLBody", kHtmlBody, kPut),
+             Member<&Mail::get_ReadReceiptRequested>(L"ReadReceiptRequested", kReceipt, kGet),
+             Member<&Mail::put_ReadReceiptRequested>(L"ReadReceiptRequested", kReceipt, kPut),
+             Member<&Mail::get_ReceivedTime>(L"ReceivedTime", DISPID_Outlook_MailItem_ReceivedTime,
+                                             kGet),
+         });
 
 }  // namespace
 
@@ -46,15 +43,7 @@ std::span<const DispatchMember> MailItemObject::Members() {
     return kMembers;
 }
 
-MailItemObject::MailItemObject() : ModelObject(L"MailItem", kMembers) {}
-
-STDMETHODIMP MailItemObject::get_Class(LONG* objectClass) {
-    return ClassOf(objectClass);
-}
-
-STDMETHODIMP MailItemObject::get_Parent(IDispatch** parent) {
-    return ParentOf(parent);
-}
+MailItemObject::MailItemObject() : ItemObject(L"MailItem", kMembers) {}
 
 STDMETHODIMP MailItemObject::get_Body(BSTR* body) {
     return TextOf(L"Body", body);
@@ -68,15 +57,9 @@ STDMETHODIMP MailItemObject::put_Body(BSTR body) {
     return S_OK;
 }
 
-STDMETHODIMP MailItemObject::get_EntryID(BSTR* entryId) {
-    return TextOf(L"EntryID", entryId);
-}
-
 STDMETHODIMP MailItemObject::get_MAPIOBJECT(IUnknown** message) {
     if (HRESULT hr = Reach(L"MAPIOBJECT", message); FAILED(hr))
         return hr;
-    if (!message)
-        return E_POINTER;
     *message = nullptr;
     IMessage* mapi = nullptr;
     const HRESULT hr = mapiview::MessageFor(message_, &mapi);
@@ -84,28 +67,16 @@ STDMETHODIMP MailItemObject::get_MAPIOBJECT(IUnknown** message) {
     return hr;
 }
 
-STDMETHODIMP MailItemObject::get_MessageClass(BSTR* messageClass) {
-    return TextOf(L"MessageClass", messageClass);
-}
-
 STDMETHODIMP MailItemObject::get_Size(LONG* size) {
     if (HRESULT hr = Reach(L"Size", size); FAILED(hr))
         return hr;
-    if (!size)
-        return E_POINTER;
     *size = static_cast<LONG>(message_->Size());
     return S_OK;
-}
-
-STDMETHODIMP MailItemObject::get_Subject(BSTR* subject) {
-    return TextOf(L"Subject", subject);
 }
 
 STDMETHODIMP MailItemObject::get_UnRead(VARIANT_BOOL* unread) {
     if (HRESULT hr = Reach(L"UnRead", unread); FAILED(hr))
         return hr;
-    if (!unread)
-        return E_POINTER;
     *unread = message_->IsRead() ? VARIANT_FALSE : VARIANT_TRUE;
     return S_OK;
 }
@@ -115,10 +86,6 @@ STDMETHODIMP MailItemObject::put_UnRead(VARIANT_BOOL unread) {
         return hr;
     message_->SetRead(unread == VARIANT_FALSE);
     return S_OK;
-}
-
-STDMETHODIMP MailItemObject::Move(Outlook::MAPIFolder* destination, IDispatch** item) {
-    return MoveInto(destination, item);
 }
 
 // The model keeps every change as it is made: saving has nothing left to write.
@@ -141,8 +108,6 @@ STDMETHODIMP MailItemObject::put_HTMLBody(BSTR body) {
 STDMETHODIMP MailItemObject::get_ReadReceiptRequested(VARIANT_BOOL* requested) {
     if (HRESULT hr = Reach(L"ReadReceiptRequested", requested); FAILED(hr))
         return hr;
-    if (!requested)
-        return E_POINTER;
     const bool asked = message_->GetBool(mailstore::tags::kReadReceiptRequested).value_or(false);
     *requested = asked ? VARIANT_TRUE : VARIANT_FALSE;
     return S_OK;
@@ -164,8 +129,6 @@ STDMETHODIMP MailItemObject::put_ReadReceiptRequested(VARIANT_BOOL requested) {
 STDMETHODIMP MailItemObject::get_ReceivedTime(DATE* received) {
     if (HRESULT hr = Reach(L"ReceivedTime", received); FAILED(hr))
         return hr;
-    if (!received)
-        return E_POINTER;
     return LocalReceivedTime(*message_, received) ? S_OK : E_FAIL;
 }
 

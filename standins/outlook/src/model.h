@@ -78,17 +78,20 @@ class ModelBound {
     }
 
   protected:
-    // S_OK when the call of `member` may go on: the host still runs it and the
+    // S_OK when the call of `member` may go on: the host still runs it, the
     // call was not made to fail (a failure comes with Outlook's error
-    // information, and the out-parameters cleared). A call made to fault does
-    // not return.
+    // information, and the out-parameters cleared) and it has a place for each
+    // result (E_POINTER otherwise). A call made to fault does not return.
     template <class... Out>
     HRESULT Enter(const wchar_t* member, Out*... outputs) {
         if (!model_) {
             platform::calls::ClearOutputs(outputs...);
             return RPC_E_DISCONNECTED;
         }
-        return platform::calls::EnterComMember(Identity(), member, outputs...);
+        const HRESULT entered = platform::calls::EnterComMember(Identity(), member, outputs...);
+        if (FAILED(entered))
+            return entered;
+        return ((outputs != nullptr) && ...) ? S_OK : E_POINTER;
     }
     platform::calls::ComObject Identity() const {
         return {name_, model_ ? model_->errorSource.c_str() : nullptr, nullptr, iid_};
@@ -143,6 +146,12 @@ HRESULT HandOut(const CComPtr<T>& object, IDispatch** out) {
     (*out)->AddRef();
     return S_OK;
 }
+
+// The zero-based position of a collection's `index` (counted from 1, any
+// number type) among `count` elements: DISP_E_TYPEMISMATCH for no number,
+// DISP_E_BADINDEX out of range, as Outlook's collections answer.
+HRESULT PositionOf(const VARIANT& index, std::size_t count, std::size_t& position);
+HRESULT PositionOf(LONG index, std::size_t count, std::size_t& position);
 
 inline BSTR Text(std::wstring_view text) {
     return SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));

@@ -38,6 +38,22 @@ bool InStore(const mailstore::StorePtr& store, const std::optional<mailstore::En
     return !storeId || (store && store->Id() == *storeId);
 }
 
+// What GetFolderFromID and GetItemFromID look up: the object `find` gives for
+// the entry identifier, when it is in the store named (if one is).
+template <class Find, class Found>
+HRESULT LookUp(BSTR entryId, const VARIANT& storeId, Find find, Found& found) {
+    std::optional<mailstore::EntryId> store;
+    if (HRESULT hr = StoreIdArgument(storeId, store); FAILED(hr))
+        return hr;
+    const auto id = EntryIdArgument(entryId);
+    if (!id)
+        return E_INVALIDARG;
+    found = find(*id);
+    if (!found || !InStore(found->OwningStore(), store))
+        return kNotFound;
+    return S_OK;
+}
+
 constexpr std::array kMembers{
     Member<&Outlook::_NameSpace::PickFolder>(L"PickFolder", DISPID_Outlook_NameSpace_PickFolder,
                                              DISPATCH_METHOD),
@@ -65,8 +81,6 @@ NameSpaceObject::NameSpaceObject() : ModelObject(L"NameSpace", kMembers) {}
 STDMETHODIMP NameSpaceObject::get_Folders(Outlook::_Folders** folders) {
     if (HRESULT hr = Enter(L"Folders", folders); FAILED(hr))
         return hr;
-    if (!folders)
-        return E_POINTER;
     CComPtr<FoldersObject> object = MakeObject<FoldersObject>();
     object->Attach(model_);
     return Hand<Outlook::_Folders>(object, folders);
@@ -75,8 +89,6 @@ STDMETHODIMP NameSpaceObject::get_Folders(Outlook::_Folders** folders) {
 STDMETHODIMP NameSpaceObject::GetDefaultFolder(LONG folderType, Outlook::MAPIFolder** folder) {
     if (HRESULT hr = Enter(L"GetDefaultFolder", folder); FAILED(hr))
         return hr;
-    if (!folder)
-        return E_POINTER;
     *folder = nullptr;
     const mailstore::ProfilePtr profile = Store().CurrentProfile();
     const mailstore::StorePtr store = profile ? profile->DefaultStore() : nullptr;
@@ -91,36 +103,22 @@ STDMETHODIMP NameSpaceObject::GetFolderFromID(BSTR entryId, VARIANT storeId,
                                               Outlook::MAPIFolder** folder) {
     if (HRESULT hr = Enter(L"GetFolderFromID", folder); FAILED(hr))
         return hr;
-    if (!folder)
-        return E_POINTER;
     *folder = nullptr;
-    std::optional<mailstore::EntryId> store;
-    if (HRESULT hr = StoreIdArgument(storeId, store); FAILED(hr))
+    FolderPtr found;
+    auto find = [](const mailstore::EntryId& id) { return Store().FindFolder(id); };
+    if (HRESULT hr = LookUp(entryId, storeId, find, found); FAILED(hr))
         return hr;
-    const auto id = EntryIdArgument(entryId);
-    if (!id)
-        return E_INVALIDARG;
-    FolderPtr found = Store().FindFolder(*id);
-    if (!found || !InStore(found->OwningStore(), store))
-        return kNotFound;
     return Hand<Outlook::MAPIFolder>(WrapFolder(model_, std::move(found)), folder);
 }
 
 STDMETHODIMP NameSpaceObject::GetItemFromID(BSTR entryId, VARIANT storeId, IDispatch** item) {
     if (HRESULT hr = Enter(L"GetItemFromID", item); FAILED(hr))
         return hr;
-    if (!item)
-        return E_POINTER;
     *item = nullptr;
-    std::optional<mailstore::EntryId> store;
-    if (HRESULT hr = StoreIdArgument(storeId, store); FAILED(hr))
+    MessagePtr found;
+    auto find = [](const mailstore::EntryId& id) { return Store().FindMessage(id); };
+    if (HRESULT hr = LookUp(entryId, storeId, find, found); FAILED(hr))
         return hr;
-    const auto id = EntryIdArgument(entryId);
-    if (!id)
-        return E_INVALIDARG;
-    MessagePtr found = Store().FindMessage(*id);
-    if (!found || !InStore(found->OwningStore(), store))
-        return kNotFound;
     return HandOut(WrapItem(model_, std::move(found)), item);
 }
 
@@ -129,8 +127,6 @@ STDMETHODIMP NameSpaceObject::GetItemFromID(BSTR entryId, VARIANT storeId, IDisp
 STDMETHODIMP NameSpaceObject::PickFolder(Outlook::MAPIFolder** folder) {
     if (HRESULT hr = Enter(L"PickFolder", folder); FAILED(hr))
         return hr;
-    if (!folder)
-        return E_POINTER;
     *folder = nullptr;
     const std::optional<mailstore::EntryId> choice = host::FolderPickerChoice();
     FolderPtr chosen = choice ? Store().FindFolder(*choice) : nullptr;
@@ -142,8 +138,6 @@ STDMETHODIMP NameSpaceObject::PickFolder(Outlook::MAPIFolder** folder) {
 STDMETHODIMP NameSpaceObject::get_MAPIOBJECT(IUnknown** session) {
     if (HRESULT hr = Enter(L"MAPIOBJECT", session); FAILED(hr))
         return hr;
-    if (!session)
-        return E_POINTER;
     *session = nullptr;
     IMAPISession* mapi = nullptr;
     const HRESULT hr = mapiview::SessionFor(Store().CurrentProfile(), &mapi);

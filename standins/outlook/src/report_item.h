@@ -6,7 +6,7 @@
 
 namespace outlook::objects {
 
-class ReportItemObject : public ModelObject<Outlook::_ReportItem, ItemCore> {
+class ReportItemObject : public ItemObject<Outlook::_ReportItem> {
   public:
     BEGIN_COM_MAP(ReportItemObject)
     COM_INTERFACE_ENTRY(Outlook::_ReportItem)
@@ -16,13 +16,6 @@ class ReportItemObject : public ModelObject<Outlook::_ReportItem, ItemCore> {
 
     static std::span<const DispatchMember> Members();
     ReportItemObject();
-
-    STDMETHODIMP get_Class(LONG* objectClass) override;
-    STDMETHODIMP get_Parent(IDispatch** parent) override;
-    STDMETHODIMP get_EntryID(BSTR* entryId) override;
-    STDMETHODIMP get_MessageClass(BSTR* messageClass) override;
-    STDMETHODIMP get_Subject(BSTR* subject) override;
-    STDMETHODIMP Move(Outlook::MAPIFolder* destination, IDispatch** item) override;
 };
 
 }  // namespace outlook::objects
