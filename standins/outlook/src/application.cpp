@@ -42,8 +42,7 @@ bool ApplicationObject::RaiseItemSend(IDispatch* item) {
 STDMETHODIMP ApplicationObject::get_Version(BSTR* version) {
     if (HRESULT hr = Enter(L"Version", version); FAILED(hr))
         return hr;
-    *version = Text(model_->version);
-    return *version ? S_OK : E_OUTOFMEMORY;
+    return GiveText(model_->version, version);
 }
 
 STDMETHODIMP ApplicationObject::ActiveExplorer(Outlook::_Explorer** explorer) {

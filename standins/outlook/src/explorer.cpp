@@ -20,8 +20,7 @@ ExplorerObject::ExplorerObject() : ModelObject(L"Explorer", kMembers) {}
 STDMETHODIMP ExplorerObject::get_Caption(BSTR* caption) {
     if (HRESULT hr = Enter(L"Caption", caption); FAILED(hr))
         return hr;
-    *caption = Text(caption_);
-    return *caption ? S_OK : E_OUTOFMEMORY;
+    return GiveText(caption_, caption);
 }
 
 }  // namespace outlook::objects

@@ -29,9 +29,8 @@ std::span<const DispatchMember> FolderObject::Members() {
 }
 
 CComPtr<FolderObject> WrapFolder(Model* model, mailstore::FolderPtr folder) {
-    CComPtr<FolderObject> object = MakeObject<FolderObject>();
+    CComPtr<FolderObject> object = MakeObject<FolderObject>(model);
     object->SetFolder(std::move(folder));
-    object->Attach(model);
     return object;
 }
 
@@ -67,41 +66,36 @@ STDMETHODIMP FolderObject::get_Parent(IDispatch** parent) {
 STDMETHODIMP FolderObject::get_EntryID(BSTR* entryId) {
     if (HRESULT hr = Enter(L"EntryID", entryId); FAILED(hr))
         return hr;
-    *entryId = Text(mailstore::EntryIdToHex(folder_->Id()));
-    return *entryId ? S_OK : E_OUTOFMEMORY;
+    return GiveText(mailstore::EntryIdToHex(folder_->Id()), entryId);
 }
 
 STDMETHODIMP FolderObject::get_Folders(Outlook::_Folders** folders) {
     if (HRESULT hr = Enter(L"Folders", folders); FAILED(hr))
         return hr;
-    CComPtr<FoldersObject> object = MakeObject<FoldersObject>();
+    CComPtr<FoldersObject> object = MakeObject<FoldersObject>(model_);
     object->SetParent(folder_);
-    object->Attach(model_);
     return Hand<Outlook::_Folders>(object, folders);
 }
 
 STDMETHODIMP FolderObject::get_Items(Outlook::_Items** items) {
     if (HRESULT hr = Enter(L"Items", items); FAILED(hr))
         return hr;
-    CComPtr<ItemsObject> object = MakeObject<ItemsObject>();
+    CComPtr<ItemsObject> object = MakeObject<ItemsObject>(model_);
     object->SetFolder(folder_);
-    object->Attach(model_);
     return Hand<Outlook::_Items>(object, items);
 }
 
 STDMETHODIMP FolderObject::get_Name(BSTR* name) {
     if (HRESULT hr = Enter(L"Name", name); FAILED(hr))
         return hr;
-    *name = Text(ShownName(folder_));
-    return *name ? S_OK : E_OUTOFMEMORY;
+    return GiveText(ShownName(folder_), name);
 }
 
 STDMETHODIMP FolderObject::get_StoreID(BSTR* storeId) {
     if (HRESULT hr = Enter(L"StoreID", storeId); FAILED(hr))
         return hr;
     const mailstore::StorePtr store = folder_->OwningStore();
-    *storeId = Text(store ? mailstore::EntryIdToHex(store->Id()) : std::wstring());
-    return *storeId ? S_OK : E_OUTOFMEMORY;
+    return GiveText(store ? mailstore::EntryIdToHex(store->Id()) : std::wstring(), storeId);
 }
 
 }  // namespace outlook::objects

@@ -23,14 +23,12 @@ bool StartsWith(const std::string& text, std::string_view prefix) {
 
 CComPtr<IDispatch> WrapItem(Model* model, MessagePtr message) {
     if (StartsWith(message->Class(), "REPORT.")) {
-        CComPtr<ReportItemObject> report = MakeObject<ReportItemObject>();
+        CComPtr<ReportItemObject> report = MakeObject<ReportItemObject>(model);
         report->SetMessage(std::move(message));
-        report->Attach(model);
         return CComPtr<IDispatch>(static_cast<Outlook::_ReportItem*>(report.p));
     }
-    CComPtr<MailItemObject> mail = MakeObject<MailItemObject>();
+    CComPtr<MailItemObject> mail = MakeObject<MailItemObject>(model);
     mail->SetMessage(std::move(message));
-    mail->Attach(model);
     return CComPtr<IDispatch>(static_cast<Outlook::_MailItem*>(mail.p));
 }
 
@@ -75,8 +73,7 @@ HRESULT ItemCore::TextOf(const wchar_t* member, BSTR* text) {
     } else {
         value = message_->HtmlBody();
     }
-    *text = Text(value);
-    return *text ? S_OK : E_OUTOFMEMORY;
+    return GiveText(value, text);
 }
 
 // The destination is taken by its entry identifier, so a folder from another

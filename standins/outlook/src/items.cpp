@@ -93,12 +93,11 @@ STDMETHODIMP ItemsObject::Restrict(BSTR filter, Outlook::_Items** items) {
     for (const MessagePtr& message : Listed())
         if (!message->IsDeleted() && parsed->Matches(*message))
             matched.push_back(message);
-    CComPtr<ItemsObject> object = MakeObject<ItemsObject>();
+    CComPtr<ItemsObject> object = MakeObject<ItemsObject>(model_);
     object->SetFolder(folder_);
     object->matched_ = std::move(matched);
     object->sortKey_ = sortKey_;
     object->descending_ = descending_;
-    object->Attach(model_);
     return Hand<Outlook::_Items>(object, items);
 }
 

@@ -124,9 +124,12 @@ class ModelObject : public CComObjectRootEx<CComSingleThreadModel>,
     HRESULT Reachable() override { return this->model_ ? S_OK : RPC_E_DISCONNECTED; }
 };
 
+// A new object, bound to `model` when one is given.
 template <class T>
-CComPtr<T> MakeObject() {
-    return CComPtr<T>(new CComObjectNoLock<T>());
+CComPtr<T> MakeObject(Model* model = nullptr) {
+    CComPtr<T> object(new CComObjectNoLock<T>());
+    object->Attach(model);
+    return object;
 }
 
 // An interface result with a reference for the caller.
@@ -155,6 +158,12 @@ HRESULT PositionOf(LONG index, std::size_t count, std::size_t& position);
 
 inline BSTR Text(std::wstring_view text) {
     return SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+}
+
+// A text result given to the caller.
+inline HRESULT GiveText(std::wstring_view text, BSTR* out) {
+    *out = Text(text);
+    return *out ? S_OK : E_OUTOFMEMORY;
 }
 
 }  // namespace outlook::objects

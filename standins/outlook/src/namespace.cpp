@@ -81,8 +81,7 @@ NameSpaceObject::NameSpaceObject() : ModelObject(L"NameSpace", kMembers) {}
 STDMETHODIMP NameSpaceObject::get_Folders(Outlook::_Folders** folders) {
     if (HRESULT hr = Enter(L"Folders", folders); FAILED(hr))
         return hr;
-    CComPtr<FoldersObject> object = MakeObject<FoldersObject>();
-    object->Attach(model_);
+    CComPtr<FoldersObject> object = MakeObject<FoldersObject>(model_);
     return Hand<Outlook::_Folders>(object, folders);
 }
 
