@@ -39,6 +39,7 @@
 #include <memory>
 #include <tuple>
 #include <type_traits>
+#include <utility>
 #include <vector>
 
 namespace platform::com {
@@ -207,6 +208,38 @@ struct Carrier<VARIANT*> {
 
 }  // namespace detail
 
+// Runs `method` of `target`, an object behind `link`, on the object's thread
+// with the caller's arguments carried across (see Carrier): what a proxy's
+// member does.
+template <class Base, class... Params, class... Args>
+HRESULT ForwardCall(ProxyLink& link, Base* target,
+                    HRESULT (STDMETHODCALLTYPE Base::*method)(Params...), Args&&... args) {
+    std::tuple<detail::Carrier<Params>...> carriers(static_cast<Params>(args)...);
+    HRESULT started = S_OK;
+    std::apply(
+        [&](auto&... carrier) {
+            ((SUCCEEDED(started) ? (void)(started = carrier.Start()) : (void)0), ...);
+        },
+        carriers);
+    if (FAILED(started))
+        return started;
+    HRESULT result = link.Run([&] {
+        const HRESULT called = std::apply(
+            [&](auto&... carrier) { return (target->*method)(carrier.Get()...); }, carriers);
+        std::apply([&](auto&... carrier) { (carrier.Prepare(called), ...); }, carriers);
+        return called;
+    });
+    std::apply([&](auto&... carrier) { ((result = carrier.Finish(link, result)), ...); }, carriers);
+    return result;
+}
+
+// IDispatch::Invoke of `target` behind `link`: the arguments go across as a
+// copy whose interface arguments are carried like a VARIANT passed in; the
+// result comes back like a VARIANT* written.
+HRESULT ForwardInvoke(ProxyLink& link, IDispatch* target, DISPID member, REFIID iid, LCID lcid,
+                      WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO* exception,
+                      UINT* argumentError);
+
 // The base of a forwarding proxy for interface I: IUnknown goes to the link
 // (one identity and one reference count for all the object's proxies),
 // Forward runs a method of the object on its thread.
@@ -228,24 +261,7 @@ class InterfaceProxy : public I, public InterfaceProxyBase {
     template <class Base, class... Params, class... Args>
     HRESULT Forward(HRESULT (STDMETHODCALLTYPE Base::*method)(Params...), Args&&... args) {
         static_assert(std::is_base_of_v<Base, I>, "the method must be one of the interface's");
-        std::tuple<detail::Carrier<Params>...> carriers(static_cast<Params>(args)...);
-        HRESULT started = S_OK;
-        std::apply(
-            [&](auto&... carrier) {
-                ((SUCCEEDED(started) ? (void)(started = carrier.Start()) : (void)0), ...);
-            },
-            carriers);
-        if (FAILED(started))
-            return started;
-        HRESULT result = link_.Run([&] {
-            const HRESULT called = std::apply(
-                [&](auto&... carrier) { return (target_->*method)(carrier.Get()...); }, carriers);
-            std::apply([&](auto&... carrier) { (carrier.Prepare(called), ...); }, carriers);
-            return called;
-        });
-        std::apply([&](auto&... carrier) { ((result = carrier.Finish(link_, result)), ...); },
-                   carriers);
-        return result;
+        return ForwardCall(link_, static_cast<Base*>(target_), method, std::forward<Args>(args)...);
     }
 
     ProxyLink& link_;
@@ -284,34 +300,12 @@ void RegisterProxy() {
     });
 }
 
-// Invoke's arguments go across as a copy whose interface arguments are carried
-// like a VARIANT passed in; the result comes back like a VARIANT* written.
 template <class I>
 HRESULT STDMETHODCALLTYPE DispatchProxy<I>::Invoke(DISPID member, REFIID iid, LCID lcid, WORD flags,
                                                    DISPPARAMS* params, VARIANT* result,
                                                    EXCEPINFO* exception, UINT* argumentError) {
-    std::deque<detail::Carrier<VARIANT>> arguments;
-    std::vector<VARIANT> carried;
-    if (params) {
-        for (UINT i = 0; i < params->cArgs; ++i) {
-            arguments.emplace_back(params->rgvarg[i]);
-            const HRESULT started = arguments.back().Start();
-            if (FAILED(started))
-                return started;
-            carried.push_back(arguments.back().Get());
-        }
-    }
-    DISPPARAMS across = params ? *params : DISPPARAMS{};
-    if (params)
-        across.rgvarg = carried.data();
-    detail::Carrier<VARIANT*> resultCarrier(result);
-    HRESULT outcome = this->link_.Run([&] {
-        const HRESULT called = this->target_->Invoke(
-            member, iid, lcid, flags, params ? &across : nullptr, result, exception, argumentError);
-        resultCarrier.Prepare(called);
-        return called;
-    });
-    return resultCarrier.Finish(this->link_, outcome);
+    return ForwardInvoke(this->link_, this->target_, member, iid, lcid, flags, params, result,
+                         exception, argumentError);
 }
 
 }  // namespace platform::com

@@ -154,6 +154,33 @@ ProxyFactory FindProxyFactory(REFIID iid) {
     return found == registry.end() ? nullptr : found->factory;
 }
 
+HRESULT ForwardInvoke(ProxyLink& link, IDispatch* target, DISPID member, REFIID iid, LCID lcid,
+                      WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO* exception,
+                      UINT* argumentError) {
+    std::deque<detail::Carrier<VARIANT>> arguments;
+    std::vector<VARIANT> carried;
+    if (params) {
+        for (UINT i = 0; i < params->cArgs; ++i) {
+            arguments.emplace_back(params->rgvarg[i]);
+            const HRESULT started = arguments.back().Start();
+            if (FAILED(started))
+                return started;
+            carried.push_back(arguments.back().Get());
+        }
+    }
+    DISPPARAMS across = params ? *params : DISPPARAMS{};
+    if (params)
+        across.rgvarg = carried.data();
+    detail::Carrier<VARIANT*> resultCarrier(result);
+    HRESULT outcome = link.Run([&] {
+        const HRESULT called = target->Invoke(member, iid, lcid, flags, params ? &across : nullptr,
+                                              result, exception, argumentError);
+        resultCarrier.Prepare(called);
+        return called;
+    });
+    return resultCarrier.Finish(link, outcome);
+}
+
 void RegisterProxyFactory(REFIID iid, ProxyFactory factory) {
     std::lock_guard lock(registryLock);
     auto& registry = Registry();

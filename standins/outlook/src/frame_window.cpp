@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "objects.h"
+#include "frame_window.h"
 
 namespace outlook::objects {
 

@@ -6,7 +6,7 @@
 #include <array>
 #include <cwctype>
 
-#include "dispatch_members.h"
+#include "dual_interface.h"
 
 namespace outlook::objects {
 

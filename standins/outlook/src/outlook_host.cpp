@@ -2,7 +2,12 @@
 
 #include <mutex>
 
-#include "objects.h"
+#include "application.h"
+#include "explorer.h"
+#include "explorers.h"
+#include "frame_window.h"
+#include "namespace.h"
+#include "proxies.h"
 
 namespace outlook::host {
 
@@ -44,12 +49,9 @@ OutlookHost::OutlookHost(std::wstring version) : state_(std::make_unique<State>(
     objects::RegisterOutlookProxies();
     state_->model.errorSource = objects::ErrorSourceOf(version);
     state_->model.version = std::move(version);
-    state_->explorers = objects::MakeObject<objects::ExplorersObject>();
-    state_->mapi = objects::MakeObject<objects::NameSpaceObject>();
-    state_->application = objects::MakeObject<objects::ApplicationObject>();
-    state_->explorers->Attach(&state_->model);
-    state_->mapi->Attach(&state_->model);
-    state_->application->Attach(&state_->model);
+    state_->explorers = objects::MakeObject<objects::ExplorersObject>(&state_->model);
+    state_->mapi = objects::MakeObject<objects::NameSpaceObject>(&state_->model);
+    state_->application = objects::MakeObject<objects::ApplicationObject>(&state_->model);
     state_->application->SetParts(state_->explorers, state_->mapi);
     state_->model.nameSpace = static_cast<Outlook::_NameSpace*>(state_->mapi.p);
 }
@@ -90,9 +92,9 @@ HRESULT OutlookHost::MapiNamespace(Outlook::_NameSpace** nameSpace) {
 
 int OutlookHost::OpenExplorer(const std::wstring& caption, bool activate) {
     State& state = *state_;
-    CComPtr<objects::ExplorerObject> explorer = objects::MakeObject<objects::ExplorerObject>();
+    CComPtr<objects::ExplorerObject> explorer =
+        objects::MakeObject<objects::ExplorerObject>(&state.model);
     explorer->SetCaption(caption);
-    explorer->Attach(&state.model);
     const int id = ++state.lastId;
     ExplorerRecord record;
     record.id = id;

@@ -1,0 +1,41 @@
+// An explorer: one of Outlook's main windows, with its events.
+#pragma once
+
+#include <atlconnect.h>
+
+#include <string>
+
+#include "model.h"
+
+namespace outlook::objects {
+
+class ExplorerObject
+    : public ModelObject<Outlook::_Explorer>,
+      public IConnectionPointContainerImpl<ExplorerObject>,
+      public IConnectionPointImpl<ExplorerObject, &__uuidof(Outlook::ExplorerEvents)> {
+  public:
+    BEGIN_COM_MAP(ExplorerObject)
+    COM_INTERFACE_ENTRY(Outlook::_Explorer)
+    COM_INTERFACE_ENTRY(IDispatch)
+    COM_INTERFACE_ENTRY(ISupportErrorInfo)
+    COM_INTERFACE_ENTRY(IConnectionPointContainer)
+    END_COM_MAP()
+
+    BEGIN_CONNECTION_POINT_MAP(ExplorerObject)
+    CONNECTION_POINT_ENTRY(__uuidof(Outlook::ExplorerEvents))
+    END_CONNECTION_POINT_MAP()
+
+    static std::span<const DispatchMember> Members();
+    ExplorerObject();
+
+    void SetCaption(std::wstring caption) { caption_ = std::move(caption); }
+    // Raises one of ExplorerEvents (they carry no arguments).
+    void Raise(DISPID event) { FireEvent(event); }
+
+    STDMETHODIMP get_Caption(BSTR* caption) override;
+
+  private:
+    std::wstring caption_;
+};
+
+}  // namespace outlook::objects
