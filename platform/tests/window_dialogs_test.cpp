@@ -132,6 +132,8 @@ TEST(WindowDialogs, VisibleAndDisabledStylesOfTheTemplateAreHonoured) {
     auto& seen = dialogLog.messages;
     auto init = std::find(seen.begin(), seen.end(), static_cast<UINT>(WM_INITDIALOG));
     EXPECT_NE(std::find(init, seen.end(), static_cast<UINT>(WM_SHOWWINDOW)), seen.end());
+    DestroyWindow(shown);
+    DestroyWindow(window);
 }
 
 TEST(WindowDialogs, ProgressBarRangesPositionsAndSteps) {
@@ -162,6 +164,7 @@ TEST(WindowDialogs, ProgressBarRangesPositionsAndSteps) {
     EXPECT_EQ(range.iHigh, 10);
     INITCOMMONCONTROLSEX wrongSize{0, ICC_PROGRESS_CLASS};
     EXPECT_FALSE(InitCommonControlsEx(&wrongSize));
+    DestroyWindow(bar);
 }
 
 WNDPROC buttonProc;
@@ -172,6 +175,7 @@ LRESULT CALLBACK ButtonSubclass(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
 }
 
 TEST(WindowDialogs, ButtonsClickTheirParentAndHoldImages) {
+    dialogLog = {};
     auto builder = ProgressTemplate();
     HWND dialog =
         CreateDialogIndirectParamW(nullptr, builder.Template(), nullptr, RecordingDialogProc, 0);
@@ -203,6 +207,7 @@ TEST(WindowDialogs, ButtonsClickTheirParentAndHoldImages) {
     EXPECT_EQ(SendMessageW(picture, STM_GETIMAGE, IMAGE_BITMAP, 0), image);
     EXPECT_EQ(SendMessageW(label, STM_SETIMAGE, IMAGE_BITMAP, image), 0);  // a text static
     EXPECT_EQ(SendMessageW(label, STM_GETIMAGE, IMAGE_BITMAP, 0), 0);
+    DestroyWindow(dialog);
 }
 
 TEST(WindowDialogs, ModalDialogRunsUntilEndDialog) {

@@ -5,6 +5,7 @@
 
 #include "platform/clock.h"
 #include "test_thread.h"
+#include "thread_windows.h"
 
 #include <gtest/gtest.h>
 
@@ -22,6 +23,10 @@ struct Journal {
     void Add(HWND hwnd, UINT message) {
         std::lock_guard guard(lock);
         entries.emplace_back(hwnd, message);
+    }
+    void Clear() {
+        std::lock_guard guard(lock);
+        entries.clear();
     }
     std::vector<UINT> MessagesOf(HWND hwnd, std::initializer_list<UINT> kinds) {
         std::lock_guard guard(lock);
@@ -64,6 +69,11 @@ class WindowMessages : public ::testing::Test {
         wc.cbWndExtra = 16;
         wc.style = CS_GLOBALCLASS;
         ASSERT_NE(RegisterClassW(&wc), 0);
+        journal.Clear();
+    }
+    void TearDown() override {
+        DestroyWindowsOfThisThread();
+        UnregisterClassW(kClass, nullptr);
     }
 };
 

@@ -5,6 +5,7 @@
 
 #include "platform/clock.h"
 #include "test_thread.h"
+#include "thread_windows.h"
 
 #include <gtest/gtest.h>
 
@@ -13,12 +14,18 @@
 
 namespace {
 
+std::vector<DWORD> ticksSeen;  // GetTickCount at each WM_TIMER of the UI thread's window
+std::vector<DWORD> callbackTicks;
+
 class WindowTimers : public ::testing::Test {
   protected:
-    void SetUp() override { platform::host::UseVirtualClock({2007, 3, 0, 4, 0, 0, 0, 0}, 1000); }
+    void SetUp() override {
+        platform::host::UseVirtualClock({2007, 3, 0, 4, 0, 0, 0, 0}, 1000);
+        ticksSeen.clear();
+        callbackTicks.clear();
+    }
+    void TearDown() override { DestroyWindowsOfThisThread(); }
 };
-
-std::vector<DWORD> ticksSeen;  // GetTickCount at each WM_TIMER of the UI thread's window
 
 LRESULT CALLBACK TimerWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_TIMER && wParam == 1)
@@ -26,7 +33,6 @@ LRESULT CALLBACK TimerWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM 
     return DefWindowProcW(hwnd, message, wParam, lParam);
 }
 
-std::vector<DWORD> callbackTicks;
 void CALLBACK OnThreadTimer(HWND hwnd, UINT message, UINT_PTR, DWORD time) {
     EXPECT_EQ(hwnd, nullptr);
     EXPECT_EQ(message, static_cast<UINT>(WM_TIMER));

@@ -1,6 +1,9 @@
-// A fresh, empty root folder for one test, removed afterwards.
+// A fresh, empty root folder for one test, removed afterwards. The registry
+// is read again from the new root, so a test sees none of the keys an earlier
+// test of the same process wrote under its own root.
 #pragma once
 
+#include "platform/registry.h"
 #include "platform/root.h"
 
 #include <cstdlib>
@@ -14,6 +17,7 @@ class TempRoot {
             (std::filesystem::temp_directory_path() / "olsim-test-XXXXXX").string();
         path_ = mkdtemp(pattern.data());
         platform::host::SetRoot(path_);
+        platform::host::ReloadRegistry();
     }
     ~TempRoot() {
         std::error_code ignored;
