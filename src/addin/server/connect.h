@@ -25,6 +25,9 @@
 #include "addin/server/bvol_interfaces.h"
 #include "addin/workers/worker_messages.h"
 #include "addin/workers/worker_slot.h"
+#include "filtering/classification.h"
+#include "filtering/new_mail_detection.h"
+#include "filtering/spam_folder.h"
 #include "mailstore/mapi_helper.h"
 #include "mailstore/redemption_mng.h"
 #include "resources/resource_ids.h"
@@ -224,6 +227,8 @@ class ATL_NO_VTABLE CConnect
     LRESULT OnMapiNotify(UINT, WPARAM wParam, LPARAM lParam, BOOL& handled);
     LRESULT OnNewMailNotification(UINT, WPARAM wParam, LPARAM lParam, BOOL& handled);
 
+    // The filter proxy, taken at connection or, failing that, when first needed.
+    CBrevintProxy& Proxy();
     void ReadDefaultSpamFolderName();
     void QueryApplication(IDispatch* application);
     void ReadOutlookVersion();
@@ -274,6 +279,10 @@ class ATL_NO_VTABLE CConnect
     CRedemptionMng* m_redemption = nullptr;
     CComPtr<Outlook::_Application> m_application;
     CComPtr<Outlook::_Explorers> m_explorers;
+    // The subsystems that the add-in's members route to.
+    CSpamFolder m_spamFolder{m_application};
+    CMailClassifier m_classifier{[this]() -> CBrevintProxy& { return Proxy(); }, m_spamFolder};
+    CNewMailDetection m_newMail{m_mapiHelper, m_application};
     std::vector<CToolbarRecord> m_explorerList;
     std::vector<std::unique_ptr<CExplorerWrapper>> m_wrappers;
 

@@ -112,12 +112,16 @@ void CConnect::LogExplorerCount() {
                                      static_cast<DWORD>(m_explorerCount));
 }
 
+CBrevintProxy& CConnect::Proxy() {
+    if (!m_proxy)
+        m_proxy = &CBrevintProxy::GetInstance();
+    return *m_proxy;
+}
+
 void CConnect::Relogin() {
     CTraceScope trace("CConnect::Relogin");
     m_isLoggedIn = 0;
-    if (!m_proxy)
-        m_proxy = &CBrevintProxy::GetInstance();
-    if (m_proxy->Login() == 0) {
+    if (Proxy().Login() == 0) {
         MessageBoxW(GetCurrentExplorerHWND(), kNoLoginServerText, L"Brevint", MB_OK);
         return;
     }
