@@ -37,3 +37,52 @@ void CConnect::OnRedemptionNewMailImpl(IDispatch* item) {
     m_newMail.OnLibraryNewMail(item, m_redemption,
                                [this](std::wstring itemId) { OnNewMail(std::move(itemId)); });
 }
+
+void __stdcall CConnect::OnNewExplorer(IDispatch* explorer) {
+    GuardedEntry([&] {
+        CComQIPtr<Outlook::_Explorer> newExplorer(explorer);
+        OnNewExplorerImpl(newExplorer);
+    });
+}
+
+void __stdcall CConnect::OnCloseExplorer() {
+    GuardedEntry([&] { OnCloseExplorerImpl(); });
+}
+
+void CConnect::OnNewExplorerImpl(Outlook::_Explorer* explorer) {
+    m_explorerTracker.OnNewExplorer(explorer);
+}
+
+void CConnect::OnCloseExplorerImpl() {
+    m_explorerTracker.OnFirstExplorerClose();
+}
+
+void CConnect::RemoveExplorerWrapper(DWORD serial) {
+    m_explorerTracker.RemoveExplorerWrapper(serial);
+}
+
+void CConnect::AddToolbar(Outlook::_Explorer* explorer) {
+    m_explorerTracker.AddToolbar(explorer);
+}
+
+HWND CConnect::GetCurrentExplorerHWND() {
+    return GetActiveExplorerWindow(m_application);
+}
+
+// What explorer tracking asks of the add-in object.
+
+bool CConnect::IsStarted() const {
+    return m_isInitialized != 0;
+}
+
+bool CConnect::WatchFirstExplorer(Outlook::_Explorer* explorer) {
+    if (FAILED(FirstExplorerCloseSink().DispEventAdvise(explorer)))
+        return false;
+    m_isFirstExplorerWatched = 1;
+    return true;
+}
+
+void CConnect::UnwatchFirstExplorer(Outlook::_Explorer* explorer) {
+    if (m_isFirstExplorerWatched)
+        FirstExplorerCloseSink().DispEventUnadvise(explorer);
+}
