@@ -20,7 +20,6 @@ namespace {
 constexpr const char* kOnNewMail = "CConnect::OnNewMail";
 constexpr const char* kOnNewMail2 = "CConnect::OnNewMail2";
 constexpr const char* kRedemptionNewMail = "CConnect::OnRedemptionNewMailImpl";
-constexpr ULONG kObjectTypeMessage = 5;  // MAPI_MESSAGE
 constexpr ULONG kMaxEntryIdSize = 1024;
 
 LPENTRYID CopyEntryId(ULONG size, const ENTRYID* source) {
@@ -35,7 +34,7 @@ void FreeEntryId(ULONG size, LPENTRYID id) {
 bool IsMessageNotification(const NOTIFICATION& notification) {
     return notification.ulEventType == fnevNewMail ||
            (notification.ulEventType == fnevObjectCreated &&
-            notification.info.obj.ulObjType == kObjectTypeMessage);
+            notification.info.obj.ulObjType == MAPI_MESSAGE);
 }
 
 }  // namespace

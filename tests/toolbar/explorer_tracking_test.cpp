@@ -126,35 +126,29 @@ TEST_F(ExplorerTrackingTest, BeforeStartUpTheFirstActivationRunsTheStartUpThatWa
     EXPECT_EQ(tracker_->ExplorerCount(), 0);
 }
 
-TEST_F(ExplorerTrackingTest, TheActiveExplorerTakenAtStartUpIsCountedWatchedAndLetGoAtItsClose) {
-    host_->OpenExplorer(L"Inbox - Outlook");
-    tracker_->TakeFirstExplorer(nullptr, application_);
-    ASSERT_EQ(tracker_->Records().size(), 1u);
-    EXPECT_EQ(tracker_->Records().front().explorer, Active());
-    EXPECT_EQ(owner_.watched, Active());
-    EXPECT_EQ(tracker_->ExplorerCount(), 1);
-
-    tracker_->OnFirstExplorerClose();
-    EXPECT_EQ(owner_.unwatched, owner_.watched);
-    EXPECT_EQ(tracker_->Records().front().explorer, nullptr);
-    EXPECT_EQ(tracker_->ExplorerCount(), 0);
-}
-
-TEST_F(ExplorerTrackingTest, AnExplorerGivenOrMissingAtStartUpIsNotWatched) {
-    tracker_->TakeFirstExplorer(nullptr, nullptr);
-    EXPECT_EQ(tracker_->ExplorerCount(), 1);
-    EXPECT_EQ(owner_.watched, nullptr);
-
-    host_->OpenExplorer(L"Inbox - Outlook");
-    tracker_->TakeFirstExplorer(Active(), application_);
-    EXPECT_EQ(tracker_->Records().size(), 1u);
-    EXPECT_EQ(tracker_->Records().front().explorer, Active());
+TEST_F(ExplorerTrackingTest, OnlyTheActiveExplorerTakenAtStartUpIsCountedAndWatched) {
+    tracker_->TakeFirstExplorer(nullptr, nullptr);  // no Outlook to ask: counted, not watched
     EXPECT_EQ(tracker_->ExplorerCount(), 1);
     EXPECT_EQ(owner_.watched, nullptr);
     const auto lines = LogLines();
     for (const char* expected : {"CConnect::InitHandler - Could not get active explorer",
                                  "CConnect::InitHandler - Could not advise first explorer"})
         EXPECT_EQ(std::count(lines.begin(), lines.end(), expected), 1) << expected;
+
+    host_->OpenExplorer(L"Inbox - Outlook");
+    tracker_->TakeFirstExplorer(Active(), application_);  // given: neither counted nor watched
+    EXPECT_EQ(tracker_->ExplorerCount(), 1);
+    EXPECT_EQ(owner_.watched, nullptr);
+    tracker_->OnFirstExplorerClose();
+    tracker_->TakeFirstExplorer(nullptr, application_);  // the only one again: watched
+    ASSERT_EQ(tracker_->Records().size(), 1u);
+    EXPECT_EQ(tracker_->Records().front().explorer, Active());
+    EXPECT_EQ(owner_.watched, Active());
+
+    tracker_->OnFirstExplorerClose();
+    EXPECT_EQ(owner_.unwatched, owner_.watched);
+    EXPECT_EQ(tracker_->Records().front().explorer, nullptr);
+    EXPECT_EQ(tracker_->ExplorerCount(), 0);
 }
 
 TEST_F(ExplorerTrackingTest, MessageBoxesBelongToTheActiveExplorersFrame) {
