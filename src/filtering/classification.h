@@ -1,10 +1,12 @@
 // Judging one message: the filter core's verdict on its RFC 822 text with the
-// transport headers put back, and the read-state changes made to spam before
-// it is moved.
+// transport headers put back, and a new message judged to be spam moved into
+// the spam folder.
 #pragma once
 
+#include <functional>
 #include <string>
 
+#include "filtering/spam_folder.h"
 #include "mailstore/redemption_mng.h"
 
 class CBrevintProxy;
@@ -19,10 +21,27 @@ inline constexpr DWORD kMaxJudgedMessageSize = 524288;
 bool MergeAndJudge(CBrevintProxy& proxy, const std::wstring& text, const std::wstring& headers,
                    const char* function, bool* judged = nullptr);
 
-// Clears a pending read-receipt request so that a spammer never learns the
-// message was seen; the message keeps its unread state. False when nothing
-// was requested or a step failed.
-bool SuppressReadReceipt(MailItemRef item);
+// The judging of mail that has just arrived, on Outlook's user-interface
+// thread. It keeps nothing between messages: the settings are read afresh
+// for each.
+class CMailClassifier {
+  public:
+    // The filter proxy, asked for when a message is about to be judged.
+    using ProxySource = std::function<CBrevintProxy&()>;
 
-// Sets the message's read state without sending a receipt, and saves it.
-bool SetMessageUnread(MailItemRef item, bool unread);
+    CMailClassifier(ProxySource proxy, const CSpamFolder& spamFolder);
+
+    // Plain mail ("IPM.Note") up to the size limit and, unless the settings
+    // say otherwise, not from the user's own Exchange server, is judged; spam
+    // loses its read receipt, takes the read state of the settings and is
+    // moved into the spam folder. Every step is logged.
+    void ProcessNewMail(MailItemRef item);
+
+  private:
+    bool IsToBeJudged(Outlook::_MailItem* item) const;
+    bool JudgeAsSpam(Outlook::_MailItem* item, std::wstring& mailLine) const;
+    void MoveToSpamFolder(MailItemRef item, const std::wstring& mailLine) const;
+
+    ProxySource m_proxy;
+    const CSpamFolder& m_spamFolder;
+};

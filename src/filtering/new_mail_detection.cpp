@@ -5,8 +5,6 @@
 
 #include <cstring>
 
-#include "addin/crash/entry_guard.h"
-#include "addin/server/connect.h"
 #include "addin/workers/worker_messages.h"
 #include "mailstore/mapi_functions.h"
 #include "mailstore/mapi_object.h"
@@ -18,23 +16,14 @@
 
 namespace {
 
+// The log knows these steps by the add-in object's names for them.
 constexpr const char* kOnNewMail = "CConnect::OnNewMail";
 constexpr const char* kOnNewMail2 = "CConnect::OnNewMail2";
 constexpr const char* kRedemptionNewMail = "CConnect::OnRedemptionNewMailImpl";
-constexpr ULONG kObjectTypeMessage = 5;  // MAPI_MESSAGE
 constexpr ULONG kMaxEntryIdSize = 1024;
 
-// A fresh MAPI buffer holding `size` bytes of `source`; null when the size is
-// 0 or the allocation fails.
 LPENTRYID CopyEntryId(ULONG size, const ENTRYID* source) {
-    if (size == 0 || !pfnMAPIAllocateBuffer)
-        return nullptr;
-    void* buffer = nullptr;
-    if (FAILED(pfnMAPIAllocateBuffer(size, &buffer)) || !buffer)
-        return nullptr;
-    if (source)
-        std::memcpy(buffer, source, size);
-    return static_cast<LPENTRYID>(buffer);
+    return static_cast<LPENTRYID>(CopyToMapiBuffer(size, source));
 }
 
 void FreeEntryId(ULONG size, LPENTRYID id) {
@@ -45,7 +34,7 @@ void FreeEntryId(ULONG size, LPENTRYID id) {
 bool IsMessageNotification(const NOTIFICATION& notification) {
     return notification.ulEventType == fnevNewMail ||
            (notification.ulEventType == fnevObjectCreated &&
-            notification.info.obj.ulObjType == kObjectTypeMessage);
+            notification.info.obj.ulObjType == MAPI_MESSAGE);
 }
 
 }  // namespace
@@ -113,29 +102,15 @@ ULONG OnNewMailNotif(ULONG count, LPNOTIFICATION notifications, ULONG_PTR window
     return 0;
 }
 
-LRESULT CConnect::OnMapiNotify(UINT, WPARAM wParam, LPARAM lParam, BOOL& handled) {
-    handled = TRUE;
-    // Handled after MAPI's notification call has returned.
-    GuardedEntry([&] {
-        if (!PostMessageW(WM_BV_NEW_MAIL, wParam, lParam))
-            FreeNotificationCopy(reinterpret_cast<LPNOTIFICATION>(wParam));
-    });
-    return 0;
-}
+CNewMailDetection::CNewMailDetection(CMapiHelper& mapiHelper,
+                                     const CComPtr<Outlook::_Application>& application)
+    : m_mapiHelper(mapiHelper), m_application(application) {}
 
-LRESULT CConnect::OnNewMailNotification(UINT, WPARAM wParam, LPARAM lParam, BOOL& handled) {
-    handled = TRUE;
-    auto* copy = reinterpret_cast<LPNOTIFICATION>(wParam);
-    if (!copy)
-        return 0;
-    GuardedEntry([&] { OnNewMail2(1, copy, static_cast<size_t>(lParam)); });
-    FreeNotificationCopy(copy);
-    return 0;
-}
-
-ULONG CConnect::OnNewMail2(ULONG count, LPNOTIFICATION notifications, size_t storeIndex) {
+ULONG CNewMailDetection::OnStoreNotifications(ULONG count, LPNOTIFICATION notifications,
+                                              size_t storeIndex, bool loggedIn,
+                                              const ItemIdHandler& onNewMail) {
     CTraceScope trace(kOnNewMail2);
-    if (!m_isLoggedIn)
+    if (!loggedIn)
         return 0;
     if (!notifications) {
         CLogger::GetInstance().LogMessage(kOnNewMail2, L"Notification is null");
@@ -158,12 +133,12 @@ ULONG CConnect::OnNewMail2(ULONG count, LPNOTIFICATION notifications, size_t sto
             CLogger::GetInstance().LogMessage(kOnNewMail2, L"OOM error");
             continue;
         }
-        OnNewMail(std::move(itemId));
+        onNewMail(std::move(itemId));
     }
     return 0;
 }
 
-void CConnect::OnNewMail(std::wstring itemId) {
+void CNewMailDetection::OpenNewMail(std::wstring itemId, const MailHandler& processNewMail) {
     CTraceScope trace(kOnNewMail);
     CLogger& log = CLogger::GetInstance();
     if (itemId.empty()) {
@@ -192,18 +167,15 @@ void CConnect::OnNewMail(std::wstring itemId) {
         CComQIPtr<Outlook::_MailItem> mailItem(item);
         if (mailItem && GetMapiObject(mailItem, IID_IUnknown)) {
             log.LogMessage(kOnNewMail, L"if(ptrMailItem != NULL)");
-            ProcessNewMail(MailItemRef(mailItem));
+            processNewMail(MailItemRef(mailItem));
         } else {
             log.LogMessage(kOnNewMail, L"Can not get MAPI object");
         }
     });
 }
 
-void __stdcall CConnect::OnRedemptionNewMail(IDispatch* item) {
-    GuardedEntry([&] { OnRedemptionNewMailImpl(item); });
-}
-
-void CConnect::OnRedemptionNewMailImpl(IDispatch* item) {
+void CNewMailDetection::OnLibraryNewMail(IDispatch* item, CRedemptionMng* library,
+                                         const ItemIdHandler& onNewMail) {
     CTraceScope trace(kRedemptionNewMail);
     CLogger& log = CLogger::GetInstance();
     log.LogMessage(kRedemptionNewMail, L"OnRedemptionNewMailImpl!");
@@ -211,12 +183,12 @@ void CConnect::OnRedemptionNewMailImpl(IDispatch* item) {
         CComQIPtr<bvoltool::IBVNewMailItem> newMail(item);
         CComBSTR entryId;
         if (newMail && !LogIfFailed(kRedemptionNewMail, newMail->get_EntryID(&entryId)))
-            OnNewMail(TextOf(entryId));
+            onNewMail(TextOf(entryId));
         // The library is told after each use that nothing of it is kept. Its
         // failure is a COM error, logged here rather than thrown across the
         // event's call.
-        if (m_redemption)
-            m_redemption->CleanupUtils();
+        if (library)
+            library->CleanupUtils();
     });
     log.LogMessage(kRedemptionNewMail, L"OnRedemptionNewMailImpl!");
 }

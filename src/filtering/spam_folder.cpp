@@ -3,8 +3,8 @@
 #include <atlbase.h>
 #include <comdef.h>
 
-#include "addin/server/connect.h"
 #include "mailstore/redemption_mng.h"
+#include "support/settings/settings.h"
 #include "support/log/logged_stage.h"
 #include "support/log/trace_scope.h"
 #include "support/utility/bstr_text.h"
@@ -13,6 +13,7 @@ std::wstring g_defaultSpamFolderName = kDefaultSpamFolderName;
 
 namespace {
 
+// The log knows these lookups by the add-in object's names for them.
 constexpr const char* kFindSpamFolder = "CConnect::FindSPAMfolder";
 constexpr const char* kSpamFolderExists = "CConnect::IsBrevintFolderExist";
 
@@ -28,7 +29,8 @@ CComPtr<Outlook::_NameSpace> MapiNamespace(const char* function,
 std::wstring DefaultStoreId(Outlook::_NameSpace* names) {
     CComPtr<Outlook::MAPIFolder> inbox;
     CComBSTR storeId;
-    if (!LogIfFailed(kFindSpamFolder, names->GetDefaultFolder(kOlFolderInbox, &inbox)) && inbox)
+    if (!LogIfFailed(kFindSpamFolder, names->GetDefaultFolder(Outlook::olFolderInbox, &inbox)) &&
+        inbox)
         LogIfFailed(kFindSpamFolder, inbox->get_StoreID(&storeId));
     return TextOf(storeId);
 }
@@ -63,7 +65,10 @@ bool ParentListsFolder(IDispatch* parent, const std::wstring& entryId) {
 
 }  // namespace
 
-void CConnect::FindSPAMfolder(CComPtr<Outlook::MAPIFolder>& folder) {
+CSpamFolder::CSpamFolder(const CComPtr<Outlook::_Application>& application)
+    : m_application(application) {}
+
+void CSpamFolder::Find(CComPtr<Outlook::MAPIFolder>& folder) const {
     CTraceScope trace(kFindSpamFolder);
     folder.Release();
     RunLoggedStage(kFindSpamFolder, L"Unhandled exception", [&] {
@@ -96,10 +101,10 @@ void CConnect::FindSPAMfolder(CComPtr<Outlook::MAPIFolder>& folder) {
     });
 }
 
-bool CConnect::IsBrevintFolderExist(bool create) {
+bool CSpamFolder::MakeSure(bool create) const {
     CTraceScope trace(kSpamFolderExists);
     CComPtr<Outlook::MAPIFolder> existing;
-    FindSPAMfolder(existing);
+    Find(existing);
     if (existing)
         return true;
     if (!create)
@@ -112,7 +117,8 @@ bool CConnect::IsBrevintFolderExist(bool create) {
         CComPtr<IDispatch> root;
         CComQIPtr<Outlook::MAPIFolder> rootFolder;
         CComPtr<Outlook::_Folders> folders;
-        if (!names || LogIfFailed(kFunction, names->GetDefaultFolder(kOlFolderInbox, &inbox)) ||
+        if (!names ||
+            LogIfFailed(kFunction, names->GetDefaultFolder(Outlook::olFolderInbox, &inbox)) ||
             !inbox || LogIfFailed(kFunction, inbox->get_Parent(&root)) || !(rootFolder = root) ||
             LogIfFailed(kFunction, rootFolder->get_Folders(&folders)) || !folders)
             return;
@@ -121,7 +127,10 @@ bool CConnect::IsBrevintFolderExist(bool create) {
         // A folder not found by name is made; the failed lookup is still noted.
         if (LogIfFailed(kFunction, folders->Item(CComVariant(name), &folder)) || !folder) {
             folder.Release();
-            if (LogIfFailed(kFunction, folders->Add(name, CComVariant(kOlFolderInbox), &folder)) ||
+            if (LogIfFailed(
+                    kFunction,
+                    folders->Add(name, CComVariant(static_cast<LONG>(Outlook::olFolderInbox)),
+                                 &folder)) ||
                 !folder)
                 return;
         }

@@ -1,5 +1,7 @@
 #include "mailstore/mapi_functions.h"
 
+#include <cstring>
+
 #include "support/log/logged_stage.h"
 
 LPMAPILOGONEX pfnMAPILogonEx = nullptr;
@@ -18,4 +20,15 @@ bool g_isMapiLoaded = false;
 void FreeMapiBuffer(void* buffer) {
     if (buffer && pfnMAPIFreeBuffer)
         LogIfFailed("FreeMapiBuffer", static_cast<HRESULT>(pfnMAPIFreeBuffer(buffer)));
+}
+
+void* CopyToMapiBuffer(ULONG size, const void* source) {
+    if (size == 0 || !pfnMAPIAllocateBuffer)
+        return nullptr;
+    void* buffer = nullptr;
+    if (FAILED(pfnMAPIAllocateBuffer(size, &buffer)) || !buffer)
+        return nullptr;
+    if (source)
+        std::memcpy(buffer, source, size);
+    return buffer;
 }

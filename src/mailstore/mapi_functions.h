@@ -22,3 +22,8 @@ extern bool g_isMapiLoaded;
 
 // Frees what MAPI allocated; nothing for a null pointer or without the library.
 void FreeMapiBuffer(void* buffer);
+
+// A fresh MAPI buffer holding `size` bytes of `source` (left as allocated when
+// `source` is null); null when the size is 0, the library is not loaded or
+// the allocation fails. Freed with FreeMapiBuffer.
+void* CopyToMapiBuffer(ULONG size, const void* source);

@@ -1,82 +1,97 @@
-// The explorers of the add-in object: those opened after connection get a
-// wrapper that builds their bar, the first one is watched by the add-in
-// itself, and the active one owns the add-in's message boxes.
-#include "addin/server/connect.h"
+#include "toolbar/explorer_tracking.h"
 
-#include "addin/crash/entry_guard.h"
+#include "support/log/logged_stage.h"
 #include "support/log/logger.h"
 #include "support/log/trace_scope.h"
-#include "toolbar/explorer_wrapper.h"
+#include "support/utility/com_error.h"
 
 namespace {
 
-void LogTotalExplorers(const char* function, LONG count) {
-    CLogger::GetInstance().LogNumber(function, L"Total explorers: ", static_cast<DWORD>(count));
-}
+// The log knows these steps by the add-in object's names for them.
+constexpr const char* kInitHandler = "CConnect::InitHandler";
 
 }  // namespace
 
-void __stdcall CConnect::OnNewExplorer(IDispatch* explorer) {
-    GuardedEntry([&] {
-        CComQIPtr<Outlook::_Explorer> newExplorer(explorer);
-        OnNewExplorerImpl(newExplorer);
+CExplorerTracker::CExplorerTracker(CExplorerTrackerOwner& owner) : m_owner(owner) {}
+
+void CExplorerTracker::ChangeExplorerCount(const char* function, LONG change) {
+    m_explorerCount += change;
+    CLogger::GetInstance().LogNumber(function, L"Total explorers: ",
+                                     static_cast<DWORD>(m_explorerCount));
+}
+
+void CExplorerTracker::TakeFirstExplorer(Outlook::_Explorer* explorer,
+                                         Outlook::_Application* application) {
+    m_records.resize(1);
+    CToolbarRecord& first = m_records.front();
+    if (explorer) {
+        first.explorer = explorer;
+        return;
+    }
+    RunLoggedStage(kInitHandler, L"Unhandled exception", [&] {
+        first.explorer.Release();
+        // The explorer counts whether or not Outlook could name it.
+        ChangeExplorerCount(kInitHandler, +1);
+        if (!application)
+            return;
+        RaiseIfFailed(application->ActiveExplorer(&first.explorer), application);
     });
+    if (!first.explorer)
+        CLogger::GetInstance().LogMessage(kInitHandler, L"Could not get active explorer");
+    if (m_explorerCount == 1) {
+        if (!first.explorer || !m_owner.WatchFirstExplorer(first.explorer))
+            CLogger::GetInstance().LogMessage(kInitHandler, L"Could not advise first explorer");
+    }
 }
 
-void __stdcall CConnect::OnCloseExplorer() {
-    GuardedEntry([&] { OnCloseExplorerImpl(); });
-}
-
-void CConnect::OnNewExplorerImpl(Outlook::_Explorer* explorer) {
+void CExplorerTracker::OnNewExplorer(Outlook::_Explorer* explorer) {
     CTraceScope trace("CConnect::OnNewExplorerImpl");
     auto wrapper = std::make_unique<CExplorerWrapper>();
     wrapper->AdviseInterface(explorer, this);
     m_wrappers.push_back(std::move(wrapper));
 }
 
-void CConnect::RemoveExplorerWrapper(DWORD) {
-    CTraceScope trace("CConnect::RemoveExplorerWrapper");
-    --m_explorerCount;
-    LogTotalExplorers("CConnect::RemoveExplorerWrapper", m_explorerCount);
+void CExplorerTracker::RemoveExplorerWrapper(DWORD) {
+    constexpr const char* kFunction = "CConnect::RemoveExplorerWrapper";
+    CTraceScope trace(kFunction);
+    ChangeExplorerCount(kFunction, -1);
 }
 
-void CConnect::OnCloseExplorerImpl() {
+void CExplorerTracker::OnFirstExplorerClose() {
     constexpr const char* kFunction = "CConnect::OnCloseExplorerImpl";
     CTraceScope trace(kFunction);
-    --m_explorerCount;
-    LogTotalExplorers(kFunction, m_explorerCount);
+    ChangeExplorerCount(kFunction, -1);
     // The first bar's position is saved here once the toolbar exists.
-    if (m_explorerList.empty() || !m_explorerList.front().explorer)
+    if (m_records.empty() || !m_records.front().explorer)
         return;
-    CComPtr<Outlook::_Explorer>& first = m_explorerList.front().explorer;
-    if (m_isFirstExplorerWatched)
-        FirstExplorerCloseSink().DispEventUnadvise(first);
+    CComPtr<Outlook::_Explorer>& first = m_records.front().explorer;
+    m_owner.UnwatchFirstExplorer(first);
     first.Release();
 }
 
-void CConnect::AddToolbar(Outlook::_Explorer* explorer) {
+void CExplorerTracker::AddToolbar(Outlook::_Explorer* explorer) {
     constexpr const char* kFunction = "CConnect::AddToolbar";
     CTraceScope trace(kFunction);
-    ++m_explorerCount;
-    LogTotalExplorers(kFunction, m_explorerCount);
-    CLogger::GetInstance().LogNumber(kFunction, L"initialized: ", m_isInitialized);
-    if (!m_isInitialized) {
-        StartDeferred(explorer);
+    ChangeExplorerCount(kFunction, +1);
+    const bool started = m_owner.IsStarted();
+    CLogger::GetInstance().LogNumber(kFunction, L"initialized: ", started ? 1 : 0);
+    if (!started) {
+        m_owner.StartDeferred(explorer);
         return;
     }
     CToolbarRecord record;
     record.explorer = explorer;
-    m_explorerList.push_back(std::move(record));
+    m_records.push_back(std::move(record));
     // The bar is built, placed, enabled and given its advert here once the
     // toolbar exists.
 }
 
-HWND CConnect::GetCurrentExplorerHWND() {
+HWND GetActiveExplorerWindow(Outlook::_Application* application) {
     CTraceScope trace("CConnect::GetCurrentExplorerHWND");
-    if (!m_application)
+    if (!application)
         return nullptr;
     CComPtr<Outlook::_Explorer> active;
-    if (FAILED(m_application->ActiveExplorer(&active)) || !active)
+    if (FAILED(application->ActiveExplorer(&active)) || !active)
         return nullptr;
     CComBSTR caption;
     if (FAILED(active->get_Caption(&caption)) || caption.Length() == 0)

@@ -1,10 +1,10 @@
 #include "toolbar/explorer_wrapper.h"
 
 #include "addin/crash/entry_guard.h"
-#include "addin/server/connect.h"
 #include "support/log/logged_stage.h"
 #include "support/log/trace_scope.h"
 #include "support/replay/mutex.h"
+#include "toolbar/explorer_tracking.h"
 
 namespace {
 
@@ -31,9 +31,9 @@ CExplorerWrapper::~CExplorerWrapper() {
     UnadviseInterface();
 }
 
-void CExplorerWrapper::AdviseInterface(Outlook::_Explorer* explorer, CConnect* addin) {
+void CExplorerWrapper::AdviseInterface(Outlook::_Explorer* explorer, CExplorerTracker* tracker) {
     CTraceScope trace("CExplorerWrapper::AdviseInterface");
-    m_addin = addin;
+    m_tracker = tracker;
     m_explorer = explorer;
     if (!m_explorer)
         return;
@@ -69,8 +69,8 @@ void CExplorerWrapper::BuildToolbarOnce(const char* function) {
     RunLoggedStage(
         function, L"Unhandled exception",
         [this] {
-            if (m_isToolbarPending && m_addin) {
-                m_addin->AddToolbar(m_explorer);
+            if (m_isToolbarPending && m_tracker) {
+                m_tracker->AddToolbar(m_explorer);
                 m_isToolbarPending = 0;
             }
         },
@@ -81,7 +81,7 @@ void __stdcall CExplorerWrapper::OnCloseExplorer() {
     GuardedEntry([this] {
         CTraceScope trace("CExplorerWrapper::OnCloseExplorer");
         UnadviseInterface();
-        if (m_addin)
-            m_addin->RemoveExplorerWrapper(m_serial);
+        if (m_tracker)
+            m_tracker->RemoveExplorerWrapper(m_serial);
     });
 }

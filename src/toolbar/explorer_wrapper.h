@@ -1,13 +1,13 @@
 // The watcher of one explorer opened after the add-in connected: it builds
 // the explorer's toolbar the first time the explorer is activated or its
-// selection changes, and tells the add-in when the explorer closes.
+// selection changes, and tells the explorer tracking when the explorer closes.
 #pragma once
 
 #include <atlbase.h>
 #include <atldispevent.h>
 #include <outlook.h>
 
-class CConnect;
+class CExplorerTracker;
 
 class CExplorerWrapper
     : public IDispEventSimpleImpl<1, CExplorerWrapper, &__uuidof(Outlook::ExplorerEvents)>,
@@ -28,7 +28,7 @@ class CExplorerWrapper
                     &CExplorerWrapper::OnSelectionChange, &kNoArgumentsInfo)
     END_SINK_MAP()
 
-    void AdviseInterface(Outlook::_Explorer* explorer, CConnect* addin);
+    void AdviseInterface(Outlook::_Explorer* explorer, CExplorerTracker* tracker);
     void UnadviseInterface();
 
     void __stdcall OnActivateExplorer();
@@ -44,6 +44,6 @@ class CExplorerWrapper
 
     CComPtr<Outlook::_Explorer> m_explorer;
     DWORD m_isToolbarPending = 1;
-    CConnect* m_addin = nullptr;
+    CExplorerTracker* m_tracker = nullptr;
     DWORD m_serial;
 };

@@ -1,6 +1,7 @@
 // Store notifications as the add-in copies them inside MAPI's call and posts
 // them on to its hidden window: what is copied, what is posted, and that each
-// copy owns buffers of its own.
+// copy owns buffers of its own. Then the way from a notification, or an
+// identifier, to the mail item, without the add-in object.
 #include "filtering/new_mail_detection.h"
 
 #include <gtest/gtest.h>
@@ -15,6 +16,7 @@
 #include "mailstore/mapi_functions.h"
 #include "mailstore/mapi_helper.h"
 #include "mapiview/installation.h"
+#include "outlook_session.h"
 #include "support/log_files.h"
 #include "temp_root.h"
 
@@ -155,4 +157,74 @@ TEST_F(NewMailDetectionTest, OnlyNewMailAndCreatedMessagesArePostedWithTheirStor
     EXPECT_EQ(OnNewMailNotif(3, nullptr, reinterpret_cast<ULONG_PTR>(window_), 0), 0u);
     Pump();
     EXPECT_EQ(g_posted.size(), 2u);
+}
+
+TEST_F(NewMailDetectionTest, EachMessageOfABurstGoesOnByItsIdentifierOnlyWhileLoggedIn) {
+    CMapiHelper mapiHelper;
+    CComPtr<Outlook::_Application> noApplication;
+    CNewMailDetection detection(mapiHelper, noApplication);
+    std::vector<std::wstring> identifiers;
+    const auto collect = [&](std::wstring itemId) { identifiers.push_back(std::move(itemId)); };
+    BYTE tooLong[2048] = {};
+    NOTIFICATION other{};
+    other.ulEventType = fnevObjectDeleted;
+    NOTIFICATION burst[] = {NewMail(entryId_, 24, parentId_, 24), other,
+                            NewMail(tooLong, sizeof tooLong, nullptr, 0),
+                            NewMail(nullptr, 24, nullptr, 0), Created(5, parentId_, entryId_)};
+
+    EXPECT_EQ(detection.OnStoreNotifications(5, burst, 0, false, collect), 0u);
+    EXPECT_TRUE(identifiers.empty());
+
+    // No store is open, so each identifier goes on as its own bytes.
+    EXPECT_EQ(detection.OnStoreNotifications(5, burst, 0, true, collect), 0u);
+    EXPECT_EQ(identifiers,
+              (std::vector<std::wstring>{L"000000000102030405060708090A0B0C0D0E0F1000000007",
+                                         L"000000000909090909090909090909090909090900000001"}));
+
+    detection.OnStoreNotifications(1, nullptr, 0, true, collect);
+    const auto lines = LogLines();
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "CConnect::OnNewMail2 - Notification is null"),
+              lines.end());
+    EXPECT_EQ(identifiers.size(), 2u);
+}
+
+class OpenNewMailTest : public OutlookSessionTest {
+  protected:
+    // The subjects of the items handed on.
+    std::vector<std::wstring> Open(std::wstring itemId,
+                                   const CComPtr<Outlook::_Application>& application) {
+        CMapiHelper mapiHelper;
+        CNewMailDetection detection(mapiHelper, application);
+        std::vector<std::wstring> subjects;
+        detection.OpenNewMail(std::move(itemId), [&](MailItemRef item) {
+            CComBSTR subject;
+            item->get_Subject(&subject);
+            subjects.emplace_back(subject ? subject : L"");
+        });
+        return subjects;
+    }
+};
+
+TEST_F(OpenNewMailTest, AStoredMessageIsHandedOnAsOutlooksMailItem) {
+    const auto message = Deliver("From: ann@example.com\r\nSubject: Lunch\r\n\r\nAt one?\r\n");
+    const std::wstring itemId = ItemId(message);
+    EXPECT_EQ(Open(itemId, application_), std::vector<std::wstring>{L"Lunch"});
+    EXPECT_EQ(LinesOf("CConnect::OnNewMail"),
+              (std::vector<std::string>{"ItemID: " + std::string(itemId.begin(), itemId.end()),
+                                        "if(ptrMailItem != NULL)"}));
+}
+
+TEST_F(OpenNewMailTest, WhatCannotBeOpenedIsLoggedAndDropped) {
+    const auto message = Deliver("From: ann@example.com\r\nSubject: Gone\r\n\r\nBye.\r\n");
+    const std::wstring itemId = ItemId(message);
+    message->Delete();
+    CComPtr<Outlook::_Application> noApplication;
+    EXPECT_TRUE(Open(itemId, application_).empty());
+    EXPECT_TRUE(Open(L"", application_).empty());
+    EXPECT_TRUE(Open(itemId, noApplication).empty());
+    const std::string id(itemId.begin(), itemId.end());
+    EXPECT_EQ(
+        LinesOf("CConnect::OnNewMail"),
+        (std::vector<std::string>{"ItemID: " + id, "Could not get item from ID", "empty item id",
+                                  "ItemID: " + id, "Could not get namespace"}));
 }

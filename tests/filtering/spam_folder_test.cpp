@@ -1,67 +1,110 @@
-// The folder commands' guard: Outlook's own default folders are refused, the
-// user told when asked; any other folder passes.
+// The spam folder as the filtering code finds and makes it, with Outlook and
+// the settings but without the add-in object; and the folder commands' guard,
+// which refuses Outlook's own default folders.
 #include "filtering/spam_folder.h"
 
-#include <atlbase.h>
-#include <objbase.h>
 #include <platform/windows.h>
 
-#include <gtest/gtest.h>
-#include <mailstore/model.h>
-
-#include "outlook_host.h"
-#include "support/log_files.h"
-#include "temp_root.h"
+#include "outlook_session.h"
+#include "support/settings/settings.h"
 
 namespace {
 
-class CheckFolderTest : public ::testing::Test {
+class SpamFolderTest : public OutlookSessionTest {
   protected:
-    void SetUp() override {
-        MakeLogsFolder();
-        ASSERT_EQ(CoInitialize(nullptr), S_OK);
-        auto profile = mailstore::Model::Process().AddProfile(L"Outlook");
-        profile->AddStore(mailstore::StoreSettings::Personal(L"Personal Folders"));
-        host_ = std::make_unique<outlook::host::OutlookHost>(L"11.0.0.8312");
-        ASSERT_EQ(host_->MapiNamespace(&names_), S_OK);
+    // Outlook's folder of a stored folder.
+    CComPtr<Outlook::MAPIFolder> OutlookFolder(const mailstore::FolderPtr& folder) {
+        CComPtr<Outlook::MAPIFolder> found;
+        EXPECT_EQ(names_->GetFolderFromID(
+                      CComBSTR(mailstore::EntryIdToHex(folder->Id()).c_str()),
+                      CComVariant(mailstore::EntryIdToHex(store_->Id()).c_str()), &found),
+                  S_OK);
+        return found;
     }
-    void TearDown() override {
-        names_.Release();
-        host_.reset();
-        mailstore::Model::Process().Clear();
-        CoUninitialize();
+    // The identifier stored for the profile.
+    static std::wstring StoredId() {
+        std::wstring id;
+        CSettings::GetSpamFolderId(L"Outlook", id);
+        return id;
     }
-    CComPtr<Outlook::MAPIFolder> Default(LONG kind) {
+    std::wstring FoundId(const CSpamFolder& spamFolder) const {
         CComPtr<Outlook::MAPIFolder> folder;
-        EXPECT_EQ(names_->GetDefaultFolder(kind, &folder), S_OK);
-        return folder;
+        spamFolder.Find(folder);
+        CComBSTR id;
+        if (folder)
+            folder->get_EntryID(&id);
+        return id ? std::wstring(id) : std::wstring();
     }
 
-    TempRoot root_;
-    std::unique_ptr<outlook::host::OutlookHost> host_;
-    CComPtr<Outlook::_NameSpace> names_;
+    CComPtr<Outlook::_Application> noApplication_;
 };
 
 }  // namespace
 
-TEST_F(CheckFolderTest, TheDefaultFolderOfTheKindIsRefusedWithItsMessageWhenAsked) {
-    auto inbox = Default(kOlFolderInbox);
+TEST_F(SpamFolderTest, MadeBesideTheInboxOnceAndFoundByItsStoredIdentifier) {
+    CSpamFolder spamFolder(application_);
+    EXPECT_EQ(FoundId(spamFolder), L"");
+    EXPECT_FALSE(spamFolder.MakeSure(false));
+    EXPECT_EQ(BesideInbox(L"Brevint"), nullptr);
+
+    EXPECT_TRUE(spamFolder.MakeSure(true));
+    const mailstore::FolderPtr made = BesideInbox(L"Brevint");
+    ASSERT_NE(made, nullptr);
+    EXPECT_EQ(StoredId(), mailstore::EntryIdToHex(made->Id()));
+    EXPECT_EQ(FoundId(spamFolder), StoredId());
+    // Renamed by the user, it is still the spam folder; nothing is made again.
+    made->Rename(L"Junk of mine");
+    EXPECT_TRUE(spamFolder.MakeSure(true));
+    EXPECT_EQ(BesideInbox(L"Brevint"), nullptr);
+    EXPECT_EQ(FoundId(spamFolder), mailstore::EntryIdToHex(made->Id()));
+}
+
+TEST_F(SpamFolderTest, AFolderOfThatNameIsAdoptedAndADeletedOneMadeAgain) {
+    const mailstore::FolderPtr own = store_->ReceiveFolder()->Parent()->CreateSubfolder(L"brevint");
+    CSpamFolder spamFolder(application_);
+    EXPECT_TRUE(spamFolder.MakeSure(true));
+    EXPECT_EQ(StoredId(), mailstore::EntryIdToHex(own->Id()));
+
+    own->Delete();
+    EXPECT_EQ(FoundId(spamFolder), L"");
+    EXPECT_TRUE(spamFolder.MakeSure(true));
+    const mailstore::FolderPtr again = BesideInbox(L"Brevint");
+    ASSERT_NE(again, nullptr);
+    EXPECT_NE(again->Id(), own->Id());
+    EXPECT_EQ(StoredId(), mailstore::EntryIdToHex(again->Id()));
+}
+
+TEST_F(SpamFolderTest, BeforeConnectionThereIsNoOutlookToAsk) {
+    CSpamFolder spamFolder(noApplication_);
+    EXPECT_FALSE(spamFolder.MakeSure(true));
+    EXPECT_EQ(FoundId(spamFolder), L"");
+    EXPECT_EQ(BesideInbox(L"Brevint"), nullptr);
+    // The pointer is read at each call: once connected, the folder is made.
+    noApplication_ = application_;
+    EXPECT_TRUE(spamFolder.MakeSure(true));
+    EXPECT_NE(BesideInbox(L"Brevint"), nullptr);
+}
+
+TEST_F(SpamFolderTest, CheckFolderRefusesTheDefaultFolderOfTheKindWithItsMessageWhenAsked) {
+    CComPtr<Outlook::MAPIFolder> inbox = OutlookFolder(store_->ReceiveFolder());
     const size_t shownBefore = platform::host::MessageBoxes().size();
-    EXPECT_FALSE(CheckFolder(names_, kOlFolderInbox, inbox, L"Not the Inbox, please.", true));
+    EXPECT_FALSE(
+        CheckFolder(names_, Outlook::olFolderInbox, inbox, L"Not the Inbox, please.", true));
     auto boxes = platform::host::MessageBoxes();
     ASSERT_EQ(boxes.size(), shownBefore + 1);
     EXPECT_EQ(boxes.back().caption, L"Brevint");
     EXPECT_EQ(boxes.back().text, L"Not the Inbox, please.");
 
-    EXPECT_FALSE(CheckFolder(names_, kOlFolderInbox, inbox, L"quiet", false));
+    EXPECT_FALSE(CheckFolder(names_, Outlook::olFolderInbox, inbox, L"quiet", false));
     EXPECT_EQ(platform::host::MessageBoxes().size(), shownBefore + 1);
 }
 
-TEST_F(CheckFolderTest, AnyOtherFolderPasses) {
-    auto drafts = Default(kOlFolderDrafts);
+TEST_F(SpamFolderTest, CheckFolderLetsAnyOtherFolderPass) {
+    CComPtr<Outlook::MAPIFolder> projects =
+        OutlookFolder(store_->IpmSubtree()->CreateSubfolder(L"Projects"));
     const size_t shownBefore = platform::host::MessageBoxes().size();
-    EXPECT_TRUE(CheckFolder(names_, kOlFolderInbox, drafts, L"never shown", true));
+    EXPECT_TRUE(CheckFolder(names_, Outlook::olFolderInbox, projects, L"never shown", true));
     // A kind this store has no folder of cannot be compared: it passes.
-    EXPECT_TRUE(CheckFolder(names_, 18, drafts, L"never shown", true));
+    EXPECT_TRUE(CheckFolder(names_, 18, projects, L"never shown", true));
     EXPECT_EQ(platform::host::MessageBoxes().size(), shownBefore);
 }

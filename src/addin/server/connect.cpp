@@ -8,7 +8,6 @@
 #include "support/log/logger.h"
 #include "support/log/trace_scope.h"
 #include "support/utility/outlook_version.h"
-#include "toolbar/explorer_wrapper.h"
 
 OBJECT_ENTRY_AUTO(CLSID_Connect, CConnect)
 
@@ -38,8 +37,8 @@ CConnect::~CConnect() {
     // outlives the add-in (the add-in switched off while Outlook runs); the
     // sink goes with this object, so the explorer must not keep it.
     RunLoggedStage("CConnect::~CConnect", L"Unhandled exception", [&] {
-        if (!m_explorerList.empty())
-            Unadvise(FirstExplorerCloseSink(), m_explorerList.front().explorer);
+        if (!m_explorerTracker.Records().empty())
+            Unadvise(FirstExplorerCloseSink(), m_explorerTracker.Records().front().explorer);
     });
     // The dump handler is let go with the last member.
     CRedemptionMng::ReleaseInstance();

@@ -25,6 +25,9 @@
 #include "addin/server/bvol_interfaces.h"
 #include "addin/workers/worker_messages.h"
 #include "addin/workers/worker_slot.h"
+#include "filtering/classification.h"
+#include "filtering/new_mail_detection.h"
+#include "filtering/spam_folder.h"
 #include "mailstore/mapi_helper.h"
 #include "mailstore/redemption_mng.h"
 #include "resources/resource_ids.h"
@@ -34,14 +37,13 @@
 #include "support/utility/unique_handle.h"
 #include "toolbar/block_unblock_worker.h"
 #include "toolbar/clean_folder_worker.h"
-#include "toolbar/toolbar_record.h"
+#include "toolbar/explorer_tracking.h"
 
 using AddInDesignerObjects::_IDTExtensibility2;
 using AddInDesignerObjects::ext_ConnectMode;
 using AddInDesignerObjects::ext_DisconnectMode;
 
 class CBrevintProxy;
-class CExplorerWrapper;
 class CRedemptionMng;
 
 // The event sinks of the add-in object, numbered as they are bound.
@@ -71,7 +73,8 @@ class ATL_NO_VTABLE CConnect
       public IDispEventSimpleImpl<SINK_NEW_EXPLORER, CConnect, &__uuidof(Outlook::ExplorersEvents)>,
       public IDispEventSimpleImpl<SINK_FIRST_EXPLORER_CLOSE, CConnect,
                                   &__uuidof(Outlook::ExplorerEvents)>,
-      public IDispEventSimpleImpl<SINK_NEW_MAIL, CConnect, &DIID_IBVMAPIUtilsEvents> {
+      public IDispEventSimpleImpl<SINK_NEW_MAIL, CConnect, &DIID_IBVMAPIUtilsEvents>,
+      private CExplorerTrackerOwner {
   public:
     enum { IDD = IDD_ADDIN_WINDOW };
 
@@ -224,6 +227,8 @@ class ATL_NO_VTABLE CConnect
     LRESULT OnMapiNotify(UINT, WPARAM wParam, LPARAM lParam, BOOL& handled);
     LRESULT OnNewMailNotification(UINT, WPARAM wParam, LPARAM lParam, BOOL& handled);
 
+    // The filter proxy, taken at connection or, failing that, when first needed.
+    CBrevintProxy& Proxy();
     void ReadDefaultSpamFolderName();
     void QueryApplication(IDispatch* application);
     void ReadOutlookVersion();
@@ -232,14 +237,17 @@ class ATL_NO_VTABLE CConnect
     void AdviseOutlookEvents();
     void AdviseNewMailEvent();
     void CreateHiddenWindow();
-    void StartDeferred(Outlook::_Explorer* explorer);
+    // What explorer tracking asks of the add-in object.
+    bool IsStarted() const override;
+    void StartDeferred(Outlook::_Explorer* explorer) override;
+    bool WatchFirstExplorer(Outlook::_Explorer* explorer) override;
+    void UnwatchFirstExplorer(Outlook::_Explorer* explorer) override;
     // Outlook's own MAPI session, or none; the caller releases it.
     void GetMapiSession(IMAPISession** session);
     // Logs the MAPI helper in with Outlook's session (none when `ownSession`).
     void LoginMapi(bool ownSession);
     // Store notifications of the kinds in `eventMask`, reported to the hidden window.
     HRESULT AdviseMapiHelper(ULONG eventMask);
-    void TakeFirstExplorer(Outlook::_Explorer* explorer);
     void StartDataWorker();
     void StartTimer(UINT_PTR timerId, UINT period);
     void StopTimer(UINT_PTR timerId);
@@ -251,7 +259,6 @@ class ATL_NO_VTABLE CConnect
     // The safe-item library's new-mail sink, bound from connection to disconnection.
     void UnadviseNewMailEvent();
     void StoreQuitTime();
-    void LogExplorerCount();
 
     // Members, in the order they are built: the crash-dump handler first, so
     // that a crash while the others are built leaves a dump.
@@ -274,11 +281,13 @@ class ATL_NO_VTABLE CConnect
     CRedemptionMng* m_redemption = nullptr;
     CComPtr<Outlook::_Application> m_application;
     CComPtr<Outlook::_Explorers> m_explorers;
-    std::vector<CToolbarRecord> m_explorerList;
-    std::vector<std::unique_ptr<CExplorerWrapper>> m_wrappers;
+    // The subsystems that the add-in's members route to.
+    CSpamFolder m_spamFolder{m_application};
+    CMailClassifier m_classifier{[this]() -> CBrevintProxy& { return Proxy(); }, m_spamFolder};
+    CNewMailDetection m_newMail{m_mapiHelper, m_application};
+    CExplorerTracker m_explorerTracker{*this};
 
     DWORD m_outlookMajorVersion = 0;
-    LONG m_explorerCount = 0;
     UINT_PTR m_exchangeTimer = 0;
     UINT_PTR m_advertTimer = 0;
     UINT_PTR m_rescanTimer = 0;

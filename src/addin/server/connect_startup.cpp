@@ -7,7 +7,6 @@
 #include "support/log/logged_stage.h"
 #include "support/log/logger.h"
 #include "support/log/trace_scope.h"
-#include "support/utility/com_error.h"
 
 namespace {
 
@@ -39,7 +38,7 @@ void CConnect::InitHandler(Outlook::_Explorer* explorer) {
         m_isInitialized = 1;
         StartActionWorker(m_block, L"BV-block-thread");
         StartActionWorker(m_unblock, L"BV-unblock-thread");
-        TakeFirstExplorer(explorer);
+        m_explorerTracker.TakeFirstExplorer(explorer, m_application);
 
         if (CSettings::IsExchangeModuleInstalled()) {
             m_isVXM = 1;
@@ -70,33 +69,6 @@ void CConnect::InitHandler(Outlook::_Explorer* explorer) {
     isAction = 0;
 }
 
-// Entry 0 of the explorer list: the explorer given, or the active one.
-void CConnect::TakeFirstExplorer(Outlook::_Explorer* explorer) {
-    m_explorerList.resize(1);
-    CToolbarRecord& first = m_explorerList.front();
-    if (explorer) {
-        first.explorer = explorer;
-        return;
-    }
-    RunLoggedStage(kInitHandler, L"Unhandled exception", [&] {
-        first.explorer.Release();
-        // The explorer counts whether or not Outlook could name it.
-        ++m_explorerCount;
-        LogExplorerCount();
-        if (!m_application)
-            return;
-        RaiseIfFailed(m_application->ActiveExplorer(&first.explorer), m_application.p);
-    });
-    if (!first.explorer)
-        CLogger::GetInstance().LogMessage(kInitHandler, L"Could not get active explorer");
-    if (m_explorerCount == 1) {
-        if (!first.explorer || FAILED(FirstExplorerCloseSink().DispEventAdvise(first.explorer)))
-            CLogger::GetInstance().LogMessage(kInitHandler, L"Could not advise first explorer");
-        else
-            m_isFirstExplorerWatched = 1;
-    }
-}
-
 // The data worker preloads the service data once, right after the login.
 void CConnect::StartDataWorker() {
     m_isDataStarted = 1;
@@ -107,17 +79,16 @@ void CConnect::StartDataWorker() {
         SetEvent(m_data.Event());
 }
 
-void CConnect::LogExplorerCount() {
-    CLogger::GetInstance().LogNumber(kInitHandler, L"Total explorers: ",
-                                     static_cast<DWORD>(m_explorerCount));
+CBrevintProxy& CConnect::Proxy() {
+    if (!m_proxy)
+        m_proxy = &CBrevintProxy::GetInstance();
+    return *m_proxy;
 }
 
 void CConnect::Relogin() {
     CTraceScope trace("CConnect::Relogin");
     m_isLoggedIn = 0;
-    if (!m_proxy)
-        m_proxy = &CBrevintProxy::GetInstance();
-    if (m_proxy->Login() == 0) {
+    if (Proxy().Login() == 0) {
         MessageBoxW(GetCurrentExplorerHWND(), kNoLoginServerText, L"Brevint", MB_OK);
         return;
     }

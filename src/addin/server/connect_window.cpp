@@ -4,9 +4,10 @@
 #include "addin/server/connect.h"
 
 #include "addin/crash/entry_guard.h"
-#include "addin/workers/stop_request.h"
-#include "support/log/trace_scope.h"
 #include "addin/workers/message_string.h"
+#include "addin/workers/stop_request.h"
+#include "filtering/new_mail_detection.h"
+#include "support/log/trace_scope.h"
 #include "toolbar/logo_url.h"
 
 namespace {
@@ -42,6 +43,26 @@ LRESULT CConnect::OnStopAction(UINT, WPARAM wParam, LPARAM, BOOL& handled) {
 }
 LRESULT CConnect::OnTimer(UINT, WPARAM wParam, LPARAM, BOOL& handled) {
     return Handled(handled, [&] { OnTimerImpl(wParam); });
+}
+
+LRESULT CConnect::OnMapiNotify(UINT, WPARAM wParam, LPARAM lParam, BOOL& handled) {
+    handled = TRUE;
+    // Handled after MAPI's notification call has returned.
+    GuardedEntry([&] {
+        if (!PostMessageW(WM_BV_NEW_MAIL, wParam, lParam))
+            FreeNotificationCopy(reinterpret_cast<LPNOTIFICATION>(wParam));
+    });
+    return 0;
+}
+
+LRESULT CConnect::OnNewMailNotification(UINT, WPARAM wParam, LPARAM lParam, BOOL& handled) {
+    handled = TRUE;
+    auto* copy = reinterpret_cast<LPNOTIFICATION>(wParam);
+    if (!copy)
+        return 0;
+    GuardedEntry([&] { OnNewMail2(1, copy, static_cast<size_t>(lParam)); });
+    FreeNotificationCopy(copy);
+    return 0;
 }
 
 void CConnect::OnLogoUrlEnableImpl(WPARAM url) {

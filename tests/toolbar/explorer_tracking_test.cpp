@@ -1,0 +1,164 @@
+// Explorer tracking without the add-in object: the explorers Outlook's
+// stand-in opens, activates and closes, followed through their wrappers, with
+// a small owner in the add-in's place.
+#include "toolbar/explorer_tracking.h"
+
+#include <gtest/gtest.h>
+#include <objbase.h>
+#include <windows.h>
+
+#include <mailstore/model.h>
+
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "outlook_host.h"
+#include "support/log_files.h"
+#include "temp_root.h"
+
+namespace {
+
+// The add-in's part, as the tracker sees it; records what it was asked.
+class RecordingOwner : public CExplorerTrackerOwner {
+  public:
+    bool IsStarted() const override { return started; }
+    void StartDeferred(Outlook::_Explorer* explorer) override {
+        deferredStarts.emplace_back(explorer);
+    }
+    bool WatchFirstExplorer(Outlook::_Explorer* explorer) override {
+        watched = explorer;
+        return watchAnswer;
+    }
+    void UnwatchFirstExplorer(Outlook::_Explorer* explorer) override { unwatched = explorer; }
+
+    bool started = true;
+    bool watchAnswer = true;
+    std::vector<CComPtr<Outlook::_Explorer>> deferredStarts;
+    CComPtr<Outlook::_Explorer> watched;
+    CComPtr<Outlook::_Explorer> unwatched;
+};
+
+class ExplorerTrackingTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        MakeLogsFolder();
+        ASSERT_EQ(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED), S_OK);
+        auto profile = mailstore::Model::Process().AddProfile(L"Outlook");
+        profile->AddStore(mailstore::StoreSettings::Personal(L"Personal Folders"));
+        host_ = std::make_unique<outlook::host::OutlookHost>(L"11.0.0.8312");
+        CComPtr<IDispatch> application;
+        application.Attach(host_->Application());
+        ASSERT_EQ(application.QueryInterface(&application_), S_OK);
+    }
+    void TearDown() override {
+        tracker_.reset();
+        application_.Release();
+        host_.reset();
+        mailstore::Model::Process().Clear();
+        CoUninitialize();
+    }
+
+    CComPtr<Outlook::_Explorer> Active() {
+        CComPtr<Outlook::_Explorer> active;
+        EXPECT_EQ(application_->ActiveExplorer(&active), S_OK);
+        return active;
+    }
+    // Opens an explorer and tells the tracker, as NewExplorer does.
+    int OpenTracked(const std::wstring& caption) {
+        const int id = host_->OpenExplorer(caption);
+        tracker_->OnNewExplorer(Active());
+        return id;
+    }
+    // Each change of the count: who logged it, and the new count.
+    static std::vector<std::string> CountLines() {
+        std::vector<std::string> counts;
+        for (const std::string& line : LogLines())
+            if (line.find("Total explorers: ") != std::string::npos)
+                counts.push_back(line.substr(0, line.find(' ')) + " " +
+                                 line.substr(line.rfind(' ') + 1));
+        return counts;
+    }
+
+    TempRoot root_;
+    std::unique_ptr<outlook::host::OutlookHost> host_;
+    CComPtr<Outlook::_Application> application_;
+    RecordingOwner owner_;
+    std::unique_ptr<CExplorerTracker> tracker_ = std::make_unique<CExplorerTracker>(owner_);
+};
+
+}  // namespace
+
+TEST_F(ExplorerTrackingTest, ANewExplorerGetsOneBarWhicheverEventComesFirstAndAgain) {
+    const int second = OpenTracked(L"Inbox - Second");
+    EXPECT_TRUE(tracker_->Records().empty());
+    ASSERT_TRUE(host_->ChangeSelection(second));
+    ASSERT_EQ(tracker_->Records().size(), 1u);
+    EXPECT_EQ(tracker_->Records().back().explorer, Active());
+    ASSERT_TRUE(host_->ActivateExplorer(second));
+    ASSERT_TRUE(host_->ChangeSelection(second));
+    EXPECT_EQ(tracker_->Records().size(), 1u);
+    EXPECT_EQ(tracker_->ExplorerCount(), 1);
+
+    // Closed, it counts down; its record stays, its wrapper hears no more.
+    ASSERT_TRUE(host_->CloseExplorer(second));
+    EXPECT_EQ(tracker_->ExplorerCount(), 0);
+    EXPECT_EQ(tracker_->Records().size(), 1u);
+    EXPECT_EQ(CountLines(), (std::vector<std::string>{"CConnect::AddToolbar 1",
+                                                      "CConnect::RemoveExplorerWrapper 0"}));
+    EXPECT_TRUE(owner_.deferredStarts.empty());
+}
+
+TEST_F(ExplorerTrackingTest, BeforeStartUpTheFirstActivationRunsTheStartUpThatWaited) {
+    owner_.started = false;
+    const int first = OpenTracked(L"Inbox - Outlook");
+    ASSERT_TRUE(host_->ActivateExplorer(first));
+    ASSERT_EQ(owner_.deferredStarts.size(), 1u);
+    EXPECT_EQ(owner_.deferredStarts.front(), Active());
+    EXPECT_TRUE(tracker_->Records().empty());
+    // The wrapper's part is done: a later activation starts nothing again.
+    ASSERT_TRUE(host_->ActivateExplorer(first));
+    EXPECT_EQ(owner_.deferredStarts.size(), 1u);
+    // An explorer closed before it was ever activated still counts down.
+    const int behind = OpenTracked(L"Calendar");
+    ASSERT_TRUE(host_->CloseExplorer(behind));
+    EXPECT_EQ(tracker_->ExplorerCount(), 0);
+}
+
+TEST_F(ExplorerTrackingTest, OnlyTheActiveExplorerTakenAtStartUpIsCountedAndWatched) {
+    tracker_->TakeFirstExplorer(nullptr, nullptr);  // no Outlook to ask: counted, not watched
+    EXPECT_EQ(tracker_->ExplorerCount(), 1);
+    EXPECT_EQ(owner_.watched, nullptr);
+    const auto lines = LogLines();
+    for (const char* expected : {"CConnect::InitHandler - Could not get active explorer",
+                                 "CConnect::InitHandler - Could not advise first explorer"})
+        EXPECT_EQ(std::count(lines.begin(), lines.end(), expected), 1) << expected;
+
+    host_->OpenExplorer(L"Inbox - Outlook");
+    tracker_->TakeFirstExplorer(Active(), application_);  // given: neither counted nor watched
+    EXPECT_EQ(tracker_->ExplorerCount(), 1);
+    EXPECT_EQ(owner_.watched, nullptr);
+    tracker_->OnFirstExplorerClose();
+    tracker_->TakeFirstExplorer(nullptr, application_);  // the only one again: watched
+    ASSERT_EQ(tracker_->Records().size(), 1u);
+    EXPECT_EQ(tracker_->Records().front().explorer, Active());
+    EXPECT_EQ(owner_.watched, Active());
+
+    tracker_->OnFirstExplorerClose();
+    EXPECT_EQ(owner_.unwatched, owner_.watched);
+    EXPECT_EQ(tracker_->Records().front().explorer, nullptr);
+    EXPECT_EQ(tracker_->ExplorerCount(), 0);
+}
+
+TEST_F(ExplorerTrackingTest, MessageBoxesBelongToTheActiveExplorersFrame) {
+    EXPECT_EQ(GetActiveExplorerWindow(nullptr), nullptr);
+    EXPECT_EQ(GetActiveExplorerWindow(application_), nullptr);
+    host_->OpenExplorer(L"Inbox - Outlook");
+    const int second = host_->OpenExplorer(L"Calendar");
+    const HWND frame = GetActiveExplorerWindow(application_);
+    ASSERT_NE(frame, nullptr);
+    EXPECT_EQ(frame, host_->Explorers()[1].frame);
+    ASSERT_TRUE(host_->CloseExplorer(second));
+    EXPECT_EQ(GetActiveExplorerWindow(application_), host_->Explorers()[0].frame);
+}
