@@ -353,11 +353,15 @@ HRESULT CMapiHelper::Logoff() {
     // A session that would not log off still holds the library's objects.
     if (m_session)
         m_session.Detach();
+    UnloadFunctions();
+    return hr;
+}
+
+void CMapiHelper::UnloadFunctions() {
     if (g_hMapiLibrary)
         FreeLibrary(g_hMapiLibrary);
     g_hMapiLibrary = nullptr;
     ForgetEntryPoints();
-    return hr;
 }
 
 void CMapiHelper::ReleaseStores() {

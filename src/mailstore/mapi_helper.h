@@ -27,6 +27,8 @@ class CMapiHelper {
     // mail client's registration names, then mapi32.dll) and its nine entry
     // points; false with the reason in the log.
     static bool LoadFunctions();
+    // Lets the library go and forgets its entry points, as after a log-off.
+    static void UnloadFunctions();
 
     // With Outlook's session when one is given, otherwise a logon of our own
     // to the default profile.

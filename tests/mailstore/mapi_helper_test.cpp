@@ -96,6 +96,8 @@ const HWND kWindow = reinterpret_cast<HWND>(static_cast<ULONG_PTR>(0x4711));
 class MapiHelperTest : public ::testing::Test {
   protected:
     void SetUp() override {
+        // A test that loaded MAPI without a helper to log off leaves it loaded.
+        CMapiHelper::UnloadFunctions();
         MakeLogsFolder();
         mailstore::Model::Process().Clear();
         g_notified.clear();
