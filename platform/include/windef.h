@@ -66,6 +66,7 @@ typedef const CHAR* PCSTR;
 typedef WCHAR* LPWSTR;
 typedef WCHAR* PWSTR;
 typedef const WCHAR* LPCWSTR;
+typedef const WCHAR* LPCWCH;
 typedef const WCHAR* PCWSTR;
 typedef WCHAR OLECHAR;
 typedef OLECHAR* LPOLESTR;

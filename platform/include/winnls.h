@@ -65,3 +65,14 @@ WINBASEAPI LCID WINAPI GetThreadLocale(void);
 WINBASEAPI BOOL WINAPI SetThreadLocale(LCID Locale);
 WINBASEAPI LCID WINAPI GetUserDefaultLCID(void);
 WINBASEAPI LCID WINAPI GetSystemDefaultLCID(void);
+
+// Comparison without a locale: code unit by code unit, each taken in upper
+// case as the file system's table has it when bIgnoreCase is set. A length
+// of -1 means the string ends at its terminator. Answers CSTR_LESS_THAN,
+// CSTR_EQUAL or CSTR_GREATER_THAN, and 0 (ERROR_INVALID_PARAMETER) for a
+// null string or a length below -1.
+#define CSTR_LESS_THAN 1
+#define CSTR_EQUAL 2
+#define CSTR_GREATER_THAN 3
+WINBASEAPI int WINAPI CompareStringOrdinal(LPCWCH lpString1, int cchCount1, LPCWCH lpString2,
+                                           int cchCount2, BOOL bIgnoreCase);

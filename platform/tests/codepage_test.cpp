@@ -361,3 +361,30 @@ TEST(CodePageConversion, ThreadsConvertAtOnceThroughTheSamePages) {
     }
     EXPECT_EQ(mismatches.load(), 0);
 }
+
+namespace {
+
+TEST(OrdinalComparison, FoldsCaseAsFileNamesDoAndOrdersByCodeUnit) {
+    EXPECT_EQ(CompareStringOrdinal(L"EntryID", -1, L"entryid", -1, TRUE), CSTR_EQUAL);
+    EXPECT_EQ(CompareStringOrdinal(L"EntryID", -1, L"entryid", -1, FALSE), CSTR_LESS_THAN);
+    EXPECT_EQ(CompareStringOrdinal(L"\u00e9t\u00e9", -1, L"\u00c9T\u00c9", -1, TRUE), CSTR_EQUAL);
+    EXPECT_EQ(CompareStringOrdinal(L"\u0436", -1, L"\u0416", -1, TRUE), CSTR_EQUAL);
+    // A prefix comes first; counted lengths stop before the terminator.
+    EXPECT_EQ(CompareStringOrdinal(L"Sub", -1, L"Subject", -1, TRUE), CSTR_LESS_THAN);
+    EXPECT_EQ(CompareStringOrdinal(L"Subject", 3, L"SUB", -1, TRUE), CSTR_EQUAL);
+    EXPECT_EQ(CompareStringOrdinal(L"b", -1, L"A", -1, TRUE), CSTR_GREATER_THAN);
+    // Upper case is the fold: '_' (0x5F) sorts after 'A' but before 'a'.
+    EXPECT_EQ(CompareStringOrdinal(L"_", -1, L"a", -1, TRUE), CSTR_GREATER_THAN);
+    EXPECT_EQ(CompareStringOrdinal(L"_", -1, L"a", -1, FALSE), CSTR_LESS_THAN);
+}
+
+TEST(OrdinalComparison, NullStringsAndBadLengthsAreInvalidParameters) {
+    SetLastError(0);
+    EXPECT_EQ(CompareStringOrdinal(nullptr, -1, L"a", -1, TRUE), 0);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+    SetLastError(0);
+    EXPECT_EQ(CompareStringOrdinal(L"a", -2, L"a", -1, TRUE), 0);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+}
+
+}  // namespace

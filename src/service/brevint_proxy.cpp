@@ -33,18 +33,18 @@ void Log(const char* function, const std::wstring& message) {
 }  // namespace
 
 std::wstring CGuardedString::Get() const {
-    replay::scope hold(&lock_);
-    return text_;
+    replay::scope hold(&m_lock);
+    return m_text;
 }
 
 void CGuardedString::Set(const std::wstring& text) {
-    replay::scope hold(&lock_);
-    text_ = text;
+    replay::scope hold(&m_lock);
+    m_text = text;
 }
 
 bool CGuardedString::IsLoaded() const {
-    replay::scope hold(&lock_);
-    return !text_.empty();
+    replay::scope hold(&m_lock);
+    return !m_text.empty();
 }
 
 HRESULT CreateCoreObject(const wchar_t* progId, REFIID iid, void** object) {
@@ -71,7 +71,7 @@ void CBrevintProxy::ReleaseInstance() {
 }
 
 CBrevintProxy::CBrevintProxy(ObjectFactory factory)
-    : factory_(factory ? std::move(factory) : ObjectFactory(&CreateCoreObject)) {}
+    : m_factory(factory ? std::move(factory) : ObjectFactory(&CreateCoreObject)) {}
 
 CBrevintProxy::~CBrevintProxy() = default;
 
@@ -82,7 +82,7 @@ void CBrevintProxy::CreateMissing(CComPtr<Interface>& object, const wchar_t* pro
         return;
     CComPtr<Interface> created;
     const HRESULT result =
-        factory_(progId, __uuidof(Interface), reinterpret_cast<void**>(&created));
+        m_factory(progId, __uuidof(Interface), reinterpret_cast<void**>(&created));
     if (FAILED(result) || !created) {
         CLogger::GetInstance().LogComError("CBrevintProxy::Initialize", logName, L"",
                                            FAILED(result) ? result : E_POINTER);
@@ -240,9 +240,9 @@ bool CBrevintProxy::ProccessInboundMail(const std::wstring& message, bool* judge
 }
 
 bool CBrevintProxy::NoteScoreFailure(const std::optional<std::wstring>& reason) {
-    replay::scope hold(&scoreFailureLock_);
-    const bool isNew = reason && reason != lastScoreFailure_;
-    lastScoreFailure_ = reason;
+    replay::scope hold(&m_scoreFailureLock);
+    const bool isNew = reason && reason != m_lastScoreFailure;
+    m_lastScoreFailure = reason;
     return isNew;
 }
 

@@ -27,8 +27,8 @@ class CGuardedString {
     bool IsLoaded() const;
 
   private:
-    mutable replay::mutex lock_;
-    std::wstring text_;
+    mutable replay::mutex m_lock;
+    std::wstring m_text;
 };
 
 class CBrevintProxy {
@@ -105,7 +105,7 @@ class CBrevintProxy {
     // differs from the last one noted.
     bool NoteScoreFailure(const std::optional<std::wstring>& reason);
 
-    ObjectFactory factory_;
+    ObjectFactory m_factory;
 
     CComPtr<brevint_core::IAccount> account;
     CComPtr<brevint_core::IFilter> filter;
@@ -121,8 +121,8 @@ class CBrevintProxy {
     CGuardedString logoUrl;
     CGuardedString tellAFriendUrl;
     // Why the last message could not be scored, while scoring keeps failing.
-    replay::mutex scoreFailureLock_;
-    std::optional<std::wstring> lastScoreFailure_;
+    replay::mutex m_scoreFailureLock;
+    std::optional<std::wstring> m_lastScoreFailure;
 };
 
 // The system's way to a core object: the ProgID's class (a text in braces is

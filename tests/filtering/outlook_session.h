@@ -88,14 +88,6 @@ class OutlookSessionTest : public ::testing::Test {
     mailstore::FolderPtr BesideInbox(std::wstring_view name) const {
         return store_->ReceiveFolder()->Parent()->FindSubfolder(name);
     }
-    // The lines that `function` wrote besides its Enter and Exit lines.
-    static std::vector<std::string> LinesOf(const std::string& function) {
-        std::vector<std::string> lines;
-        for (const std::string& line : LogLines())
-            if (line.rfind(function + " - ", 0) == 0)
-                lines.push_back(line.substr(function.size() + 3));
-        return lines;
-    }
 
     TempRoot root_;
     mailstore::StorePtr store_;

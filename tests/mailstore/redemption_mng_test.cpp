@@ -93,15 +93,6 @@ class RedemptionMngTest : public ::testing::Test {
     }
     MailItemRef Delivered(std::string_view text) { return ItemOf(Deliver(text)); }
 
-    // The lines `function` wrote besides its Enter and Exit lines.
-    static std::vector<std::string> LinesOf(const std::string& function) {
-        std::vector<std::string> lines;
-        for (const std::string& line : LogLines())
-            if (line.rfind(function + " - ", 0) == 0)
-                lines.push_back(line.substr(function.size() + 3));
-        return lines;
-    }
-
     TempRoot root_;
     mailstore::StorePtr mailbox_;
     std::unique_ptr<outlook::host::OutlookHost> host_;

@@ -65,4 +65,14 @@ inline std::vector<std::string> LogLines() {
     return Bodies(ReadBytes(LogPath()));
 }
 
+// The lines `function` wrote besides its Enter and Exit lines, each without
+// the function's name.
+inline std::vector<std::string> LinesOf(const std::string& function) {
+    std::vector<std::string> lines;
+    for (const std::string& line : LogLines())
+        if (line.rfind(function + " - ", 0) == 0)
+            lines.push_back(line.substr(function.size() + 3));
+    return lines;
+}
+
 }  // namespace

@@ -3,26 +3,17 @@
 // separate modules that must all reach this one state.
 #include <platform/call_faults.h>
 
+#include "fs/case_fold.h"
+
 #include <objbase.h>
 #include <oleauto.h>
 
 #include <cstdio>
-#include <cwctype>
 #include <mutex>
 #include <unordered_map>
 
 namespace platform::calls {
 namespace {
-
-bool SameIgnoringCase(std::wstring_view a, std::wstring_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (std::towlower(a[i]) != std::towlower(b[i]))
-            return false;
-    }
-    return true;
-}
 
 struct Arming {
     std::wstring member;
@@ -32,8 +23,8 @@ struct Arming {
     // "Object.Member" matches itself; a bare "Member" matches it on any object.
     bool Matches(std::wstring_view called, std::wstring_view memberPart) const {
         if (member.find(L'.') == std::wstring::npos)
-            return SameIgnoringCase(member, memberPart);
-        return SameIgnoringCase(member, called);
+            return fs::NamesEqualIgnoringCase(member, memberPart);
+        return fs::NamesEqualIgnoringCase(member, called);
     }
 };
 

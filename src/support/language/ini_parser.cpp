@@ -115,14 +115,14 @@ void IniParser::ParseText(const std::wstring& text) {
         size_t close = text.find(L']', open + 1);
         if (close == std::wstring::npos) {
             // An unclosed header: kept under a name no lookup reaches.
-            sections_[std::wstring()] = ParseBody(text.substr(open + 1));
+            m_sections[std::wstring()] = ParseBody(text.substr(open + 1));
             return;
         }
         std::wstring name = text.substr(open + 1, close - open - 1);
         size_t next = text.find(L'[', close + 1);
         std::wstring body =
             text.substr(close + 1, next == std::wstring::npos ? next : next - close - 1);
-        sections_[name] = ParseBody(body);
+        m_sections[name] = ParseBody(body);
         position = close;
     }
 }
@@ -130,8 +130,8 @@ void IniParser::ParseText(const std::wstring& text) {
 std::wstring IniParser::GetValue(const std::wstring& section, int key) const {
     if (section.empty())
         return {};
-    auto found = sections_.find(section);
-    if (found == sections_.end())
+    auto found = m_sections.find(section);
+    if (found == m_sections.end())
         return {};
     auto value = found->second.find(key);
     return value == found->second.end() ? std::wstring() : value->second;

@@ -30,7 +30,7 @@ class IniParser {
     void ParseText(const std::wstring& text);
 
   private:
-    std::map<std::wstring, KeyTable> sections_;
+    std::map<std::wstring, KeyTable> m_sections;
 };
 
 // The number at the start of text: leading white space, an optional sign,

@@ -155,20 +155,20 @@ CLogger::CLogger() {
     if (FAILED(SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, appData))) {
         return;
     }
-    path_ = std::wstring(appData) + kLogFolder + L"\\" + kLogName;
+    m_path = std::wstring(appData) + kLogFolder + L"\\" + kLogName;
 
-    ApplySizeLimit(path_);
-    if (Stream stream = OpenForAppend(path_)) {
+    ApplySizeLimit(m_path);
+    if (Stream stream = OpenForAppend(m_path)) {
         fputs(kBanner, stream.get());
         fflush(stream.get());
     }
 }
 
 bool CLogger::WriteLine(const std::function<std::wstring()>& buildBody) {
-    if (path_.empty() || !LoggingSwitchedOn())  // without a file, no switch to read
+    if (m_path.empty() || !LoggingSwitchedOn())  // without a file, no switch to read
         return false;
     try {
-        Stream stream = OpenForAppend(path_);
+        Stream stream = OpenForAppend(m_path);
         if (!stream)
             return false;
         // The whole line goes out in the one write that the flush makes.

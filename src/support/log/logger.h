@@ -41,10 +41,10 @@ class CLogger {
     bool LogStdException(const char* function, const char* text);
 
     // The log file's full path; empty when the application-data folder is unknown.
-    const std::wstring& Path() const { return path_; }
+    const std::wstring& Path() const { return m_path; }
 
   private:
     bool WriteLine(const std::function<std::wstring()>& buildBody);
 
-    std::wstring path_;
+    std::wstring m_path;
 };

@@ -2,12 +2,12 @@
 
 #include "support/log/logger.h"
 
-CTraceScope::CTraceScope(const char* qualifiedName) : name_(qualifiedName ? qualifiedName : "") {
-    if (!name_.empty())
-        CLogger::GetInstance().LogMessage(("----> " + name_).c_str(), L"Enter");
+CTraceScope::CTraceScope(const char* qualifiedName) : m_name(qualifiedName ? qualifiedName : "") {
+    if (!m_name.empty())
+        CLogger::GetInstance().LogMessage(("----> " + m_name).c_str(), L"Enter");
 }
 
 CTraceScope::~CTraceScope() {
-    if (!name_.empty())
-        CLogger::GetInstance().LogMessage(("<---- " + name_).c_str(), L"Exit");
+    if (!m_name.empty())
+        CLogger::GetInstance().LogMessage(("<---- " + m_name).c_str(), L"Exit");
 }

@@ -13,5 +13,5 @@ class CTraceScope {
     CTraceScope& operator=(const CTraceScope&) = delete;
 
   private:
-    std::string name_;
+    std::string m_name;
 };

@@ -14,17 +14,17 @@ class exception : public std::exception {
     ~exception() override = default;
 
     const char* what() const noexcept override;
-    virtual const std::string& message() const noexcept { return message_; }
-    virtual const std::string& category() const noexcept { return category_; }
+    virtual const std::string& message() const noexcept { return m_message; }
+    virtual const std::string& category() const noexcept { return m_category; }
 
   protected:
     // Each derived constructor adds its own word after its base's path.
     void append_category(const char* word);
 
   private:
-    mutable std::string formatted_;  // built by `what` on demand
-    std::string message_;
-    std::string category_;
+    mutable std::string m_formatted;  // built by `what` on demand
+    std::string m_message;
+    std::string m_category;
 };
 
 namespace unicode {

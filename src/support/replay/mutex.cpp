@@ -3,38 +3,38 @@
 namespace replay {
 
 mutex::mutex() {
-    InitializeCriticalSection(&section_);
+    InitializeCriticalSection(&m_section);
 }
 mutex::~mutex() {
-    DeleteCriticalSection(&section_);
+    DeleteCriticalSection(&m_section);
 }
 void mutex::enter() {
-    EnterCriticalSection(&section_);
+    EnterCriticalSection(&m_section);
 }
 void mutex::leave() {
-    LeaveCriticalSection(&section_);
+    LeaveCriticalSection(&m_section);
 }
 
-scope::scope(scope_semantics* held) : held_(held) {
-    if (held_)
-        held_->enter();
+scope::scope(scope_semantics* held) : m_held(held) {
+    if (m_held)
+        m_held->enter();
 }
 
 scope::~scope() {
-    if (held_)
-        held_->leave();
+    if (m_held)
+        m_held->leave();
 }
 
 void scope::enter() {
-    if (held_)
-        held_->enter();
+    if (m_held)
+        m_held->enter();
 }
 
 void scope::leave() {
-    if (!held_)
+    if (!m_held)
         return;
-    held_->leave();
-    held_ = nullptr;
+    m_held->leave();
+    m_held = nullptr;
 }
 
 }  // namespace replay

@@ -27,7 +27,7 @@ class mutex : public scope_semantics {
     void leave() override;
 
   private:
-    CRITICAL_SECTION section_;
+    CRITICAL_SECTION m_section;
 };
 
 class scope : public scope_semantics {
@@ -43,7 +43,7 @@ class scope : public scope_semantics {
     void leave() override;
 
   private:
-    scope_semantics* held_;
+    scope_semantics* m_held;
 };
 
 }  // namespace replay

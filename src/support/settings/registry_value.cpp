@@ -18,25 +18,25 @@ constexpr size_t kNarrowCapacity = 1024;
 class OpenKey {
   public:
     OpenKey(HKEY root, const wchar_t* key) {
-        if (RegCreateKeyW(root, key, &handle_) != ERROR_SUCCESS)
-            handle_ = nullptr;
+        if (RegCreateKeyW(root, key, &m_handle) != ERROR_SUCCESS)
+            m_handle = nullptr;
     }
     OpenKey(HKEY root, const char* key) {
-        if (RegCreateKeyA(root, key, &handle_) != ERROR_SUCCESS)
-            handle_ = nullptr;
+        if (RegCreateKeyA(root, key, &m_handle) != ERROR_SUCCESS)
+            m_handle = nullptr;
     }
     ~OpenKey() {
-        if (handle_)
-            RegCloseKey(handle_);
+        if (m_handle)
+            RegCloseKey(m_handle);
     }
     OpenKey(const OpenKey&) = delete;
     OpenKey& operator=(const OpenKey&) = delete;
 
-    explicit operator bool() const { return handle_ != nullptr; }
-    HKEY get() const { return handle_; }
+    explicit operator bool() const { return m_handle != nullptr; }
+    HKEY get() const { return m_handle; }
 
   private:
-    HKEY handle_ = nullptr;
+    HKEY m_handle = nullptr;
 };
 
 const wchar_t* RootName(HKEY root) {

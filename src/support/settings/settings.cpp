@@ -61,7 +61,7 @@ BV_READ_WRITE_SETTINGS(BV_DEFINE_GET_SET)
 #undef BV_DEFINE_GET_SET
 #undef BV_DEFINE_GET
 
-CSettings::CSettings(ProfileLookup currentProfile) : currentProfile_(std::move(currentProfile)) {}
+CSettings::CSettings(ProfileLookup currentProfile) : m_currentProfile(std::move(currentProfile)) {}
 
 bool CSettings::IsExchangeModuleInstalled() {
     DWORD installed = 0;
@@ -88,14 +88,14 @@ bool CSettings::IncrementLoadCount() {
 }
 
 bool CSettings::ProfileKey(std::wstring& key) {
-    if (!profileLoaded_) {
+    if (!m_profileLoaded) {
         std::wstring profile;
-        if (!currentProfile_ || !currentProfile_(profile))
+        if (!m_currentProfile || !m_currentProfile(profile))
             return false;
-        profileName_ = profile;
-        profileLoaded_ = 1;
+        m_profileName = profile;
+        m_profileLoaded = 1;
     }
-    key = kExchangeSettings + L"\\" + profileName_;
+    key = kExchangeSettings + L"\\" + m_profileName;
     return true;
 }
 

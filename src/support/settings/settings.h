@@ -99,7 +99,7 @@ class CSettings {
   private:
     bool ProfileKey(std::wstring& key);
 
-    ProfileLookup currentProfile_;
-    std::wstring profileName_;
-    DWORD profileLoaded_ = 0;
+    ProfileLookup m_currentProfile;
+    std::wstring m_profileName;
+    DWORD m_profileLoaded = 0;
 };

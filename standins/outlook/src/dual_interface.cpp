@@ -2,7 +2,6 @@
 
 #include <atlbase.h>
 
-#include <cwctype>
 #include <iterator>
 #include <string>
 
@@ -27,14 +26,10 @@ bool IsPutValue(WORD flags, const DISPPARAMS& params) {
 
 }  // namespace
 
+// Member names are matched as a type library matches them: ignoring case.
 bool SameName(std::wstring_view a, std::wstring_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (std::towlower(a[i]) != std::towlower(b[i]))
-            return false;
-    }
-    return true;
+    return CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(),
+                                static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
 }
 
 HRESULT IdsOfNames(std::span<const DispatchMember> members, LPOLESTR* names, UINT count,
