@@ -61,7 +61,7 @@ void CExplorerTracker::OnFirstExplorerClose() {
     constexpr const char* kFunction = "CConnect::OnCloseExplorerImpl";
     CTraceScope trace(kFunction);
     ChangeExplorerCount(kFunction, -1);
-    // The first bar's position is saved here once the toolbar exists.
+    m_owner.SaveFirstToolbarPosition();
     if (m_records.empty() || !m_records.front().explorer)
         return;
     CComPtr<Outlook::_Explorer>& first = m_records.front().explorer;
@@ -82,8 +82,7 @@ void CExplorerTracker::AddToolbar(Outlook::_Explorer* explorer) {
     CToolbarRecord record;
     record.explorer = explorer;
     m_records.push_back(std::move(record));
-    // The bar is built, placed, enabled and given its advert here once the
-    // toolbar exists.
+    m_owner.SetUpToolbar(m_records.back());
 }
 
 HWND GetActiveExplorerWindow(Outlook::_Application* application) {

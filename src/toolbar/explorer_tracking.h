@@ -25,6 +25,11 @@ class CExplorerTrackerOwner {
     virtual bool WatchFirstExplorer(Outlook::_Explorer* explorer) = 0;
     // Disconnects that sink again, when it was connected.
     virtual void UnwatchFirstExplorer(Outlook::_Explorer* explorer) = 0;
+    // Builds a new explorer's bar into its record (just appended to the
+    // list), and places, enables and fills it.
+    virtual void SetUpToolbar(CToolbarRecord& record) = 0;
+    // Stores where the first explorer's bar stands.
+    virtual void SaveFirstToolbarPosition() = 0;
 
   protected:
     ~CExplorerTrackerOwner() = default;
@@ -52,6 +57,7 @@ class CExplorerTracker {
 
     // One record per explorer whose bar was built; entry 0 is the first's.
     const std::vector<CToolbarRecord>& Records() const { return m_records; }
+    std::vector<CToolbarRecord>& Records() { return m_records; }
     // Toolbars built minus explorers closed.
     LONG ExplorerCount() const { return m_explorerCount; }
 

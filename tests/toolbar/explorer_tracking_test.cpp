@@ -32,12 +32,16 @@ class RecordingOwner : public CExplorerTrackerOwner {
         return watchAnswer;
     }
     void UnwatchFirstExplorer(Outlook::_Explorer* explorer) override { unwatched = explorer; }
+    void SetUpToolbar(CToolbarRecord& record) override { setUp.emplace_back(record.explorer); }
+    void SaveFirstToolbarPosition() override { ++positionsSaved; }
 
     bool started = true;
     bool watchAnswer = true;
     std::vector<CComPtr<Outlook::_Explorer>> deferredStarts;
     CComPtr<Outlook::_Explorer> watched;
     CComPtr<Outlook::_Explorer> unwatched;
+    std::vector<CComPtr<Outlook::_Explorer>> setUp;
+    int positionsSaved = 0;
 };
 
 class ExplorerTrackingTest : public ::testing::Test {
@@ -99,6 +103,9 @@ TEST_F(ExplorerTrackingTest, ANewExplorerGetsOneBarWhicheverEventComesFirstAndAg
     ASSERT_TRUE(host_->ActivateExplorer(second));
     ASSERT_TRUE(host_->ChangeSelection(second));
     EXPECT_EQ(tracker_->Records().size(), 1u);
+    // The bar is set up once, for the record appended.
+    ASSERT_EQ(owner_.setUp.size(), 1u);
+    EXPECT_EQ(owner_.setUp.front(), Active());
     EXPECT_EQ(tracker_->ExplorerCount(), 1);
 
     // Closed, it counts down; its record stays, its wrapper hears no more.
@@ -146,6 +153,7 @@ TEST_F(ExplorerTrackingTest, OnlyTheActiveExplorerTakenAtStartUpIsCountedAndWatc
     EXPECT_EQ(owner_.watched, Active());
 
     tracker_->OnFirstExplorerClose();
+    EXPECT_EQ(owner_.positionsSaved, 2);  // each closing of the first explorer saves its bar
     EXPECT_EQ(owner_.unwatched, owner_.watched);
     EXPECT_EQ(tracker_->Records().front().explorer, nullptr);
     EXPECT_EQ(tracker_->ExplorerCount(), 0);

@@ -215,8 +215,10 @@ void CConnect::UnadviseNewMailEvent() {
 }
 
 void CConnect::StopWorkersAndWindows() {
-    // The mail processor stops first, and the toolbars' click events are
-    // unadvised, once those exist.
+    // The mail processor stops first (once it exists); then no bar's click
+    // reaches the add-in any more.
+    for (CToolbarRecord& record : m_explorerTracker.Records())
+        AdviseToolbarEvents(record, false);
     if (m_data.HasEvent()) {
         m_data->SetIsAction(0);
         StopWorker(m_data, L"BV-data-event");
@@ -245,6 +247,7 @@ void CConnect::StopWorkersAndWindows() {
         if (window && window->IsWindow())
             window->DestroyWindow();
     }
+    m_logos.FreeBitmap();
 }
 
 template <class Worker>

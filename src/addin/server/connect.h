@@ -38,6 +38,9 @@
 #include "toolbar/block_unblock_worker.h"
 #include "toolbar/clean_folder_worker.h"
 #include "toolbar/explorer_tracking.h"
+#include "toolbar/logo_window.h"
+#include "toolbar/toolbar_builder.h"
+#include "toolbar/toolbar_state.h"
 
 using AddInDesignerObjects::_IDTExtensibility2;
 using AddInDesignerObjects::ext_ConnectMode;
@@ -46,8 +49,26 @@ using AddInDesignerObjects::ext_DisconnectMode;
 class CBrevintProxy;
 class CRedemptionMng;
 
-// The event sinks of the add-in object, numbered as they are bound.
+// A sink of a toolbar button's Click.
+template <UINT N, class Owner>
+using ButtonClickSink = IDispEventSimpleImpl<N, Owner, &__uuidof(Office::_CommandBarButtonEvents)>;
+
+// The event sinks of the add-in object, numbered as they are bound: the
+// toolbar's buttons first (connected to the first explorer's bar, they hear
+// every bar's button of the same tag), then Outlook's events.
 enum ConnectSink : UINT {
+    SINK_BLOCK = 1,
+    SINK_UNBLOCK = 2,
+    SINK_LOGO = 3,
+    SINK_ADVERT = 4,
+    SINK_RECHECK = 5,
+    SINK_EMPTY_FOLDER = 6,
+    SINK_TELL_A_FRIEND = 7,
+    SINK_OPTIONS = 8,
+    SINK_BLACKLIST_DOMAIN = 9,
+    SINK_BLACKLIST_EMAIL = 10,
+    SINK_WHITELIST_DOMAIN = 11,
+    SINK_WHITELIST_EMAIL = 12,
     SINK_ITEM_SEND = 14,
     SINK_NEW_EXPLORER = 15,
     SINK_FIRST_EXPLORER_CLOSE = 16,
@@ -69,6 +90,18 @@ class ATL_NO_VTABLE CConnect
       public IDispatchImpl<_IDTExtensibility2, &__uuidof(_IDTExtensibility2),
                            &__uuidof(AddInDesignerObjects::__AddInDesignerObjects), 1, 0>,
       public CAxDialogImpl<CConnect>,
+      public ButtonClickSink<SINK_BLOCK, CConnect>,
+      public ButtonClickSink<SINK_UNBLOCK, CConnect>,
+      public ButtonClickSink<SINK_LOGO, CConnect>,
+      public ButtonClickSink<SINK_ADVERT, CConnect>,
+      public ButtonClickSink<SINK_RECHECK, CConnect>,
+      public ButtonClickSink<SINK_EMPTY_FOLDER, CConnect>,
+      public ButtonClickSink<SINK_TELL_A_FRIEND, CConnect>,
+      public ButtonClickSink<SINK_OPTIONS, CConnect>,
+      public ButtonClickSink<SINK_BLACKLIST_DOMAIN, CConnect>,
+      public ButtonClickSink<SINK_BLACKLIST_EMAIL, CConnect>,
+      public ButtonClickSink<SINK_WHITELIST_DOMAIN, CConnect>,
+      public ButtonClickSink<SINK_WHITELIST_EMAIL, CConnect>,
       public IDispEventSimpleImpl<SINK_ITEM_SEND, CConnect, &__uuidof(Outlook::ApplicationEvents)>,
       public IDispEventSimpleImpl<SINK_NEW_EXPLORER, CConnect, &__uuidof(Outlook::ExplorersEvents)>,
       public IDispEventSimpleImpl<SINK_FIRST_EXPLORER_CLOSE, CConnect,
@@ -92,6 +125,30 @@ class ATL_NO_VTABLE CConnect
     END_COM_MAP()
 
     BEGIN_SINK_MAP(CConnect)
+    SINK_ENTRY_INFO(SINK_BLOCK, __uuidof(Office::_CommandBarButtonEvents), 1,
+                    &CConnect::OnClickBlockButton, &kClickInfo)
+    SINK_ENTRY_INFO(SINK_UNBLOCK, __uuidof(Office::_CommandBarButtonEvents), 1,
+                    &CConnect::OnClickUnBlockButton, &kClickInfo)
+    SINK_ENTRY_INFO(SINK_LOGO, __uuidof(Office::_CommandBarButtonEvents), 1,
+                    &CConnect::OnClickLogoButton, &kClickInfo)
+    SINK_ENTRY_INFO(SINK_ADVERT, __uuidof(Office::_CommandBarButtonEvents), 1,
+                    &CConnect::OnClickAdvertButton, &kClickInfo)
+    SINK_ENTRY_INFO(SINK_RECHECK, __uuidof(Office::_CommandBarButtonEvents), 1,
+                    &CConnect::OnClickCleanFolderButton, &kClickInfo)
+    SINK_ENTRY_INFO(SINK_EMPTY_FOLDER, __uuidof(Office::_CommandBarButtonEvents), 1,
+                    &CConnect::OnClickEmptyButton, &kClickInfo)
+    SINK_ENTRY_INFO(SINK_TELL_A_FRIEND, __uuidof(Office::_CommandBarButtonEvents), 1,
+                    &CConnect::OnClickTellAFriendButton, &kClickInfo)
+    SINK_ENTRY_INFO(SINK_OPTIONS, __uuidof(Office::_CommandBarButtonEvents), 1,
+                    &CConnect::OnClickOptionsButton, &kClickInfo)
+    SINK_ENTRY_INFO(SINK_BLACKLIST_DOMAIN, __uuidof(Office::_CommandBarButtonEvents), 1,
+                    &CConnect::OnClickBLDomainButton, &kClickInfo)
+    SINK_ENTRY_INFO(SINK_BLACKLIST_EMAIL, __uuidof(Office::_CommandBarButtonEvents), 1,
+                    &CConnect::OnClickBLEmailButton, &kClickInfo)
+    SINK_ENTRY_INFO(SINK_WHITELIST_DOMAIN, __uuidof(Office::_CommandBarButtonEvents), 1,
+                    &CConnect::OnClickWLDomainButton, &kClickInfo)
+    SINK_ENTRY_INFO(SINK_WHITELIST_EMAIL, __uuidof(Office::_CommandBarButtonEvents), 1,
+                    &CConnect::OnClickWLEmailButton, &kClickInfo)
     SINK_ENTRY_INFO(SINK_ITEM_SEND, __uuidof(Outlook::ApplicationEvents), 0xF002,
                     &CConnect::OnSendMail, &kItemSendInfo)
     SINK_ENTRY_INFO(SINK_NEW_EXPLORER, __uuidof(Outlook::ExplorersEvents), 0xF001,
@@ -155,6 +212,17 @@ class ATL_NO_VTABLE CConnect
     // The advert button's refresh, on timer 2 and at connection.
     void RefreshAdvButton();
 
+    // The bars: built, their click events connected, enabled, repainted,
+    // placed where the user left the first one, and their logo windows.
+    void CreateBVToolbar(CToolbarRecord& record);
+    void AdviseToolbarEvents(CToolbarRecord& record, bool advise);
+    void EnableToolbar(BYTE enable);
+    void RefreshToolbar(CToolbarRecord& record);
+    void LoadToolbarPosition(CToolbarRecord& record);
+    void SaveToolbarPosition();
+    void AddLogoWindow(CToolbarRecord& record, bool subclass);
+    void RefreshLogoWindow(CToolbarRecord& record);
+
     // New mail: store notifications (copies that the hidden window's
     // messages carry), then a message by its entry identifier in Outlook's
     // text form, judged and, when it is spam, moved.
@@ -174,6 +242,46 @@ class ATL_NO_VTABLE CConnect
     void __stdcall OnRedemptionNewMail(IDispatch* item);
 
     void OnSendMailImpl(IDispatch* item, VARIANT_BOOL* cancel);
+
+    // The toolbar's buttons, heard on every bar through the first bar's
+    // buttons of the same tag.
+    void __stdcall OnClickBlockButton(Office::CommandBarButton* button,
+                                      VARIANT_BOOL* cancelDefault);
+    void __stdcall OnClickUnBlockButton(Office::CommandBarButton* button,
+                                        VARIANT_BOOL* cancelDefault);
+    void __stdcall OnClickLogoButton(Office::CommandBarButton* button, VARIANT_BOOL* cancelDefault);
+    void __stdcall OnClickAdvertButton(Office::CommandBarButton* button,
+                                       VARIANT_BOOL* cancelDefault);
+    void __stdcall OnClickCleanFolderButton(Office::CommandBarButton* button,
+                                            VARIANT_BOOL* cancelDefault);
+    void __stdcall OnClickEmptyButton(Office::CommandBarButton* button,
+                                      VARIANT_BOOL* cancelDefault);
+    void __stdcall OnClickTellAFriendButton(Office::CommandBarButton* button,
+                                            VARIANT_BOOL* cancelDefault);
+    void __stdcall OnClickOptionsButton(Office::CommandBarButton* button,
+                                        VARIANT_BOOL* cancelDefault);
+    void __stdcall OnClickBLDomainButton(Office::CommandBarButton* button,
+                                         VARIANT_BOOL* cancelDefault);
+    void __stdcall OnClickBLEmailButton(Office::CommandBarButton* button,
+                                        VARIANT_BOOL* cancelDefault);
+    void __stdcall OnClickWLDomainButton(Office::CommandBarButton* button,
+                                         VARIANT_BOOL* cancelDefault);
+    void __stdcall OnClickWLEmailButton(Office::CommandBarButton* button,
+                                        VARIANT_BOOL* cancelDefault);
+    void OnClickBlockButtonImpl(Office::CommandBarButton* button, VARIANT_BOOL* cancelDefault);
+    void OnClickUnBlockButtonImpl(Office::CommandBarButton* button, VARIANT_BOOL* cancelDefault);
+    void OnClickLogoButtonImpl(Office::CommandBarButton* button, VARIANT_BOOL* cancelDefault);
+    void OnClickAdvertButtonImpl(Office::CommandBarButton* button, VARIANT_BOOL* cancelDefault);
+    void OnClickCleanFolderButtonImpl(Office::CommandBarButton* button,
+                                      VARIANT_BOOL* cancelDefault);
+    void OnClickEmptyButtonImpl(Office::CommandBarButton* button, VARIANT_BOOL* cancelDefault);
+    void OnClickTellAFriendButtonImpl(Office::CommandBarButton* button,
+                                      VARIANT_BOOL* cancelDefault);
+    void OnClickOptionsButtonImpl(Office::CommandBarButton* button, VARIANT_BOOL* cancelDefault);
+    void OnClickBLDomainButtonImpl(Office::CommandBarButton* button, VARIANT_BOOL* cancelDefault);
+    void OnClickBLEmailButtonImpl(Office::CommandBarButton* button, VARIANT_BOOL* cancelDefault);
+    void OnClickWLDomainButtonImpl(Office::CommandBarButton* button, VARIANT_BOOL* cancelDefault);
+    void OnClickWLEmailButtonImpl(Office::CommandBarButton* button, VARIANT_BOOL* cancelDefault);
     void OnRedemptionNewMailImpl(IDispatch* item);
 
     // Hidden window message handlers.
@@ -216,6 +324,7 @@ class ATL_NO_VTABLE CConnect
     static _ATL_FUNC_INFO kNewExplorerInfo;
     static _ATL_FUNC_INFO kNoArgumentsInfo;
     static _ATL_FUNC_INFO kNewMailInfo;
+    static _ATL_FUNC_INFO kClickInfo;
 
     LRESULT OnLogoUrlEnable(UINT, WPARAM wParam, LPARAM, BOOL& handled);
     LRESULT OnActionFinished(UINT, WPARAM, LPARAM, BOOL& handled);
@@ -242,6 +351,10 @@ class ATL_NO_VTABLE CConnect
     void StartDeferred(Outlook::_Explorer* explorer) override;
     bool WatchFirstExplorer(Outlook::_Explorer* explorer) override;
     void UnwatchFirstExplorer(Outlook::_Explorer* explorer) override;
+    void SetUpToolbar(CToolbarRecord& record) override;
+    void SaveFirstToolbarPosition() override;
+    ToolbarFlags CurrentToolbarFlags() const;
+    CToolbarRecord* FirstToolbar();
     // Outlook's own MAPI session, or none; the caller releases it.
     void GetMapiSession(IMAPISession** session);
     // Logs the MAPI helper in with Outlook's session (none when `ownSession`).
@@ -286,6 +399,8 @@ class ATL_NO_VTABLE CConnect
     CMailClassifier m_classifier{[this]() -> CBrevintProxy& { return Proxy(); }, m_spamFolder};
     CNewMailDetection m_newMail{m_mapiHelper, m_application};
     CExplorerTracker m_explorerTracker{*this};
+    CLogoWindows m_logos;
+    CToolbarBuilder m_toolbarBuilder{m_helper, m_logos};
 
     DWORD m_outlookMajorVersion = 0;
     UINT_PTR m_exchangeTimer = 0;

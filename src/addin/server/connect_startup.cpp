@@ -2,6 +2,8 @@
 // the first explorer when Outlook started without a window.
 #include "addin/server/connect.h"
 
+#include "toolbar/toolbar_state.h"
+
 #include "service/brevint_proxy.h"
 #include "service/data_worker.h"
 #include "support/log/logged_stage.h"
@@ -39,30 +41,34 @@ void CConnect::InitHandler(Outlook::_Explorer* explorer) {
         StartActionWorker(m_block, L"BV-block-thread");
         StartActionWorker(m_unblock, L"BV-unblock-thread");
         m_explorerTracker.TakeFirstExplorer(explorer, m_application);
+        CToolbarRecord& first = *FirstToolbar();
 
         if (CSettings::IsExchangeModuleInstalled()) {
             m_isVXM = 1;
-            // The first explorer's bar is built here.
+            CreateBVToolbar(first);
             IsBrevintFolderExist(true);
         } else {
             // The mail processor is prepared here and handed to the folder-cleaning worker.
             StartActionWorker(m_cleanFolder, L"BV-cleanfolder-thread");
-            // The first explorer's bar is built here.
+            CreateBVToolbar(first);
             IsBrevintFolderExist(true);
             ::PostMessageW(m_hWnd, WM_BV_RESCAN, 0, 0);
             // The mail processor starts here.
         }
-        // The bar's click events are advised here.
+        AdviseToolbarEvents(first, true);
         if (m_isVXM) {
             LoginEX(1);
-            // The bar's position is loaded and its logo window made again here.
+            LoadToolbarPosition(first);
+            RefreshLogoWindow(first);
             return;
         }
         Relogin();
         if (!m_isLoggedIn)
             return;
-        // The bar's advert button is hidden, the bar enabled and placed, and
-        // its logo window made again here.
+        ShowAdvert(first, L"", kInitHandler);
+        EnableToolbar(1);
+        LoadToolbarPosition(first);
+        RefreshLogoWindow(first);
         StartDataWorker();
     });
     StartTimer(TIMER_ADVERT, kAdvertPeriod);

@@ -86,11 +86,6 @@ void CConnect::OnActionBreakImpl() {
     isAction = 0;
 }
 
-void CConnect::OnVisibleTellAFriendImpl() {
-    CTraceScope trace("CConnect::OnVisibleTellAFriendImpl");
-    // The tell-a-friend button is shown here once the toolbar exists.
-}
-
 void CConnect::OnOlRescanImpl() {
     CTraceScope trace("CConnect::OnOlRescanImpl");
     StartTimer(TIMER_RESCAN, kRescanPeriod);
@@ -121,12 +116,6 @@ void CConnect::OnTimerImpl(UINT_PTR timerId) {
             // here while it has not started.
             break;
     }
-}
-
-void CConnect::RefreshAdvButton() {
-    CTraceScope trace("CConnect::RefreshAdvButton");
-    // The advert text is asked of the filter proxy and shown on every bar
-    // here once both exist.
 }
 
 void __stdcall CConnect::OnSendMail(IDispatch* item, VARIANT_BOOL* cancel) {

@@ -2,6 +2,8 @@
 
 #include <atlbase.h>
 #include <objbase.h>
+#include <shellapi.h>
+#include <shlobj.h>
 
 #include "support/language/lang_file.h"
 #include "support/log/logger.h"
@@ -74,7 +76,7 @@ CBrevintHelper::CBrevintHelper() {
     std::wstring fileName;
     std::wstring directory;
     if (GetLangFileName(fileName) && CSettings::GetInstallDirectory(directory))
-        language_.Load(directory + L"\\Languages\\" + fileName);
+        m_language.Load(directory + L"\\Languages\\" + fileName);
 }
 
 CBrevintHelper::~CBrevintHelper() {
@@ -83,7 +85,7 @@ CBrevintHelper::~CBrevintHelper() {
 
 bool CBrevintHelper::GetLabelText(const std::wstring& section, int key, std::wstring& text) const {
     CTraceScope trace("CBrevintHelper::GetLabelText");
-    std::wstring value = language_.GetValue(section, key);
+    std::wstring value = m_language.GetValue(section, key);
     if (!value.empty()) {
         text = value;
         return true;
@@ -261,5 +263,105 @@ bool CBrevintHelper::GetExtendedMapiDllPath(std::wstring& path) {
     if (!hasPath)
         return false;
     path = replay::unicode::to_wide(found, CP_ACP);
+    return true;
+}
+
+namespace {
+
+// The toolbar's images under the installation folder, by index from 1; the
+// options button shows the settings image again.
+constexpr const wchar_t* kToolbarImages[] = {
+    L"Graphics\\Toolbar\\LogoSmall.bmp",      L"Graphics\\Toolbar\\Block.dib",
+    L"Graphics\\Toolbar\\Unblock.dib",        L"Graphics\\Toolbar\\Config.dib",
+    L"Graphics\\Toolbar\\BlacklistEmail.dib", L"Graphics\\Toolbar\\BlacklistDomain.dib",
+    L"Graphics\\Toolbar\\WhitelistEmail.dib", L"Graphics\\Toolbar\\WhitelistDomain.dib",
+    L"Graphics\\Toolbar\\Recheck.dib",        L"Graphics\\Toolbar\\EmptyFolder.dib",
+    L"Graphics\\Toolbar\\TellFriend.dib",     L"Graphics\\Toolbar\\Config.dib",
+};
+constexpr int kExchangeLogo = 13;
+
+// The Exchange module's logo lives in the user's own data, where the module
+// drops it; the installation's copy stands in when that folder is unknown.
+std::wstring ExchangeLogoPath(const std::wstring& directory) {
+    constexpr const char* kFunction = "CBrevintHelper::GetImageLocation";
+    CLogger& log = CLogger::GetInstance();
+    wchar_t appData[MAX_PATH] = {};
+    const HRESULT hr =
+        SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, appData);
+    if (FAILED(hr)) {
+        log.LogNumber(kFunction, L"could not get folder path", static_cast<DWORD>(hr));
+        return directory + L"Graphics\\Toolbar\\LogoSmallEX.bmp";
+    }
+    const std::wstring graphics = std::wstring(appData) + L"\\Brevint\\Graphics";
+    if (!CreateDirectoryW(graphics.c_str(), nullptr))
+        log.LogNumber(kFunction, L"could not create graphics dir", GetLastError());
+    return graphics + L"\\LogoSmallEX.bmp";
+}
+
+}  // namespace
+
+bool CBrevintHelper::GetImageLocation(int index, std::wstring& path) {
+    path.clear();
+    std::wstring directory;
+    if (!CSettings::GetInstallDirectory(directory))
+        return false;
+    if (index >= 1 && index <= static_cast<int>(std::size(kToolbarImages)))
+        path = directory + kToolbarImages[index - 1];
+    else if (index == kExchangeLogo)
+        path = ExchangeLogoPath(directory);
+    return !path.empty();
+}
+
+namespace {
+
+// The shell's answer above 32 means the program was started.
+bool ShellStarted(HINSTANCE result) {
+    return reinterpret_cast<INT_PTR>(result) > 32;
+}
+
+bool OpenWithShell(const std::wstring& url) {
+    return ShellStarted(
+        ShellExecuteW(nullptr, L"open", url.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+}
+
+}  // namespace
+
+bool CBrevintHelper::ExecuteURL(const std::wstring& url, bool newWindow) {
+    if (newWindow)
+        return ExecuteURLInNewWindow(url);
+    return !url.empty() && OpenWithShell(url);
+}
+
+bool CBrevintHelper::ExecuteURLInNewWindow(const std::wstring& url) {
+    if (url.empty())
+        return false;
+    std::wstring browser;
+    settings::ReadString(HKEY_CLASSES_ROOT, L"http\\shell\\open\\command", L"", browser);
+    // Internet Explorer reuses its window for "open": it is started itself.
+    if (IsBrowser(L"iexplore.exe", browser, true)) {
+        return ShellStarted(
+            ShellExecuteW(nullptr, nullptr, browser.c_str(), url.c_str(), nullptr, SW_SHOWNORMAL));
+    }
+    return OpenWithShell(url);
+}
+
+bool IsBrowser(const std::wstring& name, std::wstring& commandLine, bool cut) {
+    constexpr const char* kFunction = "IsBrowser";
+    CLogger& log = CLogger::GetInstance();
+    log.LogMessage(kFunction, commandLine);
+    if (name.empty() || commandLine.empty())
+        return false;
+    const size_t at = FindIgnoringCase(commandLine, name);
+    if (at == std::wstring::npos)
+        return false;
+    if (!cut)
+        return true;
+    const size_t end = at + name.size();
+    if (end == commandLine.size())
+        return false;
+    commandLine.erase(end);
+    if (commandLine.front() == L'"' || commandLine.front() == L'\'')
+        commandLine.erase(0, 1);
+    log.LogMessage(kFunction, commandLine);
     return true;
 }

@@ -29,6 +29,16 @@ class CBrevintHelper {
     // through FGetComponentPath of the system folder's MAPI stub.
     static bool GetExtendedMapiDllPath(std::wstring& path);
 
+    // The image of a toolbar button or logo by its index (1 to 13); true
+    // when the path is not empty.
+    static bool GetImageLocation(int index, std::wstring& path);
+
+    // Opens a URL: in a new browser window when asked (the default browser
+    // started with the URL when it is Internet Explorer), else with the
+    // shell's "open". True when the shell started it.
+    static bool ExecuteURL(const std::wstring& url, bool newWindow);
+    static bool ExecuteURLInNewWindow(const std::wstring& url);
+
     static void Replace(std::wstring& text, const std::wstring& searched,
                         const std::wstring& replacement, bool all);
     static void ReplaceI(std::wstring& text, const std::wstring& searched,
@@ -36,5 +46,9 @@ class CBrevintHelper {
     static bool IsSubstringConsisted(const std::wstring& text, const std::wstring& part);
 
   private:
-    IniParser language_;
+    IniParser m_language;
 };
+
+// True when `commandLine` names the program `name` (letter case ignored);
+// with `cut`, the command line is cut down to the program's path.
+bool IsBrowser(const std::wstring& name, std::wstring& commandLine, bool cut);
