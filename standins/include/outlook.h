@@ -1,6 +1,7 @@
 // Outlook's object model as an add-in includes it: the dual interfaces of the
 // application, its explorers and the namespace, and the event dispinterfaces
-// that the add-in's sinks connect to.
+// that the add-in's sinks connect to. Office's command bars, which an
+// explorer hands out, are in office.h.
 //
 // Each dual interface lists only the members that are given so far, in the
 // order they have in Outlook's own interfaces; their DISPIDs are Outlook's, so
@@ -10,6 +11,8 @@
 
 #include <oaidl.h>
 #include <platform/interface_uuid.h>
+
+#include "office.h"
 
 namespace Outlook {
 
@@ -40,6 +43,8 @@ struct _Explorers : public IDispatch {
 BV_DECLARE_UUID(_Explorers, "0006300A-0000-0000-C000-000000000046")
 
 struct _Explorer : public IDispatch {
+    // The window's command bars (Office's).
+    virtual HRESULT STDMETHODCALLTYPE get_CommandBars(Office::_CommandBars** CommandBars) = 0;
     virtual HRESULT STDMETHODCALLTYPE get_Caption(BSTR* Caption) = 0;
 };
 BV_DECLARE_UUID(_Explorer, "00063003-0000-0000-C000-000000000046")
@@ -172,6 +177,7 @@ enum {
     DISPID_Outlook_Application_Explorers = 0x119,
     DISPID_Outlook_Explorers_Count = 0x50,
     DISPID_Outlook_Explorers_Item = 0x51,
+    DISPID_Outlook_Explorer_CommandBars = 0x2100,
     DISPID_Outlook_Explorer_Caption = 0x2111,
     DISPID_Outlook_NameSpace_Folders = 0x2103,
     DISPID_Outlook_NameSpace_GetDefaultFolder = 0x210B,

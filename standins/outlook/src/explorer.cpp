@@ -6,6 +6,8 @@ namespace outlook::objects {
 
 namespace {
 constexpr std::array kMembers{
+    Member<&Outlook::_Explorer::get_CommandBars>(
+        L"CommandBars", DISPID_Outlook_Explorer_CommandBars, DISPATCH_PROPERTYGET),
     Member<&Outlook::_Explorer::get_Caption>(L"Caption", DISPID_Outlook_Explorer_Caption,
                                              DISPATCH_PROPERTYGET),
 };
@@ -16,6 +18,12 @@ std::span<const DispatchMember> ExplorerObject::Members() {
 }
 
 ExplorerObject::ExplorerObject() : ModelObject(L"Explorer", kMembers) {}
+
+STDMETHODIMP ExplorerObject::get_CommandBars(Office::_CommandBars** bars) {
+    if (HRESULT hr = Enter(L"CommandBars", bars); FAILED(hr))
+        return hr;
+    return E_NOTIMPL;  // the explorer's bars come with the command bar objects
+}
 
 STDMETHODIMP ExplorerObject::get_Caption(BSTR* caption) {
     if (HRESULT hr = Enter(L"Caption", caption); FAILED(hr))

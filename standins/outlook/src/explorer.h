@@ -32,6 +32,7 @@ class ExplorerObject
     // Raises one of ExplorerEvents (they carry no arguments).
     void Raise(DISPID event) { FireEvent(event); }
 
+    STDMETHODIMP get_CommandBars(Office::_CommandBars** bars) override;
     STDMETHODIMP get_Caption(BSTR* caption) override;
 
   private:
