@@ -13,6 +13,7 @@
 #include "run_context.h"
 #include "text.h"
 #include "call_commands.h"
+#include "toolbar_commands.h"
 #include "verbs.h"
 #include "world_commands.h"
 
@@ -286,6 +287,9 @@ const Command kCommands[] = {
     {"activate", "activate N", ExplorerNumber, Activate, true},
     {"select", "select N", ExplorerNumber, Select, true},
     {"close", "close N", ExplorerNumber, Close, true},
+    {"click", "click N BAR/CAPTION/... | click N tag:TEXT", CheckClick, Click, true},
+    {"move", "move toolbar N [bar NAME] row R left X top Y", CheckMoveToolbar, MoveToolbar, true},
+    {"logo", "logo click N", CheckLogoClick, LogoClick, true},
     {"answer", "answer ok|cancel|abort|retry|ignore|yes|no|N", CheckAnswer, Answer, false},
     {"fail", "fail OBJECT.MEMBER [HRESULT] [times N|always] [after N]", CheckFail, Fail, false},
     {"fault", "fault OBJECT.MEMBER [after N]", CheckFault, Fault, false},

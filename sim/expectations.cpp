@@ -22,6 +22,7 @@
 #include "registry_access.h"
 #include "run_context.h"
 #include "text.h"
+#include "toolbar_commands.h"
 #include "verbs.h"
 
 namespace olsim {
@@ -473,6 +474,9 @@ std::string ExpectCrash(RunContext& run, const Words&, bool negated) {
 }
 
 const Expectation kExpectations[] = {
+    {"bar", "expect [no] bar N NAME", CheckBarExpectation, ExpectBar},
+    {"control", "expect [no] control N BAR/CAPTION/... [enabled|disabled|visible|hidden]",
+     CheckControlExpectation, ExpectControl},
     {"log",
      "expect [no] log TEXT\n"
      "expect log order TEXT TEXT ...\n"

@@ -451,6 +451,27 @@ OLSIM_EXPLORER_ACTION(ChangeSelection, ChangeSelection, "select")
 OLSIM_EXPLORER_ACTION(CloseExplorer, CloseExplorer, "close")
 #undef OLSIM_EXPLORER_ACTION
 
+bool OutlookProcess::UserAction(const std::string& command,
+                                const std::function<std::wstring(outlook::host::OutlookHost&)>& act,
+                                std::string& message) {
+    if (!host_) {
+        message = "Outlook is not running";
+        return false;
+    }
+    std::wstring refusal;
+    Guarded(command, [&] {
+        refusal = act(*host_);
+        Pump();
+    });
+    if (!Crashed() && !refusal.empty())
+        message = Narrow(refusal);
+    return refusal.empty() && !Crashed();
+}
+
+std::vector<outlook::host::BarInfo> OutlookProcess::Bars(int id) const {
+    return host_ ? host_->Bars(id) : std::vector<outlook::host::BarInfo>{};
+}
+
 std::vector<outlook::host::ExplorerInfo> OutlookProcess::Explorers() const {
     return host_ ? host_->Explorers() : std::vector<outlook::host::ExplorerInfo>{};
 }

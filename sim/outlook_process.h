@@ -74,6 +74,14 @@ class OutlookProcess {
     bool ChangeSelection(int id, std::string& message);
     bool CloseExplorer(int id, std::string& message);
     std::vector<outlook::host::ExplorerInfo> Explorers() const;
+    // A user's action on Outlook's windows (`command` names it for a crash):
+    // `act` gives why it could not be done, or nothing; then the message loop
+    // runs. False with the reason when it was refused or Outlook crashed.
+    bool UserAction(const std::string& command,
+                    const std::function<std::wstring(outlook::host::OutlookHost&)>& act,
+                    std::string& message);
+    // The command bars of explorer `id`; empty when it is not open.
+    std::vector<outlook::host::BarInfo> Bars(int id) const;
 
     // Mail arriving as the mail server delivers it: into the store model,
     // which notifies the store's subscribers (MAPI's advise sinks, the

@@ -28,6 +28,38 @@ struct ExplorerInfo {
     bool active = false;   // the application's ActiveExplorer
 };
 
+// A control of a command bar as the user sees it.
+struct ControlInfo {
+    int type = 0;  // MsoControlType: 1 button, 10 pop-up menu
+    std::wstring caption;
+    std::wstring tooltip;
+    std::wstring tag;
+    bool enabled = true;
+    bool visible = true;
+    bool beginGroup = false;
+    int width = 0;
+    int priority = 0;
+    int style = 0;       // MsoButtonStyle of a button
+    std::wstring image;  // the face a button was given: the bitmap's file, else "bitmap WxH"
+    bool temporary = false;
+    std::vector<ControlInfo> controls;  // a pop-up menu's
+};
+
+// A command bar of an explorer window.
+struct BarInfo {
+    std::wstring name;
+    int position = 1;  // MsoBarPosition
+    int rowIndex = 1;
+    int left = 0;
+    int top = 0;
+    int protection = 0;  // MsoBarProtection flags
+    bool visible = true;
+    bool temporary = false;
+    bool builtIn = false;
+    HWND window = nullptr;  // the bar's window in the frame's "MsoDockTop"
+    std::vector<ControlInfo> controls;
+};
+
 class OutlookHost {
   public:
     // `version` is what Application.Version gives, e.g. L"11.0.0.8312".
@@ -71,6 +103,21 @@ class OutlookHost {
 
     // Every explorer opened so far, in order of opening.
     std::vector<ExplorerInfo> Explorers() const;
+
+    // The command bars of an open explorer, in CommandBars' order; empty when
+    // it is not open.
+    std::vector<BarInfo> Bars(int id) const;
+    // The user clicks the button that `path` names in explorer `id`: the
+    // captions from the bar down ({"Brevint toolbar", "Main menu", "Options"}).
+    // Click is raised on every button of every open explorer that has the
+    // button's tag (the button alone when it has none). Empty on success, else
+    // why the user could not click it (not there, disabled, hidden, a menu).
+    std::wstring ClickControl(int id, const std::vector<std::wstring>& path);
+    // The same for the first button, in the bars' order, that has `tag`.
+    std::wstring ClickTag(int id, const std::wstring& tag);
+    // The user drags bar `name` of explorer `id` along the top dock: empty on
+    // success, else why the bar's protection or dock refuses it.
+    std::wstring MoveBar(int id, const std::wstring& name, int rowIndex, int left, int top);
 
   private:
     struct State;

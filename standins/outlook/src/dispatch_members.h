@@ -85,17 +85,19 @@ constexpr bool IsInterfacePointer =
 // What a member gives back through its last parameter, or nothing.
 template <class T>
 constexpr bool IsResult = std::is_same_v<T, BSTR*> || std::is_same_v<T, LONG*> ||
-                          std::is_same_v<T, VARIANT_BOOL*> || std::is_same_v<T, DATE*> ||
-                          std::is_same_v<T, VARIANT*> ||
+                          std::is_same_v<T, int*> || std::is_same_v<T, VARIANT_BOOL*> ||
+                          std::is_same_v<T, DATE*> || std::is_same_v<T, VARIANT*> ||
+                          (std::is_pointer_v<T> && std::is_enum_v<std::remove_pointer_t<T>>) ||
                           (std::is_pointer_v<T> && IsInterfacePointer<std::remove_pointer_t<T>>);
 
-// An argument of Invoke as the parameter type T (LONG or an enumeration,
-// BSTR, VARIANT_BOOL, DATE): coerced as a type library coerces it, holding
-// what the coercion made until the call returns.
+// An argument of Invoke as the parameter type T (LONG, int or an
+// enumeration, BSTR, VARIANT_BOOL, DATE): coerced as a type library coerces
+// it, holding what the coercion made until the call returns.
 template <class T>
 struct Argument {
-    static_assert(std::is_same_v<T, LONG> || std::is_enum_v<T> || std::is_same_v<T, BSTR> ||
-                      std::is_same_v<T, VARIANT_BOOL> || std::is_same_v<T, DATE>,
+    static_assert(std::is_same_v<T, LONG> || std::is_same_v<T, int> || std::is_enum_v<T> ||
+                      std::is_same_v<T, BSTR> || std::is_same_v<T, VARIANT_BOOL> ||
+                      std::is_same_v<T, DATE>,
                   "a parameter type that Invoke coerces");
     static constexpr VARTYPE kType = std::is_same_v<T, BSTR>           ? VT_BSTR
                                      : std::is_same_v<T, VARIANT_BOOL> ? VT_BOOL
@@ -158,9 +160,10 @@ struct Result {
         } else if constexpr (std::is_same_v<Value, BSTR>) {
             V_VT(&out) = VT_BSTR;
             V_BSTR(&out) = value;
-        } else if constexpr (std::is_same_v<Value, LONG>) {
+        } else if constexpr (std::is_same_v<Value, LONG> || std::is_same_v<Value, int> ||
+                             std::is_enum_v<Value>) {
             V_VT(&out) = VT_I4;
-            V_I4(&out) = value;
+            V_I4(&out) = static_cast<LONG>(value);
         } else if constexpr (std::is_same_v<Value, VARIANT_BOOL>) {
             V_VT(&out) = VT_BOOL;
             V_BOOL(&out) = value != VARIANT_FALSE ? VARIANT_TRUE : VARIANT_FALSE;

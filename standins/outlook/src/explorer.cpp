@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "command_bars.h"
+
 namespace outlook::objects {
 
 namespace {
@@ -19,10 +21,16 @@ std::span<const DispatchMember> ExplorerObject::Members() {
 
 ExplorerObject::ExplorerObject() : ModelObject(L"Explorer", kMembers) {}
 
+ExplorerObject::~ExplorerObject() = default;
+
+void ExplorerObject::SetCommandBars(CommandBarsObject* bars) {
+    bars_ = bars;
+}
+
 STDMETHODIMP ExplorerObject::get_CommandBars(Office::_CommandBars** bars) {
     if (HRESULT hr = Enter(L"CommandBars", bars); FAILED(hr))
         return hr;
-    return E_NOTIMPL;  // the explorer's bars come with the command bar objects
+    return Hand<Office::_CommandBars>(bars_, bars);
 }
 
 STDMETHODIMP ExplorerObject::get_Caption(BSTR* caption) {

@@ -9,6 +9,8 @@
 
 namespace outlook::objects {
 
+class CommandBarsObject;
+
 class ExplorerObject
     : public ModelObject<Outlook::_Explorer>,
       public IConnectionPointContainerImpl<ExplorerObject>,
@@ -27,8 +29,12 @@ class ExplorerObject
 
     static std::span<const DispatchMember> Members();
     ExplorerObject();
+    ~ExplorerObject() override;
 
     void SetCaption(std::wstring caption) { caption_ = std::move(caption); }
+    // The window's command bars, which the explorer owns.
+    void SetCommandBars(CommandBarsObject* bars);
+    CommandBarsObject* CommandBars() const { return bars_; }
     // Raises one of ExplorerEvents (they carry no arguments).
     void Raise(DISPID event) { FireEvent(event); }
 
@@ -37,6 +43,7 @@ class ExplorerObject
 
   private:
     std::wstring caption_;
+    CComPtr<CommandBarsObject> bars_;
 };
 
 }  // namespace outlook::objects

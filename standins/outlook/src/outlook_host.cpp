@@ -3,6 +3,9 @@
 #include <mutex>
 
 #include "application.h"
+#include "command_bar_file.h"
+#include "command_bar_popup.h"
+#include "command_bars.h"
 #include "explorer.h"
 #include "explorers.h"
 #include "frame_window.h"
@@ -19,6 +22,18 @@ struct OutlookHost::State {
     CComPtr<objects::ExplorersObject> explorers;
     CComPtr<objects::NameSpaceObject> mapi;
     int lastId = 0;
+    // The bars that are not temporary, as the last explorer to close (or the
+    // last still open when Outlook quits) left them: what a new explorer
+    // finds, and what Outlook's command bar file keeps.
+    std::vector<BarInfo> keptBars;
+    std::filesystem::path barFile;
+
+    static void KeepBarsOf(const ExplorerRecord& record, std::vector<BarInfo>& kept) {
+        std::vector<BarInfo> bars;
+        for (const auto& bar : record.object->CommandBars()->Bars())
+            bars.push_back(bar->Snapshot());
+        kept = objects::KeptBars(bars);
+    }
 
     // The record of an open explorer, null when `id` is not open.
     ExplorerRecord* OpenRecord(int id) {
@@ -28,6 +43,7 @@ struct OutlookHost::State {
 
     // Takes the explorer's window down and out of Explorers.
     static void Shut(ExplorerRecord& record) {
+        record.object->CommandBars()->ForgetWindows();
         if (record.frame)
             DestroyWindow(record.frame);
         record.frame = nullptr;
@@ -54,6 +70,8 @@ OutlookHost::OutlookHost(std::wstring version) : state_(std::make_unique<State>(
     state_->application = objects::MakeObject<objects::ApplicationObject>(&state_->model);
     state_->application->SetParts(state_->explorers, state_->mapi);
     state_->model.nameSpace = static_cast<Outlook::_NameSpace*>(state_->mapi.p);
+    state_->barFile = objects::CommandBarFilePath();
+    state_->keptBars = objects::LoadCommandBars(state_->barFile);
 }
 
 // No events are raised here: Outlook closes its windows, raising their
@@ -64,6 +82,16 @@ OutlookHost::OutlookHost(std::wstring version) : state_(std::make_unique<State>(
 // it still watches would otherwise keep both alive).
 OutlookHost::~OutlookHost() {
     for (ExplorerRecord& record : state_->model.explorers) {
+        if (record.open)
+            State::KeepBarsOf(record, state_->keptBars);
+    }
+    // Written when there is something to keep, or to forget.
+    std::error_code ignored;
+    if (!state_->barFile.empty() &&
+        (!state_->keptBars.empty() || std::filesystem::exists(state_->barFile, ignored)))
+        objects::SaveCommandBars(state_->barFile, state_->keptBars);
+    for (ExplorerRecord& record : state_->model.explorers) {
+        record.object->CommandBars()->Disconnect();
         State::Shut(record);
         record.object->Detach();
         record.object->DisconnectSinks();
@@ -95,6 +123,10 @@ int OutlookHost::OpenExplorer(const std::wstring& caption, bool activate) {
     CComPtr<objects::ExplorerObject> explorer =
         objects::MakeObject<objects::ExplorerObject>(&state.model);
     explorer->SetCaption(caption);
+    CComPtr<objects::CommandBarsObject> bars =
+        objects::MakeObject<objects::CommandBarsObject>(&state.model);
+    bars->Populate(state.keptBars);
+    explorer->SetCommandBars(bars);
     const int id = ++state.lastId;
     ExplorerRecord record;
     record.id = id;
@@ -110,6 +142,8 @@ int OutlookHost::OpenExplorer(const std::wstring& caption, bool activate) {
     if (!opened)
         return id;  // a handler closed it already
     opened->frame = objects::CreateExplorerFrame(caption);
+    if (opened->frame)
+        bars->SetDock(FindWindowExW(opened->frame, nullptr, nullptr, L"MsoDockTop"));
     if (!activate)
         return id;
     opened->activated = ++state.model.activations;
@@ -132,8 +166,10 @@ bool OutlookHost::CloseExplorer(int id) {
         return false;
     // A handler may have opened explorers meanwhile: find the record again.
     ExplorerRecord* record = state_->OpenRecord(id);
-    if (record)
+    if (record) {
+        State::KeepBarsOf(*record, state_->keptBars);
         State::Shut(*record);
+    }
     return true;
 }
 
@@ -161,6 +197,149 @@ std::vector<ExplorerInfo> OutlookHost::Explorers() const {
         infos.push_back(std::move(info));
     }
     return infos;
+}
+
+namespace {
+
+using objects::ControlNode;
+
+// The control that `path` names below `controls` (captions, ignoring case).
+ControlNode* FindByPath(objects::CommandBarControlsObject* controls,
+                        const std::vector<std::wstring>& path, std::size_t from,
+                        std::wstring& refusal) {
+    for (ControlNode* node : controls->Nodes()) {
+        if (!objects::SameName(node->fields.caption, path[from]))
+            continue;
+        if (!node->fields.visible) {
+            refusal = L"\"" + path[from] + L"\" is hidden";
+            return nullptr;
+        }
+        if (from + 1 == path.size())
+            return node;
+        if (!node->Children()) {
+            refusal = L"\"" + path[from] + L"\" is not a menu";
+            return nullptr;
+        }
+        if (!node->fields.enabled) {
+            refusal = L"menu \"" + path[from] + L"\" is disabled";
+            return nullptr;
+        }
+        return FindByPath(node->Children(), path, from + 1, refusal);
+    }
+    refusal = L"no control \"" + path[from] + L"\"";
+    return nullptr;
+}
+
+void CollectTagged(objects::CommandBarControlsObject* controls, const std::wstring& tag,
+                   std::vector<ControlNode*>& found) {
+    for (ControlNode* node : controls->Nodes()) {
+        if (node->fields.type == Office::msoControlButton && node->fields.tag == tag)
+            found.push_back(node);
+        if (node->Children())
+            CollectTagged(node->Children(), tag, found);
+    }
+}
+
+}  // namespace
+
+std::vector<BarInfo> OutlookHost::Bars(int id) const {
+    std::vector<BarInfo> bars;
+    if (ExplorerRecord* record = state_->OpenRecord(id)) {
+        for (const auto& bar : record->object->CommandBars()->Bars())
+            bars.push_back(bar->Snapshot());
+    }
+    return bars;
+}
+
+namespace {
+
+// Office's click: Click on every button of every open window that has the
+// clicked button's tag, or on the button alone when its tag is empty. Each
+// sink is given the clicked button and the one CancelDefault flag.
+std::wstring Click(objects::Model& model, ControlNode* clicked) {
+    if (!clicked->Children() && clicked->fields.type != Office::msoControlButton)
+        return L"not a button";
+    if (clicked->Children())
+        return L"\"" + clicked->fields.caption + L"\" is a menu, not a button";
+    if (!clicked->fields.enabled)
+        return L"\"" + clicked->fields.caption + L"\" is disabled";
+    std::vector<ControlNode*> targets;
+    if (clicked->fields.tag.empty()) {
+        targets.push_back(clicked);
+    } else {
+        for (objects::ExplorerObject* explorer : model.Open()) {
+            for (const auto& bar : explorer->CommandBars()->Bars())
+                CollectTagged(bar->Controls(), clicked->fields.tag, targets);
+        }
+    }
+    std::vector<CComPtr<IDispatch>> alive;  // handlers may delete bars
+    for (ControlNode* target : targets)
+        alive.emplace_back(target->Dispatch());
+    CComPtr<IDispatch> ctrl(clicked->Dispatch());
+    VARIANT_BOOL cancel = VARIANT_FALSE;
+    for (ControlNode* target : targets)
+        target->RaiseClick(ctrl, &cancel);
+    return {};
+}
+
+}  // namespace
+
+std::wstring OutlookHost::ClickControl(int id, const std::vector<std::wstring>& path) {
+    ExplorerRecord* record = state_->OpenRecord(id);
+    if (!record)
+        return L"the explorer is not open";
+    if (path.size() < 2)
+        return L"a path names a bar and a control on it";
+    objects::CommandBarObject* bar = record->object->CommandBars()->Find(path.front());
+    if (!bar)
+        return L"no bar \"" + path.front() + L"\"";
+    if (!bar->State().visible)
+        return L"bar \"" + path.front() + L"\" is hidden";
+    std::wstring refusal;
+    ControlNode* node = FindByPath(bar->Controls(), path, 1, refusal);
+    return node ? Click(state_->model, node) : refusal;
+}
+
+std::wstring OutlookHost::ClickTag(int id, const std::wstring& tag) {
+    ExplorerRecord* record = state_->OpenRecord(id);
+    if (!record)
+        return L"the explorer is not open";
+    for (const auto& bar : record->object->CommandBars()->Bars()) {
+        std::vector<ControlNode*> found;
+        CollectTagged(bar->Controls(), tag, found);
+        if (found.empty())
+            continue;
+        if (!bar->State().visible)
+            return L"bar \"" + bar->State().name + L"\" is hidden";
+        if (!found.front()->fields.visible)
+            return L"the button tagged \"" + tag + L"\" is hidden";
+        return Click(state_->model, found.front());
+    }
+    return L"no button tagged \"" + tag + L"\"";
+}
+
+// The user drags a bar along the top dock: not when its protection forbids
+// moving it, nor, for a bar that is not docked at the top, when it may not
+// change its dock.
+std::wstring OutlookHost::MoveBar(int id, const std::wstring& name, int rowIndex, int left,
+                                  int top) {
+    ExplorerRecord* record = state_->OpenRecord(id);
+    if (!record)
+        return L"the explorer is not open";
+    objects::CommandBarObject* bar = record->object->CommandBars()->Find(name);
+    if (!bar)
+        return L"no bar \"" + name + L"\"";
+    const BarInfo& state = bar->State();
+    if (!state.visible)
+        return L"bar \"" + name + L"\" is hidden";
+    if (state.protection & Office::msoBarNoMove)
+        return L"bar \"" + name + L"\" may not be moved";
+    if (state.position != Office::msoBarTop && (state.protection & Office::msoBarNoChangeDock))
+        return L"bar \"" + name + L"\" may not change its dock";
+    if (rowIndex < 1 || left < 0 || top < 0)
+        return L"no such place on the top dock";
+    bar->MoveTo(rowIndex, left, top);
+    return {};
 }
 
 namespace {

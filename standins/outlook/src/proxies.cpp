@@ -3,6 +3,9 @@
 #include <mutex>
 
 #include "application.h"
+#include "command_bar_button.h"
+#include "command_bar_popup.h"
+#include "command_bars.h"
 #include "explorer.h"
 #include "explorers.h"
 #include "folder.h"
@@ -14,6 +17,10 @@
 #include "table_proxy.h"
 
 namespace outlook::objects {
+
+namespace {
+constexpr auto kControlMembers = ControlMembers();
+}  // namespace
 
 bool RegisterOutlookProxies() {
     static std::once_flag registered;
@@ -27,7 +34,13 @@ bool RegisterOutlookProxies() {
               RegisterTableProxy<Outlook::_Folders>(FoldersObject::Members()) &
               RegisterTableProxy<Outlook::_Items>(ItemsObject::Members()) &
               RegisterTableProxy<Outlook::_MailItem>(MailItemObject::Members()) &
-              RegisterTableProxy<Outlook::_ReportItem>(ReportItemObject::Members());
+              RegisterTableProxy<Outlook::_ReportItem>(ReportItemObject::Members()) &
+              RegisterTableProxy<Office::_CommandBars>(CommandBarsObject::Members()) &
+              RegisterTableProxy<Office::CommandBar>(CommandBarObject::Members()) &
+              RegisterTableProxy<Office::CommandBarControls>(CommandBarControlsObject::Members()) &
+              RegisterTableProxy<Office::CommandBarControl>(kControlMembers) &
+              RegisterTableProxy<Office::_CommandBarButton>(CommandBarButtonObject::Members()) &
+              RegisterTableProxy<Office::CommandBarPopup>(CommandBarPopupObject::Members());
     });
     return all;
 }
