@@ -1,14 +1,16 @@
-// bench_toolbar: what the add-in's toolbar costs Outlook, in real time.
+// bench_startup: what the add-in's start and its toolbar cost Outlook, in
+// real time.
 //
-//   bench_toolbar [--root DIR] [--runs N]
+//   bench_startup [--root DIR] [--runs N]
 //
-// Outlook starts N times (default 20) with the add-in installed and one
-// explorer open. Each start is timed from the add-in's connection to its
-// return (the first explorer's bar is built inside it); then a second
-// explorer opens and is activated, which builds that explorer's bar, timed
-// from the activation to its return. Outlook disables an add-in whose start
-// takes over a second, so the bar must stay a small share of the start.
-// Prints one "name value" pair per line: the medians and the largest times.
+// Outlook starts N times (default 20) with the add-in installed, the filter
+// service's stand-in answering and one explorer open. Each start times the
+// add-in's OnConnection (which logs in and builds the first explorer's bar)
+// and its OnStartupComplete, as Outlook times them; then a second explorer
+// opens and is activated, which builds that explorer's bar, timed from the
+// activation to its return. Outlook disables an add-in whose start takes
+// over a second, so the bar must stay a small share of the start. Prints one
+// "name value" pair per line: the medians and the largest times.
 #include <platform/root.h>
 
 #include <algorithm>
@@ -26,7 +28,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 int Usage() {
-    std::cerr << "usage: bench_toolbar [--root DIR] [--runs N]\n";
+    std::cerr << "usage: bench_startup [--root DIR] [--runs N]\n";
     return 2;
 }
 
@@ -65,7 +67,7 @@ int main(int argc, char** argv) {
     const bool ownRoot = root.empty();
     if (ownRoot) {
         std::string pattern =
-            (std::filesystem::temp_directory_path() / "bench-toolbar-XXXXXX").string();
+            (std::filesystem::temp_directory_path() / "bench-startup-XXXXXX").string();
         if (!mkdtemp(pattern.data()))
             return 2;
         root = pattern;
@@ -87,27 +89,28 @@ int main(int argc, char** argv) {
     std::vector<std::string> done;
     std::string message;
     if (!process.Install(done, message)) {
-        std::cerr << "bench_toolbar: installation failed: " << message << "\n";
+        std::cerr << "bench_startup: installation failed: " << message << "\n";
         return 1;
     }
 
-    std::vector<double> starts, bars;
+    std::vector<double> connections, starts, bars;
     for (unsigned long run = 0; run < runs; ++run) {
-        const auto beforeStart = Clock::now();
         if (!process.Start(message) || process.crash()) {
-            std::cerr << "bench_toolbar: Outlook did not start: " << message << "\n";
+            std::cerr << "bench_startup: Outlook did not start: " << message << "\n";
             return 1;
         }
-        starts.push_back(Milliseconds(beforeStart, Clock::now()));
+        connections.push_back(process.lastStart().onConnectionMs);
+        starts.push_back(process.lastStart().onConnectionMs +
+                         process.lastStart().onStartupCompleteMs);
 
         if (!process.OpenExplorer(L"Second explorer", message, false)) {
-            std::cerr << "bench_toolbar: " << message << "\n";
+            std::cerr << "bench_startup: " << message << "\n";
             return 1;
         }
         const int second = process.Explorers().back().id;
         const auto beforeBar = Clock::now();
         if (!process.ActivateExplorer(second, message) || process.crash()) {
-            std::cerr << "bench_toolbar: " << message << "\n";
+            std::cerr << "bench_startup: " << message << "\n";
             return 1;
         }
         bars.push_back(Milliseconds(beforeBar, Clock::now()));
@@ -115,17 +118,19 @@ int main(int argc, char** argv) {
         const auto shown = process.Bars(second);
         if (std::none_of(shown.begin(), shown.end(),
                          [](const auto& bar) { return bar.name == L"Brevint toolbar"; })) {
-            std::cerr << "bench_toolbar: the second explorer got no bar\n";
+            std::cerr << "bench_startup: the second explorer got no bar\n";
             return 1;
         }
         if (!process.Quit(message)) {
-            std::cerr << "bench_toolbar: " << message << "\n";
+            std::cerr << "bench_startup: " << message << "\n";
             return 1;
         }
     }
     std::printf(
         "runs %zu\nconnection_median_ms %.3f\nconnection_max_ms %.3f\n"
+        "startup_median_ms %.3f\nstartup_max_ms %.3f\n"
         "bar_median_ms %.3f\nbar_max_ms %.3f\n",
-        starts.size(), Median(starts), Largest(starts), Median(bars), Largest(bars));
+        connections.size(), Median(connections), Largest(connections), Median(starts),
+        Largest(starts), Median(bars), Largest(bars));
     return 0;
 }

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# bench_toolbar over three starts: every figure is a positive time, and a
+# bench_startup over three starts: every figure is a positive time, and a
 # bad argument is refused.
-#   smoke_test.sh BENCH_TOOLBAR
+#   smoke_test.sh BENCH_STARTUP
 set -euo pipefail
 bench=$1
 dir=$(mktemp -d)
