@@ -15,12 +15,10 @@
 #include <string>
 #include <vector>
 
-#include "outlook_host.h"
-#include "support/log_files.h"
 #include "support/settings/settings.h"
 #include "support/utility/brevint_helper.h"
-#include "temp_root.h"
 #include "toolbar/logo_window.h"
+#include "toolbar/outlook_explorers.h"
 #include "toolbar/toolbar_state.h"
 
 namespace {
@@ -28,28 +26,18 @@ namespace {
 using outlook::host::BarInfo;
 using outlook::host::ControlInfo;
 
-class ToolbarBuilderTest : public ::testing::Test {
+class ToolbarBuilderTest : public OutlookExplorers {
   protected:
     void SetUp() override {
-        MakeLogsFolder();
-        ASSERT_EQ(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED), S_OK);
-        auto profile = mailstore::Model::Process().AddProfile(L"Outlook");
-        profile->AddStore(mailstore::StoreSettings::Personal(L"Personal Folders"));
-        host_ = std::make_unique<outlook::host::OutlookHost>(L"11.0.0.8312");
-        CComPtr<IDispatch> application;
-        application.Attach(host_->Application());
-        ASSERT_EQ(application.QueryInterface(&application_), S_OK);
+        OutlookExplorers::SetUp();
         explorerId_ = host_->OpenExplorer(L"Inbox - Microsoft Outlook");
-        ASSERT_EQ(application_->ActiveExplorer(&record_.explorer), S_OK);
+        record_.explorer = Active();
+        ASSERT_TRUE(record_.explorer);
     }
-    void TearDown() override {
+    void ReleaseObjects() override {
         platform::calls::DisarmAll();
         record_ = CToolbarRecord();
         builder_.reset();
-        application_.Release();
-        host_.reset();
-        mailstore::Model::Process().Clear();
-        CoUninitialize();
     }
 
     // The bar of that name as the user sees it; fails the test when absent.
@@ -67,9 +55,6 @@ class ToolbarBuilderTest : public ::testing::Test {
         return tags;
     }
 
-    TempRoot root_;
-    std::unique_ptr<outlook::host::OutlookHost> host_;
-    CComPtr<Outlook::_Application> application_;
     int explorerId_ = 0;
     CToolbarRecord record_;
     CBrevintHelper labels_;  // no language file here: every label falls back
