@@ -245,6 +245,7 @@ void CConnect::StopWorkersAndWindows() {
         if (window && window->IsWindow())
             window->DestroyWindow();
     }
+    m_progress.DestroyIfExists();
 }
 
 template <class Worker>

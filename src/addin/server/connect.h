@@ -38,6 +38,7 @@
 #include "toolbar/block_unblock_worker.h"
 #include "toolbar/clean_folder_worker.h"
 #include "toolbar/explorer_tracking.h"
+#include "toolbar/progress_bar_wnd.h"
 
 using AddInDesignerObjects::_IDTExtensibility2;
 using AddInDesignerObjects::ext_ConnectMode;
@@ -151,6 +152,9 @@ class ATL_NO_VTABLE CConnect
     // The frame window of the active explorer: the owner of every message
     // box; null when there is none.
     HWND GetCurrentExplorerHWND();
+    // Makes the progress window again for a long action of `actionType`
+    // over `total` mails, shown or not; the action's worker advances it.
+    void CreateProgressDlg(DWORD actionType, DWORD total, bool show);
 
     // The advert button's refresh, on timer 2 and at connection.
     void RefreshAdvButton();
@@ -286,6 +290,7 @@ class ATL_NO_VTABLE CConnect
     CMailClassifier m_classifier{[this]() -> CBrevintProxy& { return Proxy(); }, m_spamFolder};
     CNewMailDetection m_newMail{m_mapiHelper, m_application};
     CExplorerTracker m_explorerTracker{*this};
+    CProgressBarWnd m_progress;
 
     DWORD m_outlookMajorVersion = 0;
     UINT_PTR m_exchangeTimer = 0;
