@@ -44,7 +44,7 @@ class CProgressBarWnd : public CAxDialogImpl<CProgressBarWnd> {
     enum { IDD = IDD_PROGRESS };
 
     CProgressBarWnd() = default;
-    ~CProgressBarWnd() override;
+    ~CProgressBarWnd();
     CProgressBarWnd(const CProgressBarWnd&) = delete;
     CProgressBarWnd& operator=(const CProgressBarWnd&) = delete;
 
