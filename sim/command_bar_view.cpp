@@ -1,6 +1,7 @@
 #include "command_bar_view.h"
 
-#include <sstream>
+#include <algorithm>
+#include <optional>
 
 #include "text.h"
 
@@ -19,14 +20,25 @@ const char* YesNo(bool value) {
     return value ? "yes" : "no";
 }
 
+// "#3": the third control, whatever its caption.
+std::optional<size_t> Position(const std::wstring& part) {
+    if (part.size() < 2 || part[0] != L'#' ||
+        !std::all_of(part.begin() + 1, part.end(),
+                     [](wchar_t c) { return c >= L'0' && c <= L'9'; }))
+        return std::nullopt;
+    return std::stoul(part.substr(1));
+}
+
 }  // namespace
 
 std::vector<std::wstring> ControlPath(const std::string& text) {
+    // Every part counts, an empty one too: "Brevint toolbar/" names the
+    // bar's control without a caption.
     std::vector<std::wstring> path;
-    std::stringstream in(text);
-    std::string part;
-    while (std::getline(in, part, '/'))
-        path.push_back(Widen(part));
+    size_t from = 0;
+    for (size_t slash; (slash = text.find('/', from)) != std::string::npos; from = slash + 1)
+        path.push_back(Widen(text.substr(from, slash - from)));
+    path.push_back(Widen(text.substr(from)));
     return path;
 }
 
@@ -42,10 +54,15 @@ const ControlInfo* FindControl(const std::vector<ControlInfo>& controls,
                                const std::vector<std::wstring>& path, size_t from) {
     if (from >= path.size())
         return nullptr;
-    for (const auto& control : controls) {
-        if (!SameName(control.caption, path[from]))
-            continue;
+    auto found = [&](const ControlInfo& control) {
         return from + 1 == path.size() ? &control : FindControl(control.controls, path, from + 1);
+    };
+    if (const auto position = Position(path[from]))
+        return *position >= 1 && *position <= controls.size() ? found(controls[*position - 1])
+                                                              : nullptr;
+    for (const auto& control : controls) {
+        if (SameName(control.caption, path[from]))
+            return found(control);
     }
     return nullptr;
 }

@@ -16,8 +16,9 @@ std::vector<std::wstring> ControlPath(const std::string& text);
 
 const outlook::host::BarInfo* FindBar(const std::vector<outlook::host::BarInfo>& bars,
                                       const std::wstring& name);
-// The control that `path` names from `from` on among `controls`; the first of
-// the same caption; null when none.
+// The control that `path` names from `from` on among `controls`: the first of
+// that caption, or for "#N" the N-th control (from 1), for captions that hold
+// a slash or are not unique; null when none.
 const outlook::host::ControlInfo* FindControl(
     const std::vector<outlook::host::ControlInfo>& controls, const std::vector<std::wstring>& path,
     size_t from = 0);
