@@ -87,6 +87,30 @@ std::string DescribeBar(const BarInfo& bar) {
            (bar.visible ? "visible" : "hidden");
 }
 
+namespace {
+
+void Outline(const std::vector<ControlInfo>& controls, size_t depth, std::string& out) {
+    constexpr size_t kColumn = 40;
+    for (const auto& control : controls) {
+        std::string line(2 + 2 * depth, ' ');
+        line += control.caption.empty() ? "(no caption)" : Narrow(control.caption);
+        line.resize(std::max(kColumn, line.size() + 1), ' ');
+        line += control.type == Office::msoControlPopup ? "menu, " : "";
+        line += control.enabled ? "enabled" : "disabled";
+        line += control.visible ? "" : ", hidden";
+        out += line + "\n";
+        Outline(control.controls, depth + 1, out);
+    }
+}
+
+}  // namespace
+
+std::string BarOutline(const BarInfo& bar) {
+    std::string out;
+    Outline(bar.controls, 0, out);
+    return out;
+}
+
 std::string CaptionList(const std::vector<ControlInfo>& controls) {
     std::string list;
     for (const auto& control : controls)

@@ -27,6 +27,10 @@ const outlook::host::ControlInfo* FindControl(
 // `caption "Block" tooltip "..." tag "Tag Block" style 3 width 70 ...`.
 std::string DescribeControl(const outlook::host::ControlInfo& control);
 std::string DescribeBar(const outlook::host::BarInfo& bar);
+// The bar's controls as a person reads them, a line each, a menu's controls
+// indented under it: the caption ("(no caption)" for none), then whether it
+// is enabled, and "hidden" for a hidden one.
+std::string BarOutline(const outlook::host::BarInfo& bar);
 // The captions of the controls, quoted, in order.
 std::string CaptionList(const std::vector<outlook::host::ControlInfo>& controls);
 
