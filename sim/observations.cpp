@@ -118,19 +118,31 @@ std::string BarJson(const outlook::host::BarInfo& bar) {
            ", \"controls\": " + Array(bar.controls, ControlJson) + "}";
 }
 
-// What another program finds on the clipboard.
 std::string ClipboardJson() {
-    if (!OpenClipboard(nullptr))
+    const ClipboardContent clipboard = ReadClipboard();
+    if (clipboard.heldOpen)
         return "{\"heldOpen\": true}";
-    const int formats = CountClipboardFormats();
-    const auto bitmap = static_cast<HBITMAP>(GetClipboardData(CF_BITMAP));
-    const std::wstring source = bitmap ? platform::host::BitmapSource(bitmap) : L"";
-    CloseClipboard();
-    return "{\"heldOpen\": false, \"formats\": " + std::to_string(formats) +
-           ", \"bitmap\": " + (bitmap ? "{\"file\": " + Json(source) + "}" : "null") + "}";
+    return "{\"heldOpen\": false, \"formats\": " + std::to_string(clipboard.formats) +
+           ", \"bitmap\": " +
+           (clipboard.bitmap ? "{\"file\": " + Json(clipboard.bitmapFile) + "}" : "null") + "}";
 }
 
 }  // namespace
+
+ClipboardContent ReadClipboard() {
+    ClipboardContent content;
+    if (!OpenClipboard(nullptr)) {
+        content.heldOpen = true;
+        return content;
+    }
+    content.formats = CountClipboardFormats();
+    const auto bitmap = static_cast<HBITMAP>(GetClipboardData(CF_BITMAP));
+    content.bitmap = bitmap != nullptr;
+    if (bitmap)
+        content.bitmapFile = platform::host::BitmapSource(bitmap);
+    CloseClipboard();
+    return content;
+}
 
 std::wstring LogFilePath() {
     wchar_t path[MAX_PATH] = {};

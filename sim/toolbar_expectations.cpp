@@ -30,13 +30,10 @@ constexpr PropertyForm kBarProperties[] = {
     {"left", 1},    {"protection", 1}, {"top", 1},
 };
 
-constexpr char kControlForm[] =
-    "expect [no] control N BAR/CAPTION/... [enabled|disabled|visible|hidden] [type button|popup] "
-    "[caption TEXT] [tooltip TEXT] [tag TEXT] [style N] [width N] [priority N] [group yes|no] "
-    "[image FILE|none]";
-constexpr char kBarForm[] =
-    "expect [no] bar N NAME [visible|hidden] [position P] [row R] [left X] [top Y] "
-    "[protection P]";
+// The forms of an expectation, as its row of the table gives them.
+std::string Forms(const char* name) {
+    return std::string("expected: ") + FindExpectation(name)->usage;
+}
 
 void ExplorerWord(const Step& step, const std::string& word) {
     if (!words::ParseNumber(word))
@@ -192,7 +189,7 @@ const std::vector<ControlInfo>* ControlsAt(const std::vector<BarInfo>& bars,
 
 void CheckBarExpectation(const Step& step, const Words& words, bool) {
     if (words.size() < 3)
-        throw ParseError(step.line, std::string("expected: ") + kBarForm);
+        throw ParseError(step.line, Forms("bar"));
     ExplorerWord(step, words[1]);
     CheckValues(step, SplitProperties(step, words, 2, kBarProperties).properties);
 }
@@ -209,7 +206,7 @@ std::string ExpectBar(RunContext& run, const Words& words, bool negated) {
 
 void CheckBarsExpectation(const Step& step, const Words& words, bool negated) {
     if (negated || words.size() != 3 || !words::ParseNumber(words[2]))
-        throw ParseError(step.line, "expected: expect bars N COUNT");
+        throw ParseError(step.line, Forms("bars"));
     ExplorerWord(step, words[1]);
 }
 
@@ -223,7 +220,7 @@ std::string ExpectBars(RunContext& run, const Words& words, bool) {
 
 void CheckControlExpectation(const Step& step, const Words& words, bool) {
     if (words.size() < 3)
-        throw ParseError(step.line, std::string("expected: ") + kControlForm);
+        throw ParseError(step.line, Forms("control"));
     ExplorerWord(step, words[1]);
     CheckValues(step, SplitProperties(step, words, 2, kControlProperties).properties);
 }
@@ -257,18 +254,15 @@ std::string ExpectControl(RunContext& run, const Words& words, bool negated) {
 }
 
 void CheckControlsExpectation(const Step& step, const Words& words, bool negated) {
-    const std::string form =
-        "expect controls N BAR/CAPTION/... order CAPTION... | expect controls N BAR/CAPTION/... "
-        "count N";
     if (negated || words.size() < 4)
-        throw ParseError(step.line, "expected: " + form);
+        throw ParseError(step.line, Forms("controls"));
     ExplorerWord(step, words[1]);
     const auto keyword = std::find_if(words.begin() + 3, words.end(), [](const std::string& w) {
         return w == "order" || w == "count";
     });
     if (keyword == words.end() || (*keyword == "count" && (keyword + 2 != words.end() ||
                                                            !words::ParseNumber(*(keyword + 1)))))
-        throw ParseError(step.line, "expected: " + form);
+        throw ParseError(step.line, Forms("controls"));
 }
 
 // The controls of a bar or menu, all of them (hidden ones too), by caption in

@@ -8,6 +8,7 @@
 #include <map>
 #include <optional>
 
+#include "observations.h"
 #include "outlook_process.h"
 #include "property_words.h"
 #include "run_context.h"
@@ -19,11 +20,6 @@ using platform::host::WindowInfo;
 using Words = std::vector<std::string>;
 
 namespace {
-
-constexpr char kWindowForm[] =
-    "expect [no] window TITLE [class CLASS]\n"
-    "expect [no] window child PARENT-TITLE CLASS [explorer N] [count N] [visible|hidden] "
-    "[title TEXT] [style HEX] [exstyle HEX] [at X Y] [size W H] [bitmap FILE|none]";
 
 constexpr PropertyForm kChildProperties[] = {
     {"explorer", 1}, {"count", 1},   {"visible", 0}, {"hidden", 0}, {"title", 1},
@@ -172,7 +168,8 @@ void CheckWindowExpectation(const Step& step, const Words& words, bool) {
     if (IsChildForm(words)) {
         const Described described = SplitProperties(step, words, 2, kChildProperties);
         if (described.subject.size() != 2)
-            throw ParseError(step.line, std::string("expected: ") + kWindowForm);
+            throw ParseError(step.line,
+                             std::string("expected: ") + FindExpectation("window")->usage);
         for (const Property& p : described.properties) {
             const bool textual = p.name == "title" || p.name == "bitmap";
             if (!textual && !std::all_of(p.values.begin(), p.values.end(),
@@ -182,7 +179,7 @@ void CheckWindowExpectation(const Step& step, const Words& words, bool) {
         return;
     }
     if (words.size() != 2 && (words.size() != 4 || words[2] != "class"))
-        throw ParseError(step.line, std::string("expected: ") + kWindowForm);
+        throw ParseError(step.line, std::string("expected: ") + FindExpectation("window")->usage);
 }
 
 std::string ExpectWindow(RunContext& run, const Words& words, bool negated) {
@@ -201,20 +198,20 @@ void CheckClipboardExpectation(const Step& step, const Words& words, bool negate
 // What another program would find on the clipboard: nothing, or a bitmap and
 // the file it was loaded from.
 std::string ExpectClipboard(RunContext&, const Words& words, bool negated) {
-    if (!OpenClipboard(nullptr))
+    const ClipboardContent clipboard = ReadClipboard();
+    if (clipboard.heldOpen)
         return "the clipboard is held open by another thread";
-    const int formats = CountClipboardFormats();
-    const auto bitmap = static_cast<HBITMAP>(GetClipboardData(CF_BITMAP));
-    const std::wstring source = bitmap ? platform::host::BitmapSource(bitmap) : L"";
-    CloseClipboard();
     const std::string held =
-        formats == 0 ? "the clipboard is empty"
-        : bitmap     ? "the clipboard holds a bitmap from " +
-                       (source.empty() ? std::string("no file") : "\"" + Narrow(source) + "\"")
-                 : "the clipboard holds " + std::to_string(formats) + " format(s), no bitmap";
+        clipboard.formats == 0 ? "the clipboard is empty"
+        : clipboard.bitmap
+            ? "the clipboard holds a bitmap from " +
+                  (clipboard.bitmapFile.empty() ? std::string("no file")
+                                                : "\"" + Narrow(clipboard.bitmapFile) + "\"")
+            : "the clipboard holds " + std::to_string(clipboard.formats) + " format(s), no bitmap";
     if (words[1] == "empty")
-        return formats == 0 ? "" : held;
-    const bool holds = bitmap && (words.size() == 2 || SameName(source, Widen(words[2])));
+        return clipboard.formats == 0 ? "" : held;
+    const bool holds =
+        clipboard.bitmap && (words.size() == 2 || SameName(clipboard.bitmapFile, Widen(words[2])));
     return holds != negated ? "" : held;
 }
 
