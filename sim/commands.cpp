@@ -9,6 +9,7 @@
 
 #include "mail.h"
 #include "outlook_process.h"
+#include "progress_window.h"
 #include "registry_access.h"
 #include "run_context.h"
 #include "text.h"
@@ -319,6 +320,7 @@ const Command kCommands[] = {
      "service page /PATH STATUS [TEXT]",
      CheckService, Service, false},
     {"picker", "picker choose FOLDER-PATH | picker cancel", CheckPicker, Picker, false},
+    {"progress", "progress stop|close", CheckProgressCommand, PressProgressButton, true},
     {"expect", "expect [no] WHAT ... (see the expectations)", CheckExpect, Expect, false},
 };
 

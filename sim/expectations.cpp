@@ -19,6 +19,7 @@
 #include "mail.h"
 #include "observations.h"
 #include "outlook_process.h"
+#include "progress_window.h"
 #include "registry_access.h"
 #include "run_context.h"
 #include "text.h"
@@ -484,6 +485,16 @@ const Expectation kExpectations[] = {
      "expect clipboard empty\n"
      "expect [no] clipboard bitmap [FILE]",
      CheckClipboardExpectation, ExpectClipboard},
+    {"progress",
+     "expect [no] progress\n"
+     "expect progress shown|hidden\n"
+     "expect progress title TEXT\n"
+     "expect progress text ID TEXT\n"
+     "expect progress counts FOLDER LEFT SPAM\n"
+     "expect progress range LOW HIGH\n"
+     "expect progress position N\n"
+     "expect progress stop enabled|disabled",
+     CheckProgressExpectation, ExpectProgress},
     {"messagebox",
      "expect messagebox count N\n"
      "expect [no] messagebox TEXT [caption CAPTION]",

@@ -13,6 +13,7 @@
 #include <sstream>
 
 #include "mail.h"
+#include "progress_window.h"
 #include "registry_access.h"
 #include "text.h"
 
@@ -127,6 +128,22 @@ std::string ClipboardJson() {
            (clipboard.bitmap ? "{\"file\": " + Json(clipboard.bitmapFile) + "}" : "null") + "}";
 }
 
+// The add-in's progress window as the user sees it, or null.
+std::string ProgressWindowJson() {
+    const auto view = FindProgressWindow();
+    if (!view)
+        return "null";
+    std::string texts = "{";
+    for (const auto& [id, text] : view->texts)
+        texts += (texts.size() > 1 ? ", \"" : "\"") + std::to_string(id) + "\": " + Json(text);
+    return "{\"hwnd\": " + Handle(view->window) +
+           ", \"shown\": " + (view->shown ? "true" : "false") +
+           ", \"title\": " + Json(view->title) + ", \"texts\": " + texts + "}, \"range\": [" +
+           std::to_string(view->rangeLow) + ", " + std::to_string(view->rangeHigh) +
+           "], \"position\": " + std::to_string(view->position) +
+           ", \"stopEnabled\": " + (view->stopEnabled ? "true" : "false") + "}";
+}
+
 }  // namespace
 
 ClipboardContent ReadClipboard() {
@@ -217,6 +234,7 @@ std::string StateJson(const OutlookProcess& process) {
                ", \"title\": " + Json(w.text) + ", \"parent\": " + Handle(w.parent) +
                ", \"visible\": " + ((w.style & WS_VISIBLE) ? "true" : "false") + "}";
     }) << ",\n";
+    out << "  \"progressWindow\": " << ProgressWindowJson() << ",\n";
     out << "  \"messageBoxes\": " << Array(platform::host::MessageBoxes(), [](const auto& b) {
         return "{\"caption\": " + Json(b.caption) + ", \"text\": " + Json(b.text) +
                ", \"type\": " + std::to_string(b.type) +

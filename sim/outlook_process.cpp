@@ -13,6 +13,7 @@
 #include <shlobj.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cwctype>
@@ -380,9 +381,16 @@ void OutlookProcess::ConnectAddins(std::string& message) {
         CComPtr<IDispatch> application;
         application.Attach(host_->Application());
         SAFEARRAY* custom = nullptr;
+        // Outlook times each add-in's start, and disables one that takes too long.
+        const auto connecting = std::chrono::steady_clock::now();
         connection->OnConnection(application, AddInDesignerObjects::ext_cm_Startup, nullptr,
                                  &custom);
+        const auto connected = std::chrono::steady_clock::now();
         connection->OnStartupComplete(&custom);
+        const auto complete = std::chrono::steady_clock::now();
+        using Milliseconds = std::chrono::duration<double, std::milli>;
+        lastStart_ = {Milliseconds(connected - connecting).count(),
+                      Milliseconds(complete - connected).count()};
         message += (message.empty() ? "" : "; ") + Narrow(progId) + " connected";
     }
 }

@@ -45,6 +45,12 @@ struct DeliveryOptions {
     bool deleteBeforePump = false;  // the message is gone again before that
 };
 
+// How long the last add-in connected took Outlook, in real time.
+struct StartTimes {
+    double onConnectionMs = 0;
+    double onStartupCompleteMs = 0;
+};
+
 class OutlookProcess {
   public:
     explicit OutlookProcess(Profile profile);
@@ -66,6 +72,7 @@ class OutlookProcess {
     // add-in modules unloaded.
     bool Quit(std::string& message);
     bool started() const { return host_ != nullptr; }
+    StartTimes lastStart() const { return lastStart_; }
     size_t addinCount() const { return addins_.size(); }
 
     // The user's actions on explorers; false with a reason when not possible.
@@ -120,6 +127,7 @@ class OutlookProcess {
     bool comInitialized_ = false;
     std::unique_ptr<outlook::host::OutlookHost> host_;
     std::vector<std::unique_ptr<Addin>> addins_;
+    StartTimes lastStart_;
     const DWORD userInterfaceThread_;
     // The command and the crash are seen from every thread that may crash.
     mutable std::mutex lock_;

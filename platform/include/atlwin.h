@@ -29,7 +29,14 @@ class CWindow {
     }
     BOOL ShowWindow(int nCmdShow) { return ::ShowWindow(m_hWnd, nCmdShow); }
     BOOL SetWindowText(LPCWSTR text) { return ::SetWindowTextW(m_hWnd, text); }
+    BOOL IsWindowVisible() const { return ::IsWindowVisible(m_hWnd); }
+    BOOL EnableWindow(BOOL bEnable = TRUE) { return ::EnableWindow(m_hWnd, bEnable); }
+    BOOL UpdateWindow() { return ::UpdateWindow(m_hWnd); }
     HWND GetDlgItem(int id) const { return ::GetDlgItem(m_hWnd, id); }
+    BOOL SetDlgItemText(int id, LPCWSTR text) { return ::SetDlgItemTextW(m_hWnd, id, text); }
+    LRESULT SendDlgItemMessage(int id, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
+        return ::SendDlgItemMessageW(m_hWnd, id, message, wParam, lParam);
+    }
     LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
         return ::SendMessageW(m_hWnd, message, wParam, lParam);
     }
@@ -81,6 +88,16 @@ class CMessageMap {
         lResult = func(uMsg, wParam, lParam, bHandled); \
         if (bHandled)                                   \
             return TRUE;                                \
+    }
+
+// A WM_COMMAND from the control `id`; the handler's signature:
+// LRESULT (WORD wNotifyCode, WORD wID, HWND hWndCtl, BOOL& bHandled).
+#define COMMAND_ID_HANDLER(id, func)                                                              \
+    if (uMsg == WM_COMMAND && (id) == LOWORD(wParam)) {                                           \
+        bHandled = TRUE;                                                                          \
+        lResult = func(HIWORD(wParam), LOWORD(wParam), reinterpret_cast<HWND>(lParam), bHandled); \
+        if (bHandled)                                                                             \
+            return TRUE;                                                                          \
     }
 
 #define END_MSG_MAP() \

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <iterator>
+#include <type_traits>
 
 #include "support/language/sections.h"
 #include "support/log/logged_stage.h"
@@ -348,31 +349,57 @@ void CToolbarBuilder::AddImages(CToolbarRecord& record) {
     }
 }
 
-void CToolbarBuilder::AddToolbarButton(const wchar_t* caption, const wchar_t* tooltip,
-                                       const wchar_t* tag, int width, int enabled, int visible,
-                                       int beginGroup, CComPtr<Office::CommandBarButton>& control,
-                                       Office::CommandBarControls* controls) {
-    constexpr const char* kFunction = "CConnect::AddToolbarButton";
-    CTraceScope trace(kFunction);
+namespace {
+
+// How one kind of control is added: what Office is asked for and what the
+// log says when it gives none. A button is made caption-only first.
+struct ControlKind {
+    const char* function;
+    Office::MsoControlType type;
+    const wchar_t* noControl;  // Controls.Add gave nothing
+    const wchar_t* noKind;     // the control is not of the kind asked for
+};
+
+template <class Control>
+void AddOfKind(const ControlKind& kind, const wchar_t* caption, const wchar_t* tooltip,
+               const wchar_t* tag, int width, int enabled, int visible, int beginGroup,
+               CComPtr<Control>& control, Office::CommandBarControls* controls) {
+    CTraceScope trace(kind.function);
     RunLoggedStage(
-        kFunction, L"Unhandled exception",
+        kind.function, L"Unhandled exception",
         [&] {
-            const CComPtr<Office::CommandBarControl> added =
-                AddControl(controls, Office::msoControlButton);
-            if (!added) {
-                Log(kFunction, L"Could not add control");
-                return;
-            }
+            const CComPtr<Office::CommandBarControl> added = AddControl(controls, kind.type);
             control.Release();
-            if (FAILED(added.QueryInterface(&control)) || !control) {
-                Log(kFunction, L"Could not create button");
+            if (!added) {
+                Log(kind.function, kind.noControl);
                 return;
             }
-            RaiseIfFailed(control->put_Style(Office::msoButtonCaption), control.p);
+            if (FAILED(added.QueryInterface(&control)) || !control) {
+                Log(kind.function, kind.noKind);
+                return;
+            }
+            if constexpr (std::is_same_v<Control, Office::CommandBarButton>)
+                RaiseIfFailed(control->put_Style(Office::msoButtonCaption), control.p);
             SetCommonProperties(control, caption, tooltip, tag, width, enabled, visible,
                                 beginGroup);
         },
         OtherFailures::LoggedAndRethrown);
+}
+
+constexpr ControlKind kButton{"CConnect::AddToolbarButton", Office::msoControlButton,
+                              L"Could not add control", L"Could not create button"};
+constexpr ControlKind kPopup{"CConnect::AddToolbarGroupButton", Office::msoControlPopup,
+                             L"Could not get commandbar popup 1",
+                             L"Could not get commandbar popup 1"};
+
+}  // namespace
+
+void CToolbarBuilder::AddToolbarButton(const wchar_t* caption, const wchar_t* tooltip,
+                                       const wchar_t* tag, int width, int enabled, int visible,
+                                       int beginGroup, CComPtr<Office::CommandBarButton>& control,
+                                       Office::CommandBarControls* controls) {
+    AddOfKind(kButton, caption, tooltip, tag, width, enabled, visible, beginGroup, control,
+              controls);
 }
 
 void CToolbarBuilder::AddToolbarGroupButton(const wchar_t* caption, const wchar_t* tooltip,
@@ -380,22 +407,8 @@ void CToolbarBuilder::AddToolbarGroupButton(const wchar_t* caption, const wchar_
                                             int beginGroup,
                                             CComPtr<Office::CommandBarPopup>& control,
                                             Office::CommandBarControls* controls) {
-    constexpr const char* kFunction = "CConnect::AddToolbarGroupButton";
-    CTraceScope trace(kFunction);
-    RunLoggedStage(
-        kFunction, L"Unhandled exception",
-        [&] {
-            const CComPtr<Office::CommandBarControl> added =
-                AddControl(controls, Office::msoControlPopup);
-            control.Release();
-            if (!added || FAILED(added.QueryInterface(&control)) || !control) {
-                Log(kFunction, L"Could not get commandbar popup 1");
-                return;
-            }
-            SetCommonProperties(control, caption, tooltip, tag, width, enabled, visible,
-                                beginGroup);
-        },
-        OtherFailures::LoggedAndRethrown);
+    AddOfKind(kPopup, caption, tooltip, tag, width, enabled, visible, beginGroup, control,
+              controls);
 }
 
 void CToolbarBuilder::AddImageToButton(Office::CommandBarButton* control,

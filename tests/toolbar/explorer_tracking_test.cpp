@@ -14,9 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "outlook_host.h"
-#include "support/log_files.h"
-#include "temp_root.h"
+#include "toolbar/outlook_explorers.h"
 
 namespace {
 
@@ -44,31 +42,10 @@ class RecordingOwner : public CExplorerTrackerOwner {
     int positionsSaved = 0;
 };
 
-class ExplorerTrackingTest : public ::testing::Test {
+class ExplorerTrackingTest : public OutlookExplorers {
   protected:
-    void SetUp() override {
-        MakeLogsFolder();
-        ASSERT_EQ(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED), S_OK);
-        auto profile = mailstore::Model::Process().AddProfile(L"Outlook");
-        profile->AddStore(mailstore::StoreSettings::Personal(L"Personal Folders"));
-        host_ = std::make_unique<outlook::host::OutlookHost>(L"11.0.0.8312");
-        CComPtr<IDispatch> application;
-        application.Attach(host_->Application());
-        ASSERT_EQ(application.QueryInterface(&application_), S_OK);
-    }
-    void TearDown() override {
-        tracker_.reset();
-        application_.Release();
-        host_.reset();
-        mailstore::Model::Process().Clear();
-        CoUninitialize();
-    }
+    void ReleaseObjects() override { tracker_.reset(); }
 
-    CComPtr<Outlook::_Explorer> Active() {
-        CComPtr<Outlook::_Explorer> active;
-        EXPECT_EQ(application_->ActiveExplorer(&active), S_OK);
-        return active;
-    }
     // Opens an explorer and tells the tracker, as NewExplorer does.
     int OpenTracked(const std::wstring& caption) {
         const int id = host_->OpenExplorer(caption);
@@ -85,9 +62,6 @@ class ExplorerTrackingTest : public ::testing::Test {
         return counts;
     }
 
-    TempRoot root_;
-    std::unique_ptr<outlook::host::OutlookHost> host_;
-    CComPtr<Outlook::_Application> application_;
     RecordingOwner owner_;
     std::unique_ptr<CExplorerTracker> tracker_ = std::make_unique<CExplorerTracker>(owner_);
 };

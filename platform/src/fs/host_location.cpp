@@ -66,6 +66,20 @@ HostLocation Locate(const WindowsPath& path) {
         location.found = location.isDirectory = folderExists;
         return location;
     }
+    // Most names arrive in the letter case they have on disk: one look at
+    // the whole path settles them, and only a miss walks it name by name.
+    if (folderExists) {
+        std::filesystem::path exact = location.path;
+        for (const auto& name : path.components)
+            exact /= EncodeUtf8(name).bytes;
+        struct stat info {};
+        if (::stat(exact.c_str(), &info) == 0) {
+            location.path = std::move(exact);
+            location.found = location.parentFound = true;
+            location.isDirectory = S_ISDIR(info.st_mode);
+            return location;
+        }
+    }
     for (size_t i = 0; i < path.components.size(); ++i) {
         const auto& name = path.components[i];
         bool last = i + 1 == path.components.size();

@@ -247,6 +247,7 @@ void CConnect::StopWorkersAndWindows() {
         if (window && window->IsWindow())
             window->DestroyWindow();
     }
+    m_progress.DestroyIfExists();
     m_logos.FreeBitmap();
 }
 

@@ -41,6 +41,7 @@
 #include "toolbar/logo_window.h"
 #include "toolbar/toolbar_builder.h"
 #include "toolbar/toolbar_state.h"
+#include "toolbar/progress_bar_wnd.h"
 
 using AddInDesignerObjects::_IDTExtensibility2;
 using AddInDesignerObjects::ext_ConnectMode;
@@ -208,6 +209,9 @@ class ATL_NO_VTABLE CConnect
     // The frame window of the active explorer: the owner of every message
     // box; null when there is none.
     HWND GetCurrentExplorerHWND();
+    // Makes the progress window again for a long action of `actionType`
+    // over `total` mails, shown or not; the action's worker advances it.
+    void CreateProgressDlg(DWORD actionType, DWORD total, bool show);
 
     // The advert button's refresh, on timer 2 and at connection.
     void RefreshAdvButton();
@@ -401,6 +405,7 @@ class ATL_NO_VTABLE CConnect
     CExplorerTracker m_explorerTracker{*this};
     CLogoWindows m_logos;
     CToolbarBuilder m_toolbarBuilder{m_helper, m_logos};
+    CProgressBarWnd m_progress;
 
     DWORD m_outlookMajorVersion = 0;
     UINT_PTR m_exchangeTimer = 0;

@@ -69,6 +69,10 @@ HWND CConnect::GetCurrentExplorerHWND() {
     return GetActiveExplorerWindow(m_application);
 }
 
+void CConnect::CreateProgressDlg(DWORD actionType, DWORD total, bool show) {
+    m_progress.CreateForAction({actionType, total, m_hWnd, &m_helper}, m_application, show);
+}
+
 // What explorer tracking asks of the add-in object.
 
 bool CConnect::IsStarted() const {

@@ -78,7 +78,7 @@ void CConnect::OnLogoUrlEnableImpl(WPARAM url) {
 
 void CConnect::OnActionFinishedImpl() {
     CTraceScope trace("CConnect::OnActionFinishedImpl");
-    // The progress window is hidden here once it exists.
+    m_progress.HideIfExists();
 }
 
 void CConnect::OnActionBreakImpl() {
