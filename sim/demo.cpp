@@ -11,9 +11,11 @@
 #include <filesystem>
 #include <fstream>
 #include <iomanip>
+#include <optional>
 #include <sstream>
 #include <system_error>
 
+#include "command_bar_view.h"
 #include "core_training.h"
 #include "mail.h"
 #include "mail_census.h"
@@ -101,6 +103,7 @@ class Demo {
             Deliver(split->test);
             ok = RunScenarioFile() && ok;
             ok = RunCommands() && ok;
+            PrintToolbar();
         }
         if (process_.started() && !process_.crash()) {
             std::string message;
@@ -344,6 +347,27 @@ class Demo {
         }
         out_ << "\n";
         return ok;
+    }
+
+    // The add-in's bar in the active explorer (else the first one open), as
+    // the user sees it after the run.
+    void PrintToolbar() {
+        if (process_.crash())
+            return;
+        std::optional<outlook::host::ExplorerInfo> shown;
+        for (const auto& explorer : process_.Explorers()) {
+            if (explorer.open && (!shown || explorer.active))
+                shown = explorer;
+        }
+        if (!shown) {
+            out_ << "\nNo explorer is open, so no \"Brevint toolbar\" is shown.\n";
+            return;
+        }
+        const auto bars = process_.Bars(shown->id);
+        const outlook::host::BarInfo* bar = FindBar(bars, L"Brevint toolbar");
+        out_ << "\nThe \"Brevint toolbar\" of explorer " << shown->id << " (\""
+             << Narrow(shown->caption) << "\") after the run:\n"
+             << (bar ? BarOutline(*bar) : "  none: the add-in built no bar there\n");
     }
 
     bool Check() {

@@ -23,8 +23,9 @@
 #include "registry_access.h"
 #include "run_context.h"
 #include "text.h"
-#include "toolbar_commands.h"
+#include "toolbar_expectations.h"
 #include "verbs.h"
+#include "window_expectations.h"
 
 namespace olsim {
 namespace {
@@ -69,12 +70,6 @@ void CheckRegistry(const Step& step, const Words& words, bool negated) {
         throw ParseError(step.line,
                          "registry expectation must end in 'dword N', 'sz TEXT', 'date TIME' or "
                          "'exists'");
-}
-
-void CheckWindow(const Step& step, const Words& words, bool) {
-    Need(step, words, 2, 4, "[no] window TITLE [class CLASS]");
-    if (words.size() != 2 && (words.size() != 4 || words[2] != "class"))
-        throw ParseError(step.line, "expected: expect [no] window TITLE [class CLASS]");
 }
 
 void CheckMessageBox(const Step& step, const Words& words, bool) {
@@ -298,24 +293,6 @@ std::string ExpectRegistry(RunContext&, const Words& words, bool negated) {
     return Narrow(value->Display()) == words[4] ? "" : "found \"" + Narrow(value->Display()) + "\"";
 }
 
-std::string ExpectWindow(RunContext&, const Words& words, bool negated) {
-    const std::wstring title = Widen(words[1]);
-    const std::wstring className = words.size() == 4 ? Widen(words[3]) : L"";
-    auto windows = platform::host::ListWindows();
-    bool found = std::any_of(windows.begin(), windows.end(), [&](const auto& w) {
-        return w.text == title && (className.empty() || w.className == className);
-    });
-    if (found != negated)
-        return "";
-    if (negated)
-        return "the window exists";
-    std::string seen = "no such window; top-level windows:";
-    for (const auto& w : windows)
-        if (!w.parent)
-            seen += "\n      [" + Narrow(w.className) + "] \"" + Narrow(w.text) + "\"";
-    return seen;
-}
-
 std::string ExpectMessageBox(RunContext&, const Words& words, bool negated) {
     auto boxes = platform::host::MessageBoxes();
     if (words[1] == "count")
@@ -475,9 +452,20 @@ std::string ExpectCrash(RunContext& run, const Words&, bool negated) {
 }
 
 const Expectation kExpectations[] = {
-    {"bar", "expect [no] bar N NAME", CheckBarExpectation, ExpectBar},
-    {"control", "expect [no] control N BAR/CAPTION/... [enabled|disabled|visible|hidden]",
+    {"bar",
+     "expect [no] bar N NAME [visible|hidden] [position P] [row R] [left X] [top Y] "
+     "[protection P]",
+     CheckBarExpectation, ExpectBar},
+    {"bars", "expect bars N COUNT", CheckBarsExpectation, ExpectBars},
+    {"control",
+     "expect [no] control N BAR/CAPTION/... [enabled|disabled|visible|hidden] [type button|popup]"
+     " [caption TEXT] [tooltip TEXT] [tag TEXT] [style N] [width N] [priority N] [group yes|no]"
+     " [image FILE|none]",
      CheckControlExpectation, ExpectControl},
+    {"controls",
+     "expect controls N BAR/CAPTION/... order CAPTION...\n"
+     "expect controls N BAR/CAPTION/... count N",
+     CheckControlsExpectation, ExpectControls},
     {"log",
      "expect [no] log TEXT\n"
      "expect log order TEXT TEXT ...\n"
@@ -488,7 +476,15 @@ const Expectation kExpectations[] = {
      "expect registry KEY NAME dword N | sz TEXT | date TIME | exists\n"
      "expect no registry KEY NAME",
      CheckRegistry, ExpectRegistry},
-    {"window", "expect [no] window TITLE [class CLASS]", CheckWindow, ExpectWindow},
+    {"window",
+     "expect [no] window TITLE [class CLASS]\n"
+     "expect [no] window child PARENT-TITLE CLASS [explorer N] [count N] [visible|hidden] "
+     "[title TEXT] [style HEX] [exstyle HEX] [at X Y] [size W H] [bitmap FILE|none]",
+     CheckWindowExpectation, ExpectWindow},
+    {"clipboard",
+     "expect clipboard empty\n"
+     "expect [no] clipboard bitmap [FILE]",
+     CheckClipboardExpectation, ExpectClipboard},
     {"progress",
      "expect [no] progress\n"
      "expect progress shown|hidden\n"

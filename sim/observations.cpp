@@ -90,6 +90,44 @@ std::string Array(const Items& items, Write write) {
     return out + (first ? "]" : "\n  ]");
 }
 
+const char* Bool(bool value) {
+    return value ? "true" : "false";
+}
+
+std::string ControlJson(const outlook::host::ControlInfo& c) {
+    std::string out = "{\"type\": " + std::to_string(c.type) + ", \"caption\": " + Json(c.caption) +
+                      ", \"tooltip\": " + Json(c.tooltip) + ", \"tag\": " + Json(c.tag) +
+                      ", \"enabled\": " + Bool(c.enabled) + ", \"visible\": " + Bool(c.visible) +
+                      ", \"beginGroup\": " + Bool(c.beginGroup) +
+                      ", \"width\": " + std::to_string(c.width) +
+                      ", \"priority\": " + std::to_string(c.priority) +
+                      ", \"style\": " + std::to_string(c.style) +
+                      ", \"image\": " + (c.image.empty() ? std::string("null") : Json(c.image)) +
+                      ", \"temporary\": " + Bool(c.temporary);
+    if (c.type == Office::msoControlPopup)
+        out += ", \"controls\": " + Array(c.controls, ControlJson);
+    return out + "}";
+}
+
+std::string BarJson(const outlook::host::BarInfo& bar) {
+    return "{\"name\": " + Json(bar.name) + ", \"position\": " + std::to_string(bar.position) +
+           ", \"rowIndex\": " + std::to_string(bar.rowIndex) +
+           ", \"left\": " + std::to_string(bar.left) + ", \"top\": " + std::to_string(bar.top) +
+           ", \"protection\": " + std::to_string(bar.protection) +
+           ", \"visible\": " + Bool(bar.visible) + ", \"temporary\": " + Bool(bar.temporary) +
+           ", \"builtIn\": " + Bool(bar.builtIn) + ", \"window\": " + Handle(bar.window) +
+           ", \"controls\": " + Array(bar.controls, ControlJson) + "}";
+}
+
+std::string ClipboardJson() {
+    const ClipboardContent clipboard = ReadClipboard();
+    if (clipboard.heldOpen)
+        return "{\"heldOpen\": true}";
+    return "{\"heldOpen\": false, \"formats\": " + std::to_string(clipboard.formats) +
+           ", \"bitmap\": " +
+           (clipboard.bitmap ? "{\"file\": " + Json(clipboard.bitmapFile) + "}" : "null") + "}";
+}
+
 // The add-in's progress window as the user sees it, or null.
 std::string ProgressWindowJson() {
     const auto view = FindProgressWindow();
@@ -107,6 +145,21 @@ std::string ProgressWindowJson() {
 }
 
 }  // namespace
+
+ClipboardContent ReadClipboard() {
+    ClipboardContent content;
+    if (!OpenClipboard(nullptr)) {
+        content.heldOpen = true;
+        return content;
+    }
+    content.formats = CountClipboardFormats();
+    const auto bitmap = static_cast<HBITMAP>(GetClipboardData(CF_BITMAP));
+    content.bitmap = bitmap != nullptr;
+    if (bitmap)
+        content.bitmapFile = platform::host::BitmapSource(bitmap);
+    CloseClipboard();
+    return content;
+}
 
 std::wstring LogFilePath() {
     wchar_t path[MAX_PATH] = {};
@@ -169,11 +222,13 @@ std::string StateJson(const OutlookProcess& process) {
     }) << ",\n";
 
     out << "  \"running\": " << (process.started() ? "true" : "false") << ",\n";
-    out << "  \"explorers\": " << Array(process.Explorers(), [](const auto& e) {
+    out << "  \"explorers\": " << Array(process.Explorers(), [&](const auto& e) {
         return "{\"id\": " + std::to_string(e.id) + ", \"caption\": " + Json(e.caption) +
                ", \"open\": " + (e.open ? "true" : "false") +
-               ", \"active\": " + (e.active ? "true" : "false") + "}";
+               ", \"active\": " + (e.active ? "true" : "false") +
+               ", \"bars\": " + Array(process.Bars(e.id), BarJson) + "}";
     }) << ",\n";
+    out << "  \"clipboard\": " << ClipboardJson() << ",\n";
     out << "  \"windows\": " << Array(platform::host::ListWindows(), [](const auto& w) {
         return "{\"hwnd\": " + Handle(w.hwnd) + ", \"class\": " + Json(w.className) +
                ", \"title\": " + Json(w.text) + ", \"parent\": " + Handle(w.parent) +

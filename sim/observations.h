@@ -21,6 +21,15 @@ std::vector<LogLine> ReadLog();
 // Files matching a Windows path whose last element may hold "*" and "?".
 std::vector<std::wstring> MatchFiles(const std::wstring& windowsPattern);
 
+// What another program finds on the clipboard.
+struct ClipboardContent {
+    bool heldOpen = false;  // by another thread: nothing could be read
+    int formats = 0;
+    bool bitmap = false;
+    std::wstring bitmapFile;  // the file the bitmap was loaded from; empty for none
+};
+ClipboardContent ReadClipboard();
+
 // The state as a JSON document.
 std::string StateJson(const OutlookProcess& process);
 

@@ -3,9 +3,9 @@
 #include <outlook_host.h>
 #include <windows.h>
 
-#include <sstream>
-
+#include "command_bar_view.h"
 #include "outlook_process.h"
+#include "property_words.h"
 #include "run_context.h"
 #include "text.h"
 
@@ -19,48 +19,6 @@ using words::Number;
 // The bar the scenarios' toolbar verbs mean unless they name another.
 constexpr wchar_t kAddinBar[] = L"Brevint toolbar";
 
-std::string Joined(const std::vector<std::string>& words, size_t from) {
-    std::string joined;
-    for (size_t i = from; i < words.size(); ++i)
-        joined += (i > from ? " " : "") + words[i];
-    return joined;
-}
-
-// "Brevint toolbar/Main menu/Options" as its captions.
-std::vector<std::wstring> PathOf(const std::string& text) {
-    std::vector<std::wstring> path;
-    std::stringstream in(text);
-    std::string part;
-    while (std::getline(in, part, '/'))
-        path.push_back(Widen(part));
-    return path;
-}
-
-// The control that `path` names among `controls`; null when none.
-const outlook::host::ControlInfo* Find(const std::vector<outlook::host::ControlInfo>& controls,
-                                       const std::vector<std::wstring>& path, size_t from) {
-    for (const auto& control : controls) {
-        if (!SameName(control.caption, path[from]))
-            continue;
-        return from + 1 == path.size() ? &control : Find(control.controls, path, from + 1);
-    }
-    return nullptr;
-}
-
-const outlook::host::BarInfo* FindBar(const std::vector<outlook::host::BarInfo>& bars,
-                                      const std::wstring& name) {
-    for (const auto& bar : bars) {
-        if (SameName(bar.name, name))
-            return &bar;
-    }
-    return nullptr;
-}
-
-void ExplorerWord(const Step& step, const std::string& word) {
-    if (!words::ParseNumber(word))
-        throw ParseError(step.line, "'" + word + "' is not the explorer's number");
-}
-
 }  // namespace
 
 void CheckClick(const Step& step) {
@@ -72,14 +30,14 @@ void CheckClick(const Step& step) {
 // A disabled or hidden control cannot be clicked: the step fails saying so.
 std::string Click(RunContext& run, const Step& step) {
     const int id = static_cast<int>(Number(step, 0, "the explorer's number"));
-    const std::string target = Joined(step.words, 1);
+    const std::string target = JoinWords(step.words, 1);
     std::string message;
     const bool done = run.process.UserAction(
         "click",
         [&](outlook::host::OutlookHost& host) {
             if (target.rfind("tag:", 0) == 0)
                 return host.ClickTag(id, Widen(target.substr(4)));
-            return host.ClickControl(id, PathOf(target));
+            return host.ClickControl(id, ControlPath(target));
         },
         message);
     return done ? "" : "cannot click " + target + ": " + message;
@@ -102,7 +60,7 @@ std::string MoveToolbar(RunContext& run, const Step& step) {
     const auto& w = step.words;
     const int id = static_cast<int>(Number(step, 1, "the explorer's number"));
     const std::wstring bar =
-        w.size() > 8 ? Widen(Joined(std::vector(w.begin(), w.end() - 6), 3)) : kAddinBar;
+        w.size() > 8 ? Widen(JoinWords(std::vector(w.begin(), w.end() - 6), 3)) : kAddinBar;
     const int row = static_cast<int>(Number(step, w.size() - 5, "the row"));
     const int left = static_cast<int>(Number(step, w.size() - 3, "the left offset"));
     const int top = static_cast<int>(Number(step, w.size() - 1, "the top offset"));
@@ -144,65 +102,6 @@ std::string LogoClick(RunContext& run, const Step& step) {
         },
         message);
     return done ? "" : "cannot click the logo: " + message;
-}
-
-void CheckBarExpectation(const Step& step, const std::vector<std::string>& words, bool) {
-    if (words.size() < 3)
-        Expected(step, "expect [no] bar N NAME");
-    ExplorerWord(step, words[1]);
-}
-
-std::string ExpectBar(RunContext& run, const std::vector<std::string>& words, bool negated) {
-    const int id = std::stoi(words[1]);
-    const std::wstring name = Widen(Joined(words, 2));
-    const auto bars = run.process.Bars(id);
-    const bool found = FindBar(bars, name) != nullptr;
-    if (found != negated)
-        return "";
-    std::string names;
-    for (const auto& bar : bars)
-        names += (names.empty() ? "" : ", ") + Narrow(bar.name);
-    return "explorer " + words[1] + " has the bars: " + (names.empty() ? "none" : names);
-}
-
-void CheckControlExpectation(const Step& step, const std::vector<std::string>& words, bool) {
-    if (words.size() < 3)
-        Expected(step, "expect [no] control N BAR/CAPTION/... [enabled|disabled|visible|hidden]");
-    ExplorerWord(step, words[1]);
-}
-
-// The control exists (and, when a state is named, is in that state).
-std::string ExpectControl(RunContext& run, const std::vector<std::string>& words, bool negated) {
-    const int id = std::stoi(words[1]);
-    std::string state;
-    size_t end = words.size();
-    const std::string& last = words.back();
-    if (words.size() > 3 &&
-        (last == "enabled" || last == "disabled" || last == "visible" || last == "hidden")) {
-        state = last;
-        --end;
-    }
-    const std::string target = Joined(std::vector(words.begin(), words.begin() + end), 2);
-    const std::vector<std::wstring> path = PathOf(target);
-    const auto bars = run.process.Bars(id);
-    const outlook::host::BarInfo* bar = FindBar(bars, path.front());
-    const outlook::host::ControlInfo* control =
-        bar && path.size() > 1 ? Find(bar->controls, path, 1) : nullptr;
-    bool holds = control != nullptr;
-    if (control && state == "enabled")
-        holds = control->enabled;
-    else if (control && state == "disabled")
-        holds = !control->enabled;
-    else if (control && state == "visible")
-        holds = control->visible;
-    else if (control && state == "hidden")
-        holds = !control->visible;
-    if (holds != negated)
-        return "";
-    if (!control)
-        return "no control " + target;
-    return target + " is " + (control->enabled ? "enabled" : "disabled") + " and " +
-           (control->visible ? "visible" : "hidden");
 }
 
 }  // namespace olsim

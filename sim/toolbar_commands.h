@@ -1,10 +1,9 @@
-// The rows of the command and expectation tables about Office's command bars
-// in Outlook's explorers: the user's clicks on buttons and on the logo window,
-// the user's moves of a bar, and what the bars show.
+// The rows of the command table about Office's command bars in Outlook's
+// explorers: the user's clicks on buttons and on the logo window, and the
+// user's moves of a bar.
 #pragma once
 
 #include <string>
-#include <vector>
 
 #include "verbs.h"
 
@@ -16,10 +15,5 @@ void CheckMoveToolbar(const Step& step);
 std::string MoveToolbar(RunContext& run, const Step& step);
 void CheckLogoClick(const Step& step);
 std::string LogoClick(RunContext& run, const Step& step);
-
-void CheckBarExpectation(const Step& step, const std::vector<std::string>& words, bool negated);
-std::string ExpectBar(RunContext& run, const std::vector<std::string>& words, bool negated);
-void CheckControlExpectation(const Step& step, const std::vector<std::string>& words, bool negated);
-std::string ExpectControl(RunContext& run, const std::vector<std::string>& words, bool negated);
 
 }  // namespace olsim

@@ -537,4 +537,5 @@ WINBASEAPI BOOL WINAPI EmptyClipboard(void);
 WINBASEAPI HANDLE WINAPI SetClipboardData(UINT uFormat, HANDLE hMem);
 WINBASEAPI HANDLE WINAPI GetClipboardData(UINT uFormat);
 WINBASEAPI BOOL WINAPI IsClipboardFormatAvailable(UINT format);
+WINBASEAPI int WINAPI CountClipboardFormats(void);
 WINBASEAPI HWND WINAPI GetClipboardOwner(void);

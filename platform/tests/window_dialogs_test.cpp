@@ -354,9 +354,11 @@ TEST(WindowDialogs, BitmapFilesLoadAndTheClipboardOwnsWhatIsPlacedOnIt) {
 
     ASSERT_TRUE(OpenClipboard(nullptr));
     ASSERT_TRUE(EmptyClipboard());
+    EXPECT_EQ(CountClipboardFormats(), 0);
     EXPECT_EQ(SetClipboardData(CF_BITMAP, bitmap), bitmap);
     EXPECT_TRUE(CloseClipboard());
     EXPECT_TRUE(IsClipboardFormatAvailable(CF_BITMAP));
+    EXPECT_EQ(CountClipboardFormats(), 1);            // counted while closed too
     EXPECT_EQ(GetClipboardData(CF_BITMAP), nullptr);  // not open
     {
         BOOL opened = TRUE;
@@ -375,6 +377,7 @@ TEST(WindowDialogs, BitmapFilesLoadAndTheClipboardOwnsWhatIsPlacedOnIt) {
     EmptyClipboard();
     CloseClipboard();
     EXPECT_FALSE(IsClipboardFormatAvailable(CF_BITMAP));
+    EXPECT_EQ(CountClipboardFormats(), 0);
     EXPECT_EQ(GetObjectW(bitmap, sizeof info, &info), 0);
     EXPECT_FALSE(DeleteObject(bitmap));
 }

@@ -225,6 +225,18 @@ TEST(DemoRun, DeliversTheArrivingHalfCountsTheRefusedAndFindsEveryMessageOnce) {
               std::string::npos)
         << run.out;
     EXPECT_TRUE(fs::exists(root.path() / "demo-state.json"));
+    // The bar as the user sees it after the run: logged in, the commands are
+    // enabled; the logo button stays disabled.
+    const size_t bar = run.out.find(
+        "The \"Brevint toolbar\" of explorer 1 (\"Inbox - Microsoft Outlook\") after "
+        "the run:\n  (no caption)                          disabled\n  Block   ");
+    EXPECT_NE(bar, std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("\n      Whitelist sender's domain         enabled\n", bar),
+              std::string::npos)
+        << run.out;
+    EXPECT_NE(run.out.find("\n  Brevint                               menu, enabled\n", bar),
+              std::string::npos)
+        << run.out;
     // The votes went into the add-in's core store, under the root.
     EXPECT_TRUE(fs::exists(root.path() / "drive_c/Users/User/AppData/Roaming/Brevint/Filter"))
         << run.out;
@@ -255,6 +267,16 @@ TEST(DemoRun, CommandsGoOnAfterTheDeliveryAndAFailedExpectationFailsTheRun) {
     // A message the person delivered is not one of the demo's: the check
     // still counts the demo's two.
     EXPECT_NE(run.out.find("each of the 2 delivered"), std::string::npos) << run.out;
+}
+
+TEST(DemoRun, WithEveryExplorerClosedNoBarIsShown) {
+    TempRoot root;
+    std::istringstream commands("close 1\n");
+    auto run = RunSampleDemo(SampleCorpus(root.path()), &commands);
+    EXPECT_EQ(run.status, 0) << run.out;
+    EXPECT_NE(run.out.find("No explorer is open, so no \"Brevint toolbar\" is shown."),
+              std::string::npos)
+        << run.out;
 }
 
 TEST(DemoRun, AScenarioFileRunsAfterTheDeliveryAndItsFailuresFailTheRun) {

@@ -82,8 +82,14 @@ TEST(OutlookProcessState, TheJsonStateHoldsTheRegistryExplorersLogAndNoCrash) {
           "\"type\": 4, \"value\": \"3\"}",
           "\"name\": \"LoadBehavior\"", "\"running\": true",
           "{\"id\": 1, \"caption\": \"Inbox - Microsoft Outlook\", \"open\": true, \"active\": "
-          "true}",
-          "{\"id\": 2, \"caption\": \"Mail\", \"open\": false, \"active\": false}",
+          "true, \"bars\": [",
+          // A closed explorer has no bars; an open one has Outlook's own.
+          "{\"id\": 2, \"caption\": \"Mail\", \"open\": false, \"active\": false, \"bars\": []}",
+          "{\"name\": \"Standard\", \"position\": 1, \"rowIndex\": 2, \"left\": 0, \"top\": 26,",
+          // The add-in's bar was built on the active explorer, the last
+          // opened, and its images went through the clipboard.
+          "\"clipboard\": {\"heldOpen\": false, \"formats\": 1, \"bitmap\": {\"file\": "
+          "\"C:\\\\Program Files\\\\Brevint\\\\Graphics\\\\Toolbar\\\\WhitelistDomain.dib\"}}",
           "\"class\": \"rctrl_renwnd32\"", "LOGGING STARTED", "\"crash\": null"})
         EXPECT_NE(state.find(part), std::string::npos) << part << "\n" << state;
 }

@@ -111,6 +111,15 @@ extern "C" BOOL WINAPI IsClipboardFormatAvailable(UINT format) {
     return clipboard.data.count(format) > 0;
 }
 
+// The formats placed, whether the clipboard is open or not. This clipboard
+// converts between formats for nobody (GetClipboardData gives only what was
+// placed), so it counts no formats that Windows would offer converted.
+extern "C" int WINAPI CountClipboardFormats(void) {
+    auto& clipboard = TheClipboard();
+    std::lock_guard guard(clipboard.lock);
+    return static_cast<int>(clipboard.data.size());
+}
+
 extern "C" HWND WINAPI GetClipboardOwner(void) {
     auto& clipboard = TheClipboard();
     std::lock_guard guard(clipboard.lock);

@@ -43,6 +43,14 @@ class ControlObject : public ModelObject<I>, public ControlNode {
 
     IDispatch* Dispatch() override { return static_cast<I*>(this); }
 
+    // Its error information is given through the control interface it shares
+    // with the other kinds of control as well as through its own.
+    HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(REFIID iid) override {
+        return iid == __uuidof(Office::CommandBarControl)
+                   ? S_OK
+                   : ModelObject<I>::InterfaceSupportsErrorInfo(iid);
+    }
+
     STDMETHODIMP get_BeginGroup(VARIANT_BOOL* value) override {
         return GetFlag(L"BeginGroup", fields.beginGroup, value);
     }

@@ -396,6 +396,13 @@ TEST_F(CommandBarsTest, AnyMemberCanBeMadeToFailWithOfficesErrorInformation) {
     EXPECT_EQ(caption, nullptr);
     EXPECT_EQ(button->get_Caption(&caption), S_OK);
     EXPECT_EQ(Take(caption), L"Block");
+    // Called through the control interface that every kind of control
+    // shares, the failure's information is given as well.
+    CComQIPtr<ISupportErrorInfo> errors(button);
+    ASSERT_TRUE(errors);
+    EXPECT_EQ(errors->InterfaceSupportsErrorInfo(__uuidof(Office::_CommandBarButton)), S_OK);
+    EXPECT_EQ(errors->InterfaceSupportsErrorInfo(__uuidof(Office::CommandBarControl)), S_OK);
+    EXPECT_EQ(errors->InterfaceSupportsErrorInfo(__uuidof(Office::CommandBarPopup)), S_FALSE);
     ArmFailure(L"CommandBars.Add", E_FAIL);
     CComVariant result;
     EXCEPINFO exception{};
