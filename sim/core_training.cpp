@@ -13,10 +13,10 @@ CoreTrainer::CoreTrainer() = default;
 CoreTrainer::~CoreTrainer() = default;
 
 bool CoreTrainer::Vote(const mailstore::Bytes& message, LONG vote, std::string& error) {
-    if (!filter_) {
+    if (!m_filter) {
         CLSID clsid{};
         if (FAILED(CLSIDFromProgID(L"Brevint.Filter", &clsid)) ||
-            FAILED(filter_.CoCreateInstance(clsid, nullptr, CLSCTX_ALL)) || !filter_) {
+            FAILED(m_filter.CoCreateInstance(clsid, nullptr, CLSCTX_ALL)) || !m_filter) {
             error = "the filter core (Brevint.Filter) cannot be created: 'install' first";
             return false;
         }
@@ -29,7 +29,7 @@ bool CoreTrainer::Vote(const mailstore::Bytes& message, LONG vote, std::string& 
                         length);
     BSTR wide = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
     LONG result = -1;
-    const HRESULT hr = filter_->Vote(wide, vote, &result);
+    const HRESULT hr = m_filter->Vote(wide, vote, &result);
     SysFreeString(wide);
     if (FAILED(hr) || result < 0) {
         error = "the filter core refused the vote";

@@ -32,7 +32,7 @@ class CoreTrainer {
     bool Vote(const mailstore::Bytes& message, LONG vote, std::string& error);
 
   private:
-    CComPtr<brevint_core::IFilter> filter_;  // the core's IFilter, created on first use
+    CComPtr<brevint_core::IFilter> m_filter;  // the core's IFilter, created on first use
 };
 
 }  // namespace olsim

@@ -80,22 +80,22 @@ void Figure(std::ostream& out, const std::string& label, size_t count,
 class Demo {
   public:
     Demo(const DemoOptions& options, std::ostream& out)
-        : options_(options), out_(out), process_(Profile{}) {}
+        : m_options(options), m_out(out), m_process(Profile{}) {}
 
     int Run(bool& crashed) {
         const auto start = Clock::now();
         std::string problem;
-        auto split = SplitCorpus(options_.corpus, options_.groups, problem);
+        auto split = SplitCorpus(m_options.corpus, m_options.groups, problem);
         if (!split) {
-            out_ << "olsim demo: " << problem << "\n" << options_.fetchHint;
+            m_out << "olsim demo: " << problem << "\n" << m_options.fetchHint;
             return 2;
         }
-        out_ << "olsim demo: Outlook " << Narrow(process_.profile().version)
-             << " with the add-in, one personal folders file, on virtual time, in the root "
-             << platform::host::Root().string() << "\n"
-             << "  corpus " << options_.corpus.string() << ": " << Describe(split->train)
-             << " train, " << Describe(split->test) << " arrive as new mail\n\n"
-             << std::flush;
+        m_out << "olsim demo: Outlook " << Narrow(m_process.profile().version)
+              << " with the add-in, one personal folders file, on virtual time, in the root "
+              << platform::host::Root().string() << "\n"
+              << "  corpus " << m_options.corpus.string() << ": " << Describe(split->train)
+              << " train, " << Describe(split->test) << " arrive as new mail\n\n"
+              << std::flush;
 
         ForgetEarlierTraining();
         bool ok = Install() && Train(split->train) && Start();
@@ -105,18 +105,18 @@ class Demo {
             ok = RunCommands() && ok;
             PrintToolbar();
         }
-        if (process_.started() && !process_.crash()) {
+        if (m_process.started() && !m_process.crash()) {
             std::string message;
-            ok = process_.Quit(message) && ok;
+            ok = m_process.Quit(message) && ok;
         }
         ok = Check() && ok;
-        out_ << "\nTime taken: " << Seconds(SecondsSince(start)) << " (delivery "
-             << Seconds(deliverySeconds_) << "); peak resident memory "
-             << Megabytes(PeakResidentBytes()) << "\n";
+        m_out << "\nTime taken: " << Seconds(SecondsSince(start)) << " (delivery "
+              << Seconds(m_deliverySeconds) << "); peak resident memory "
+              << Megabytes(PeakResidentBytes()) << "\n";
         PrintWhereThingsAre();
-        crashed = process_.crash().has_value();
+        crashed = m_process.crash().has_value();
         if (crashed)
-            out_ << process_.crash()->Describe() << "\n";
+            m_out << m_process.crash()->Describe() << "\n";
         return ok && !crashed ? 0 : 1;
     }
 
@@ -167,13 +167,13 @@ class Demo {
     bool Install() {
         std::vector<std::string> done;
         std::string message;
-        if (process_.Install(done, message)) {
-            out_ << "Installed the add-in, the filter core and the safe-item library ("
-                 << done.size() << " steps).\n"
-                 << std::flush;
+        if (m_process.Install(done, message)) {
+            m_out << "Installed the add-in, the filter core and the safe-item library ("
+                  << done.size() << " steps).\n"
+                  << std::flush;
             return true;
         }
-        out_ << "The installation failed: " << message << "\n";
+        m_out << "The installation failed: " << message << "\n";
         return false;
     }
 
@@ -196,23 +196,23 @@ class Demo {
                 ++(m.spam ? spam : good);
             }
         }
-        out_ << "Trained the filter core through \"Brevint.Filter\" (Vote): " << good << " good, "
-             << spam << " spam, in " << Seconds(SecondsSince(start)) << "; its store takes "
-             << Megabytes(FilterStoreBytes()) << " on disk.\n";
+        m_out << "Trained the filter core through \"Brevint.Filter\" (Vote): " << good << " good, "
+              << spam << " spam, in " << Seconds(SecondsSince(start)) << "; its store takes "
+              << Megabytes(FilterStoreBytes()) << " on disk.\n";
         if (!error.empty())
-            out_ << "  Training stopped: " << error << "\n";
-        out_ << std::flush;
+            m_out << "  Training stopped: " << error << "\n";
+        m_out << std::flush;
         return error.empty();
     }
 
     bool Start() {
         std::string message;
-        bool ok = process_.Start(message);
-        out_ << "Started Outlook: " << (message.empty() ? "started" : message) << ".\n"
-             << std::flush;
-        if (ok && !process_.crash())
-            process_.Advance(kAfterStartMs);
-        return ok && !process_.crash();
+        bool ok = m_process.Start(message);
+        m_out << "Started Outlook: " << (message.empty() ? "started" : message) << ".\n"
+              << std::flush;
+        if (ok && !m_process.crash())
+            m_process.Advance(kAfterStartMs);
+        return ok && !m_process.crash();
     }
 
     void Deliver(const std::vector<CorpusMessage>& half) {
@@ -222,35 +222,36 @@ class Demo {
         for (const auto& m : half) {
             mailstore::Bytes file;
             if (!ReadFileBytes(m.file, file)) {
-                refusals_.push_back({NameOf(m), "cannot be read"});
+                m_refusals.push_back({NameOf(m), "cannot be read"});
                 continue;
             }
             arriving.push_back({m, WithoutEnvelope(file), ArrivalTime(file)});
         }
         arriving = InArrivalOrder(std::move(arriving));
-        out_ << "Delivering " << half.size()
-             << " messages as new mail, one at a time, in the order the mail server received "
-                "them...\n"
-             << std::flush;
+        m_out << "Delivering " << half.size()
+              << " messages as new mail, one at a time, in the order the mail server received "
+                 "them...\n"
+              << std::flush;
 
         auto inbox = DefaultInbox();
         size_t handed = 0;
         for (const auto& m : arriving) {
-            if (process_.crash())
+            if (m_process.crash())
                 break;
             // A run that is stopped half-way still shows how far it came.
             if (handed > 0 && handed % kProgressEvery == 0)
-                out_ << "  " << handed << " of " << arriving.size() << " delivered\n" << std::flush;
+                m_out << "  " << handed << " of " << arriving.size() << " delivered\n"
+                      << std::flush;
             ++handed;
             std::string error;
-            if (!process_.DeliverMail(inbox, m.bytes, error)) {
-                refusals_.push_back({NameOf(m.message), error});
+            if (!m_process.DeliverMail(inbox, m.bytes, error)) {
+                m_refusals.push_back({NameOf(m.message), error});
                 continue;
             }
-            ledger_.Record(m.bytes, m.message.spam, NameOf(m.message));
+            m_ledger.Record(m.bytes, m.message.spam, NameOf(m.message));
         }
-        deliverySeconds_ = SecondsSince(start);
-        PrintFigures(ledger_.Take(), half.size());
+        m_deliverySeconds = SecondsSince(start);
+        PrintFigures(m_ledger.Take(), half.size());
     }
 
     std::string SpamFolderPath() const {
@@ -268,141 +269,142 @@ class Demo {
         for (const auto& f : census.folders)
             good += f.good;
         const size_t spam = census.found - good;
-        out_ << "\nWhat happened to the " << arrived << " messages:\n";
-        Figure(out_, "delivered", census.delivered);
-        Figure(out_, "refused by the importer", refusals_.size());
-        for (size_t i = 0; i < refusals_.size() && i < kRefusalsShown; ++i)
-            out_ << "      " << refusals_[i].file << ": " << refusals_[i].reason << "\n";
-        if (refusals_.size() > kRefusalsShown)
-            out_ << "      ... and " << refusals_.size() - kRefusalsShown << " more\n";
-        Figure(out_, "moved to the spam folder", spamFolder.total(),
+        m_out << "\nWhat happened to the " << arrived << " messages:\n";
+        Figure(m_out, "delivered", census.delivered);
+        Figure(m_out, "refused by the importer", m_refusals.size());
+        for (size_t i = 0; i < m_refusals.size() && i < kRefusalsShown; ++i)
+            m_out << "      " << m_refusals[i].file << ": " << m_refusals[i].reason << "\n";
+        if (m_refusals.size() > kRefusalsShown)
+            m_out << "      ... and " << m_refusals.size() - kRefusalsShown << " more\n";
+        Figure(m_out, "moved to the spam folder", spamFolder.total(),
                FindFolderByPath(spamPath) ? spamPath
                                           : spamPath + " (no such folder: nothing was moved)");
-        Figure(out_, "left in the Inbox", inbox.total(), inboxPath);
-        Figure(out_, "elsewhere", census.found - inbox.total() - spamFolder.total());
-        Figure(out_, "false positives", spamFolder.good,
+        Figure(m_out, "left in the Inbox", inbox.total(), inboxPath);
+        Figure(m_out, "elsewhere", census.found - inbox.total() - spamFolder.total());
+        Figure(m_out, "false positives", spamFolder.good,
                "good mail in the spam folder, of " + std::to_string(good) + " good");
-        Figure(out_, "false negatives", inbox.spam,
+        Figure(m_out, "false negatives", inbox.spam,
                "spam in the Inbox, of " + std::to_string(spam) + " spam");
     }
 
     bool RunScenarioFile() {
-        if (options_.scenarioFile.empty() || process_.crash())
+        if (m_options.scenarioFile.empty() || m_process.crash())
             return true;
-        std::ifstream in(options_.scenarioFile);
+        std::ifstream in(m_options.scenarioFile);
         std::stringstream text;
         text << in.rdbuf();
         if (!in) {
-            out_ << options_.scenarioFile << ": cannot be read\n";
+            m_out << m_options.scenarioFile << ": cannot be read\n";
             return false;
         }
         Scenario scenario;
         try {
             scenario = ParseScenario(text.str());
         } catch (const ParseError& error) {
-            out_ << options_.scenarioFile << ":" << error.what() << "\n";
+            m_out << m_options.scenarioFile << ":" << error.what() << "\n";
             return false;
         }
-        out_ << "\nScenario " << options_.scenarioFile << ":\n";
+        m_out << "\nScenario " << m_options.scenarioFile << ":\n";
         RunOptions runOptions;
-        runOptions.directory = std::filesystem::path(options_.scenarioFile).parent_path().string();
-        StepRunner runner(process_, runOptions, out_);
+        runOptions.directory = std::filesystem::path(m_options.scenarioFile).parent_path().string();
+        StepRunner runner(m_process, runOptions, m_out);
         bool ok = true;
         for (const auto& step : scenario.steps)
             ok = runner.Run(step) && ok;
-        out_ << options_.scenarioFile << ": " << (ok ? "every expectation held" : "FAILED") << "\n";
+        m_out << m_options.scenarioFile << ": " << (ok ? "every expectation held" : "FAILED")
+              << "\n";
         return ok;
     }
 
     // A person goes on: each line is a scenario line, carried out at once.
     bool RunCommands() {
-        if (!options_.commands)
+        if (!m_options.commands)
             return true;
-        out_ << "\nGo on with scenario commands and expectations, one per line "
-                "(docs/sim/scenarios.md); end with end of input.\n";
+        m_out << "\nGo on with scenario commands and expectations, one per line "
+                 "(docs/sim/scenarios.md); end with end of input.\n";
         RunOptions runOptions;
-        StepRunner runner(process_, runOptions, out_);
+        StepRunner runner(m_process, runOptions, m_out);
         bool ok = true;
         int number = 0;
         for (std::string line;
-             out_ << "olsim> " << std::flush, std::getline(*options_.commands, line);) {
+             m_out << "olsim> " << std::flush, std::getline(*m_options.commands, line);) {
             ++number;
             try {
                 auto words = SplitWords(line, number);
                 if (!words.empty() && words.front() == "profile") {
-                    out_ << "  profile lines describe the machine before the start: ignored\n";
+                    m_out << "  profile lines describe the machine before the start: ignored\n";
                     continue;
                 }
                 for (auto step : ParseScenario(line).steps) {
                     step.line = number;
                     bool held = runner.Run(step);
-                    out_ << (held ? "  ok\n" : "");
+                    m_out << (held ? "  ok\n" : "");
                     ok = held && ok;
                 }
             } catch (const ParseError& error) {
                 // Each line is parsed alone: its own "line 1: " prefix would mislead.
                 const std::string what = error.what();
-                out_ << "  line " << number << what.substr(what.find(':')) << "\n";
+                m_out << "  line " << number << what.substr(what.find(':')) << "\n";
             }
         }
-        out_ << "\n";
+        m_out << "\n";
         return ok;
     }
 
     // The add-in's bar in the active explorer (else the first one open), as
     // the user sees it after the run.
     void PrintToolbar() {
-        if (process_.crash())
+        if (m_process.crash())
             return;
         std::optional<outlook::host::ExplorerInfo> shown;
-        for (const auto& explorer : process_.Explorers()) {
+        for (const auto& explorer : m_process.Explorers()) {
             if (explorer.open && (!shown || explorer.active))
                 shown = explorer;
         }
         if (!shown) {
-            out_ << "\nNo explorer is open, so no \"Brevint toolbar\" is shown.\n";
+            m_out << "\nNo explorer is open, so no \"Brevint toolbar\" is shown.\n";
             return;
         }
-        const auto bars = process_.Bars(shown->id);
+        const auto bars = m_process.Bars(shown->id);
         const outlook::host::BarInfo* bar = FindBar(bars, L"Brevint toolbar");
-        out_ << "\nThe \"Brevint toolbar\" of explorer " << shown->id << " (\""
-             << Narrow(shown->caption) << "\") after the run:\n"
-             << (bar ? BarOutline(*bar) : "  none: the add-in built no bar there\n");
+        m_out << "\nThe \"Brevint toolbar\" of explorer " << shown->id << " (\""
+              << Narrow(shown->caption) << "\") after the run:\n"
+              << (bar ? BarOutline(*bar) : "  none: the add-in built no bar there\n");
     }
 
     bool Check() {
-        const Census census = ledger_.Take();
+        const Census census = m_ledger.Take();
         if (census.EveryMessageOnce()) {
-            out_ << "\nNo mail lost: each of the " << census.delivered
-                 << " delivered messages is in exactly one folder.\n";
+            m_out << "\nNo mail lost: each of the " << census.delivered
+                  << " delivered messages is in exactly one folder.\n";
             return true;
         }
-        out_ << "\nMAIL LOST OR DUPLICATED: of " << census.delivered << " delivered messages, "
-             << census.missing.size() << " are in no folder and " << census.duplicated.size()
-             << " are in more than one.\n";
+        m_out << "\nMAIL LOST OR DUPLICATED: of " << census.delivered << " delivered messages, "
+              << census.missing.size() << " are in no folder and " << census.duplicated.size()
+              << " are in more than one.\n";
         for (const auto& name : census.missing)
-            out_ << "  missing: " << name << "\n";
+            m_out << "  missing: " << name << "\n";
         for (const auto& name : census.duplicated)
-            out_ << "  duplicated: " << name << "\n";
+            m_out << "  duplicated: " << name << "\n";
         for (const auto& folder : census.folders)
-            out_ << "  " << folder.path << ": " << folder.total() << "\n";
+            m_out << "  " << folder.path << ": " << folder.total() << "\n";
         return false;
     }
 
     void PrintWhereThingsAre() {
         const auto statePath = platform::host::Root() / "demo-state.json";
-        std::ofstream(statePath) << StateJson(process_);
-        out_ << "The log: " << Narrow(LogFilePath()) << "\n    (on this machine "
-             << platform::host::HostPathFromWindows(LogFilePath()).string() << ")\n"
-             << "The state dump: " << statePath.string() << "\n";
+        std::ofstream(statePath) << StateJson(m_process);
+        m_out << "The log: " << Narrow(LogFilePath()) << "\n    (on this machine "
+              << platform::host::HostPathFromWindows(LogFilePath()).string() << ")\n"
+              << "The state dump: " << statePath.string() << "\n";
     }
 
-    const DemoOptions& options_;
-    std::ostream& out_;
-    OutlookProcess process_;
-    DeliveryLedger ledger_;
-    std::vector<Refusal> refusals_;
-    double deliverySeconds_ = 0;
+    const DemoOptions& m_options;
+    std::ostream& m_out;
+    OutlookProcess m_process;
+    DeliveryLedger m_ledger;
+    std::vector<Refusal> m_refusals;
+    double m_deliverySeconds = 0;
 };
 
 }  // namespace

@@ -21,20 +21,20 @@ FolderTally Census::In(const std::string& path) const {
 }
 
 void DeliveryLedger::Record(const mailstore::Bytes& source, bool spam, const std::string& name) {
-    Entry& entry = bySource_[Key(source)];
+    Entry& entry = m_bySource[Key(source)];
     entry.spam = entry.names.empty() ? spam : entry.spam;
     entry.names.push_back(name);
-    ++count_;
+    ++m_count;
 }
 
 void DeliveryLedger::Forget(const mailstore::Bytes& source) {
-    auto entry = bySource_.find(Key(source));
-    if (entry == bySource_.end())
+    auto entry = m_bySource.find(Key(source));
+    if (entry == m_bySource.end())
         return;
     entry->second.names.pop_back();
     if (entry->second.names.empty())
-        bySource_.erase(entry);
-    --count_;
+        m_bySource.erase(entry);
+    --m_count;
 }
 
 std::string FolderPath(const mailstore::FolderPtr& folder) {
@@ -52,15 +52,15 @@ std::string FolderPath(const mailstore::FolderPtr& folder) {
 
 Census DeliveryLedger::Take() const {
     Census census;
-    census.delivered = count_;
+    census.delivered = m_count;
     std::map<std::string, size_t> found;  // by source
     auto profile = mailstore::Model::Process().CurrentProfile();
     std::function<void(const mailstore::FolderPtr&)> walk =
         [&](const mailstore::FolderPtr& folder) {
             FolderTally tally{FolderPath(folder)};
             for (const auto& message : folder->Messages()) {
-                auto entry = bySource_.find(Key(message->Source()));
-                if (entry == bySource_.end())
+                auto entry = m_bySource.find(Key(message->Source()));
+                if (entry == m_bySource.end())
                     continue;
                 ++found[entry->first];
                 ++(entry->second.spam ? tally.spam : tally.good);
@@ -74,7 +74,7 @@ Census DeliveryLedger::Take() const {
     for (const auto& store : profile ? profile->Stores() : std::vector<mailstore::StorePtr>{})
         walk(store->Root());
 
-    for (const auto& [source, entry] : bySource_) {
+    for (const auto& [source, entry] : m_bySource) {
         size_t copies = found.count(source) ? found.at(source) : 0;
         const size_t expected = entry.names.size();
         // Identical messages are told apart by count only: the first ones

@@ -36,7 +36,7 @@ class DeliveryLedger {
     void Record(const mailstore::Bytes& source, bool spam, const std::string& name);
     // One message of that source is no longer looked for (the user deleted it).
     void Forget(const mailstore::Bytes& source);
-    size_t size() const { return count_; }
+    size_t size() const { return m_count; }
 
     // Walks the current profile's stores, every folder from each store's top.
     Census Take() const;
@@ -46,8 +46,8 @@ class DeliveryLedger {
         bool spam = false;
         std::vector<std::string> names;  // identical messages delivered more than once
     };
-    std::map<std::string, Entry> bySource_;
-    size_t count_ = 0;
+    std::map<std::string, Entry> m_bySource;
+    size_t m_count = 0;
 };
 
 // A folder's path as scenarios write it: the store's display name, then the

@@ -59,16 +59,16 @@ std::string Receive(int socket, Complete complete) {
 
 }  // namespace
 
-NetworkLink::NetworkLink(int targetPort) : targetPort_(targetPort) {}
+NetworkLink::NetworkLink(int targetPort) : m_targetPort(targetPort) {}
 
 NetworkLink::~NetworkLink() {
     {
-        std::lock_guard lock(mutex_);
-        stopping_ = true;
+        std::lock_guard lock(m_mutex);
+        m_stopping = true;
     }
-    changed_.notify_all();
-    if (relay_.joinable())
-        relay_.join();
+    m_changed.notify_all();
+    if (m_relay.joinable())
+        m_relay.join();
     CloseListener();
 }
 
@@ -86,62 +86,62 @@ bool NetworkLink::Listen(int port) {
         close(listener);
         return false;
     }
-    listener_ = listener;
-    port_ = ntohs(address.sin_port);
+    m_listener = listener;
+    m_port = ntohs(address.sin_port);
     return true;
 }
 
 void NetworkLink::CloseListener() {
-    if (listener_ >= 0)
-        close(listener_);
-    listener_ = -1;
+    if (m_listener >= 0)
+        close(m_listener);
+    m_listener = -1;
 }
 
 bool NetworkLink::Start() {
-    std::lock_guard lock(mutex_);
-    if (relay_.joinable() || !Listen(0))
+    std::lock_guard lock(m_mutex);
+    if (m_relay.joinable() || !Listen(0))
         return false;
-    relay_ = std::thread([this] { Serve(); });
+    m_relay = std::thread([this] { Serve(); });
     return true;
 }
 
 std::string NetworkLink::Url() const {
-    std::lock_guard lock(mutex_);
-    return "http://127.0.0.1:" + std::to_string(port_);
+    std::lock_guard lock(m_mutex);
+    return "http://127.0.0.1:" + std::to_string(m_port);
 }
 
 bool NetworkLink::SetDown(bool down) {
-    std::unique_lock lock(mutex_);
-    downAfterLogOn_ = false;
-    wantDown_ = down;
-    listenFailed_ = false;
-    changed_.notify_all();
-    changed_.wait(lock, [&] { return (listener_ < 0) == wantDown_ || listenFailed_; });
-    return !listenFailed_;
+    std::unique_lock lock(m_mutex);
+    m_downAfterLogOn = false;
+    m_wantDown = down;
+    m_listenFailed = false;
+    m_changed.notify_all();
+    m_changed.wait(lock, [&] { return (m_listener < 0) == m_wantDown || m_listenFailed; });
+    return !m_listenFailed;
 }
 
 void NetworkLink::DownAfterNextLogOn() {
-    std::lock_guard lock(mutex_);
-    downAfterLogOn_ = true;
+    std::lock_guard lock(m_mutex);
+    m_downAfterLogOn = true;
 }
 
 void NetworkLink::SyncListener() {
-    if (wantDown_ && listener_ >= 0)
+    if (m_wantDown && m_listener >= 0)
         CloseListener();
-    else if (!wantDown_ && listener_ < 0 && !listenFailed_)
-        listenFailed_ = !Listen(port_);
-    changed_.notify_all();
+    else if (!m_wantDown && m_listener < 0 && !m_listenFailed)
+        m_listenFailed = !Listen(m_port);
+    m_changed.notify_all();
 }
 
 void NetworkLink::Serve() {
-    std::unique_lock lock(mutex_);
-    while (!stopping_) {
+    std::unique_lock lock(m_mutex);
+    while (!m_stopping) {
         SyncListener();
-        if (listener_ < 0) {
-            changed_.wait_for(lock, std::chrono::milliseconds(kPollMs));
+        if (m_listener < 0) {
+            m_changed.wait_for(lock, std::chrono::milliseconds(kPollMs));
             continue;
         }
-        const int listener = listener_;
+        const int listener = m_listener;
         lock.unlock();
         pollfd entry{listener, POLLIN, 0};
         const bool incoming = poll(&entry, 1, kPollMs) > 0 && (entry.revents & POLLIN);
@@ -160,7 +160,7 @@ void NetworkLink::Relay(int client) {
     const int server = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (server < 0)
         return;
-    sockaddr_in address = Loopback(targetPort_);
+    sockaddr_in address = Loopback(m_targetPort);
     std::string answer;
     if (connect(server, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
         SendAll(server, request))
@@ -170,10 +170,10 @@ void NetworkLink::Relay(int client) {
     // next can get through.
     const bool logOn = request.rfind("GET /Account/LogOn.asp", 0) == 0;
     {
-        std::lock_guard lock(mutex_);
-        if (logOn && downAfterLogOn_) {
-            downAfterLogOn_ = false;
-            wantDown_ = true;
+        std::lock_guard lock(m_mutex);
+        if (logOn && m_downAfterLogOn) {
+            m_downAfterLogOn = false;
+            m_wantDown = true;
             SyncListener();
         }
     }

@@ -39,21 +39,21 @@ class NetworkLink {
     // The relay's thread alone opens and closes the listener; the controls
     // say what they want and wait until it holds.
     void Serve();
-    void SyncListener();  // with mutex_ held
+    void SyncListener();  // with m_mutex held
     void Relay(int client);
     bool Listen(int port);
     void CloseListener();
 
-    const int targetPort_;
-    mutable std::mutex mutex_;
-    std::condition_variable changed_;
-    int listener_ = -1;
-    int port_ = 0;
-    bool stopping_ = false;
-    bool wantDown_ = false;
-    bool listenFailed_ = false;
-    bool downAfterLogOn_ = false;
-    std::thread relay_;
+    const int m_targetPort;
+    mutable std::mutex m_mutex;
+    std::condition_variable m_changed;
+    int m_listener = -1;
+    int m_port = 0;
+    bool m_stopping = false;
+    bool m_wantDown = false;
+    bool m_listenFailed = false;
+    bool m_downAfterLogOn = false;
+    std::thread m_relay;
 };
 
 }  // namespace olsim

@@ -110,33 +110,33 @@ struct OutlookProcess::Addin {
 };
 
 OutlookProcess::OutlookProcess(Profile profile)
-    : profile_(std::move(profile)), userInterfaceThread_(GetCurrentThreadId()) {
-    comInitialized_ = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+    : m_profile(std::move(profile)), m_userInterfaceThread(GetCurrentThreadId()) {
+    m_comInitialized = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
     // Time passing by itself waits for this thread to block, as it waits for
     // the workers: it never moves while Outlook's thread runs.
     platform::host::AdvanceWaitsForThisThread();
     platform::host::OnProcessCrash(
         [this](const platform::host::ProcessCrash& crash) { CrashedElsewhere(crash); });
-    SetUpMailStores(profile_);
+    SetUpMailStores(m_profile);
 }
 
 std::optional<Crash> OutlookProcess::crash() const {
-    std::lock_guard guard(lock_);
-    return crash_;
+    std::lock_guard guard(m_lock);
+    return m_crash;
 }
 
 void OutlookProcess::CrashedElsewhere(const platform::host::ProcessCrash& crash) {
-    std::unique_lock guard(lock_);
-    if (!crash_) {
-        crash_ = Crash{command_.empty() ? "between commands" : command_, crash.code,
-                       crash.description, crash.threadId, crash.threadId == userInterfaceThread_};
+    std::unique_lock guard(m_lock);
+    if (!m_crash) {
+        m_crash = Crash{m_command.empty() ? "between commands" : m_command, crash.code,
+                        crash.description, crash.threadId, crash.threadId == m_userInterfaceThread};
     }
-    if (crash.threadId != userInterfaceThread_)
+    if (crash.threadId != m_userInterfaceThread)
         return;  // the worker stays where it crashed; this thread goes on
     // Outlook's own thread outside every guard: nothing can go on.
     guard.unlock();
     std::fprintf(stderr, "olsim: %s outside a command's guard; the run ends here\n",
-                 crash_->Describe().c_str());
+                 m_crash->Describe().c_str());
     std::fflush(nullptr);
     std::_Exit(1);
 }
@@ -170,26 +170,26 @@ OutlookProcess::~OutlookProcess() {
     if (Crashed()) {
         // Nothing more is called in the add-in: what it holds stays as the
         // crash left it, for the process's end to take away.
-        for (auto& addin : addins_)
+        for (auto& addin : m_addins)
             addin.release();
-        host_.release();
+        m_host.release();
         return;
     }
-    if (host_) {
+    if (m_host) {
         std::string ignored;
         Quit(ignored);
     }
-    if (comInitialized_)
+    if (m_comInitialized)
         CoUninitialize();
 }
 
 bool OutlookProcess::Install(std::vector<std::string>& done, std::string& error) {
     auto omitted = [&](const std::wstring& name) {
-        return std::any_of(profile_.omittedFiles.begin(), profile_.omittedFiles.end(),
+        return std::any_of(m_profile.omittedFiles.begin(), m_profile.omittedFiles.end(),
                            [&](const std::wstring& o) { return SameName(o, name); });
     };
     const std::wstring directory =
-        WithBackslash(profile_.directory.value_or(L"C:\\Program Files\\Brevint\\"));
+        WithBackslash(m_profile.directory.value_or(L"C:\\Program Files\\Brevint\\"));
 
     for (const auto& module : kModules) {
         if (omitted(module.name)) {
@@ -221,9 +221,9 @@ bool OutlookProcess::Install(std::vector<std::string>& done, std::string& error)
         return false;
 
     std::wstring written;
-    if (profile_.language && profile_.partner && !omitted(L"Languages")) {
-        std::wstring file = directory + L"Languages\\" + *profile_.language +
-                            std::to_wstring(static_cast<LONG>(*profile_.partner)) + L".ini";
+    if (m_profile.language && m_profile.partner && !omitted(L"Languages")) {
+        std::wstring file = directory + L"Languages\\" + *m_profile.language +
+                            std::to_wstring(static_cast<LONG>(*m_profile.partner)) + L".ini";
         if (!installation::WriteLanguageFile(file, written)) {
             error = Narrow(written);
             return false;
@@ -248,34 +248,35 @@ bool OutlookProcess::Install(std::vector<std::string>& done, std::string& error)
     }
 
     // The login server the core and the add-in ask: the run's own service.
-    if (!service_) {
-        service_ = std::make_unique<SimService>(profile_.service);
-        if (!service_->Start(error))
+    if (!m_service) {
+        m_service = std::make_unique<SimService>(m_profile.service);
+        if (!m_service->Start(error))
             return false;
-        done.push_back("started the filter service at " + Narrow(service_->LoginServer()));
+        done.push_back("started the filter service at " + Narrow(m_service->LoginServer()));
     }
 
     bool registry = true;
-    registry &= WriteRegistryString(kInstallationKey, L"Login Server", service_->LoginServer());
-    if (profile_.directory)
+    registry &= WriteRegistryString(kInstallationKey, L"Login Server", m_service->LoginServer());
+    if (m_profile.directory)
         registry &= WriteRegistryString(kInstallationKey, L"Directory", directory);
-    if (profile_.partner)
-        registry &= WriteRegistryDword(kInstallationKey, L"Partner", *profile_.partner);
-    if (profile_.threshold)
+    if (m_profile.partner)
+        registry &= WriteRegistryDword(kInstallationKey, L"Partner", *m_profile.partner);
+    if (m_profile.threshold)
         registry &= WriteRegistryDword(L"HKCU\\Software\\Brevint\\Thresholds", L"Filter",
-                                       *profile_.threshold);
-    if (profile_.exchange)
-        registry &= WriteRegistryDword(kInstallationKey, L"Exchange", *profile_.exchange);
-    if (profile_.language)
+                                       *m_profile.threshold);
+    if (m_profile.exchange)
+        registry &= WriteRegistryDword(kInstallationKey, L"Exchange", *m_profile.exchange);
+    if (m_profile.language)
         registry &=
-            WriteRegistryString(L"HKCU\\Software\\Brevint", L"Language", *profile_.language);
-    if (profile_.mailSupport)
+            WriteRegistryString(L"HKCU\\Software\\Brevint", L"Language", *m_profile.language);
+    if (m_profile.mailSupport)
         registry &= WriteRegistryDword(L"HKCU\\Software\\Microsoft\\Office\\" +
-                                           MajorMinor(profile_.version) + L"\\Outlook\\Setup",
-                                       L"MailSupport", *profile_.mailSupport);
-    if (profile_.mailProfile)
-        registry &= WriteRegistryString(kMailProfilesKey, L"DefaultProfile", *profile_.mailProfile);
-    for (const auto& line : profile_.registry)
+                                           MajorMinor(m_profile.version) + L"\\Outlook\\Setup",
+                                       L"MailSupport", *m_profile.mailSupport);
+    if (m_profile.mailProfile)
+        registry &=
+            WriteRegistryString(kMailProfilesKey, L"DefaultProfile", *m_profile.mailProfile);
+    for (const auto& line : m_profile.registry)
         registry &= line.isDword ? WriteRegistryDword(line.key, line.name, line.number)
                                  : WriteRegistryString(line.key, line.name, line.text);
     if (!registry) {
@@ -312,36 +313,36 @@ bool OutlookProcess::Guarded(const std::string& command, const std::function<voi
         // unhandled-exception filter (the add-in's crash-dump filter, once
         // attached) sees it first, as on Windows; then it is recorded.
         platform::seh::AskUnhandledFilter(pointers);
-        std::lock_guard guard(lock_);
-        if (!crash_ && pointers && pointers->ExceptionRecord) {
+        std::lock_guard guard(m_lock);
+        if (!m_crash && pointers && pointers->ExceptionRecord) {
             const EXCEPTION_RECORD& record = *pointers->ExceptionRecord;
-            crash_ = Crash{command, record.ExceptionCode, platform::seh::DescribeException(record),
-                           GetCurrentThreadId(), true};
+            m_crash = Crash{command, record.ExceptionCode, platform::seh::DescribeException(record),
+                            GetCurrentThreadId(), true};
         }
         return EXCEPTION_EXECUTE_HANDLER;
     };
     std::string outer;
     {
-        std::lock_guard guard(lock_);
-        outer = std::exchange(command_, command);
+        std::lock_guard guard(m_lock);
+        outer = std::exchange(m_command, command);
     }
     bool crashed = platform::seh::Guarded(filter, body);
-    std::lock_guard guard(lock_);
-    command_ = outer;
-    return !crashed && !crash_;
+    std::lock_guard guard(m_lock);
+    m_command = outer;
+    return !crashed && !m_crash;
 }
 
 bool OutlookProcess::Start(std::string& message) {
-    if (host_) {
+    if (m_host) {
         message = "Outlook is already running";
         return false;
     }
     Guarded("start", [&] {
         // The census counts the calls of this session of Outlook.
         platform::calls::ClearCensus();
-        host_ = std::make_unique<outlook::host::OutlookHost>(profile_.version);
-        for (const auto& caption : profile_.explorers)
-            host_->OpenExplorer(caption);
+        m_host = std::make_unique<outlook::host::OutlookHost>(m_profile.version);
+        for (const auto& caption : m_profile.explorers)
+            m_host->OpenExplorer(caption);
         ConnectAddins(message);
         Pump();
     });
@@ -377,9 +378,9 @@ void OutlookProcess::ConnectAddins(std::string& message) {
                        " could not be created: " + Hex(static_cast<DWORD>(result));
             continue;
         }
-        addins_.push_back(std::make_unique<Addin>(Addin{progId, connection}));
+        m_addins.push_back(std::make_unique<Addin>(Addin{progId, connection}));
         CComPtr<IDispatch> application;
-        application.Attach(host_->Application());
+        application.Attach(m_host->Application());
         SAFEARRAY* custom = nullptr;
         // Outlook times each add-in's start, and disables one that takes too long.
         const auto connecting = std::chrono::steady_clock::now();
@@ -389,14 +390,14 @@ void OutlookProcess::ConnectAddins(std::string& message) {
         connection->OnStartupComplete(&custom);
         const auto complete = std::chrono::steady_clock::now();
         using Milliseconds = std::chrono::duration<double, std::milli>;
-        lastStart_ = {Milliseconds(connected - connecting).count(),
-                      Milliseconds(complete - connected).count()};
+        m_lastStart = {Milliseconds(connected - connecting).count(),
+                       Milliseconds(complete - connected).count()};
         message += (message.empty() ? "" : "; ") + Narrow(progId) + " connected";
     }
 }
 
 bool OutlookProcess::Quit(std::string& message) {
-    if (!host_) {
+    if (!m_host) {
         message = "Outlook is not running";
         return false;
     }
@@ -404,20 +405,20 @@ bool OutlookProcess::Quit(std::string& message) {
     // add-in is left as the crash found it.
     Guarded("quit", [&] {
         SAFEARRAY* custom = nullptr;
-        for (auto& addin : addins_)
+        for (auto& addin : m_addins)
             if (!Crashed())
                 addin->connection->OnBeginShutdown(&custom);
-        for (auto& addin : addins_) {
+        for (auto& addin : m_addins) {
             if (Crashed())
                 return;
             addin->connection->OnDisconnection(AddInDesignerObjects::ext_dm_HostShutdown, &custom);
             addin->connection.Release();
         }
-        addins_.clear();
+        m_addins.clear();
         Pump();
         if (Crashed())
             return;
-        host_.reset();
+        m_host.reset();
         CoFreeUnusedLibraries();
         Pump();
     });
@@ -426,13 +427,13 @@ bool OutlookProcess::Quit(std::string& message) {
 
 bool OutlookProcess::OpenExplorer(const std::wstring& caption, std::string& message,
                                   bool activate) {
-    if (!host_) {
+    if (!m_host) {
         message = "Outlook is not running";
         return false;
     }
     int id = 0;
     Guarded("open", [&] {
-        id = host_->OpenExplorer(caption, activate);
+        id = m_host->OpenExplorer(caption, activate);
         Pump();
     });
     message = "explorer " + std::to_string(id);
@@ -441,13 +442,13 @@ bool OutlookProcess::OpenExplorer(const std::wstring& caption, std::string& mess
 
 #define OLSIM_EXPLORER_ACTION(Method, HostMethod, command)               \
     bool OutlookProcess::Method(int id, std::string& message) {          \
-        if (!host_) {                                                    \
+        if (!m_host) {                                                   \
             message = "Outlook is not running";                          \
             return false;                                                \
         }                                                                \
         bool open = false;                                               \
         Guarded(command, [&] {                                           \
-            open = host_->HostMethod(id);                                \
+            open = m_host->HostMethod(id);                               \
             Pump();                                                      \
         });                                                              \
         if (!Crashed() && !open)                                         \
@@ -462,13 +463,13 @@ OLSIM_EXPLORER_ACTION(CloseExplorer, CloseExplorer, "close")
 bool OutlookProcess::UserAction(const std::string& command,
                                 const std::function<std::wstring(outlook::host::OutlookHost&)>& act,
                                 std::string& message) {
-    if (!host_) {
+    if (!m_host) {
         message = "Outlook is not running";
         return false;
     }
     std::wstring refusal;
     Guarded(command, [&] {
-        refusal = act(*host_);
+        refusal = act(*m_host);
         Pump();
     });
     if (!Crashed() && !refusal.empty())
@@ -477,11 +478,11 @@ bool OutlookProcess::UserAction(const std::string& command,
 }
 
 std::vector<outlook::host::BarInfo> OutlookProcess::Bars(int id) const {
-    return host_ ? host_->Bars(id) : std::vector<outlook::host::BarInfo>{};
+    return m_host ? m_host->Bars(id) : std::vector<outlook::host::BarInfo>{};
 }
 
 std::vector<outlook::host::ExplorerInfo> OutlookProcess::Explorers() const {
-    return host_ ? host_->Explorers() : std::vector<outlook::host::ExplorerInfo>{};
+    return m_host ? m_host->Explorers() : std::vector<outlook::host::ExplorerInfo>{};
 }
 
 void OutlookProcess::Pump() {
@@ -489,8 +490,8 @@ void OutlookProcess::Pump() {
     // its own when no command's guard covers it.
     bool inCommand = false;
     {
-        std::lock_guard guard(lock_);
-        inCommand = !command_.empty();
+        std::lock_guard guard(m_lock);
+        inCommand = !m_command.empty();
     }
     if (inCommand)
         PumpMessages();

@@ -58,7 +58,7 @@ class OutlookProcess {
     OutlookProcess(const OutlookProcess&) = delete;
     OutlookProcess& operator=(const OutlookProcess&) = delete;
 
-    const Profile& profile() const { return profile_; }
+    const Profile& profile() const { return m_profile; }
 
     // Lays down the installation; false with the reason in `error`. What was
     // done is added to `done`, one sentence per step.
@@ -71,9 +71,9 @@ class OutlookProcess {
     // OnBeginShutdown, OnDisconnection, release, the explorers closed and the
     // add-in modules unloaded.
     bool Quit(std::string& message);
-    bool started() const { return host_ != nullptr; }
-    StartTimes lastStart() const { return lastStart_; }
-    size_t addinCount() const { return addins_.size(); }
+    bool started() const { return m_host != nullptr; }
+    StartTimes lastStart() const { return m_lastStart; }
+    size_t addinCount() const { return m_addins.size(); }
 
     // The user's actions on explorers; false with a reason when not possible.
     bool OpenExplorer(const std::wstring& caption, std::string& message, bool activate = true);
@@ -111,7 +111,7 @@ class OutlookProcess {
     std::optional<Crash> crash() const;
 
     // The filter service of the run; null before the installation.
-    SimService* service() const { return service_.get(); }
+    SimService* service() const { return m_service.get(); }
 
   private:
     struct Addin;
@@ -122,17 +122,17 @@ class OutlookProcess {
     // add-in), as the platform reports it.
     void CrashedElsewhere(const platform::host::ProcessCrash& crash);
 
-    Profile profile_;
-    std::unique_ptr<SimService> service_;
-    bool comInitialized_ = false;
-    std::unique_ptr<outlook::host::OutlookHost> host_;
-    std::vector<std::unique_ptr<Addin>> addins_;
-    StartTimes lastStart_;
-    const DWORD userInterfaceThread_;
+    Profile m_profile;
+    std::unique_ptr<SimService> m_service;
+    bool m_comInitialized = false;
+    std::unique_ptr<outlook::host::OutlookHost> m_host;
+    std::vector<std::unique_ptr<Addin>> m_addins;
+    StartTimes m_lastStart;
+    const DWORD m_userInterfaceThread;
     // The command and the crash are seen from every thread that may crash.
-    mutable std::mutex lock_;
-    std::string command_;  // the command running, empty between commands
-    std::optional<Crash> crash_;
+    mutable std::mutex m_lock;
+    std::string m_command;  // the command running, empty between commands
+    std::optional<Crash> m_crash;
 };
 
 }  // namespace olsim

@@ -29,21 +29,21 @@ class Key {
         if (!root)
             return;
         LONG result = create ? RegCreateKeyExW(root, rest.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
-                                               nullptr, &key_, nullptr)
-                             : RegOpenKeyExW(root, rest.c_str(), 0, KEY_READ, &key_);
+                                               nullptr, &m_key, nullptr)
+                             : RegOpenKeyExW(root, rest.c_str(), 0, KEY_READ, &m_key);
         if (result != ERROR_SUCCESS)
-            key_ = nullptr;
+            m_key = nullptr;
     }
     ~Key() {
-        if (key_)
-            RegCloseKey(key_);
+        if (m_key)
+            RegCloseKey(m_key);
     }
     Key(const Key&) = delete;
     Key& operator=(const Key&) = delete;
-    HKEY get() const { return key_; }
+    HKEY get() const { return m_key; }
 
   private:
-    HKEY key_ = nullptr;
+    HKEY m_key = nullptr;
 };
 
 bool Write(const std::wstring& key, const std::wstring& name, DWORD type, const void* data,

@@ -37,26 +37,26 @@ bool RunContext::ReadScenarioFile(const std::string& file, mailstore::Bytes& byt
 class StepRunner::Steps {
   public:
     Steps(OutlookProcess& process, const RunOptions& options, std::ostream& report)
-        : run_(process, options, report) {}
+        : m_run(process, options, report) {}
 
     // True when the step held: a command was carried out, an expectation held.
     bool RunStep(const Step& step) {
-        if (run_.options.verbose)
-            run_.report << "line " << step.line << ": " << step.text << "\n";
+        if (m_run.options.verbose)
+            m_run.report << "line " << step.line << ": " << step.text << "\n";
         const std::string problem = Carry(step);
         if (problem.empty())
             return true;
-        ++failures_;
-        run_.report << "line " << step.line << ": " << step.text << "\n    " << problem << "\n";
+        ++m_failures;
+        m_run.report << "line " << step.line << ": " << step.text << "\n    " << problem << "\n";
         return false;
     }
 
     RunResult Finish() {
-        if (run_.process.crash())
-            run_.report << run_.process.crash()->Describe() << "\n";
-        if (!run_.options.stateFile.empty())
-            run_.WriteState(run_.options.stateFile);
-        return {failures_ == 0, run_.process.crash().has_value()};
+        if (m_run.process.crash())
+            m_run.report << m_run.process.crash()->Describe() << "\n";
+        if (!m_run.options.stateFile.empty())
+            m_run.WriteState(m_run.options.stateFile);
+        return {m_failures == 0, m_run.process.crash().has_value()};
     }
 
   private:
@@ -66,32 +66,32 @@ class StepRunner::Steps {
         const Command* command = FindCommand(step.verb);
         if (!command)
             return "unknown command '" + step.verb + "'";
-        if (command->runsOutlook && run_.process.crash()) {
-            run_.report << "line " << step.line << ": skipped after the crash: " << step.text
-                        << "\n";
+        if (command->runsOutlook && m_run.process.crash()) {
+            m_run.report << "line " << step.line << ": skipped after the crash: " << step.text
+                         << "\n";
             return "";
         }
-        std::string problem = command->run(run_, step);
-        if (command->runsOutlook && run_.process.crash())
+        std::string problem = command->run(m_run, step);
+        if (command->runsOutlook && m_run.process.crash())
             return "";
         return problem;
     }
 
-    RunContext run_;
-    int failures_ = 0;
+    RunContext m_run;
+    int m_failures = 0;
 };
 
 StepRunner::StepRunner(OutlookProcess& process, const RunOptions& options, std::ostream& report)
-    : steps_(std::make_unique<Steps>(process, options, report)) {}
+    : m_steps(std::make_unique<Steps>(process, options, report)) {}
 
 StepRunner::~StepRunner() = default;
 
 bool StepRunner::Run(const Step& step) {
-    return steps_->RunStep(step);
+    return m_steps->RunStep(step);
 }
 
 RunResult StepRunner::Finish() {
-    return steps_->Finish();
+    return m_steps->Finish();
 }
 
 void PrepareProcess(const Profile& profile) {

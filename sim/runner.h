@@ -40,7 +40,7 @@ class StepRunner {
 
   private:
     class Steps;
-    std::unique_ptr<Steps> steps_;
+    std::unique_ptr<Steps> m_steps;
 };
 
 // Starts the process's clock and host settings the way every run has them.

@@ -71,11 +71,11 @@ struct Scenario {
 class ParseError : public std::runtime_error {
   public:
     ParseError(int line, const std::string& message)
-        : std::runtime_error("line " + std::to_string(line) + ": " + message), line_(line) {}
-    int line() const { return line_; }
+        : std::runtime_error("line " + std::to_string(line) + ": " + message), m_line(line) {}
+    int line() const { return m_line; }
 
   private:
-    int line_;
+    int m_line;
 };
 
 // Splits a line into words: blanks separate, double quotes group (a doubled

@@ -34,92 +34,92 @@ int PortOf(const std::string& url) {
 
 }  // namespace
 
-SimService::SimService(const ServiceProfile& profile) : profile_(profile) {}
+SimService::SimService(const ServiceProfile& profile) : m_profile(profile) {}
 
 SimService::~SimService() {
-    link_.reset();
-    if (service_)
-        service_->Stop();
+    m_link.reset();
+    if (m_service)
+        m_service->Stop();
 }
 
 bool SimService::Start(std::string& error) {
-    if (profile_.absent) {
-        loginServer_ = L"http://127.0.0.1:" + std::to_wstring(ClosedPort());
+    if (m_profile.absent) {
+        m_loginServer = L"http://127.0.0.1:" + std::to_wstring(ClosedPort());
         return true;
     }
-    service_ = std::make_unique<standins::service::FilterService>();
-    if (!service_->Start()) {
+    m_service = std::make_unique<standins::service::FilterService>();
+    if (!m_service->Start()) {
         error = "the filter service could not start";
         return false;
     }
-    link_ = std::make_unique<NetworkLink>(PortOf(service_->Url()));
-    if (!link_->Start()) {
+    m_link = std::make_unique<NetworkLink>(PortOf(m_service->Url()));
+    if (!m_link->Start()) {
         error = "the network link to the filter service could not start";
         return false;
     }
-    loginServer_ = Widen(link_->Url());
+    m_loginServer = Widen(m_link->Url());
     // The service's own links go through the link too, so that cutting it
     // cuts everything the add-in fetches.
-    for (const auto& [key, value] : service_->Values())
+    for (const auto& [key, value] : m_service->Values())
         if (value.find("{server}") != std::string::npos)
             SetValue(key, value);
-    for (const auto& [key, text] : profile_.values)
+    for (const auto& [key, text] : m_profile.values)
         SetValue(key, text);
     return true;
 }
 
 bool SimService::SetNetworkDown(bool down) {
-    return link_ && link_->SetDown(down);
+    return m_link && m_link->SetDown(down);
 }
 
 bool SimService::NetworkDownAfterNextLogOn() {
-    if (!link_)
+    if (!m_link)
         return false;
-    link_->DownAfterNextLogOn();
+    m_link->DownAfterNextLogOn();
     return true;
 }
 
 bool SimService::SetDelay(std::chrono::milliseconds delay) {
-    if (!service_)
+    if (!m_service)
         return false;
-    service_->SetDelay(delay);
+    m_service->SetDelay(delay);
     return true;
 }
 
 bool SimService::SetValue(const std::string& key, const std::optional<std::string>& text) {
-    if (!service_)
+    if (!m_service)
         return false;
     if (text)
-        service_->Set(key, ThroughLink(*text));
+        m_service->Set(key, ThroughLink(*text));
     else
-        service_->Remove(key);
+        m_service->Remove(key);
     return true;
 }
 
 bool SimService::SetPage(const std::string& path, int status, const std::string& body) {
-    if (!service_)
+    if (!m_service)
         return false;
-    service_->SetPage(path, status, body);
+    m_service->SetPage(path, status, body);
     return true;
 }
 
 // "{server}" in a value stands for the service; here it is the link to it.
 std::string SimService::ThroughLink(std::string text) const {
-    const std::string link = link_ ? link_->Url() : service_->Url();
+    const std::string link = m_link ? m_link->Url() : m_service->Url();
     for (size_t at; (at = text.find("{server}")) != std::string::npos;)
         text.replace(at, 8, link);
     return text;
 }
 
 size_t SimService::CountOf(const std::string& path) const {
-    return service_ ? service_->CountOf(path) : 0;
+    return m_service ? m_service->CountOf(path) : 0;
 }
 
 std::string SimService::ServedPaths() const {
-    if (!service_)
+    if (!m_service)
         return "there is no service in this run";
     std::string paths;
-    for (const auto& request : service_->Requests())
+    for (const auto& request : m_service->Requests())
         paths += (paths.empty() ? "" : ", ") + request.path + " (" +
                  std::to_string(request.status) + ")";
     return paths.empty() ? "no request was served" : "served: " + paths;

@@ -28,7 +28,7 @@ class SimService {
     // Starts the service and its link; false with the reason in `error`.
     bool Start(std::string& error);
     // What the installation writes as the login server ("http://127.0.0.1:PORT").
-    std::wstring LoginServer() const { return loginServer_; }
+    std::wstring LoginServer() const { return m_loginServer; }
 
     // The network between Outlook's machine and the service. False when the
     // run has no service or the link cannot be restored.
@@ -49,10 +49,10 @@ class SimService {
   private:
     std::string ThroughLink(std::string text) const;
 
-    ServiceProfile profile_;
-    std::unique_ptr<standins::service::FilterService> service_;
-    std::unique_ptr<NetworkLink> link_;
-    std::wstring loginServer_;
+    ServiceProfile m_profile;
+    std::unique_ptr<standins::service::FilterService> m_service;
+    std::unique_ptr<NetworkLink> m_link;
+    std::wstring m_loginServer;
 };
 
 }  // namespace olsim

@@ -146,15 +146,15 @@ typedef CComObjectRootEx<CComObjectThreadModel> CComObjectRoot;
 // member punk.
 #define COM_INTERFACE_ENTRY_AGGREGATE(iid, punk) {&iid, offsetof(_ComMapClass, punk), _Delegate},
 
-#define END_COM_MAP()                              \
-    { nullptr, 0, nullptr }                        \
-    }                                              \
-    ;                                              \
-    return _entries;                               \
-    }                                              \
-    virtual ULONG STDMETHODCALLTYPE AddRef() = 0;  \
-    virtual ULONG STDMETHODCALLTYPE Release() = 0; \
-    virtual HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void**) = 0;
+#define END_COM_MAP()                               \
+    { nullptr, 0, nullptr }                         \
+    }                                               \
+    ;                                               \
+    return _entries;                                \
+    }                                               \
+    ULONG STDMETHODCALLTYPE AddRef() override = 0;  \
+    ULONG STDMETHODCALLTYPE Release() override = 0; \
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void**) override = 0;
 
 // While FinalConstruct runs, the object holds a reference of its own, so that
 // handing itself out and releasing it does not destroy it.

@@ -23,11 +23,11 @@ namespace host = platform::host;
 
 class ProcessDefaults : public ::testing::EmptyTestEventListener {
     void OnTestProgramStart(const ::testing::UnitTest&) override {
-        ansiCodePage_ = GetACP();
-        oemCodePage_ = GetOEMCP();
-        userName_ = host::UserName();
-        processImage_ = host::ProcessImagePath();
-        threadLocale_ = GetThreadLocale();
+        m_ansiCodePage = GetACP();
+        m_oemCodePage = GetOEMCP();
+        m_userName = host::UserName();
+        m_processImage = host::ProcessImagePath();
+        m_threadLocale = GetThreadLocale();
     }
 
     void OnTestStart(const ::testing::TestInfo&) override {
@@ -35,20 +35,20 @@ class ProcessDefaults : public ::testing::EmptyTestEventListener {
         host::UseRealClock();
         host::SetTimeZoneOffset(0);  // as the platform starts
         host::SetProcessorCount(0);  // 0: the machine's own count
-        host::SetAnsiCodePage(ansiCodePage_);
-        host::SetOemCodePage(oemCodePage_);
-        host::SetUserName(userName_);
-        host::SetProcessImagePath(processImage_);
-        SetThreadLocale(threadLocale_);
+        host::SetAnsiCodePage(m_ansiCodePage);
+        host::SetOemCodePage(m_oemCodePage);
+        host::SetUserName(m_userName);
+        host::SetProcessImagePath(m_processImage);
+        SetThreadLocale(m_threadLocale);
         platform::calls::DisarmAll();
         platform::calls::ClearCensus();
     }
 
-    UINT ansiCodePage_ = 0;
-    UINT oemCodePage_ = 0;
-    std::wstring userName_;
-    std::wstring processImage_;
-    LCID threadLocale_ = 0;
+    UINT m_ansiCodePage = 0;
+    UINT m_oemCodePage = 0;
+    std::wstring m_userName;
+    std::wstring m_processImage;
+    LCID m_threadLocale = 0;
 };
 
 // The listeners own what is appended to them.

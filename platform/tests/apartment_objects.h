@@ -37,16 +37,16 @@ class ThreadReporter final : public platform::com::RefCounted<IDispatch, ICustom
   public:
     // Where the object notes the thread of its last release.
     explicit ThreadReporter(std::atomic<DWORD>* releasedOn = nullptr, bool freeThreaded = false)
-        : releasedOn_(releasedOn) {
+        : m_releasedOn(releasedOn) {
         if (freeThreaded)
-            CoCreateFreeThreadedMarshaler(static_cast<IDispatch*>(this), &marshaler_);
+            CoCreateFreeThreadedMarshaler(static_cast<IDispatch*>(this), &m_marshaler);
     }
     // Runs on the thread of the last release.
     ~ThreadReporter() override {
-        if (releasedOn_)
-            *releasedOn_ = GetCurrentThreadId();
-        if (marshaler_)
-            marshaler_->Release();
+        if (m_releasedOn)
+            *m_releasedOn = GetCurrentThreadId();
+        if (m_marshaler)
+            m_marshaler->Release();
     }
 
     STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
@@ -57,8 +57,8 @@ class ThreadReporter final : public platform::com::RefCounted<IDispatch, ICustom
             *object = static_cast<IDispatch*>(this);
         else if (iid == __uuidof(ICustom))
             *object = static_cast<ICustom*>(this);
-        else if (iid == IID_IMarshal && marshaler_)
-            return marshaler_->QueryInterface(iid, object);
+        else if (iid == IID_IMarshal && m_marshaler)
+            return m_marshaler->QueryInterface(iid, object);
         else
             return E_NOINTERFACE;
         AddRef();
@@ -90,7 +90,7 @@ class ThreadReporter final : public platform::com::RefCounted<IDispatch, ICustom
         return S_OK;
     }
     STDMETHODIMP Partner(IDispatch** partner) override {
-        *partner = new ThreadReporter(releasedOn_);
+        *partner = new ThreadReporter(m_releasedOn);
         return S_OK;
     }
     STDMETHODIMP Visit(IDispatch* other, LONG* threadId) override {
@@ -100,6 +100,6 @@ class ThreadReporter final : public platform::com::RefCounted<IDispatch, ICustom
     }
 
   private:
-    std::atomic<DWORD>* releasedOn_;
-    IUnknown* marshaler_ = nullptr;
+    std::atomic<DWORD>* m_releasedOn;
+    IUnknown* m_marshaler = nullptr;
 };

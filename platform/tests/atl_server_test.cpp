@@ -67,31 +67,32 @@ class AtlServerTest : public ::testing::Test {
   protected:
     void SetUp() override {
         InstallModule(BV_ATL_SAMPLE_SERVER_FILE, kServerPath);
-        module_ = LoadLibraryW(kServerPath);
-        ASSERT_NE(module_, nullptr);
-        getClassObject_ = Export<decltype(getClassObject_)>("DllGetClassObject");
-        canUnloadNow_ = Export<decltype(canUnloadNow_)>("DllCanUnloadNow");
-        registerServer_ = Export<decltype(registerServer_)>("DllRegisterServer");
-        unregisterServer_ = Export<decltype(unregisterServer_)>("DllUnregisterServer");
-        liveObjects_ = Export<decltype(liveObjects_)>("SampleLiveObjects");
-        lockCount_ = Export<decltype(lockCount_)>("SampleLockCount");
+        m_module = LoadLibraryW(kServerPath);
+        ASSERT_NE(m_module, nullptr);
+        m_getClassObject = Export<decltype(m_getClassObject)>("DllGetClassObject");
+        m_canUnloadNow = Export<decltype(m_canUnloadNow)>("DllCanUnloadNow");
+        m_registerServer = Export<decltype(m_registerServer)>("DllRegisterServer");
+        m_unregisterServer = Export<decltype(m_unregisterServer)>("DllUnregisterServer");
+        m_liveObjects = Export<decltype(m_liveObjects)>("SampleLiveObjects");
+        m_lockCount = Export<decltype(m_lockCount)>("SampleLockCount");
     }
     void TearDown() override {
-        if (module_)
-            FreeLibrary(module_);
+        if (m_module)
+            FreeLibrary(m_module);
     }
 
     template <class F>
     F Export(const char* name) {
-        auto function = reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(module_, name)));
+        auto function =
+            reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(m_module, name)));
         EXPECT_NE(function, nullptr) << name;
         return function;
     }
 
     CComPtr<IClassFactory> Factory() {
         CComPtr<IClassFactory> factory;
-        EXPECT_EQ(getClassObject_(__uuidof(sample::Sample), IID_IClassFactory,
-                                  reinterpret_cast<void**>(&factory)),
+        EXPECT_EQ(m_getClassObject(__uuidof(sample::Sample), IID_IClassFactory,
+                                   reinterpret_cast<void**>(&factory)),
                   S_OK);
         return factory;
     }
@@ -113,51 +114,51 @@ class AtlServerTest : public ::testing::Test {
         ASSERT_EQ(LoadTypeLibEx(L"C:\\libs\\sample.tlb", REGKIND_REGISTER, &library), S_OK);
     }
 
-    TempRoot root_;
-    HMODULE module_ = nullptr;
-    HRESULT(STDAPICALLTYPE* getClassObject_)(REFCLSID, REFIID, LPVOID*) = nullptr;
-    HRESULT(STDAPICALLTYPE* canUnloadNow_)() = nullptr;
-    HRESULT(STDAPICALLTYPE* registerServer_)() = nullptr;
-    HRESULT(STDAPICALLTYPE* unregisterServer_)() = nullptr;
-    LONG (*liveObjects_)() = nullptr;
-    LONG (*lockCount_)() = nullptr;
+    TempRoot m_root;
+    HMODULE m_module = nullptr;
+    HRESULT(STDAPICALLTYPE* m_getClassObject)(REFCLSID, REFIID, LPVOID*) = nullptr;
+    HRESULT(STDAPICALLTYPE* m_canUnloadNow)() = nullptr;
+    HRESULT(STDAPICALLTYPE* m_registerServer)() = nullptr;
+    HRESULT(STDAPICALLTYPE* m_unregisterServer)() = nullptr;
+    LONG (*m_liveObjects)() = nullptr;
+    LONG (*m_lockCount)() = nullptr;
 };
 
 TEST_F(AtlServerTest, ClassObjectIsMadeOnceAndOnlyForTheServersClass) {
     void* object = reinterpret_cast<void*>(1);
-    EXPECT_EQ(getClassObject_(__uuidof(ISample), IID_IClassFactory, &object),
+    EXPECT_EQ(m_getClassObject(__uuidof(ISample), IID_IClassFactory, &object),
               CLASS_E_CLASSNOTAVAILABLE);
     EXPECT_EQ(object, nullptr);
-    EXPECT_EQ(getClassObject_(__uuidof(sample::Sample), IID_IClassFactory, nullptr), E_POINTER);
-    EXPECT_EQ(getClassObject_(__uuidof(sample::Sample), IID_IDispatch, &object), E_NOINTERFACE);
+    EXPECT_EQ(m_getClassObject(__uuidof(sample::Sample), IID_IClassFactory, nullptr), E_POINTER);
+    EXPECT_EQ(m_getClassObject(__uuidof(sample::Sample), IID_IDispatch, &object), E_NOINTERFACE);
 
     CComPtr<IClassFactory> first = Factory();
     CComPtr<IClassFactory> second = Factory();
     ASSERT_NE(first.p, nullptr);
     EXPECT_EQ(first.p, second.p);
     // A client's reference to the kept class factory holds the module.
-    EXPECT_EQ(lockCount_(), 1);
-    EXPECT_EQ(canUnloadNow_(), S_FALSE);
+    EXPECT_EQ(m_lockCount(), 1);
+    EXPECT_EQ(m_canUnloadNow(), S_FALSE);
     second.Release();
     first.Release();
-    EXPECT_EQ(lockCount_(), 0);
-    EXPECT_EQ(canUnloadNow_(), S_OK);
+    EXPECT_EQ(m_lockCount(), 0);
+    EXPECT_EQ(m_canUnloadNow(), S_OK);
 
     CComPtr<IClassFactory> factory = Factory();
     EXPECT_EQ(factory->LockServer(TRUE), S_OK);
     factory.Release();
-    EXPECT_EQ(lockCount_(), 1);
-    EXPECT_EQ(canUnloadNow_(), S_FALSE);
+    EXPECT_EQ(m_lockCount(), 1);
+    EXPECT_EQ(m_canUnloadNow(), S_FALSE);
     Factory()->LockServer(FALSE);
-    EXPECT_EQ(canUnloadNow_(), S_OK);
+    EXPECT_EQ(m_canUnloadNow(), S_OK);
 }
 
 TEST_F(AtlServerTest, ObjectsHoldTheModuleAndAnswerTheirMap) {
     CComPtr<ISample> object = Create();
     ASSERT_NE(object.p, nullptr);
-    EXPECT_EQ(liveObjects_(), 1);
-    EXPECT_EQ(lockCount_(), 1);
-    EXPECT_EQ(canUnloadNow_(), S_FALSE);
+    EXPECT_EQ(m_liveObjects(), 1);
+    EXPECT_EQ(m_lockCount(), 1);
+    EXPECT_EQ(m_canUnloadNow(), S_FALSE);
 
     CComPtr<ISupportErrorInfo> support;
     ASSERT_EQ(object.QueryInterface(&support), S_OK);
@@ -175,8 +176,8 @@ TEST_F(AtlServerTest, ObjectsHoldTheModuleAndAnswerTheirMap) {
     support.Release();
     dispatch.Release();
     object.Release();
-    EXPECT_EQ(liveObjects_(), 0);  // FinalRelease ran
-    EXPECT_EQ(canUnloadNow_(), S_OK);
+    EXPECT_EQ(m_liveObjects(), 0);  // FinalRelease ran
+    EXPECT_EQ(m_canUnloadNow(), S_OK);
 }
 
 TEST_F(AtlServerTest, AggregatedObjectDelegatesToTheOuterUnknown) {
@@ -190,7 +191,7 @@ TEST_F(AtlServerTest, AggregatedObjectDelegatesToTheOuterUnknown) {
     ASSERT_EQ(factory->CreateInstance(&outer, IID_IUnknown, reinterpret_cast<void**>(&inner)),
               S_OK);
     EXPECT_EQ(outer.references, 1u);  // the inner object does not hold its outer one
-    EXPECT_EQ(liveObjects_(), 1);
+    EXPECT_EQ(m_liveObjects(), 1);
 
     ISample* sample = nullptr;
     ASSERT_EQ(inner->QueryInterface(__uuidof(ISample), reinterpret_cast<void**>(&sample)), S_OK);
@@ -208,9 +209,9 @@ TEST_F(AtlServerTest, AggregatedObjectDelegatesToTheOuterUnknown) {
     EXPECT_EQ(again.p, inner.p);
     again.Release();
     inner.Release();
-    EXPECT_EQ(liveObjects_(), 0);
+    EXPECT_EQ(m_liveObjects(), 0);
     factory.Release();
-    EXPECT_EQ(canUnloadNow_(), S_OK);
+    EXPECT_EQ(m_canUnloadNow(), S_OK);
 }
 
 TEST_F(AtlServerTest, ErrorSetsTheThreadsErrorInformation) {
@@ -269,7 +270,7 @@ TEST_F(AtlServerTest, DispatchAnswersFromTheRegisteredTypeLibrary) {
 
 TEST_F(AtlServerTest, RegistrationWritesScriptsAndLibraryAndUnregistrationUndoesThem) {
     ASSERT_TRUE(SetThreadLocale(0x0407));
-    ASSERT_EQ(registerServer_(), S_OK);
+    ASSERT_EQ(m_registerServer(), S_OK);
     EXPECT_EQ(GetThreadLocale(), 0x0407u);  // restored
 
     const std::wstring classKey = L"CLSID\\" + Guid(__uuidof(sample::Sample));
@@ -291,7 +292,7 @@ TEST_F(AtlServerTest, RegistrationWritesScriptsAndLibraryAndUnregistrationUndoes
     ASSERT_EQ(RegCreateKeyW(HKEY_CLASSES_ROOT, (classKey + L"\\Stale").c_str(), &stale),
               ERROR_SUCCESS);
     RegCloseKey(stale);
-    ASSERT_EQ(registerServer_(), S_OK);
+    ASSERT_EQ(m_registerServer(), S_OK);
     EXPECT_EQ(SubkeyCount(L"CLSID"), 1u);
     EXPECT_FALSE(ClassKeyExists(classKey + L"\\Stale"));
 
@@ -307,7 +308,7 @@ TEST_F(AtlServerTest, RegistrationWritesScriptsAndLibraryAndUnregistrationUndoes
     }
     CoUninitialize();
 
-    ASSERT_EQ(unregisterServer_(), S_OK);
+    ASSERT_EQ(m_unregisterServer(), S_OK);
     EXPECT_FALSE(ClassKeyExists(classKey));
     EXPECT_FALSE(ClassKeyExists(L"Sample.Sample"));
     EXPECT_FALSE(ClassKeyExists(L"Sample.Sample.1"));

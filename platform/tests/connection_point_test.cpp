@@ -11,7 +11,7 @@ namespace {
 // interface it is told to.
 class RecordingSink final : public IDispatch {
   public:
-    explicit RecordingSink(IID answers = __uuidof(ButtonEvents)) : answers_(answers) {}
+    explicit RecordingSink(IID answers = __uuidof(ButtonEvents)) : m_answers(answers) {}
 
     LONG references = 1;
     std::vector<DISPID> events;
@@ -19,7 +19,7 @@ class RecordingSink final : public IDispatch {
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
         *ppv = nullptr;
-        if (riid != IID_IUnknown && riid != IID_IDispatch && riid != answers_)
+        if (riid != IID_IUnknown && riid != IID_IDispatch && riid != m_answers)
             return E_NOINTERFACE;
         *ppv = static_cast<IDispatch*>(this);
         AddRef();
@@ -41,7 +41,7 @@ class RecordingSink final : public IDispatch {
     }
 
   private:
-    IID answers_;
+    IID m_answers;
 };
 
 IConnectionPoint* PointOf(Button& button, const IID& iid) {

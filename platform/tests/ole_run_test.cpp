@@ -8,10 +8,10 @@ namespace {
 class Object : public IRunnableObject {
   public:
     explicit Object(bool runnable, HRESULT runResult = S_OK)
-        : runnable_(runnable), runResult_(runResult) {}
+        : m_runnable(runnable), m_runResult(runResult) {}
     STDMETHOD(QueryInterface)(REFIID iid, void** object) override {
         if (InlineIsEqualGUID(iid, IID_IUnknown) ||
-            (runnable_ && InlineIsEqualGUID(iid, IID_IRunnableObject))) {
+            (m_runnable && InlineIsEqualGUID(iid, IID_IRunnableObject))) {
             *object = static_cast<IRunnableObject*>(this);
             AddRef();
             return S_OK;
@@ -24,7 +24,7 @@ class Object : public IRunnableObject {
     STDMETHOD(GetRunningClass)(LPCLSID) override { return E_NOTIMPL; }
     STDMETHOD(Run)(LPBINDCTX) override {
         ++runs;
-        return runResult_;
+        return m_runResult;
     }
     STDMETHOD_(BOOL, IsRunning)() override { return runs > 0; }
     STDMETHOD(LockRunning)(BOOL, BOOL) override { return S_OK; }
@@ -34,8 +34,8 @@ class Object : public IRunnableObject {
     int runs = 0;
 
   private:
-    bool runnable_;
-    HRESULT runResult_;
+    bool m_runnable;
+    HRESULT m_runResult;
 };
 
 TEST(OleRun, AnObjectWithoutARunningStateIsRunningAlready) {

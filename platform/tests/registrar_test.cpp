@@ -18,15 +18,15 @@ namespace {
 // The registrar of one test, released at its end.
 class RegistrarTest : public ::testing::Test {
   protected:
-    void SetUp() override { ASSERT_EQ(BvCreateRegistrar(&registrar_), S_OK); }
+    void SetUp() override { ASSERT_EQ(BvCreateRegistrar(&m_registrar), S_OK); }
     void TearDown() override {
-        if (registrar_) {
-            EXPECT_EQ(registrar_->Release(), 0u);
+        if (m_registrar) {
+            EXPECT_EQ(m_registrar->Release(), 0u);
         }
     }
 
-    TempRoot root_;
-    IRegistrar* registrar_ = nullptr;
+    TempRoot m_root;
+    IRegistrar* m_registrar = nullptr;
 };
 
 bool KeyExists(HKEY root, const wchar_t* path) {
@@ -165,9 +165,9 @@ void AddServerReplacements(IRegistrar* registrar) {
 }
 
 TEST_F(RegistrarTest, ServerScriptsRegisterAndUnregisterLeavingSharedKeys) {
-    AddServerReplacements(registrar_);
-    ASSERT_EQ(registrar_->StringRegister(kAppIdScript), S_OK);
-    ASSERT_EQ(registrar_->StringRegister(kClassScript), S_OK);
+    AddServerReplacements(m_registrar);
+    ASSERT_EQ(m_registrar->StringRegister(kAppIdScript), S_OK);
+    ASSERT_EQ(m_registrar->StringRegister(kClassScript), S_OK);
 
     EXPECT_EQ(ReadText(HKEY_CLASSES_ROOT, (std::wstring(L"AppID\\") + kAppId).c_str(), nullptr),
               Sz(L"Sample"));
@@ -188,8 +188,8 @@ TEST_F(RegistrarTest, ServerScriptsRegisterAndUnregisterLeavingSharedKeys) {
 
     // Another server's class stays through our unregistration.
     CreateKey(HKEY_CLASSES_ROOT, L"CLSID\\{OTHER}");
-    ASSERT_EQ(registrar_->StringUnregister(kClassScript), S_OK);
-    ASSERT_EQ(registrar_->StringUnregister(kAppIdScript), S_OK);
+    ASSERT_EQ(m_registrar->StringUnregister(kClassScript), S_OK);
+    ASSERT_EQ(m_registrar->StringUnregister(kAppIdScript), S_OK);
 
     EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kClassKey));
     EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, L"Sample.Thing"));
@@ -200,20 +200,20 @@ TEST_F(RegistrarTest, ServerScriptsRegisterAndUnregisterLeavingSharedKeys) {
     EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, L"CLSID\\{OTHER}"));
 
     // Unregistering what is already gone succeeds and changes nothing.
-    EXPECT_EQ(registrar_->StringUnregister(kClassScript), S_OK);
+    EXPECT_EQ(m_registrar->StringUnregister(kClassScript), S_OK);
     EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, L"CLSID"));
 }
 
 TEST_F(RegistrarTest, RegisteringTwiceReplacesForceRemoveKeysWhole) {
-    AddServerReplacements(registrar_);
-    ASSERT_EQ(registrar_->StringRegister(kClassScript), S_OK);
+    AddServerReplacements(m_registrar);
+    ASSERT_EQ(m_registrar->StringRegister(kClassScript), S_OK);
     // Stale content from an older version of the class.
     const std::wstring stale = std::wstring(kClassKey) + L"\\Programmable\\Old";
     CreateKey(HKEY_CLASSES_ROOT, stale.c_str());
     SetText(HKEY_CLASSES_ROOT, kClassKey, L"Obsolete", L"x");
     SetText(HKEY_CLASSES_ROOT, L"Sample.Thing", L"Kept", L"y");
 
-    ASSERT_EQ(registrar_->StringRegister(kClassScript), S_OK);
+    ASSERT_EQ(m_registrar->StringRegister(kClassScript), S_OK);
 
     EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, stale.c_str()));
     EXPECT_FALSE(ReadValue(HKEY_CLASSES_ROOT, kClassKey, L"Obsolete"));
@@ -247,11 +247,11 @@ HKCU
     }
 }
 )";
-    ASSERT_EQ(registrar_->StringRegister(script), S_OK);
+    ASSERT_EQ(m_registrar->StringRegister(script), S_OK);
     SetText(HKEY_CURRENT_USER, L"Software\\Sample\\Settings", L"UserChoice", L"1");
     CreateKey(HKEY_CURRENT_USER, L"Software\\Sample\\Shared\\Plugin");
 
-    ASSERT_EQ(registrar_->StringUnregister(script), S_OK);
+    ASSERT_EQ(m_registrar->StringUnregister(script), S_OK);
 
     // Named values the script lists go; a foreign value keeps its key.
     EXPECT_FALSE(ReadValue(HKEY_CURRENT_USER, L"Software\\Sample\\Settings", L"Level"));
@@ -267,8 +267,8 @@ HKCU
 }
 
 TEST_F(RegistrarTest, ValueTypesQuotingAndReplacements) {
-    ASSERT_EQ(registrar_->AddReplacement(L"name", L"Sub Key"), S_OK);
-    ASSERT_EQ(registrar_->AddReplacement(L"NAME", L"Replaced"), S_OK);  // the later one wins
+    ASSERT_EQ(m_registrar->AddReplacement(L"name", L"Sub Key"), S_OK);
+    ASSERT_EQ(m_registrar->AddReplacement(L"NAME", L"Replaced"), S_OK);  // the later one wins
     constexpr const wchar_t* script =
         LR"(
 HKEY_CURRENT_USER { 'Types'
@@ -284,7 +284,7 @@ HKEY_CURRENT_USER { 'Types'
 } }
 )";
     CreateKey(HKEY_CURRENT_USER, L"Types\\Gone\\Child");
-    ASSERT_EQ(registrar_->StringRegister(script), S_OK);
+    ASSERT_EQ(m_registrar->StringRegister(script), S_OK);
 
     EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, L"Types", L"Decimal")->Dword(), 0xFFFFFFFFu);
     auto hex = ReadValue(HKEY_CURRENT_USER, L"Types", L"Hex");
@@ -303,8 +303,8 @@ HKEY_CURRENT_USER { 'Types'
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, L"Types\\Gone"));
 
     // Without its replacement the script no longer reads.
-    ASSERT_EQ(registrar_->ClearReplacements(), S_OK);
-    EXPECT_EQ(registrar_->StringUnregister(script), DISP_E_EXCEPTION);
+    ASSERT_EQ(m_registrar->ClearReplacements(), S_OK);
+    EXPECT_EQ(m_registrar->StringUnregister(script), DISP_E_EXCEPTION);
     EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, L"Types"));
 }
 
@@ -334,19 +334,19 @@ TEST_F(RegistrarTest, ScriptErrorsFailAndChangeNothing) {
     };
     for (const wchar_t* tail : broken) {
         const std::wstring script = good + tail;
-        EXPECT_EQ(registrar_->StringRegister(script.c_str()), DISP_E_EXCEPTION) << tail;
+        EXPECT_EQ(m_registrar->StringRegister(script.c_str()), DISP_E_EXCEPTION) << tail;
         EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, L"Written")) << tail;
         EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, L"A")) << tail;
     }
     // The same prefix with a proper end is fine.
-    EXPECT_EQ(registrar_->StringRegister((good + L"A }").c_str()), S_OK);
+    EXPECT_EQ(m_registrar->StringRegister((good + L"A }").c_str()), S_OK);
     EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, L"Written"));
-    EXPECT_EQ(registrar_->StringRegister(L""), S_OK);
-    EXPECT_EQ(registrar_->StringRegister(nullptr), E_INVALIDARG);
+    EXPECT_EQ(m_registrar->StringRegister(L""), S_OK);
+    EXPECT_EQ(m_registrar->StringRegister(nullptr), E_INVALIDARG);
 }
 
 TEST_F(RegistrarTest, KeywordsAndRootsIgnoreCaseButQuotedWordsAreNames) {
-    ASSERT_EQ(registrar_->StringRegister(
+    ASSERT_EQ(m_registrar->StringRegister(
                   L"hkey_current_user { noremove Software { 'val' = s 'v' VAL x = S 'y' } }"),
               S_OK);
     EXPECT_EQ(ReadText(HKEY_CURRENT_USER, L"Software\\val", nullptr), Sz(L"v"));
@@ -355,33 +355,33 @@ TEST_F(RegistrarTest, KeywordsAndRootsIgnoreCaseButQuotedWordsAreNames) {
 
 TEST_F(RegistrarTest, FilesAndInterfaces) {
     {
-        std::filesystem::create_directories(root_.path() / "drive_c");
-        std::ofstream file(root_.path() / "drive_c" / "script.rgs");
+        std::filesystem::create_directories(m_root.path() / "drive_c");
+        std::ofstream file(m_root.path() / "drive_c" / "script.rgs");
         file << "HKCU { FromFile = s 'caf\xE9' }";  // ANSI text (1252)
     }
-    EXPECT_EQ(registrar_->FileRegister(L"C:\\script.rgs"), S_OK);
+    EXPECT_EQ(m_registrar->FileRegister(L"C:\\script.rgs"), S_OK);
     EXPECT_EQ(ReadText(HKEY_CURRENT_USER, L"FromFile", nullptr), Sz(L"caf\u00E9"));
-    EXPECT_EQ(registrar_->FileUnregister(L"C:\\SCRIPT.RGS"), S_OK);
+    EXPECT_EQ(m_registrar->FileUnregister(L"C:\\SCRIPT.RGS"), S_OK);
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, L"FromFile"));
-    EXPECT_EQ(registrar_->FileRegister(L"C:\\missing.rgs"),
+    EXPECT_EQ(m_registrar->FileRegister(L"C:\\missing.rgs"),
               HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
 
     // A module that is not there has no scripts to give.
-    EXPECT_EQ(registrar_->ResourceRegister(L"C:\\x.dll", 101, L"REGISTRY"),
+    EXPECT_EQ(m_registrar->ResourceRegister(L"C:\\x.dll", 101, L"REGISTRY"),
               HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND));
-    EXPECT_EQ(registrar_->ResourceUnregisterSz(L"C:\\x.dll", L"101", L"REGISTRY"),
+    EXPECT_EQ(m_registrar->ResourceUnregisterSz(L"C:\\x.dll", L"101", L"REGISTRY"),
               HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND));
-    EXPECT_EQ(registrar_->ResourceRegister(nullptr, 101, L"REGISTRY"), E_INVALIDARG);
+    EXPECT_EQ(m_registrar->ResourceRegister(nullptr, 101, L"REGISTRY"), E_INVALIDARG);
 
     IRegistrarBase* base = nullptr;
-    ASSERT_EQ(registrar_->QueryInterface(IID_IRegistrarBase, reinterpret_cast<void**>(&base)),
+    ASSERT_EQ(m_registrar->QueryInterface(IID_IRegistrarBase, reinterpret_cast<void**>(&base)),
               S_OK);
-    EXPECT_EQ(static_cast<IUnknown*>(base), static_cast<IUnknown*>(registrar_));
+    EXPECT_EQ(static_cast<IUnknown*>(base), static_cast<IUnknown*>(m_registrar));
     base->Release();
     void* other = reinterpret_cast<void*>(1);
-    EXPECT_EQ(registrar_->QueryInterface(IID_IDispatch, &other), E_NOINTERFACE);
+    EXPECT_EQ(m_registrar->QueryInterface(IID_IDispatch, &other), E_NOINTERFACE);
     EXPECT_EQ(other, nullptr);
-    EXPECT_EQ(registrar_->AddReplacement(nullptr, L"x"), E_INVALIDARG);
+    EXPECT_EQ(m_registrar->AddReplacement(nullptr, L"x"), E_INVALIDARG);
 }
 
 }  // namespace

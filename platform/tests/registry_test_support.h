@@ -42,18 +42,18 @@ inline Data PlainData(const T& value) {
 class Key {
   public:
     Key() = default;
-    explicit Key(HKEY handle) : handle_(handle) {}
+    explicit Key(HKEY handle) : m_handle(handle) {}
     ~Key() {
-        if (handle_)
-            RegCloseKey(handle_);
+        if (m_handle)
+            RegCloseKey(m_handle);
     }
     Key(const Key&) = delete;
     Key& operator=(const Key&) = delete;
-    HKEY* out() { return &handle_; }
-    operator HKEY() const { return handle_; }
+    HKEY* out() { return &m_handle; }
+    operator HKEY() const { return m_handle; }
 
   private:
-    HKEY handle_ = nullptr;
+    HKEY m_handle = nullptr;
 };
 
 inline LSTATUS Create(HKEY parent, const wchar_t* path, Key& key, DWORD* disposition = nullptr) {

@@ -45,15 +45,15 @@ class TypeLibTest : public ::testing::Test {
   protected:
     // Writes a library text to C:\<name> and gives its Windows path.
     std::wstring WriteLibrary(const std::string& name, const std::string& text) {
-        std::filesystem::create_directories(root_.path() / "drive_c" / "libs");
-        std::ofstream(root_.path() / "drive_c" / "libs" / name) << text;
+        std::filesystem::create_directories(m_root.path() / "drive_c" / "libs");
+        std::ofstream(m_root.path() / "drive_c" / "libs" / name) << text;
         return L"C:\\libs\\" + std::wstring(name.begin(), name.end());
     }
 
-    TempRoot root_;
-    const GUID libid_ = __uuidof(sample::SampleLib);
-    const GUID iid_ = __uuidof(sample::ISample);
-    const GUID clsid_ = __uuidof(sample::Sample);
+    TempRoot m_root;
+    const GUID m_libid = __uuidof(sample::SampleLib);
+    const GUID m_iid = __uuidof(sample::ISample);
+    const GUID m_clsid = __uuidof(sample::Sample);
 };
 
 TEST_F(TypeLibTest, LibraryTextDescribesLibraryInterfaceAndCoclass) {
@@ -63,7 +63,7 @@ TEST_F(TypeLibTest, LibraryTextDescribesLibraryInterfaceAndCoclass) {
               S_OK);
     TLIBATTR* attributes = nullptr;
     ASSERT_EQ(library->GetLibAttr(&attributes), S_OK);
-    EXPECT_EQ(attributes->guid, libid_);
+    EXPECT_EQ(attributes->guid, m_libid);
     EXPECT_EQ(attributes->wMajorVerNum, 1);
     EXPECT_EQ(attributes->wMinorVerNum, 0);
     EXPECT_EQ(attributes->lcid, 0u);
@@ -81,10 +81,10 @@ TEST_F(TypeLibTest, LibraryTextDescribesLibraryInterfaceAndCoclass) {
 
     // The dual interface: its dispatch part, and the interface part behind it.
     Ref<ITypeInfo> dispatch;
-    ASSERT_EQ(library->GetTypeInfoOfGuid(iid_, &dispatch), S_OK);
+    ASSERT_EQ(library->GetTypeInfoOfGuid(m_iid, &dispatch), S_OK);
     TYPEATTR* type = nullptr;
     ASSERT_EQ(dispatch->GetTypeAttr(&type), S_OK);
-    EXPECT_EQ(type->guid, iid_);
+    EXPECT_EQ(type->guid, m_iid);
     EXPECT_EQ(type->typekind, TKIND_DISPATCH);
     EXPECT_EQ(type->wTypeFlags, TYPEFLAG_FDUAL | TYPEFLAG_FOLEAUTOMATION | TYPEFLAG_FDISPATCHABLE |
                                     TYPEFLAG_FNONEXTENSIBLE);
@@ -100,7 +100,7 @@ TEST_F(TypeLibTest, LibraryTextDescribesLibraryInterfaceAndCoclass) {
     ASSERT_EQ(dispatch->GetRefTypeInfo(reference, &vtable), S_OK);
     ASSERT_EQ(vtable->GetTypeAttr(&type), S_OK);
     EXPECT_EQ(type->typekind, TKIND_INTERFACE);
-    EXPECT_EQ(type->guid, iid_);
+    EXPECT_EQ(type->guid, m_iid);
     vtable->ReleaseTypeAttr(type);
 
     // Members are not described: names are unknown, invocations find nothing.
@@ -114,7 +114,7 @@ TEST_F(TypeLibTest, LibraryTextDescribesLibraryInterfaceAndCoclass) {
 
     // The coclass names its default interface, which is the same type info.
     Ref<ITypeInfo> coclass;
-    ASSERT_EQ(library->GetTypeInfoOfGuid(clsid_, &coclass), S_OK);
+    ASSERT_EQ(library->GetTypeInfoOfGuid(m_clsid, &coclass), S_OK);
     ASSERT_EQ(coclass->GetTypeAttr(&type), S_OK);
     EXPECT_EQ(type->typekind, TKIND_COCLASS);
     EXPECT_EQ(type->wTypeFlags, TYPEFLAG_FCANCREATE);
@@ -133,7 +133,7 @@ TEST_F(TypeLibTest, LibraryTextDescribesLibraryInterfaceAndCoclass) {
     EXPECT_EQ(index, 1u);
 
     Ref<ITypeInfo> missing;
-    EXPECT_EQ(library->GetTypeInfoOfGuid(libid_, &missing), TYPE_E_ELEMENTNOTFOUND);
+    EXPECT_EQ(library->GetTypeInfoOfGuid(m_libid, &missing), TYPE_E_ELEMENTNOTFOUND);
     EXPECT_EQ(missing.p, nullptr);
 }
 
@@ -179,7 +179,7 @@ TEST_F(TypeLibTest, RegistrationWritesLibraryAndAutomationInterfaceKeys) {
     Ref<ITypeLib> library;
     // A path makes LoadTypeLib load without registering.
     ASSERT_EQ(LoadTypeLib(path.c_str(), &library), S_OK);
-    const std::wstring libKey = L"TypeLib\\" + Guid(libid_);
+    const std::wstring libKey = L"TypeLib\\" + Guid(m_libid);
     EXPECT_FALSE(ClassKeyExists(libKey));
 
     ASSERT_EQ(RegisterTypeLib(library.p, path.c_str(), L"C:\\libs"), S_OK);
@@ -187,35 +187,35 @@ TEST_F(TypeLibTest, RegistrationWritesLibraryAndAutomationInterfaceKeys) {
     EXPECT_EQ(ClassText(libKey + L"\\1.0\\0\\win32"), path);
     EXPECT_EQ(ClassText(libKey + L"\\1.0\\FLAGS"), L"0");
     EXPECT_EQ(ClassText(libKey + L"\\1.0\\HELPDIR"), L"C:\\libs");
-    const std::wstring interfaceKey = L"Interface\\" + Guid(iid_);
+    const std::wstring interfaceKey = L"Interface\\" + Guid(m_iid);
     EXPECT_EQ(ClassText(interfaceKey), L"ISample");
     EXPECT_EQ(ClassText(interfaceKey + L"\\ProxyStubClsid"),
               L"{00020424-0000-0000-C000-000000000046}");
     EXPECT_EQ(ClassText(interfaceKey + L"\\ProxyStubClsid32"),
               L"{00020424-0000-0000-C000-000000000046}");
-    EXPECT_EQ(ClassText(interfaceKey + L"\\TypeLib"), Guid(libid_));
+    EXPECT_EQ(ClassText(interfaceKey + L"\\TypeLib"), Guid(m_libid));
     EXPECT_EQ(ClassText(interfaceKey + L"\\TypeLib", L"Version"), L"1.0");
     EXPECT_FALSE(ClassKeyExists(L"Interface\\{6B1E3C2A-9D4F-4E8B-A1C7-3F5D2E9B0A20}"));
     // Coclasses are not registered by their library.
-    EXPECT_FALSE(ClassKeyExists(L"CLSID\\" + Guid(clsid_)));
+    EXPECT_FALSE(ClassKeyExists(L"CLSID\\" + Guid(m_clsid)));
 
     // Found again by identifier and version: a higher minor version serves, a
     // lower one or another major version does not.
     BSTR found = nullptr;
-    ASSERT_EQ(QueryPathOfRegTypeLib(libid_, 1, 0, 0x0409, &found), S_OK);
+    ASSERT_EQ(QueryPathOfRegTypeLib(m_libid, 1, 0, 0x0409, &found), S_OK);
     EXPECT_EQ(Take(found), path);
     Ref<ITypeLib> registered;
-    EXPECT_EQ(LoadRegTypeLib(libid_, 1, 1, 0, &registered), TYPE_E_LIBNOTREGISTERED);
-    EXPECT_EQ(LoadRegTypeLib(libid_, 2, 0, 0, &registered), TYPE_E_LIBNOTREGISTERED);
-    ASSERT_EQ(LoadRegTypeLib(libid_, 1, 0, 0, &registered), S_OK);
+    EXPECT_EQ(LoadRegTypeLib(m_libid, 1, 1, 0, &registered), TYPE_E_LIBNOTREGISTERED);
+    EXPECT_EQ(LoadRegTypeLib(m_libid, 2, 0, 0, &registered), TYPE_E_LIBNOTREGISTERED);
+    ASSERT_EQ(LoadRegTypeLib(m_libid, 1, 0, 0, &registered), S_OK);
     EXPECT_EQ(registered->GetTypeInfoCount(), 3u);
 
     // Unregistering takes all of it away, up to the library's key.
-    EXPECT_EQ(UnRegisterTypeLib(libid_, 1, 0, 0, SYS_WIN32), S_OK);
+    EXPECT_EQ(UnRegisterTypeLib(m_libid, 1, 0, 0, SYS_WIN32), S_OK);
     EXPECT_FALSE(ClassKeyExists(libKey));
     EXPECT_FALSE(ClassKeyExists(interfaceKey));
     EXPECT_TRUE(ClassKeyExists(L"Interface"));
-    EXPECT_EQ(UnRegisterTypeLib(libid_, 1, 0, 0, SYS_WIN32), TYPE_E_REGISTRYACCESS);
+    EXPECT_EQ(UnRegisterTypeLib(m_libid, 1, 0, 0, SYS_WIN32), TYPE_E_REGISTRYACCESS);
 }
 
 TEST_F(TypeLibTest, UnregisteringOneVersionKeepsTheOtherAndForeignInterfaces) {
@@ -226,14 +226,14 @@ TEST_F(TypeLibTest, UnregisteringOneVersionKeepsTheOtherAndForeignInterfaces) {
     Ref<ITypeLib> older, newest;
     ASSERT_EQ(LoadTypeLibEx(oldPath.c_str(), REGKIND_REGISTER, &older), S_OK);
     ASSERT_EQ(LoadTypeLibEx(newPath.c_str(), REGKIND_REGISTER, &newest), S_OK);
-    const std::wstring libKey = L"TypeLib\\" + Guid(libid_);
+    const std::wstring libKey = L"TypeLib\\" + Guid(m_libid);
     // Versions are written in hexadecimal.
     EXPECT_EQ(ClassText(libKey + L"\\1.a\\0\\win32"), newPath);
-    const std::wstring interfaceKey = L"Interface\\" + Guid(iid_);
+    const std::wstring interfaceKey = L"Interface\\" + Guid(m_iid);
     EXPECT_EQ(ClassText(interfaceKey + L"\\TypeLib", L"Version"), L"1.a");
     // The highest minor version is the one found.
     BSTR found = nullptr;
-    ASSERT_EQ(QueryPathOfRegTypeLib(libid_, 1, 0, 0, &found), S_OK);
+    ASSERT_EQ(QueryPathOfRegTypeLib(m_libid, 1, 0, 0, &found), S_OK);
     EXPECT_EQ(Take(found), newPath);
 
     // The interface now belongs to another library: it stays.
@@ -245,7 +245,7 @@ TEST_F(TypeLibTest, UnregisteringOneVersionKeepsTheOtherAndForeignInterfaces) {
                    static_cast<DWORD>((other.size() + 1) * sizeof(wchar_t)));
     RegCloseKey(key);
 
-    EXPECT_EQ(UnRegisterTypeLib(libid_, 1, 10, 0, SYS_WIN32), S_OK);
+    EXPECT_EQ(UnRegisterTypeLib(m_libid, 1, 10, 0, SYS_WIN32), S_OK);
     EXPECT_FALSE(ClassKeyExists(libKey + L"\\1.a"));
     EXPECT_EQ(ClassText(libKey + L"\\1.0\\0\\win32"), oldPath);
     EXPECT_EQ(ClassText(interfaceKey + L"\\TypeLib"), other);

@@ -101,28 +101,28 @@ class DemoCensus : public ::testing::Test {
   protected:
     void SetUp() override {
         olsim::SetUpMailStores({});
-        inbox_ = olsim::DefaultInbox();
-        spamFolder_ = inbox_->Parent()->CreateSubfolder(L"Brevint");
+        m_inbox = olsim::DefaultInbox();
+        m_spamFolder = m_inbox->Parent()->CreateSubfolder(L"Brevint");
     }
     mailstore::MessagePtr Deliver(const std::string& name, bool spam) {
         auto bytes = BytesOf("Subject: " + name + "\r\n\r\nbody\r\n");
-        ledger_.Record(bytes, spam, name);
-        return inbox_->Deliver(bytes);
+        m_ledger.Record(bytes, spam, name);
+        return m_inbox->Deliver(bytes);
     }
 
-    TempRoot root_;
-    mailstore::FolderPtr inbox_, spamFolder_;
-    olsim::DeliveryLedger ledger_;
+    TempRoot m_root;
+    mailstore::FolderPtr m_inbox, m_spamFolder;
+    olsim::DeliveryLedger m_ledger;
 };
 
 TEST_F(DemoCensus, CountsEachFolderByKindAndFindsEveryMessageOnce) {
     Deliver("good 1", false);
-    Deliver("good 2", false)->MoveTo(spamFolder_);  // a false positive
-    Deliver("spam 1", true)->MoveTo(spamFolder_);
+    Deliver("good 2", false)->MoveTo(m_spamFolder);  // a false positive
+    Deliver("spam 1", true)->MoveTo(m_spamFolder);
     Deliver("spam 2", true);  // a false negative
-    inbox_->Deliver(BytesOf("Subject: not the demo's\r\n\r\nx\r\n"));
+    m_inbox->Deliver(BytesOf("Subject: not the demo's\r\n\r\nx\r\n"));
 
-    auto census = ledger_.Take();
+    auto census = m_ledger.Take();
     EXPECT_TRUE(census.EveryMessageOnce());
     EXPECT_EQ(census.delivered, 4u);
     EXPECT_EQ(census.found, 4u);
@@ -138,12 +138,12 @@ TEST_F(DemoCensus, CountsEachFolderByKindAndFindsEveryMessageOnce) {
 TEST_F(DemoCensus, AMessageLostOrCopiedAnywhereBreaksTheCheckAndIsNamed) {
     Deliver("kept", false);
     Deliver("lost", true)->Delete();
-    Deliver("copied", false)->CopyTo(spamFolder_);
+    Deliver("copied", false)->CopyTo(m_spamFolder);
     // A copy into a folder the demo never looks at by name still counts.
-    auto hidden = inbox_->Parent()->CreateSubfolder(L"Elsewhere")->CreateSubfolder(L"Deeper");
+    auto hidden = m_inbox->Parent()->CreateSubfolder(L"Elsewhere")->CreateSubfolder(L"Deeper");
     Deliver("moved deep", true)->MoveTo(hidden);
 
-    auto census = ledger_.Take();
+    auto census = m_ledger.Take();
     EXPECT_FALSE(census.EveryMessageOnce());
     EXPECT_EQ(census.missing, std::vector<std::string>{"lost"});
     ASSERT_EQ(census.duplicated.size(), 1u);
@@ -154,12 +154,12 @@ TEST_F(DemoCensus, AMessageLostOrCopiedAnywhereBreaksTheCheckAndIsNamed) {
 TEST_F(DemoCensus, IdenticalMessagesAreCountedAsManyAsWereDelivered) {
     Deliver("same", false);
     Deliver("same", false)->Delete();
-    auto census = ledger_.Take();
+    auto census = m_ledger.Take();
     EXPECT_EQ(census.missing, std::vector<std::string>{"same"});
 
     Deliver("twin", true);
     Deliver("twin", true);
-    census = ledger_.Take();
+    census = m_ledger.Take();
     EXPECT_TRUE(census.duplicated.empty());
     EXPECT_EQ(census.missing.size(), 1u);  // still only the deleted one
 }

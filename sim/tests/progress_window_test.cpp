@@ -67,7 +67,7 @@ class ProgressScenarioTest : public ::testing::Test {
         return report.str();
     }
 
-    TempRoot root_;
+    TempRoot m_root;
 };
 
 TEST_F(ProgressScenarioTest, TheWindowIsReadControlByControl) {

@@ -121,9 +121,9 @@ class ATL_NO_VTABLE CAccount
             if (response.status == 200)
                 values = ParseValues(Widen(response.body, CP_UTF8));
         }
-        std::lock_guard lock(mutex_);
-        values_ = std::move(values);
-        *loggedIn = values_.empty() ? 0 : 1;
+        std::lock_guard lock(m_mutex);
+        m_values = std::move(values);
+        *loggedIn = m_values.empty() ? 0 : 1;
         return S_OK;
     }
 
@@ -157,13 +157,13 @@ class ATL_NO_VTABLE CAccount
 
   private:
     std::wstring Lookup(const std::wstring& key) const {
-        std::lock_guard lock(mutex_);
-        auto found = values_.find(key);
-        return found == values_.end() ? std::wstring() : found->second;
+        std::lock_guard lock(m_mutex);
+        auto found = m_values.find(key);
+        return found == m_values.end() ? std::wstring() : found->second;
     }
 
-    mutable std::mutex mutex_;
-    std::map<std::wstring, std::wstring> values_;
+    mutable std::mutex m_mutex;
+    std::map<std::wstring, std::wstring> m_values;
 };
 
 OBJECT_ENTRY_AUTO(CLSID_BrevintAccount, CAccount)

@@ -37,8 +37,8 @@ class ATL_NO_VTABLE CXML : public CComObjectRootEx<CComMultiThreadModel>,
             return hr;
         standins::core::XmlDocument parsed;
         const bool ok = parsed.Parse(Narrow(TextOf(document), CP_UTF8));
-        std::lock_guard lock(mutex_);
-        document_ = std::move(parsed);
+        std::lock_guard lock(m_mutex);
+        m_document = std::move(parsed);
         return ok ? S_OK : E_FAIL;
     }
 
@@ -49,15 +49,15 @@ class ATL_NO_VTABLE CXML : public CComObjectRootEx<CComMultiThreadModel>,
             return E_POINTER;
         std::string found;
         {
-            std::lock_guard lock(mutex_);
-            found = document_.Text(Narrow(TextOf(path), CP_UTF8)).value_or("");
+            std::lock_guard lock(m_mutex);
+            found = m_document.Text(Narrow(TextOf(path), CP_UTF8)).value_or("");
         }
         return standins::core::ReturnText(standins::core::Widen(found, CP_UTF8), text);
     }
 
   private:
-    std::mutex mutex_;
-    standins::core::XmlDocument document_;
+    std::mutex m_mutex;
+    standins::core::XmlDocument m_document;
 };
 
 OBJECT_ENTRY_AUTO(CLSID_BrevintXML, CXML)

@@ -41,7 +41,7 @@ void XMLCALL CharacterData(void* data, const XML_Char* text, int length) {
 }  // namespace
 
 bool XmlDocument::Parse(std::string_view utf8) {
-    texts_.clear();
+    m_texts.clear();
     if (utf8.size() > INT_MAX)
         return false;
     std::unique_ptr<XML_ParserStruct, decltype(&XML_ParserFree)> parser(XML_ParserCreate("UTF-8"),
@@ -55,13 +55,13 @@ bool XmlDocument::Parse(std::string_view utf8) {
     if (XML_Parse(parser.get(), utf8.data(), static_cast<int>(utf8.size()), XML_TRUE) !=
         XML_STATUS_OK)
         return false;
-    texts_ = std::move(state.texts);
+    m_texts = std::move(state.texts);
     return true;
 }
 
 std::optional<std::string> XmlDocument::Text(std::string_view path) const {
-    auto found = texts_.find(path);
-    if (found == texts_.end())
+    auto found = m_texts.find(path);
+    if (found == m_texts.end())
         return std::nullopt;
     return found->second;
 }

@@ -21,7 +21,7 @@ class XmlDocument {
     std::optional<std::string> Text(std::string_view path) const;
 
   private:
-    std::map<std::string, std::string, std::less<>> texts_;
+    std::map<std::string, std::string, std::less<>> m_texts;
 };
 
 }  // namespace standins::core

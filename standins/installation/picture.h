@@ -19,8 +19,8 @@ class Picture {
   public:
     Picture(int width, int height, Colour background);
 
-    int Width() const { return width_; }
-    int Height() const { return height_; }
+    int Width() const { return m_width; }
+    int Height() const { return m_height; }
     Colour At(int x, int y) const;
 
     void Box(int left, int top, int right, int bottom, Colour colour);  // inclusive corners
@@ -35,9 +35,9 @@ class Picture {
   private:
     void Set(int x, int y, Colour colour);
 
-    int width_;
-    int height_;
-    std::vector<Colour> pixels_;
+    int m_width;
+    int m_height;
+    std::vector<Colour> m_pixels;
 };
 
 }  // namespace installation

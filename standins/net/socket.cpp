@@ -51,16 +51,16 @@ Socket ConnectTo(const addrinfo& address, RealClock::time_point deadline) {
 Socket& Socket::operator=(Socket&& other) noexcept {
     if (this != &other) {
         Close();
-        fd_ = other.fd_;
-        other.fd_ = -1;
+        m_fd = other.m_fd;
+        other.m_fd = -1;
     }
     return *this;
 }
 
 void Socket::Close() {
-    if (fd_ >= 0)
-        ::close(fd_);
-    fd_ = -1;
+    if (m_fd >= 0)
+        ::close(m_fd);
+    m_fd = -1;
 }
 
 Socket ConnectTcp(const std::string& host, const std::string& port,

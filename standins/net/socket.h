@@ -15,19 +15,19 @@ using RealClock = std::chrono::steady_clock;
 class Socket {
   public:
     Socket() = default;
-    explicit Socket(int fd) : fd_(fd) {}
+    explicit Socket(int fd) : m_fd(fd) {}
     ~Socket() { Close(); }
-    Socket(Socket&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+    Socket(Socket&& other) noexcept : m_fd(other.m_fd) { other.m_fd = -1; }
     Socket& operator=(Socket&& other) noexcept;
     Socket(const Socket&) = delete;
     Socket& operator=(const Socket&) = delete;
 
-    int fd() const { return fd_; }
-    explicit operator bool() const { return fd_ >= 0; }
+    int fd() const { return m_fd; }
+    explicit operator bool() const { return m_fd >= 0; }
     void Close();
 
   private:
-    int fd_ = -1;
+    int m_fd = -1;
 };
 
 // A non-blocking connection to host:port, or an empty socket when no address

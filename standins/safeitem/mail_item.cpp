@@ -64,10 +64,10 @@ class ATL_NO_VTABLE CBVMailItem
     STDMETHOD(put_Item)(IDispatch* item) override {
         if (HRESULT hr = platform::calls::EnterComMember(kMailItem, L"Item"); FAILED(hr))
             return hr;
-        message_.reset();
+        m_message.reset();
         if (!item)
             return E_POINTER;
-        return safeitem::FindMessageOf(item, message_);
+        return safeitem::FindMessageOf(item, m_message);
     }
 
     STDMETHOD(get_Fields)(LONG propTag, VARIANT* value) override {
@@ -113,7 +113,9 @@ class ATL_NO_VTABLE CBVMailItem
 
   private:
     // The wrapped message while it is still in the store.
-    MessagePtr Message() const { return message_ && !message_->IsDeleted() ? message_ : nullptr; }
+    MessagePtr Message() const {
+        return m_message && !m_message->IsDeleted() ? m_message : nullptr;
+    }
 
     template <class Read>
     HRESULT ReadText(const wchar_t* member, BSTR* out, Read read) const {
@@ -129,7 +131,7 @@ class ATL_NO_VTABLE CBVMailItem
         return *out ? S_OK : E_OUTOFMEMORY;
     }
 
-    MessagePtr message_;
+    MessagePtr m_message;
 };
 
 OBJECT_ENTRY_AUTO(CLSID_BVMailItem, CBVMailItem)

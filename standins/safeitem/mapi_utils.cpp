@@ -140,33 +140,33 @@ class ATL_NO_VTABLE CBVMAPIUtils
     HRESULT FinalConstruct() {
         if (!NotifyWindowClass::Acquire(&CBVMAPIUtils::WindowProc))
             return HRESULT_FROM_WIN32(GetLastError());
-        window_ = CreateWindowExW(0, NotifyWindowClass::kName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE,
-                                  nullptr, _AtlBaseModule.GetModuleInstance(), nullptr);
-        if (!window_) {
+        m_window = CreateWindowExW(0, NotifyWindowClass::kName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE,
+                                   nullptr, _AtlBaseModule.GetModuleInstance(), nullptr);
+        if (!m_window) {
             const HRESULT hr = HRESULT_FROM_WIN32(GetLastError());
             NotifyWindowClass::Release();
             return hr;
         }
-        SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-        queue_->window = window_;
+        SetWindowLongPtrW(m_window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+        m_queue->window = m_window;
         WatchNewMail();
         return S_OK;
     }
 
     void FinalRelease() {
-        for (auto& [store, connection] : watched_)
+        for (auto& [store, connection] : m_watched)
             if (const mailstore::StorePtr held = store.lock())
                 held->Unadvise(connection);
-        watched_.clear();
-        if (!window_)
+        m_watched.clear();
+        if (!m_window)
             return;
         {
-            std::lock_guard guard(queue_->lock);
-            queue_->window = nullptr;
+            std::lock_guard guard(m_queue->lock);
+            m_queue->window = nullptr;
         }
-        SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
-        DestroyWindow(window_);
-        window_ = nullptr;
+        SetWindowLongPtrW(m_window, GWLP_USERDATA, 0);
+        DestroyWindow(m_window);
+        m_window = nullptr;
         NotifyWindowClass::Release();
     }
 
@@ -187,11 +187,11 @@ class ATL_NO_VTABLE CBVMAPIUtils
         if (!profile)
             return;
         for (const mailstore::StorePtr& store : profile->Stores()) {
-            std::shared_ptr<NewMailQueue> queue = queue_;
+            std::shared_ptr<NewMailQueue> queue = m_queue;
             const std::uint32_t connection =
                 store->Advise(mailstore::kEventNewMail,
                               [queue](const mailstore::Notification& n) { queue->Add(n.entryId); });
-            watched_.emplace_back(store, connection);
+            m_watched.emplace_back(store, connection);
         }
     }
 
@@ -208,16 +208,16 @@ class ATL_NO_VTABLE CBVMAPIUtils
     void RaiseNewMail() {
         CComPtr<bvoltool::IBVMAPIUtils> self(this);
         std::wstring entryId;
-        while (window_ && queue_->Take(entryId)) {
+        while (m_window && m_queue->Take(entryId)) {
             CComPtr<IDispatch> item;
             if (SUCCEEDED(safeitem::CreateNewMailItem(entryId, &item)))
                 FireEvent(1, static_cast<IDispatch*>(item));
         }
     }
 
-    HWND window_ = nullptr;
-    std::shared_ptr<NewMailQueue> queue_ = std::make_shared<NewMailQueue>();
-    std::vector<std::pair<std::weak_ptr<mailstore::Store>, std::uint32_t>> watched_;
+    HWND m_window = nullptr;
+    std::shared_ptr<NewMailQueue> m_queue = std::make_shared<NewMailQueue>();
+    std::vector<std::pair<std::weak_ptr<mailstore::Store>, std::uint32_t>> m_watched;
 };
 
 OBJECT_ENTRY_AUTO(CLSID_BVMAPIUtils, CBVMAPIUtils)

@@ -25,7 +25,7 @@ class ATL_NO_VTABLE CBVNewMailItem
     COM_INTERFACE_ENTRY(ISupportErrorInfo)
     END_COM_MAP()
 
-    void SetEntryId(const std::wstring& entryId) { entryId_ = entryId; }
+    void SetEntryId(const std::wstring& entryId) { m_entryId = entryId; }
 
     STDMETHOD(get_EntryID)(BSTR* entryId) override {
         if (HRESULT hr = platform::calls::EnterComMember(kNewMailItem, L"EntryID", entryId);
@@ -33,12 +33,12 @@ class ATL_NO_VTABLE CBVNewMailItem
             return hr;
         if (!entryId)
             return E_POINTER;
-        *entryId = safeitem::Text(entryId_);
+        *entryId = safeitem::Text(m_entryId);
         return *entryId ? S_OK : E_OUTOFMEMORY;
     }
 
   private:
-    std::wstring entryId_;
+    std::wstring m_entryId;
 };
 
 }  // namespace

@@ -117,11 +117,11 @@ class ATL_NO_VTABLE CRDOMail : public SessionObject<CRDOMail, IBVRDOMail> {
     COM_INTERFACE_ENTRY(ISupportErrorInfo)
     END_COM_MAP()
 
-    void SetMessage(MessagePtr message) { message_ = std::move(message); }
+    void SetMessage(MessagePtr message) { m_message = std::move(message); }
     // A new item: kept here until its first Save puts it into `folder`.
     void SetNew(FolderPtr folder, std::string messageClass) {
-        folder_ = std::move(folder);
-        class_ = std::move(messageClass);
+        m_folder = std::move(folder);
+        m_class = std::move(messageClass);
     }
 
     STDMETHOD(get_Fields)(LONG propTag, VARIANT* value) override {
@@ -132,26 +132,26 @@ class ATL_NO_VTABLE CRDOMail : public SessionObject<CRDOMail, IBVRDOMail> {
         VariantInit(value);
         if (HRESULT hr = Reach(); FAILED(hr))
             return hr;
-        if (!message_)
+        if (!m_message)
             return NewField(static_cast<mailstore::PropTag>(propTag), value);
-        return safeitem::FieldOf(*message_, propTag, value);
+        return safeitem::FieldOf(*m_message, propTag, value);
     }
     STDMETHOD(get_Body)(BSTR* body) override {
         if (HRESULT hr = Enter(kMail, L"Body", body); FAILED(hr))
             return hr;
         if (HRESULT hr = Reach(); FAILED(hr))
             return hr;
-        return TextOut(body, message_ ? message_->PlainBody() : body_.value_or(L""));
+        return TextOut(body, m_message ? m_message->PlainBody() : m_body.value_or(L""));
     }
     STDMETHOD(put_Body)(BSTR body) override {
         if (HRESULT hr = Enter(kMail, L"Body"); FAILED(hr))
             return hr;
         if (HRESULT hr = Reach(); FAILED(hr))
             return hr;
-        if (message_)
-            message_->SetPlainBody(TextOf(body));
+        if (m_message)
+            m_message->SetPlainBody(TextOf(body));
         else
-            body_ = TextOf(body);
+            m_body = TextOf(body);
         return S_OK;
     }
     STDMETHOD(get_Subject)(BSTR* subject) override {
@@ -159,17 +159,17 @@ class ATL_NO_VTABLE CRDOMail : public SessionObject<CRDOMail, IBVRDOMail> {
             return hr;
         if (HRESULT hr = Reach(); FAILED(hr))
             return hr;
-        return TextOut(subject, message_ ? message_->Subject() : subject_.value_or(L""));
+        return TextOut(subject, m_message ? m_message->Subject() : m_subject.value_or(L""));
     }
     STDMETHOD(put_Subject)(BSTR subject) override {
         if (HRESULT hr = Enter(kMail, L"Subject"); FAILED(hr))
             return hr;
         if (HRESULT hr = Reach(); FAILED(hr))
             return hr;
-        if (message_)
-            message_->Set(mailstore::tags::kSubject, TextOf(subject));
+        if (m_message)
+            m_message->Set(mailstore::tags::kSubject, TextOf(subject));
         else
-            subject_ = TextOf(subject);
+            m_subject = TextOf(subject);
         return S_OK;
     }
     STDMETHOD(Save)() override {
@@ -177,17 +177,17 @@ class ATL_NO_VTABLE CRDOMail : public SessionObject<CRDOMail, IBVRDOMail> {
             return hr;
         if (HRESULT hr = Reach(); FAILED(hr))
             return hr;
-        if (message_)
+        if (m_message)
             return S_OK;  // the store kept each change as it was made
-        if (folder_->IsDeleted())
+        if (m_folder->IsDeleted())
             return MAPI_E_NOT_FOUND;
-        MessagePtr made = folder_->AddHiddenMessage(class_);
-        if (subject_)
-            made->Set(mailstore::tags::kSubject, *subject_);
-        if (body_)
-            made->SetPlainBody(*body_);
-        message_ = std::move(made);
-        folder_.reset();
+        MessagePtr made = m_folder->AddHiddenMessage(m_class);
+        if (m_subject)
+            made->Set(mailstore::tags::kSubject, *m_subject);
+        if (m_body)
+            made->SetPlainBody(*m_body);
+        m_message = std::move(made);
+        m_folder.reset();
         return S_OK;
     }
     STDMETHOD(get_EntryID)(BSTR* entryId) override {
@@ -195,23 +195,23 @@ class ATL_NO_VTABLE CRDOMail : public SessionObject<CRDOMail, IBVRDOMail> {
             return hr;
         if (HRESULT hr = Reach(); FAILED(hr))
             return hr;
-        return TextOut(entryId, message_ ? mailstore::EntryIdToHex(message_->Id()) : L"");
+        return TextOut(entryId, m_message ? mailstore::EntryIdToHex(m_message->Id()) : L"");
     }
     STDMETHOD(get_MessageClass)(BSTR* messageClass) override {
         if (HRESULT hr = Enter(kMail, L"MessageClass", messageClass); FAILED(hr))
             return hr;
         if (HRESULT hr = Reach(); FAILED(hr))
             return hr;
-        const std::string name = message_ ? message_->Class() : class_;
+        const std::string name = m_message ? m_message->Class() : m_class;
         return TextOut(messageClass, std::wstring(name.begin(), name.end()));
     }
 
   private:
     // A stored item whose message was deleted is gone.
     HRESULT Reach() const {
-        if (message_)
-            return message_->IsDeleted() ? MAPI_E_NOT_FOUND : S_OK;
-        return folder_ ? S_OK : E_UNEXPECTED;
+        if (m_message)
+            return m_message->IsDeleted() ? MAPI_E_NOT_FOUND : S_OK;
+        return m_folder ? S_OK : E_UNEXPECTED;
     }
     // What a new item has before it is saved: its class, subject and body.
     HRESULT NewField(mailstore::PropTag tag, VARIANT* value) const {
@@ -220,18 +220,18 @@ class ATL_NO_VTABLE CRDOMail : public SessionObject<CRDOMail, IBVRDOMail> {
                                             : tag;
         std::optional<std::wstring> text;
         if (wide == mailstore::ChangeType(mailstore::tags::kMessageClass, mailstore::kTypeUnicode))
-            text = std::wstring(class_.begin(), class_.end());
+            text = std::wstring(m_class.begin(), m_class.end());
         else if (wide == mailstore::tags::kSubject)
-            text = subject_;
+            text = m_subject;
         else if (wide == mailstore::tags::kBody)
-            text = body_;
+            text = m_body;
         return text ? safeitem::ToVariant(*text, value) : S_OK;
     }
 
-    MessagePtr message_;
-    FolderPtr folder_;
-    std::string class_;
-    std::optional<std::wstring> subject_, body_;
+    MessagePtr m_message;
+    FolderPtr m_folder;
+    std::string m_class;
+    std::optional<std::wstring> m_subject, m_body;
 };
 
 class ATL_NO_VTABLE CRDOItems : public SessionObject<CRDOItems, IBVRDOItems> {
@@ -242,16 +242,16 @@ class ATL_NO_VTABLE CRDOItems : public SessionObject<CRDOItems, IBVRDOItems> {
     COM_INTERFACE_ENTRY(ISupportErrorInfo)
     END_COM_MAP()
 
-    void SetFolder(FolderPtr folder) { folder_ = std::move(folder); }
+    void SetFolder(FolderPtr folder) { m_folder = std::move(folder); }
 
     STDMETHOD(get_Count)(LONG* count) override {
         if (HRESULT hr = Enter(kItems, L"Count", count); FAILED(hr))
             return hr;
         if (!count)
             return E_POINTER;
-        if (folder_->IsDeleted())
+        if (m_folder->IsDeleted())
             return MAPI_E_NOT_FOUND;
-        *count = static_cast<LONG>(folder_->HiddenMessages().size());
+        *count = static_cast<LONG>(m_folder->HiddenMessages().size());
         return S_OK;
     }
     STDMETHOD(Item)(LONG index, IBVRDOMail** item) override {
@@ -260,9 +260,9 @@ class ATL_NO_VTABLE CRDOItems : public SessionObject<CRDOItems, IBVRDOItems> {
         if (!item)
             return E_POINTER;
         *item = nullptr;
-        if (folder_->IsDeleted())
+        if (m_folder->IsDeleted())
             return MAPI_E_NOT_FOUND;
-        const std::vector<MessagePtr> hidden = folder_->HiddenMessages();
+        const std::vector<MessagePtr> hidden = m_folder->HiddenMessages();
         if (index < 1 || index > static_cast<LONG>(hidden.size()))
             return DISP_E_BADINDEX;
         CComPtr<CRDOMail> mail = MakeObject<CRDOMail>();
@@ -276,18 +276,18 @@ class ATL_NO_VTABLE CRDOItems : public SessionObject<CRDOItems, IBVRDOItems> {
         if (!item)
             return E_POINTER;
         *item = nullptr;
-        if (folder_->IsDeleted())
+        if (m_folder->IsDeleted())
             return MAPI_E_NOT_FOUND;
         const std::wstring name = TextOf(messageClass);
         CComPtr<CRDOMail> mail = MakeObject<CRDOMail>();
         if (mail)
-            mail->SetNew(folder_, name.empty() ? std::string("IPM.Note")
-                                               : std::string(name.begin(), name.end()));
+            mail->SetNew(m_folder, name.empty() ? std::string("IPM.Note")
+                                                : std::string(name.begin(), name.end()));
         return HandOut(mail, item);
     }
 
   private:
-    FolderPtr folder_;
+    FolderPtr m_folder;
 };
 
 // --- Folders ------------------------------------------------------------------
@@ -300,7 +300,7 @@ class ATL_NO_VTABLE CRDOFolder : public SessionObject<CRDOFolder, IBVRDOFolder> 
     COM_INTERFACE_ENTRY(ISupportErrorInfo)
     END_COM_MAP()
 
-    void SetFolder(FolderPtr folder) { folder_ = std::move(folder); }
+    void SetFolder(FolderPtr folder) { m_folder = std::move(folder); }
 
     STDMETHOD(get_Parent)(IBVRDOFolder** parent) override {
         if (HRESULT hr = Enter(kFolder, L"Parent", parent); FAILED(hr))
@@ -308,23 +308,23 @@ class ATL_NO_VTABLE CRDOFolder : public SessionObject<CRDOFolder, IBVRDOFolder> 
         if (!parent)
             return E_POINTER;
         *parent = nullptr;
-        if (folder_->IsDeleted())
+        if (m_folder->IsDeleted())
             return MAPI_E_NOT_FOUND;
-        FolderPtr above = folder_->Parent();
+        FolderPtr above = m_folder->Parent();
         return above ? WrapFolder(std::move(above), parent) : MAPI_E_NOT_FOUND;
     }
     STDMETHOD(get_EntryID)(BSTR* entryId) override {
         if (HRESULT hr = Enter(kFolder, L"EntryID", entryId); FAILED(hr))
             return hr;
-        if (folder_->IsDeleted())
+        if (m_folder->IsDeleted())
             return MAPI_E_NOT_FOUND;
-        return TextOut(entryId, mailstore::EntryIdToHex(folder_->Id()));
+        return TextOut(entryId, mailstore::EntryIdToHex(m_folder->Id()));
     }
     STDMETHOD(get_StoreID)(BSTR* storeId) override {
         if (HRESULT hr = Enter(kFolder, L"StoreID", storeId); FAILED(hr))
             return hr;
-        const StorePtr store = folder_->OwningStore();
-        if (folder_->IsDeleted() || !store)
+        const StorePtr store = m_folder->OwningStore();
+        if (m_folder->IsDeleted() || !store)
             return MAPI_E_NOT_FOUND;
         return TextOut(storeId, mailstore::EntryIdToHex(store->Id()));
     }
@@ -334,23 +334,23 @@ class ATL_NO_VTABLE CRDOFolder : public SessionObject<CRDOFolder, IBVRDOFolder> 
         if (!items)
             return E_POINTER;
         *items = nullptr;
-        if (folder_->IsDeleted())
+        if (m_folder->IsDeleted())
             return MAPI_E_NOT_FOUND;
         CComPtr<CRDOItems> hidden = MakeObject<CRDOItems>();
         if (hidden)
-            hidden->SetFolder(folder_);
+            hidden->SetFolder(m_folder);
         return HandOut(hidden, items);
     }
     STDMETHOD(get_Name)(BSTR* name) override {
         if (HRESULT hr = Enter(kFolder, L"Name", name); FAILED(hr))
             return hr;
-        if (folder_->IsDeleted())
+        if (m_folder->IsDeleted())
             return MAPI_E_NOT_FOUND;
-        return TextOut(name, folder_->Name());
+        return TextOut(name, m_folder->Name());
     }
 
   private:
-    FolderPtr folder_;
+    FolderPtr m_folder;
 };
 
 HRESULT WrapFolder(FolderPtr folder, IBVRDOFolder** out) {
@@ -387,34 +387,34 @@ LONG KindOf(const mailstore::Store& store) {
 template <class Self, class Interface, const IID*... More>
 class ATL_NO_VTABLE StoreObject : public SessionObject<Self, Interface, More...> {
   public:
-    void SetStore(StorePtr store) { store_ = std::move(store); }
+    void SetStore(StorePtr store) { m_store = std::move(store); }
 
     STDMETHOD(get_StoreKind)(LONG* kind) override {
         if (HRESULT hr = Enter(kStore, L"StoreKind", kind); FAILED(hr))
             return hr;
         if (!kind)
             return E_POINTER;
-        *kind = KindOf(*store_);
+        *kind = KindOf(*m_store);
         return S_OK;
     }
     STDMETHOD(GetDefaultFolder)(LONG kind, IBVRDOFolder** folder) override {
         if (HRESULT hr = Enter(kStore, L"GetDefaultFolder", folder); FAILED(hr))
             return hr;
-        return DefaultFolderOf(store_, kind, folder);
+        return DefaultFolderOf(m_store, kind, folder);
     }
     STDMETHOD(get_EntryID)(BSTR* entryId) override {
         if (HRESULT hr = Enter(kStore, L"EntryID", entryId); FAILED(hr))
             return hr;
-        return TextOut(entryId, mailstore::EntryIdToHex(store_->Id()));
+        return TextOut(entryId, mailstore::EntryIdToHex(m_store->Id()));
     }
     STDMETHOD(get_Name)(BSTR* name) override {
         if (HRESULT hr = Enter(kStore, L"Name", name); FAILED(hr))
             return hr;
-        return TextOut(name, store_->DisplayName());
+        return TextOut(name, m_store->DisplayName());
     }
 
   protected:
-    StorePtr store_;
+    StorePtr m_store;
 };
 
 class ATL_NO_VTABLE CRDOStore : public StoreObject<CRDOStore, IBVRDOStore> {
@@ -441,7 +441,7 @@ class ATL_NO_VTABLE CRDOExchangeStore
             return hr;
         if (!cached)
             return E_POINTER;
-        *cached = store_->CachedMode() ? VARIANT_TRUE : VARIANT_FALSE;
+        *cached = m_store->CachedMode() ? VARIANT_TRUE : VARIANT_FALSE;
         return S_OK;
     }
 };
@@ -467,14 +467,14 @@ class ATL_NO_VTABLE CRDOStores : public SessionObject<CRDOStores, IBVRDOStores> 
     COM_INTERFACE_ENTRY(ISupportErrorInfo)
     END_COM_MAP()
 
-    void SetProfile(mailstore::ProfilePtr profile) { profile_ = std::move(profile); }
+    void SetProfile(mailstore::ProfilePtr profile) { m_profile = std::move(profile); }
 
     STDMETHOD(get_Count)(LONG* count) override {
         if (HRESULT hr = Enter(kStores, L"Count", count); FAILED(hr))
             return hr;
         if (!count)
             return E_POINTER;
-        *count = static_cast<LONG>(profile_->Stores().size());
+        *count = static_cast<LONG>(m_profile->Stores().size());
         return S_OK;
     }
     STDMETHOD(Item)(LONG index, IBVRDOStore** store) override {
@@ -483,14 +483,14 @@ class ATL_NO_VTABLE CRDOStores : public SessionObject<CRDOStores, IBVRDOStores> 
         if (!store)
             return E_POINTER;
         *store = nullptr;
-        const std::vector<StorePtr> stores = profile_->Stores();
+        const std::vector<StorePtr> stores = m_profile->Stores();
         if (index < 1 || index > static_cast<LONG>(stores.size()))
             return DISP_E_BADINDEX;
         return WrapStore(stores[static_cast<std::size_t>(index - 1)], store);
     }
 
   private:
-    mailstore::ProfilePtr profile_;
+    mailstore::ProfilePtr m_profile;
 };
 
 // --- The session --------------------------------------------------------------
@@ -518,7 +518,7 @@ class ATL_NO_VTABLE CBVRDOSession : public CComObjectRootEx<CComSingleThreadMode
             name.empty() ? Store().CurrentProfile() : ProfileNamed(name);
         if (!profile)
             return MAPI_E_LOGON_FAILED;
-        profile_ = std::move(profile);
+        m_profile = std::move(profile);
         return S_OK;
     }
     STDMETHOD(get_Stores)(IBVRDOStores** stores) override {
@@ -527,11 +527,11 @@ class ATL_NO_VTABLE CBVRDOSession : public CComObjectRootEx<CComSingleThreadMode
         if (!stores)
             return E_POINTER;
         *stores = nullptr;
-        if (!profile_)
+        if (!m_profile)
             return MAPI_E_NOT_INITIALIZED;
         CComPtr<CRDOStores> object = MakeObject<CRDOStores>();
         if (object)
-            object->SetProfile(profile_);
+            object->SetProfile(m_profile);
         return HandOut(object, stores);
     }
     STDMETHOD(GetDefaultFolder)(LONG kind, IBVRDOFolder** folder) override {
@@ -540,9 +540,9 @@ class ATL_NO_VTABLE CBVRDOSession : public CComObjectRootEx<CComSingleThreadMode
         if (!folder)
             return E_POINTER;
         *folder = nullptr;
-        if (!profile_)
+        if (!m_profile)
             return MAPI_E_NOT_INITIALIZED;
-        return DefaultFolderOf(profile_->DefaultStore(), kind, folder);
+        return DefaultFolderOf(m_profile->DefaultStore(), kind, folder);
     }
     STDMETHOD(GetFolderFromID)
     (BSTR entryId, BSTR storeId, LONG flags, IBVRDOFolder** folder) override {
@@ -551,7 +551,7 @@ class ATL_NO_VTABLE CBVRDOSession : public CComObjectRootEx<CComSingleThreadMode
         if (!folder)
             return E_POINTER;
         *folder = nullptr;
-        if (!profile_)
+        if (!m_profile)
             return MAPI_E_NOT_INITIALIZED;
         if (flags & ~kKnownOpenFlags)
             return MAPI_E_UNKNOWN_FLAGS;
@@ -574,7 +574,7 @@ class ATL_NO_VTABLE CBVRDOSession : public CComObjectRootEx<CComSingleThreadMode
     }
 
   private:
-    mailstore::ProfilePtr profile_;
+    mailstore::ProfilePtr m_profile;
 };
 
 OBJECT_ENTRY_AUTO(CLSID_BVRDOSession, CBVRDOSession)

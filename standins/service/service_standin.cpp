@@ -116,7 +116,7 @@ struct FilterService::Connection {
 };
 
 FilterService::FilterService()
-    : values_{
+    : m_values{
           {"Login.Access", "Approved"},
           {"Login.Disabled", "0"},
           {"Parameters.Mailtag", "1"},
@@ -126,9 +126,9 @@ FilterService::FilterService()
           {"Advert.Caption", "News from Brevint"},
           {"Advert.Link", "{server}/Advert.asp?id={id}"},
       },
-      footerPlain_("I have blocked |Blocked| spam mails of |Processed| with Brevint.|br|"
+      m_footerPlain("I have blocked |Blocked| spam mails of |Processed| with Brevint.|br|"
                    "Get it for free."),
-      footerHtml_("I have blocked <b>|Blocked|</b> spam mails of <b>|Processed|</b> with "
+      m_footerHtml("I have blocked <b>|Blocked|</b> spam mails of <b>|Processed|</b> with "
                   "Brevint.|br|<a href=\"http://127.0.0.1/\">Get it for free.</a>") {}
 
 FilterService::~FilterService() {
@@ -136,133 +136,133 @@ FilterService::~FilterService() {
 }
 
 bool FilterService::Start() {
-    std::lock_guard lock(mutex_);
-    if (running_)
+    std::lock_guard lock(m_mutex);
+    if (m_running)
         return false;
     int listener = Listen(0);
     if (listener < 0)
         return false;
-    wakeFd_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-    if (wakeFd_ < 0) {
+    m_wakeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    if (m_wakeFd < 0) {
         close(listener);
         return false;
     }
-    listener_ = listener;
-    port_ = PortOf(listener);
-    isDown_ = false;
-    stopping_ = false;
-    running_ = true;
-    server_ = std::thread([this] { Serve(); });
+    m_listener = listener;
+    m_port = PortOf(listener);
+    m_isDown = false;
+    m_stopping = false;
+    m_running = true;
+    m_server = std::thread([this] { Serve(); });
     return true;
 }
 
 std::string FilterService::Url() const {
-    std::lock_guard lock(mutex_);
-    return port_ ? "http://127.0.0.1:" + std::to_string(port_) : std::string();
+    std::lock_guard lock(m_mutex);
+    return m_port ? "http://127.0.0.1:" + std::to_string(m_port) : std::string();
 }
 
 void FilterService::Stop() {
     {
-        std::lock_guard lock(mutex_);
-        if (!running_)
+        std::lock_guard lock(m_mutex);
+        if (!m_running)
             return;
-        stopping_ = true;
+        m_stopping = true;
     }
-    changed_.notify_all();
+    m_changed.notify_all();
     Wake();
-    server_.join();
-    std::lock_guard lock(mutex_);
-    close(wakeFd_);
-    wakeFd_ = -1;
-    running_ = false;
-    changed_.notify_all();
+    m_server.join();
+    std::lock_guard lock(m_mutex);
+    close(m_wakeFd);
+    m_wakeFd = -1;
+    m_running = false;
+    m_changed.notify_all();
 }
 
 bool FilterService::SetDown(bool down) {
-    std::unique_lock lock(mutex_);
-    wantDown_ = down;
-    listenFailed_ = false;
-    if (!running_)
+    std::unique_lock lock(m_mutex);
+    m_wantDown = down;
+    m_listenFailed = false;
+    if (!m_running)
         return true;
     Wake();
-    changed_.wait(lock, [&] { return isDown_ == down || listenFailed_ || stopping_; });
-    return !listenFailed_;
+    m_changed.wait(lock, [&] { return m_isDown == down || m_listenFailed || m_stopping; });
+    return !m_listenFailed;
 }
 
 void FilterService::SetDelay(std::chrono::milliseconds delay) {
-    std::lock_guard lock(mutex_);
-    delay_ = delay;
+    std::lock_guard lock(m_mutex);
+    m_delay = delay;
 }
 
 void FilterService::SetChunkSize(size_t bytes) {
-    std::lock_guard lock(mutex_);
-    chunkSize_ = bytes;
+    std::lock_guard lock(m_mutex);
+    m_chunkSize = bytes;
 }
 
 void FilterService::Set(const std::string& key, const std::string& value) {
-    std::lock_guard lock(mutex_);
-    values_[key] = value;
+    std::lock_guard lock(m_mutex);
+    m_values[key] = value;
 }
 
 void FilterService::Remove(const std::string& key) {
-    std::lock_guard lock(mutex_);
-    values_.erase(key);
+    std::lock_guard lock(m_mutex);
+    m_values.erase(key);
 }
 
 std::map<std::string, std::string> FilterService::Values() const {
-    std::lock_guard lock(mutex_);
-    return values_;
+    std::lock_guard lock(m_mutex);
+    return m_values;
 }
 
 void FilterService::SetAccount(unsigned identity, const std::string& password) {
-    std::lock_guard lock(mutex_);
-    account_.emplace(identity, password);
+    std::lock_guard lock(m_mutex);
+    m_account.emplace(identity, password);
 }
 
 void FilterService::SetFooter(const std::string& plain, const std::string& html) {
-    std::lock_guard lock(mutex_);
-    footerPlain_ = plain;
-    footerHtml_ = html;
+    std::lock_guard lock(m_mutex);
+    m_footerPlain = plain;
+    m_footerHtml = html;
 }
 
 std::vector<ServedRequest> FilterService::Requests() const {
-    std::lock_guard lock(mutex_);
-    return served_;
+    std::lock_guard lock(m_mutex);
+    return m_served;
 }
 
 size_t FilterService::CountOf(const std::string& path) const {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(m_mutex);
     return static_cast<size_t>(std::count_if(
-        served_.begin(), served_.end(), [&](const ServedRequest& r) { return r.path == path; }));
+        m_served.begin(), m_served.end(), [&](const ServedRequest& r) { return r.path == path; }));
 }
 
 void FilterService::Wake() {
     uint64_t one = 1;
-    if (wakeFd_ >= 0) [[maybe_unused]]
-        auto ignored = write(wakeFd_, &one, sizeof one);
+    if (m_wakeFd >= 0) [[maybe_unused]]
+        auto ignored = write(m_wakeFd, &one, sizeof one);
 }
 
 // Runs on the server thread, which alone opens and closes the listener.
 bool FilterService::SyncListener(std::unique_lock<std::mutex>&) {
-    if (wantDown_ && listener_ >= 0) {
-        close(listener_);
-        listener_ = -1;
-        isDown_ = true;
-    } else if (!wantDown_ && listener_ < 0 && !listenFailed_) {
-        listener_ = Listen(port_);
-        listenFailed_ = listener_ < 0;
-        isDown_ = listener_ < 0;
+    if (m_wantDown && m_listener >= 0) {
+        close(m_listener);
+        m_listener = -1;
+        m_isDown = true;
+    } else if (!m_wantDown && m_listener < 0 && !m_listenFailed) {
+        m_listener = Listen(m_port);
+        m_listenFailed = m_listener < 0;
+        m_isDown = m_listener < 0;
     }
-    changed_.notify_all();
-    return listener_ >= 0;
+    m_changed.notify_all();
+    return m_listener >= 0;
 }
 
 void FilterService::Serve() {
-    std::unique_lock lock(mutex_);
-    while (!stopping_) {
+    std::unique_lock lock(m_mutex);
+    while (!m_stopping) {
         SyncListener(lock);
-        const int listener = listener_;
-        const int wake = wakeFd_;
+        const int listener = m_listener;
+        const int wake = m_wakeFd;
         lock.unlock();
 
         pollfd fds[2] = {{wake, POLLIN, 0}, {listener, POLLIN, 0}};
@@ -275,7 +275,7 @@ void FilterService::Serve() {
                 auto connection = std::make_unique<Connection>();
                 connection->socket = net::Socket(fd);
                 Connection& started = *connection;
-                connections_.push_back(std::move(connection));
+                m_connections.push_back(std::move(connection));
                 started.thread = std::thread([this, &started] {
                     Handle(started);
                     started.done = true;
@@ -285,17 +285,17 @@ void FilterService::Serve() {
         ReapFinished();
         lock.lock();
     }
-    if (listener_ >= 0)
-        close(listener_);
-    listener_ = -1;
+    if (m_listener >= 0)
+        close(m_listener);
+    m_listener = -1;
     lock.unlock();
-    for (auto& connection : connections_)
+    for (auto& connection : m_connections)
         connection->thread.join();
-    connections_.clear();
+    m_connections.clear();
 }
 
 void FilterService::ReapFinished() {
-    std::erase_if(connections_, [](const std::unique_ptr<Connection>& connection) {
+    std::erase_if(m_connections, [](const std::unique_ptr<Connection>& connection) {
         if (!connection->done)
             return false;
         connection->thread.join();
@@ -304,9 +304,9 @@ void FilterService::ReapFinished() {
 }
 
 bool FilterService::WaitDelay() {
-    std::unique_lock lock(mutex_);
-    changed_.wait_for(lock, delay_, [&] { return stopping_; });
-    return !stopping_;
+    std::unique_lock lock(m_mutex);
+    m_changed.wait_for(lock, m_delay, [&] { return m_stopping; });
+    return !m_stopping;
 }
 
 void FilterService::Handle(Connection& connection) {
@@ -342,9 +342,9 @@ void FilterService::Handle(Connection& connection) {
 
     size_t chunkSize = 0;
     {
-        std::lock_guard lock(mutex_);
-        chunkSize = chunkSize_;
-        served_.push_back({path, query, answer.status});
+        std::lock_guard lock(m_mutex);
+        chunkSize = m_chunkSize;
+        m_served.push_back({path, query, answer.status});
     }
     std::string response = "HTTP/1.1 " + std::to_string(answer.status) + " " +
                            Reason(answer.status) + "\r\nContent-Type: " + answer.contentType +
@@ -367,35 +367,35 @@ FilterService::Answer FilterService::Route(const std::string& path, const std::s
         return MailTag();
     if (path == "/Component/getip.asp")
         return {200, "text/plain", peer};
-    std::lock_guard lock(mutex_);
-    if (auto page = pages_.find(path); page != pages_.end())
+    std::lock_guard lock(m_mutex);
+    if (auto page = m_pages.find(path); page != m_pages.end())
         return page->second;
     return {404, "text/plain", "Not found"};
 }
 
 void FilterService::SetPage(const std::string& path, int status, const std::string& body) {
-    std::lock_guard lock(mutex_);
-    pages_[path] = Answer{status, "text/html; charset=utf-8", body};
+    std::lock_guard lock(m_mutex);
+    m_pages[path] = Answer{status, "text/html; charset=utf-8", body};
 }
 
 FilterService::Answer FilterService::LogOn(const std::string& query) {
     const std::string id = net::QueryValue(query, "id").value_or("");
     const std::string password = net::QueryValue(query, "pw").value_or("");
-    std::lock_guard lock(mutex_);
-    if (account_ && (id != std::to_string(account_->first) || password != account_->second))
+    std::lock_guard lock(m_mutex);
+    if (m_account && (id != std::to_string(m_account->first) || password != m_account->second))
         return {403, "text/plain", "Access denied"};
-    const std::string server = "http://127.0.0.1:" + std::to_string(port_);
+    const std::string server = "http://127.0.0.1:" + std::to_string(m_port);
     std::string body;
-    for (const auto& [key, value] : values_)
+    for (const auto& [key, value] : m_values)
         body += key + "=" + ReplaceAll(ReplaceAll(value, "{server}", server), "{id}", id) + "\r\n";
     return {200, "text/plain; charset=utf-8", body};
 }
 
 FilterService::Answer FilterService::MailTag() {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(m_mutex);
     return {200, "text/xml; charset=utf-8",
             "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<MailTag><PlainTxt>" +
-                EscapeXml(footerPlain_) + "</PlainTxt><HtmlTxt>" + EscapeXml(footerHtml_) +
+                EscapeXml(m_footerPlain) + "</PlainTxt><HtmlTxt>" + EscapeXml(m_footerHtml) +
                 "</HtmlTxt></MailTag>\r\n"};
 }
 

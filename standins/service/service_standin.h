@@ -91,28 +91,28 @@ class FilterService {
     void Wake();
     void ReapFinished();
 
-    mutable std::mutex mutex_;
-    std::condition_variable changed_;
-    int listener_ = -1;
-    int wakeFd_ = -1;
-    int port_ = 0;
-    bool running_ = false;
-    bool stopping_ = false;
-    bool wantDown_ = false;
-    bool isDown_ = false;
-    bool listenFailed_ = false;
+    mutable std::mutex m_mutex;
+    std::condition_variable m_changed;
+    int m_listener = -1;
+    int m_wakeFd = -1;
+    int m_port = 0;
+    bool m_running = false;
+    bool m_stopping = false;
+    bool m_wantDown = false;
+    bool m_isDown = false;
+    bool m_listenFailed = false;
 
-    std::chrono::milliseconds delay_{0};
-    size_t chunkSize_ = 0;
-    std::map<std::string, std::string> values_;
-    std::optional<std::pair<unsigned, std::string>> account_;
-    std::string footerPlain_;
-    std::string footerHtml_;
-    std::map<std::string, Answer> pages_;
-    std::vector<ServedRequest> served_;
+    std::chrono::milliseconds m_delay{0};
+    size_t m_chunkSize = 0;
+    std::map<std::string, std::string> m_values;
+    std::optional<std::pair<unsigned, std::string>> m_account;
+    std::string m_footerPlain;
+    std::string m_footerHtml;
+    std::map<std::string, Answer> m_pages;
+    std::vector<ServedRequest> m_served;
 
-    std::thread server_;
-    std::vector<std::unique_ptr<Connection>> connections_;  // accessed by the server thread
+    std::thread m_server;
+    std::vector<std::unique_ptr<Connection>> m_connections;  // accessed by the server thread
 };
 
 }  // namespace standins::service

@@ -99,7 +99,7 @@ TEST_F(LanguageFileTest, AnOlderLongerFileIsReplacedWhole) {
 
 class ToolbarImagesTest : public ::testing::Test {
   protected:
-    TempRoot root_;
+    TempRoot m_root;
 };
 
 struct Loaded {

@@ -40,12 +40,12 @@ class ActionWorkerTest : public ::testing::Test {
         auto folder = platform::host::HostPathFromWindows(L"C:\\Program Files\\Brevint");
         std::filesystem::create_directories(folder);
         std::filesystem::copy_file(BV_ADDIN_MODULE_FILE, folder / "BVOL0000.dll");
-        module_ = LoadLibraryW(L"C:\\Program Files\\Brevint\\BVOL0000.dll");
-        ASSERT_NE(module_, nullptr);
+        m_module = LoadLibraryW(L"C:\\Program Files\\Brevint\\BVOL0000.dll");
+        ASSERT_NE(m_module, nullptr);
         // The dialogs of this test come from the add-in module's resources.
-        _AtlBaseModule.SetResourceInstance(module_);
+        _AtlBaseModule.SetResourceInstance(m_module);
     }
-    void TearDown() override { FreeLibrary(module_); }
+    void TearDown() override { FreeLibrary(m_module); }
 
     static void DispatchWaitingMessages() {
         MSG message;
@@ -53,8 +53,8 @@ class ActionWorkerTest : public ::testing::Test {
             DispatchMessageW(&message);
     }
 
-    TempRoot root_;
-    HMODULE module_ = nullptr;
+    TempRoot m_root;
+    HMODULE m_module = nullptr;
 };
 
 TEST_F(ActionWorkerTest, TheStopWindowIsAHiddenDialogWithoutOwner) {

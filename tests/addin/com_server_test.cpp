@@ -62,24 +62,24 @@ class ComServerTest : public ::testing::Test {
         auto folder = platform::host::HostPathFromWindows(L"C:\\Program Files\\Brevint");
         std::filesystem::create_directories(folder);
         std::filesystem::copy_file(BV_ADDIN_MODULE_FILE, folder / "BVOL0000.dll");
-        module_ = LoadLibraryW(kModulePath);
-        ASSERT_NE(module_, nullptr) << GetLastError();
+        m_module = LoadLibraryW(kModulePath);
+        ASSERT_NE(m_module, nullptr) << GetLastError();
     }
     void TearDown() override {
-        if (module_)
-            FreeLibrary(module_);
+        if (m_module)
+            FreeLibrary(m_module);
     }
 
     template <class Function>
     Function Export(const char* name) {
         return reinterpret_cast<Function>(
-            reinterpret_cast<void (*)()>(GetProcAddress(module_, name)));
+            reinterpret_cast<void (*)()>(GetProcAddress(m_module, name)));
     }
     HRESULT Register() { return Export<HRESULT (*)()>("DllRegisterServer")(); }
     HRESULT Unregister() { return Export<HRESULT (*)()>("DllUnregisterServer")(); }
 
-    TempRoot root_;
-    HMODULE module_ = nullptr;
+    TempRoot m_root;
+    HMODULE m_module = nullptr;
 };
 
 TEST_F(ComServerTest, RegistrationWritesExactlyTheScriptsAndTheTypeLibrary) {
@@ -281,16 +281,16 @@ std::string ResourceText(HMODULE module, LPCWSTR type, int id) {
 
 TEST_F(ComServerTest, TheModuleCarriesItsStringManifestAndVersion) {
     wchar_t name[16] = {};
-    EXPECT_EQ(LoadStringW(module_, 100, name, 16), 4);
+    EXPECT_EQ(LoadStringW(m_module, 100, name, 16), 4);
     EXPECT_STREQ(name, L"BVOL");
     EXPECT_NE(
-        ResourceText(module_, RT_MANIFEST, 2).find(R"(name="BrevintAddin" version="1.0.0.0")"),
+        ResourceText(m_module, RT_MANIFEST, 2).find(R"(name="BrevintAddin" version="1.0.0.0")"),
         std::string::npos);
 
-    HRSRC version = FindResourceW(module_, MAKEINTRESOURCEW(1), RT_VERSION);
+    HRSRC version = FindResourceW(m_module, MAKEINTRESOURCEW(1), RT_VERSION);
     ASSERT_NE(version, nullptr);
-    auto* block = static_cast<const BYTE*>(LockResource(LoadResource(module_, version)));
-    size_t size = SizeofResource(module_, version);
+    auto* block = static_cast<const BYTE*>(LockResource(LoadResource(m_module, version)));
+    size_t size = SizeofResource(m_module, version);
     EXPECT_EQ(VersionString(block, size, L"InternalName"), L"BVOL.dll");
     EXPECT_EQ(VersionString(block, size, L"FileDescription"), L"Antispam plugin for Outlook");
     EXPECT_EQ(VersionString(block, size, L"OriginalFilename"), L"BVOL0000.dll");
@@ -317,19 +317,19 @@ std::wstring ClassOf(HWND window) {
 }
 
 TEST_F(ComServerTest, TheModulesDialogsAreHiddenAndTheProgressDialogHasItsControls) {
-    HWND addin = CreateDialogParamW(module_, MAKEINTRESOURCEW(201), nullptr, IgnoreMessages, 0);
+    HWND addin = CreateDialogParamW(m_module, MAKEINTRESOURCEW(201), nullptr, IgnoreMessages, 0);
     ASSERT_NE(addin, nullptr);
     EXPECT_FALSE(IsWindowVisible(addin));
     EXPECT_FALSE(IsWindowEnabled(addin));
     EXPECT_EQ(TextOf(addin), L"Dialog");
     EXPECT_EQ(GetWindow(addin, GW_CHILD), nullptr);
 
-    HWND worker = CreateDialogParamW(module_, MAKEINTRESOURCEW(206), nullptr, IgnoreMessages, 0);
+    HWND worker = CreateDialogParamW(m_module, MAKEINTRESOURCEW(206), nullptr, IgnoreMessages, 0);
     ASSERT_NE(worker, nullptr);
     EXPECT_FALSE(IsWindowVisible(worker));
     EXPECT_TRUE(IsWindowEnabled(worker));
 
-    HWND progress = CreateDialogParamW(module_, MAKEINTRESOURCEW(204), nullptr, IgnoreMessages, 0);
+    HWND progress = CreateDialogParamW(m_module, MAKEINTRESOURCEW(204), nullptr, IgnoreMessages, 0);
     ASSERT_NE(progress, nullptr);
     EXPECT_FALSE(IsWindowVisible(progress));
     EXPECT_EQ(ClassOf(GetDlgItem(progress, 201)), L"msctls_progress32");

@@ -31,7 +31,7 @@ class CrashDumpTest : public ::testing::Test {
     void SetUp() override {
         // 2026-12-05 12:00:00 UTC is 1796472000 seconds after 1970.
         platform::host::UseVirtualClock(SYSTEMTIME{2026, 12, 6, 5, 12, 0, 0, 0});
-        std::filesystem::create_directories(root_.path() / "drive_c" / "Dumps");
+        std::filesystem::create_directories(m_root.path() / "drive_c" / "Dumps");
     }
 
     void LayDownDbghelp() {
@@ -41,10 +41,10 @@ class CrashDumpTest : public ::testing::Test {
     }
 
     std::filesystem::path DumpFile() const {
-        return root_.path() / "drive_c" / "Dumps" / "OUTLOOK.EXE.1796472000.dmp";
+        return m_root.path() / "drive_c" / "Dumps" / "OUTLOOK.EXE.1796472000.dmp";
     }
 
-    TempRoot root_;
+    TempRoot m_root;
 };
 
 TEST_F(CrashDumpTest, WithoutTheDebuggingLibraryAttachFailsAndChangesNothing) {

@@ -38,17 +38,17 @@ class ClassificationTest : public OutlookSessionTest {
   protected:
     void SetUp() override {
         OutlookSessionTest::SetUp();
-        proxy_ = std::make_unique<CBrevintProxy>(
+        m_proxy = std::make_unique<CBrevintProxy>(
             [this](const wchar_t* progId, REFIID iid, void** object) -> HRESULT {
                 if (std::wstring(progId) != L"Brevint.Filter")
                     return REGDB_E_CLASSNOTREG;
-                return filter_->QueryInterface(iid, object);
+                return m_filter->QueryInterface(iid, object);
             });
-        proxy_->Initialize();
+        m_proxy->Initialize();
     }
     void TearDown() override {
-        proxy_.reset();
-        filter_->Release();
+        m_proxy.reset();
+        m_filter->Release();
         OutlookSessionTest::TearDown();
     }
 
@@ -59,25 +59,25 @@ class ClassificationTest : public OutlookSessionTest {
     void Classify(const mailstore::MessagePtr& message) {
         CMailClassifier classifier(
             [this]() -> CBrevintProxy& {
-                ++proxyAsked_;
-                return *proxy_;
+                ++m_proxyAsked;
+                return *m_proxy;
             },
-            spamFolder_);
+            m_spamFolder);
         classifier.ProcessNewMail(ItemOf(message));
     }
-    size_t InboxCount() const { return store_->ReceiveFolder()->Messages().size(); }
+    size_t InboxCount() const { return m_store->ReceiveFolder()->Messages().size(); }
 
-    fake::Filter* filter_ = new fake::Filter;
-    std::unique_ptr<CBrevintProxy> proxy_;
-    CSpamFolder spamFolder_{application_};
-    int proxyAsked_ = 0;
+    fake::Filter* m_filter = new fake::Filter;
+    std::unique_ptr<CBrevintProxy> m_proxy;
+    CSpamFolder m_spamFolder{m_application};
+    int m_proxyAsked = 0;
 };
 
 }  // namespace
 
 TEST_F(ClassificationTest, SpamLosesItsReceiptStaysUnreadAndGoesIntoTheSpamFolderMadeForIt) {
     SetThreshold(50);
-    filter_->score = 90;
+    m_filter->score = 90;
     Classify(Deliver(kSpam));
     EXPECT_EQ(InboxCount(), 0u);
     const mailstore::FolderPtr spamFolder = BesideInbox(L"Brevint");
@@ -102,7 +102,7 @@ TEST_F(ClassificationTest, GoodMailAndMailWithoutAVerdictStayWhereTheyAre) {
     const mailstore::MessagePtr good = Deliver(kGood);
     Classify(good);  // no threshold: no verdict
     SetThreshold(50);
-    filter_->score = 10;
+    m_filter->score = 10;
     Classify(good);
     EXPECT_EQ(InboxCount(), 1u);
     EXPECT_FALSE(good->IsRead());
@@ -118,8 +118,8 @@ TEST_F(ClassificationTest, MailThatIsNotPlainOrTooLargeNeverReachesTheFilter) {
     SetThreshold(0);  // everything judged would be spam
     Classify(Deliver(kSigned));
     Classify(Deliver(std::string(kGood) + std::string(600000, 'x')));
-    EXPECT_EQ(filter_->scored, 0);
-    EXPECT_EQ(proxyAsked_, 0);
+    EXPECT_EQ(m_filter->scored, 0);
+    EXPECT_EQ(m_proxyAsked, 0);
     EXPECT_EQ(InboxCount(), 2u);
     const auto lines = LinesOf("CConnect::ProcessNewMail");
     EXPECT_NE(std::find(lines.begin(), lines.end(), "mailclass error"), lines.end());

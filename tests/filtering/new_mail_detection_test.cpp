@@ -52,15 +52,15 @@ class NewMailDetectionTest : public ::testing::Test {
         windowClass.lpfnWndProc = &RecordingWindow;
         windowClass.lpszClassName = L"NewMailDetectionTest";
         RegisterClassW(&windowClass);
-        window_ = CreateWindowExW(0, L"NewMailDetectionTest", L"", 0, 0, 0, 0, 0, HWND_MESSAGE,
-                                  nullptr, nullptr, nullptr);
-        ASSERT_NE(window_, nullptr);
+        m_window = CreateWindowExW(0, L"NewMailDetectionTest", L"", 0, 0, 0, 0, 0, HWND_MESSAGE,
+                                   nullptr, nullptr, nullptr);
+        ASSERT_NE(m_window, nullptr);
         g_posted.clear();
     }
     void TearDown() override {
         for (const Posted& posted : g_posted)
             FreeNotificationCopy(posted.copy);
-        DestroyWindow(window_);
+        DestroyWindow(m_window);
     }
     void Pump() {
         MSG message;
@@ -68,11 +68,11 @@ class NewMailDetectionTest : public ::testing::Test {
             DispatchMessageW(&message);
     }
 
-    TempRoot root_;
-    HWND window_ = nullptr;
-    BYTE entryId_[24] = {0, 0,  0,  0,  1,  2,  3,  4,  5, 6, 7, 8,
-                         9, 10, 11, 12, 13, 14, 15, 16, 0, 0, 0, 7};
-    BYTE parentId_[24] = {0, 0, 0, 0, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 0, 0, 0, 1};
+    TempRoot m_root;
+    HWND m_window = nullptr;
+    BYTE m_entryId[24] = {0, 0,  0,  0,  1,  2,  3,  4,  5, 6, 7, 8,
+                          9, 10, 11, 12, 13, 14, 15, 16, 0, 0, 0, 7};
+    BYTE m_parentId[24] = {0, 0, 0, 0, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 0, 0, 0, 1};
 };
 
 NOTIFICATION NewMail(BYTE* entryId, ULONG size, BYTE* parentId, ULONG parentSize) {
@@ -102,41 +102,41 @@ NOTIFICATION Created(ULONG objectType, BYTE* entryId, BYTE* parentId) {
 }  // namespace
 
 TEST_F(NewMailDetectionTest, ACopyOwnsFreshBuffersAndLeavesOutWhatIsNotCopied) {
-    NOTIFICATION mail = NewMail(entryId_, 24, parentId_, 0);
+    NOTIFICATION mail = NewMail(m_entryId, 24, m_parentId, 0);
     LPNOTIFICATION copy = CopyNotification(mail);
     ASSERT_NE(copy, nullptr);
     const NEWMAIL_NOTIFICATION& copied = copy->info.newmail;
     EXPECT_EQ(copy->ulEventType, fnevNewMail);
     ASSERT_EQ(copied.cbEntryID, 24u);
     ASSERT_NE(copied.lpEntryID, nullptr);
-    EXPECT_NE(static_cast<void*>(copied.lpEntryID), static_cast<void*>(entryId_));
-    EXPECT_EQ(std::memcmp(copied.lpEntryID, entryId_, 24), 0);
+    EXPECT_NE(static_cast<void*>(copied.lpEntryID), static_cast<void*>(m_entryId));
+    EXPECT_EQ(std::memcmp(copied.lpEntryID, m_entryId, 24), 0);
     // A size of 0 gets no buffer; the message class is not carried over.
     EXPECT_EQ(copied.cbParentID, 0u);
     EXPECT_EQ(copied.lpParentID, nullptr);
     EXPECT_EQ(copied.lpszMessageClass, nullptr);
     EXPECT_EQ(copied.ulMessageFlags, 0x100u);
     // The original's bytes may go as soon as MAPI's call returns.
-    std::memset(entryId_, 0xEE, sizeof entryId_);
+    std::memset(m_entryId, 0xEE, sizeof m_entryId);
     EXPECT_EQ(static_cast<const BYTE*>(static_cast<void*>(copied.lpEntryID))[4], 1);
     FreeNotificationCopy(copy);
 
-    NOTIFICATION created = Created(5, entryId_, parentId_);
+    NOTIFICATION created = Created(5, m_entryId, m_parentId);
     copy = CopyNotification(created);
     EXPECT_EQ(copy->info.obj.cbParentID, 24u);
-    EXPECT_EQ(std::memcmp(copy->info.obj.lpParentID, parentId_, 24), 0);
+    EXPECT_EQ(std::memcmp(copy->info.obj.lpParentID, m_parentId, 24), 0);
     EXPECT_EQ(copy->info.obj.lpOldID, nullptr);
     FreeNotificationCopy(copy);
     FreeNotificationCopy(nullptr);
 }
 
 TEST_F(NewMailDetectionTest, OnlyNewMailAndCreatedMessagesArePostedWithTheirStore) {
-    NOTIFICATION burst[] = {NewMail(entryId_, 24, parentId_, 24), Created(3, parentId_, entryId_),
-                            Created(5, entryId_, parentId_)};
+    NOTIFICATION burst[] = {NewMail(m_entryId, 24, m_parentId, 24),
+                            Created(3, m_parentId, m_entryId), Created(5, m_entryId, m_parentId)};
     NOTIFICATION other{};
     other.ulEventType = fnevObjectDeleted;
-    EXPECT_EQ(OnNewMailNotif(3, burst, reinterpret_cast<ULONG_PTR>(window_), 2), 0u);
-    EXPECT_EQ(OnNewMailNotif(1, &other, reinterpret_cast<ULONG_PTR>(window_), 2), 0u);
+    EXPECT_EQ(OnNewMailNotif(3, burst, reinterpret_cast<ULONG_PTR>(m_window), 2), 0u);
+    EXPECT_EQ(OnNewMailNotif(1, &other, reinterpret_cast<ULONG_PTR>(m_window), 2), 0u);
     Pump();
     ASSERT_EQ(g_posted.size(), 2u);
     EXPECT_EQ(g_posted[0].copy->ulEventType, fnevNewMail);
@@ -153,8 +153,8 @@ TEST_F(NewMailDetectionTest, OnlyNewMailAndCreatedMessagesArePostedWithTheirStor
 
     // Nothing to post to, nothing given: nothing posted, nothing leaked.
     EXPECT_EQ(OnNewMailNotif(3, burst, 0, 0), 0u);
-    EXPECT_EQ(OnNewMailNotif(0, burst, reinterpret_cast<ULONG_PTR>(window_), 0), 0u);
-    EXPECT_EQ(OnNewMailNotif(3, nullptr, reinterpret_cast<ULONG_PTR>(window_), 0), 0u);
+    EXPECT_EQ(OnNewMailNotif(0, burst, reinterpret_cast<ULONG_PTR>(m_window), 0), 0u);
+    EXPECT_EQ(OnNewMailNotif(3, nullptr, reinterpret_cast<ULONG_PTR>(m_window), 0), 0u);
     Pump();
     EXPECT_EQ(g_posted.size(), 2u);
 }
@@ -168,9 +168,9 @@ TEST_F(NewMailDetectionTest, EachMessageOfABurstGoesOnByItsIdentifierOnlyWhileLo
     BYTE tooLong[2048] = {};
     NOTIFICATION other{};
     other.ulEventType = fnevObjectDeleted;
-    NOTIFICATION burst[] = {NewMail(entryId_, 24, parentId_, 24), other,
+    NOTIFICATION burst[] = {NewMail(m_entryId, 24, m_parentId, 24), other,
                             NewMail(tooLong, sizeof tooLong, nullptr, 0),
-                            NewMail(nullptr, 24, nullptr, 0), Created(5, parentId_, entryId_)};
+                            NewMail(nullptr, 24, nullptr, 0), Created(5, m_parentId, m_entryId)};
 
     EXPECT_EQ(detection.OnStoreNotifications(5, burst, 0, false, collect), 0u);
     EXPECT_TRUE(identifiers.empty());
@@ -208,7 +208,7 @@ class OpenNewMailTest : public OutlookSessionTest {
 TEST_F(OpenNewMailTest, AStoredMessageIsHandedOnAsOutlooksMailItem) {
     const auto message = Deliver("From: ann@example.com\r\nSubject: Lunch\r\n\r\nAt one?\r\n");
     const std::wstring itemId = ItemId(message);
-    EXPECT_EQ(Open(itemId, application_), std::vector<std::wstring>{L"Lunch"});
+    EXPECT_EQ(Open(itemId, m_application), std::vector<std::wstring>{L"Lunch"});
     EXPECT_EQ(LinesOf("CConnect::OnNewMail"),
               (std::vector<std::string>{"ItemID: " + std::string(itemId.begin(), itemId.end()),
                                         "if(ptrMailItem != NULL)"}));
@@ -219,8 +219,8 @@ TEST_F(OpenNewMailTest, WhatCannotBeOpenedIsLoggedAndDropped) {
     const std::wstring itemId = ItemId(message);
     message->Delete();
     CComPtr<Outlook::_Application> noApplication;
-    EXPECT_TRUE(Open(itemId, application_).empty());
-    EXPECT_TRUE(Open(L"", application_).empty());
+    EXPECT_TRUE(Open(itemId, m_application).empty());
+    EXPECT_TRUE(Open(L"", m_application).empty());
     EXPECT_TRUE(Open(itemId, noApplication).empty());
     const std::string id(itemId.begin(), itemId.end());
     EXPECT_EQ(

@@ -51,25 +51,25 @@ class OutlookSessionTest : public ::testing::Test {
                        sizeof name);
         RegCloseKey(profiles);
         auto profile = mailstore::Model::Process().AddProfile(name);
-        store_ = profile->AddStore(mailstore::StoreSettings::Personal(L"Personal Folders"));
-        host_ = std::make_unique<outlook::host::OutlookHost>(L"11.0.0.8312");
+        m_store = profile->AddStore(mailstore::StoreSettings::Personal(L"Personal Folders"));
+        m_host = std::make_unique<outlook::host::OutlookHost>(L"11.0.0.8312");
         CComPtr<IDispatch> application;
-        application.Attach(host_->Application());
-        ASSERT_EQ(application.QueryInterface(&application_), S_OK);
-        ASSERT_EQ(host_->MapiNamespace(&names_), S_OK);
+        application.Attach(m_host->Application());
+        ASSERT_EQ(application.QueryInterface(&m_application), S_OK);
+        ASSERT_EQ(m_host->MapiNamespace(&m_names), S_OK);
     }
     void TearDown() override {
         CRedemptionMng::ReleaseInstance();
-        names_.Release();
-        application_.Release();
-        host_.reset();
+        m_names.Release();
+        m_application.Release();
+        m_host.reset();
         mailstore::Model::Process().Clear();
         CoUninitialize();
     }
 
     // Delivers a message into the Inbox.
     mailstore::MessagePtr Deliver(std::string_view text) {
-        return store_->ReceiveFolder()->Deliver(mailstore::Bytes(text.begin(), text.end()));
+        return m_store->ReceiveFolder()->Deliver(mailstore::Bytes(text.begin(), text.end()));
     }
     // The message's entry identifier as Outlook's text gives it.
     static std::wstring ItemId(const mailstore::MessagePtr& message) {
@@ -81,17 +81,17 @@ class OutlookSessionTest : public ::testing::Test {
         omitted.vt = VT_ERROR;
         omitted.scode = DISP_E_PARAMNOTFOUND;
         CComPtr<IDispatch> item;
-        EXPECT_EQ(names_->GetItemFromID(CComBSTR(ItemId(message).c_str()), omitted, &item), S_OK);
+        EXPECT_EQ(m_names->GetItemFromID(CComBSTR(ItemId(message).c_str()), omitted, &item), S_OK);
         return CComQIPtr<Outlook::_MailItem>(item).p;
     }
     // The folder beside the Inbox of that name, or null.
     mailstore::FolderPtr BesideInbox(std::wstring_view name) const {
-        return store_->ReceiveFolder()->Parent()->FindSubfolder(name);
+        return m_store->ReceiveFolder()->Parent()->FindSubfolder(name);
     }
 
-    TempRoot root_;
-    mailstore::StorePtr store_;
-    std::unique_ptr<outlook::host::OutlookHost> host_;
-    CComPtr<Outlook::_Application> application_;
-    CComPtr<Outlook::_NameSpace> names_;
+    TempRoot m_root;
+    mailstore::StorePtr m_store;
+    std::unique_ptr<outlook::host::OutlookHost> m_host;
+    CComPtr<Outlook::_Application> m_application;
+    CComPtr<Outlook::_NameSpace> m_names;
 };

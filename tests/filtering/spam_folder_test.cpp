@@ -15,9 +15,9 @@ class SpamFolderTest : public OutlookSessionTest {
     // Outlook's folder of a stored folder.
     CComPtr<Outlook::MAPIFolder> OutlookFolder(const mailstore::FolderPtr& folder) {
         CComPtr<Outlook::MAPIFolder> found;
-        EXPECT_EQ(names_->GetFolderFromID(
+        EXPECT_EQ(m_names->GetFolderFromID(
                       CComBSTR(mailstore::EntryIdToHex(folder->Id()).c_str()),
-                      CComVariant(mailstore::EntryIdToHex(store_->Id()).c_str()), &found),
+                      CComVariant(mailstore::EntryIdToHex(m_store->Id()).c_str()), &found),
                   S_OK);
         return found;
     }
@@ -36,13 +36,13 @@ class SpamFolderTest : public OutlookSessionTest {
         return id ? std::wstring(id) : std::wstring();
     }
 
-    CComPtr<Outlook::_Application> noApplication_;
+    CComPtr<Outlook::_Application> m_noApplication;
 };
 
 }  // namespace
 
 TEST_F(SpamFolderTest, MadeBesideTheInboxOnceAndFoundByItsStoredIdentifier) {
-    CSpamFolder spamFolder(application_);
+    CSpamFolder spamFolder(m_application);
     EXPECT_EQ(FoundId(spamFolder), L"");
     EXPECT_FALSE(spamFolder.MakeSure(false));
     EXPECT_EQ(BesideInbox(L"Brevint"), nullptr);
@@ -60,8 +60,9 @@ TEST_F(SpamFolderTest, MadeBesideTheInboxOnceAndFoundByItsStoredIdentifier) {
 }
 
 TEST_F(SpamFolderTest, AFolderOfThatNameIsAdoptedAndADeletedOneMadeAgain) {
-    const mailstore::FolderPtr own = store_->ReceiveFolder()->Parent()->CreateSubfolder(L"brevint");
-    CSpamFolder spamFolder(application_);
+    const mailstore::FolderPtr own =
+        m_store->ReceiveFolder()->Parent()->CreateSubfolder(L"brevint");
+    CSpamFolder spamFolder(m_application);
     EXPECT_TRUE(spamFolder.MakeSure(true));
     EXPECT_EQ(StoredId(), mailstore::EntryIdToHex(own->Id()));
 
@@ -75,36 +76,36 @@ TEST_F(SpamFolderTest, AFolderOfThatNameIsAdoptedAndADeletedOneMadeAgain) {
 }
 
 TEST_F(SpamFolderTest, BeforeConnectionThereIsNoOutlookToAsk) {
-    CSpamFolder spamFolder(noApplication_);
+    CSpamFolder spamFolder(m_noApplication);
     EXPECT_FALSE(spamFolder.MakeSure(true));
     EXPECT_EQ(FoundId(spamFolder), L"");
     EXPECT_EQ(BesideInbox(L"Brevint"), nullptr);
     // The pointer is read at each call: once connected, the folder is made.
-    noApplication_ = application_;
+    m_noApplication = m_application;
     EXPECT_TRUE(spamFolder.MakeSure(true));
     EXPECT_NE(BesideInbox(L"Brevint"), nullptr);
 }
 
 TEST_F(SpamFolderTest, CheckFolderRefusesTheDefaultFolderOfTheKindWithItsMessageWhenAsked) {
-    CComPtr<Outlook::MAPIFolder> inbox = OutlookFolder(store_->ReceiveFolder());
+    CComPtr<Outlook::MAPIFolder> inbox = OutlookFolder(m_store->ReceiveFolder());
     const size_t shownBefore = platform::host::MessageBoxes().size();
     EXPECT_FALSE(
-        CheckFolder(names_, Outlook::olFolderInbox, inbox, L"Not the Inbox, please.", true));
+        CheckFolder(m_names, Outlook::olFolderInbox, inbox, L"Not the Inbox, please.", true));
     auto boxes = platform::host::MessageBoxes();
     ASSERT_EQ(boxes.size(), shownBefore + 1);
     EXPECT_EQ(boxes.back().caption, L"Brevint");
     EXPECT_EQ(boxes.back().text, L"Not the Inbox, please.");
 
-    EXPECT_FALSE(CheckFolder(names_, Outlook::olFolderInbox, inbox, L"quiet", false));
+    EXPECT_FALSE(CheckFolder(m_names, Outlook::olFolderInbox, inbox, L"quiet", false));
     EXPECT_EQ(platform::host::MessageBoxes().size(), shownBefore + 1);
 }
 
 TEST_F(SpamFolderTest, CheckFolderLetsAnyOtherFolderPass) {
     CComPtr<Outlook::MAPIFolder> projects =
-        OutlookFolder(store_->IpmSubtree()->CreateSubfolder(L"Projects"));
+        OutlookFolder(m_store->IpmSubtree()->CreateSubfolder(L"Projects"));
     const size_t shownBefore = platform::host::MessageBoxes().size();
-    EXPECT_TRUE(CheckFolder(names_, Outlook::olFolderInbox, projects, L"never shown", true));
+    EXPECT_TRUE(CheckFolder(m_names, Outlook::olFolderInbox, projects, L"never shown", true));
     // A kind this store has no folder of cannot be compared: it passes.
-    EXPECT_TRUE(CheckFolder(names_, 18, projects, L"never shown", true));
+    EXPECT_TRUE(CheckFolder(m_names, 18, projects, L"never shown", true));
     EXPECT_EQ(platform::host::MessageBoxes().size(), shownBefore);
 }

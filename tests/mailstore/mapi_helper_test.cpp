@@ -60,7 +60,7 @@ void Pump() {
 // property, the model's message as MAPI shows it.
 class ItemWithMapiObject : public IDispatch {
   public:
-    explicit ItemWithMapiObject(mailstore::MessagePtr message) : message_(std::move(message)) {}
+    explicit ItemWithMapiObject(mailstore::MessagePtr message) : m_message(std::move(message)) {}
     STDMETHOD(QueryInterface)(REFIID, void** object) override {
         *object = nullptr;
         return E_NOINTERFACE;
@@ -81,14 +81,14 @@ class ItemWithMapiObject : public IDispatch {
         if (id != 61696 || !(flags & DISPATCH_PROPERTYGET) || !result)
             return DISP_E_MEMBERNOTFOUND;
         IMessage* object = nullptr;
-        const HRESULT hr = mapiview::MessageFor(message_, &object);
+        const HRESULT hr = mapiview::MessageFor(m_message, &object);
         result->vt = VT_UNKNOWN;
         result->punkVal = object;
         return hr;
     }
 
   private:
-    mailstore::MessagePtr message_;
+    mailstore::MessagePtr m_message;
 };
 
 const HWND kWindow = reinterpret_cast<HWND>(static_cast<ULONG_PTR>(0x4711));
@@ -135,15 +135,15 @@ class MapiHelperTest : public ::testing::Test {
     // folders, in that order.
     mailstore::ProfilePtr AddFullProfile() {
         auto profile = mailstore::Model::Process().AddProfile(L"Outlook");
-        mailbox_ = profile->AddStore(mailstore::StoreSettings::Exchange(
+        m_mailbox = profile->AddStore(mailstore::StoreSettings::Exchange(
             L"Mailbox - Jane Doe", L"First Organization", "/o=First Organization/cn=jane"));
-        personal_ = profile->AddStore(mailstore::StoreSettings::Personal(L"Personal Folders"));
+        m_personal = profile->AddStore(mailstore::StoreSettings::Personal(L"Personal Folders"));
         profile->AddStore(mailstore::StoreSettings::Public(L"Public Folders"));
         return profile;
     }
 
-    TempRoot root_;
-    mailstore::StorePtr mailbox_, personal_;
+    TempRoot m_root;
+    mailstore::StorePtr m_mailbox, m_personal;
 };
 
 TEST_F(MapiHelperTest, OutlooksComponentIsLoadedFirst) {
@@ -256,7 +256,7 @@ TEST_F(MapiHelperTest, AStoreWithoutAnInboxIsNotAdvised) {
     Install({});
     auto profile = mailstore::Model::Process().AddProfile(L"Outlook");
     profile->AddStore(mailstore::StoreSettings::Personal(L"Archive", false));
-    personal_ = profile->AddStore(mailstore::StoreSettings::Personal(L"Personal Folders"));
+    m_personal = profile->AddStore(mailstore::StoreSettings::Personal(L"Personal Folders"));
     CMapiHelper helper;
     ASSERT_EQ(helper.Login(nullptr), S_OK);
     ASSERT_EQ(helper.Advise(&RecordNotification, fnevNewMail, kWindow), S_OK);
@@ -264,7 +264,7 @@ TEST_F(MapiHelperTest, AStoreWithoutAnInboxIsNotAdvised) {
     EXPECT_EQ(CountLogged("Store is advised"), 1u);
     EXPECT_TRUE(Logged("Store is advised: 0"));
     // Only the file with an inbox hears of new mail.
-    personal_->ReceiveFolder()->Deliver(kMail);
+    m_personal->ReceiveFolder()->Deliver(kMail);
     Pump();
     ASSERT_EQ(g_notified.size(), 1u);
     EXPECT_EQ(g_notified[0].storeIndex, 0u);
@@ -281,7 +281,7 @@ TEST_F(MapiHelperTest, NotificationsComeOnTheAdvisingThreadWhenItPumps) {
     mailstore::MessagePtr delivered;
     {
         TestThread server([&] {
-            delivered = personal_->ReceiveFolder()->Deliver(kMail);
+            delivered = m_personal->ReceiveFolder()->Deliver(kMail);
             return DWORD{0};
         });
     }
@@ -313,7 +313,7 @@ TEST_F(MapiHelperTest, NotificationsComeOnTheAdvisingThreadWhenItPumps) {
 
     // After logoff no notification is delivered.
     EXPECT_EQ(helper.Logoff(), S_OK);
-    personal_->ReceiveFolder()->Deliver(kMail);
+    m_personal->ReceiveFolder()->Deliver(kMail);
     Pump();
     EXPECT_EQ(g_notified.size(), 1u);
 }
@@ -325,7 +325,7 @@ TEST_F(MapiHelperTest, TheCodePageIsReadAndWrittenOnTheItemsMessage) {
     const std::string text =
         "From: a@example.com\r\nSubject: Hi\r\n"
         "Content-Type: text/plain; charset=iso-8859-2\r\n\r\nBody\r\n";
-    auto message = personal_->ReceiveFolder()->Deliver(mailstore::Bytes(text.begin(), text.end()));
+    auto message = m_personal->ReceiveFolder()->Deliver(mailstore::Bytes(text.begin(), text.end()));
     ItemWithMapiObject item(message);
 
     LONG codePage = 0;

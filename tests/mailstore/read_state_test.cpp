@@ -39,37 +39,37 @@ class ReadStateTest : public ::testing::Test {
         ASSERT_TRUE(mapiview::InstallMapi(installation, done, error)) << error;
         ASSERT_TRUE(CMapiHelper::LoadFunctions());
         auto profile = mailstore::Model::Process().AddProfile(L"Outlook");
-        store_ = profile->AddStore(mailstore::StoreSettings::Personal(L"Personal Folders"));
-        host_ = std::make_unique<outlook::host::OutlookHost>(L"11.0.0.8312");
-        ASSERT_EQ(host_->MapiNamespace(&names_), S_OK);
+        m_store = profile->AddStore(mailstore::StoreSettings::Personal(L"Personal Folders"));
+        m_host = std::make_unique<outlook::host::OutlookHost>(L"11.0.0.8312");
+        ASSERT_EQ(m_host->MapiNamespace(&m_names), S_OK);
     }
     void TearDown() override {
-        names_.Release();
-        host_.reset();
+        m_names.Release();
+        m_host.reset();
         mailstore::Model::Process().Clear();
         CoUninitialize();
     }
 
     // A delivered message and Outlook's item of it.
     MailItemRef Deliver(std::string_view text) {
-        message_ = store_->ReceiveFolder()->Deliver(mailstore::Bytes(text.begin(), text.end()));
+        m_message = m_store->ReceiveFolder()->Deliver(mailstore::Bytes(text.begin(), text.end()));
         CComVariant omitted;
         omitted.vt = VT_ERROR;
         omitted.scode = DISP_E_PARAMNOTFOUND;
         CComPtr<IDispatch> item;
-        const CComBSTR id(mailstore::EntryIdToHex(message_->Id()).c_str());
-        EXPECT_EQ(names_->GetItemFromID(id, omitted, &item), S_OK);
+        const CComBSTR id(mailstore::EntryIdToHex(m_message->Id()).c_str());
+        EXPECT_EQ(m_names->GetItemFromID(id, omitted, &item), S_OK);
         return CComQIPtr<Outlook::_MailItem>(item).p;
     }
     bool ReceiptRequested() const {
-        return message_->GetBool(mailstore::tags::kReadReceiptRequested).value_or(false);
+        return m_message->GetBool(mailstore::tags::kReadReceiptRequested).value_or(false);
     }
 
-    TempRoot root_;
-    mailstore::StorePtr store_;
-    mailstore::MessagePtr message_;
-    std::unique_ptr<outlook::host::OutlookHost> host_;
-    CComPtr<Outlook::_NameSpace> names_;
+    TempRoot m_root;
+    mailstore::StorePtr m_store;
+    mailstore::MessagePtr m_message;
+    std::unique_ptr<outlook::host::OutlookHost> m_host;
+    CComPtr<Outlook::_NameSpace> m_names;
 };
 
 }  // namespace
@@ -77,10 +77,10 @@ class ReadStateTest : public ::testing::Test {
 TEST_F(ReadStateTest, APendingReceiptIsClearedAndTheMessageStaysUnread) {
     MailItemRef item = Deliver(kReceiptMail);
     ASSERT_TRUE(ReceiptRequested());
-    ASSERT_FALSE(message_->IsRead());
+    ASSERT_FALSE(m_message->IsRead());
     EXPECT_TRUE(SuppressReadReceipt(item));
     EXPECT_FALSE(ReceiptRequested());
-    EXPECT_FALSE(message_->IsRead());
+    EXPECT_FALSE(m_message->IsRead());
 
     // Nothing asked for: nothing to clear, and the answer says so.
     EXPECT_FALSE(SuppressReadReceipt(item));
@@ -90,11 +90,11 @@ TEST_F(ReadStateTest, APendingReceiptIsClearedAndTheMessageStaysUnread) {
 TEST_F(ReadStateTest, TheReadStateIsSetEitherWayAndLeftWhenItAlreadyHolds) {
     MailItemRef item = Deliver(kPlainMail);
     EXPECT_TRUE(SetMessageUnread(item, false));
-    EXPECT_TRUE(message_->IsRead());
+    EXPECT_TRUE(m_message->IsRead());
     EXPECT_TRUE(SetMessageUnread(item, false));
-    EXPECT_TRUE(message_->IsRead());
+    EXPECT_TRUE(m_message->IsRead());
     EXPECT_TRUE(SetMessageUnread(item, true));
-    EXPECT_FALSE(message_->IsRead());
+    EXPECT_FALSE(m_message->IsRead());
     // An item without a message behind it cannot be changed.
     EXPECT_FALSE(SetMessageUnread(nullptr, true));
 }

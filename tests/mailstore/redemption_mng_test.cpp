@@ -64,21 +64,21 @@ class RedemptionMngTest : public ::testing::Test {
         InstallModule(BV_SAFEITEM_MODULE_FILE, kSafeItems);
         ASSERT_EQ(RunExport(kSafeItems, "DllRegisterServer"), S_OK);
         auto profile = mailstore::Model::Process().AddProfile(L"Outlook");
-        mailbox_ = profile->AddStore(mailstore::StoreSettings::Exchange(
+        m_mailbox = profile->AddStore(mailstore::StoreSettings::Exchange(
             L"Mailbox - Jane Doe", L"EX", "/o=EX/ou=Group/cn=jane"));
-        host_ = std::make_unique<outlook::host::OutlookHost>(L"11.0.0.8312");
-        ASSERT_EQ(host_->MapiNamespace(&nameSpace_), S_OK);
+        m_host = std::make_unique<outlook::host::OutlookHost>(L"11.0.0.8312");
+        ASSERT_EQ(m_host->MapiNamespace(&m_nameSpace), S_OK);
     }
     void TearDown() override {
         CRedemptionMng::ReleaseInstance();
-        nameSpace_.Release();
-        host_.reset();
+        m_nameSpace.Release();
+        m_host.reset();
         mailstore::Model::Process().Clear();
         CoUninitialize();
     }
 
     mailstore::MessagePtr Deliver(std::string_view text) {
-        return mailbox_->ReceiveFolder()->Deliver(Mail(text));
+        return m_mailbox->ReceiveFolder()->Deliver(Mail(text));
     }
     // Outlook's item of a stored message, found as the add-in finds it.
     MailItemRef ItemOf(const mailstore::MessagePtr& message) {
@@ -88,15 +88,15 @@ class RedemptionMngTest : public ::testing::Test {
         V_VT(&omitted) = VT_ERROR;
         V_ERROR(&omitted) = DISP_E_PARAMNOTFOUND;
         const CComBSTR id(mailstore::EntryIdToHex(message->Id()).c_str());
-        EXPECT_EQ(nameSpace_->GetItemFromID(id, omitted, &item), S_OK);
+        EXPECT_EQ(m_nameSpace->GetItemFromID(id, omitted, &item), S_OK);
         return CComQIPtr<Outlook::_MailItem>(item).p;
     }
     MailItemRef Delivered(std::string_view text) { return ItemOf(Deliver(text)); }
 
-    TempRoot root_;
-    mailstore::StorePtr mailbox_;
-    std::unique_ptr<outlook::host::OutlookHost> host_;
-    CComPtr<Outlook::_NameSpace> nameSpace_;
+    TempRoot m_root;
+    mailstore::StorePtr m_mailbox;
+    std::unique_ptr<outlook::host::OutlookHost> m_host;
+    CComPtr<Outlook::_NameSpace> m_nameSpace;
 };
 
 using Lines = std::vector<std::string>;
@@ -221,11 +221,11 @@ TEST_F(RedemptionMngTest, ItemWhoseMessageIsGoneCannotBeWrapped) {
 class MapiObjectItem : public IDispatch {
   public:
     explicit MapiObjectItem(const mailstore::MessagePtr& message) {
-        EXPECT_EQ(mapiview::MessageFor(message, &message_), S_OK);
+        EXPECT_EQ(mapiview::MessageFor(message, &m_message), S_OK);
     }
     ~MapiObjectItem() {
-        if (message_)
-            message_->Release();
+        if (m_message)
+            m_message->Release();
     }
     STDMETHOD(QueryInterface)(REFIID iid, void** object) override {
         *object = iid == IID_IUnknown || iid == IID_IDispatch ? this : nullptr;
@@ -246,14 +246,14 @@ class MapiObjectItem : public IDispatch {
     (DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT* result, EXCEPINFO*, UINT*) override {
         if (id != 1)
             return DISP_E_MEMBERNOTFOUND;
-        message_->AddRef();
+        m_message->AddRef();
         V_VT(result) = VT_UNKNOWN;
-        V_UNKNOWN(result) = message_;
+        V_UNKNOWN(result) = m_message;
         return S_OK;
     }
 
   private:
-    IMessage* message_ = nullptr;
+    IMessage* m_message = nullptr;
 };
 
 TEST_F(RedemptionMngTest, SafeItemFindsTheMessageThroughItsMapiObject) {
@@ -335,7 +335,7 @@ TEST_F(RedemptionMngTest, NewMailIsRaisedOnTheAdvisingThreadWhenItPumps) {
     EXPECT_EQ(sink.events[0].entryId, mailstore::EntryIdToHex(delivered->Id()));
 
     // A message made in the store is not new mail; after unadvising nothing comes.
-    mailbox_->ReceiveFolder()->CreateMessage("IPM.Note");
+    m_mailbox->ReceiveFolder()->CreateMessage("IPM.Note");
     Pump();
     EXPECT_EQ(sink.events.size(), 1u);
     ASSERT_EQ(AtlUnadvise(utils, DIID_IBVMAPIUtilsEvents, cookie), S_OK);

@@ -31,7 +31,7 @@ const char kBanner[] = "\r\n\r\n-----------------------LOGGING STARTED----------
 
 class LoggerTest : public ::testing::Test {
   protected:
-    TempRoot root_;
+    TempRoot m_root;
 };
 
 TEST_F(LoggerTest, WritesTheBannerAndEachKindOfLineWithCrLf) {

@@ -57,5 +57,5 @@ class RegistryTest : public ::testing::Test {
         return true;
     }
 
-    TempRoot root_;
+    TempRoot m_root;
 };

@@ -58,7 +58,7 @@ TEST(StringOperations, SubstringIgnoringCase) {
 class FakeApplication : public IDispatch {
   public:
     explicit FakeApplication(const wchar_t* version, HRESULT invokeResult = S_OK)
-        : version_(version), invokeResult_(invokeResult) {}
+        : m_version(version), m_invokeResult(invokeResult) {}
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
         if (iid == IID_IUnknown || iid == IID_IDispatch) {
             *out = static_cast<IDispatch*>(this);
@@ -68,8 +68,8 @@ class FakeApplication : public IDispatch {
         *out = nullptr;
         return E_NOINTERFACE;
     }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-    ULONG STDMETHODCALLTYPE Release() override { return --references_; }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++m_references; }
+    ULONG STDMETHODCALLTYPE Release() override { return --m_references; }
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
         *count = 0;
         return S_OK;
@@ -86,18 +86,18 @@ class FakeApplication : public IDispatch {
                                      VARIANT* result, EXCEPINFO*, UINT*) override {
         if (id != kVersionId || !(flags & DISPATCH_PROPERTYGET))
             return DISP_E_MEMBERNOTFOUND;
-        if (FAILED(invokeResult_))
-            return invokeResult_;
+        if (FAILED(m_invokeResult))
+            return m_invokeResult;
         result->vt = VT_BSTR;
-        result->bstrVal = SysAllocString(version_);
+        result->bstrVal = SysAllocString(m_version);
         return S_OK;
     }
 
   private:
     static constexpr DISPID kVersionId = 17;
-    const wchar_t* version_;
-    HRESULT invokeResult_;
-    ULONG references_ = 1;
+    const wchar_t* m_version;
+    HRESULT m_invokeResult;
+    ULONG m_references = 1;
 };
 
 class UtilityTest : public RegistryTest {
@@ -145,16 +145,16 @@ class RegistrationTest : public UtilityTest {
   protected:
     void SetUp() override {
         UtilityTest::SetUp();
-        registrations_ = root_.path() / "registrations.txt";
-        ::setenv("BV_REGISTER_LOG", registrations_.c_str(), 1);
+        m_registrations = m_root.path() / "registrations.txt";
+        ::setenv("BV_REGISTER_LOG", m_registrations.c_str(), 1);
     }
     void TearDown() override {
         ::unsetenv("BV_REGISTER_LOG");
         ::unsetenv("BV_REGISTER_HANG");
     }
-    size_t Registrations() const { return ModuleLog(registrations_).Events().size(); }
+    size_t Registrations() const { return ModuleLog(m_registrations).Events().size(); }
 
-    std::filesystem::path registrations_;
+    std::filesystem::path m_registrations;
 };
 
 TEST_F(RegistrationTest, RegisteringRunsTheExportToItsEnd) {

@@ -44,12 +44,12 @@ class RecordingOwner : public CExplorerTrackerOwner {
 
 class ExplorerTrackingTest : public OutlookExplorers {
   protected:
-    void ReleaseObjects() override { tracker_.reset(); }
+    void ReleaseObjects() override { m_tracker.reset(); }
 
     // Opens an explorer and tells the tracker, as NewExplorer does.
     int OpenTracked(const std::wstring& caption) {
-        const int id = host_->OpenExplorer(caption);
-        tracker_->OnNewExplorer(Active());
+        const int id = m_host->OpenExplorer(caption);
+        m_tracker->OnNewExplorer(Active());
         return id;
     }
     // Each change of the count: who logged it, and the new count.
@@ -62,85 +62,85 @@ class ExplorerTrackingTest : public OutlookExplorers {
         return counts;
     }
 
-    RecordingOwner owner_;
-    std::unique_ptr<CExplorerTracker> tracker_ = std::make_unique<CExplorerTracker>(owner_);
+    RecordingOwner m_owner;
+    std::unique_ptr<CExplorerTracker> m_tracker = std::make_unique<CExplorerTracker>(m_owner);
 };
 
 }  // namespace
 
 TEST_F(ExplorerTrackingTest, ANewExplorerGetsOneBarWhicheverEventComesFirstAndAgain) {
     const int second = OpenTracked(L"Inbox - Second");
-    EXPECT_TRUE(tracker_->Records().empty());
-    ASSERT_TRUE(host_->ChangeSelection(second));
-    ASSERT_EQ(tracker_->Records().size(), 1u);
-    EXPECT_EQ(tracker_->Records().back().explorer, Active());
-    ASSERT_TRUE(host_->ActivateExplorer(second));
-    ASSERT_TRUE(host_->ChangeSelection(second));
-    EXPECT_EQ(tracker_->Records().size(), 1u);
+    EXPECT_TRUE(m_tracker->Records().empty());
+    ASSERT_TRUE(m_host->ChangeSelection(second));
+    ASSERT_EQ(m_tracker->Records().size(), 1u);
+    EXPECT_EQ(m_tracker->Records().back().explorer, Active());
+    ASSERT_TRUE(m_host->ActivateExplorer(second));
+    ASSERT_TRUE(m_host->ChangeSelection(second));
+    EXPECT_EQ(m_tracker->Records().size(), 1u);
     // The bar is set up once, for the record appended.
-    ASSERT_EQ(owner_.setUp.size(), 1u);
-    EXPECT_EQ(owner_.setUp.front(), Active());
-    EXPECT_EQ(tracker_->ExplorerCount(), 1);
+    ASSERT_EQ(m_owner.setUp.size(), 1u);
+    EXPECT_EQ(m_owner.setUp.front(), Active());
+    EXPECT_EQ(m_tracker->ExplorerCount(), 1);
 
     // Closed, it counts down; its record stays, its wrapper hears no more.
-    ASSERT_TRUE(host_->CloseExplorer(second));
-    EXPECT_EQ(tracker_->ExplorerCount(), 0);
-    EXPECT_EQ(tracker_->Records().size(), 1u);
+    ASSERT_TRUE(m_host->CloseExplorer(second));
+    EXPECT_EQ(m_tracker->ExplorerCount(), 0);
+    EXPECT_EQ(m_tracker->Records().size(), 1u);
     EXPECT_EQ(CountLines(), (std::vector<std::string>{"CConnect::AddToolbar 1",
                                                       "CConnect::RemoveExplorerWrapper 0"}));
-    EXPECT_TRUE(owner_.deferredStarts.empty());
+    EXPECT_TRUE(m_owner.deferredStarts.empty());
 }
 
 TEST_F(ExplorerTrackingTest, BeforeStartUpTheFirstActivationRunsTheStartUpThatWaited) {
-    owner_.started = false;
+    m_owner.started = false;
     const int first = OpenTracked(L"Inbox - Outlook");
-    ASSERT_TRUE(host_->ActivateExplorer(first));
-    ASSERT_EQ(owner_.deferredStarts.size(), 1u);
-    EXPECT_EQ(owner_.deferredStarts.front(), Active());
-    EXPECT_TRUE(tracker_->Records().empty());
+    ASSERT_TRUE(m_host->ActivateExplorer(first));
+    ASSERT_EQ(m_owner.deferredStarts.size(), 1u);
+    EXPECT_EQ(m_owner.deferredStarts.front(), Active());
+    EXPECT_TRUE(m_tracker->Records().empty());
     // The wrapper's part is done: a later activation starts nothing again.
-    ASSERT_TRUE(host_->ActivateExplorer(first));
-    EXPECT_EQ(owner_.deferredStarts.size(), 1u);
+    ASSERT_TRUE(m_host->ActivateExplorer(first));
+    EXPECT_EQ(m_owner.deferredStarts.size(), 1u);
     // An explorer closed before it was ever activated still counts down.
     const int behind = OpenTracked(L"Calendar");
-    ASSERT_TRUE(host_->CloseExplorer(behind));
-    EXPECT_EQ(tracker_->ExplorerCount(), 0);
+    ASSERT_TRUE(m_host->CloseExplorer(behind));
+    EXPECT_EQ(m_tracker->ExplorerCount(), 0);
 }
 
 TEST_F(ExplorerTrackingTest, OnlyTheActiveExplorerTakenAtStartUpIsCountedAndWatched) {
-    tracker_->TakeFirstExplorer(nullptr, nullptr);  // no Outlook to ask: counted, not watched
-    EXPECT_EQ(tracker_->ExplorerCount(), 1);
-    EXPECT_EQ(owner_.watched, nullptr);
+    m_tracker->TakeFirstExplorer(nullptr, nullptr);  // no Outlook to ask: counted, not watched
+    EXPECT_EQ(m_tracker->ExplorerCount(), 1);
+    EXPECT_EQ(m_owner.watched, nullptr);
     const auto lines = LogLines();
     for (const char* expected : {"CConnect::InitHandler - Could not get active explorer",
                                  "CConnect::InitHandler - Could not advise first explorer"})
         EXPECT_EQ(std::count(lines.begin(), lines.end(), expected), 1) << expected;
 
-    host_->OpenExplorer(L"Inbox - Outlook");
-    tracker_->TakeFirstExplorer(Active(), application_);  // given: neither counted nor watched
-    EXPECT_EQ(tracker_->ExplorerCount(), 1);
-    EXPECT_EQ(owner_.watched, nullptr);
-    tracker_->OnFirstExplorerClose();
-    tracker_->TakeFirstExplorer(nullptr, application_);  // the only one again: watched
-    ASSERT_EQ(tracker_->Records().size(), 1u);
-    EXPECT_EQ(tracker_->Records().front().explorer, Active());
-    EXPECT_EQ(owner_.watched, Active());
+    m_host->OpenExplorer(L"Inbox - Outlook");
+    m_tracker->TakeFirstExplorer(Active(), m_application);  // given: neither counted nor watched
+    EXPECT_EQ(m_tracker->ExplorerCount(), 1);
+    EXPECT_EQ(m_owner.watched, nullptr);
+    m_tracker->OnFirstExplorerClose();
+    m_tracker->TakeFirstExplorer(nullptr, m_application);  // the only one again: watched
+    ASSERT_EQ(m_tracker->Records().size(), 1u);
+    EXPECT_EQ(m_tracker->Records().front().explorer, Active());
+    EXPECT_EQ(m_owner.watched, Active());
 
-    tracker_->OnFirstExplorerClose();
-    EXPECT_EQ(owner_.positionsSaved, 2);  // each closing of the first explorer saves its bar
-    EXPECT_EQ(owner_.unwatched, owner_.watched);
-    EXPECT_EQ(tracker_->Records().front().explorer, nullptr);
-    EXPECT_EQ(tracker_->ExplorerCount(), 0);
+    m_tracker->OnFirstExplorerClose();
+    EXPECT_EQ(m_owner.positionsSaved, 2);  // each closing of the first explorer saves its bar
+    EXPECT_EQ(m_owner.unwatched, m_owner.watched);
+    EXPECT_EQ(m_tracker->Records().front().explorer, nullptr);
+    EXPECT_EQ(m_tracker->ExplorerCount(), 0);
 }
 
 TEST_F(ExplorerTrackingTest, MessageBoxesBelongToTheActiveExplorersFrame) {
     EXPECT_EQ(GetActiveExplorerWindow(nullptr), nullptr);
-    EXPECT_EQ(GetActiveExplorerWindow(application_), nullptr);
-    host_->OpenExplorer(L"Inbox - Outlook");
-    const int second = host_->OpenExplorer(L"Calendar");
-    const HWND frame = GetActiveExplorerWindow(application_);
+    EXPECT_EQ(GetActiveExplorerWindow(m_application), nullptr);
+    m_host->OpenExplorer(L"Inbox - Outlook");
+    const int second = m_host->OpenExplorer(L"Calendar");
+    const HWND frame = GetActiveExplorerWindow(m_application);
     ASSERT_NE(frame, nullptr);
-    EXPECT_EQ(frame, host_->Explorers()[1].frame);
-    ASSERT_TRUE(host_->CloseExplorer(second));
-    EXPECT_EQ(GetActiveExplorerWindow(application_), host_->Explorers()[0].frame);
+    EXPECT_EQ(frame, m_host->Explorers()[1].frame);
+    ASSERT_TRUE(m_host->CloseExplorer(second));
+    EXPECT_EQ(GetActiveExplorerWindow(m_application), m_host->Explorers()[0].frame);
 }

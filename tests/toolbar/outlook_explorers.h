@@ -1,6 +1,6 @@
 // Outlook's stand-in with a personal folders store and no add-in object: the
-// world a toolbar test runs in. A test opens explorers through host_ and
-// reaches Outlook's objects through application_.
+// world a toolbar test runs in. A test opens explorers through m_host and
+// reaches Outlook's objects through m_application.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -24,16 +24,16 @@ class OutlookExplorers : public ::testing::Test {
         ASSERT_EQ(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED), S_OK);
         auto profile = mailstore::Model::Process().AddProfile(L"Outlook");
         profile->AddStore(mailstore::StoreSettings::Personal(L"Personal Folders"));
-        host_ = std::make_unique<outlook::host::OutlookHost>(L"11.0.0.8312");
+        m_host = std::make_unique<outlook::host::OutlookHost>(L"11.0.0.8312");
         CComPtr<IDispatch> application;
-        application.Attach(host_->Application());
-        ASSERT_EQ(application.QueryInterface(&application_), S_OK);
+        application.Attach(m_host->Application());
+        ASSERT_EQ(application.QueryInterface(&m_application), S_OK);
     }
     // What holds Outlook's objects goes first (ReleaseObjects), then Outlook.
     void TearDown() override {
         ReleaseObjects();
-        application_.Release();
-        host_.reset();
+        m_application.Release();
+        m_host.reset();
         mailstore::Model::Process().Clear();
         CoUninitialize();
     }
@@ -41,11 +41,11 @@ class OutlookExplorers : public ::testing::Test {
 
     CComPtr<Outlook::_Explorer> Active() {
         CComPtr<Outlook::_Explorer> active;
-        EXPECT_EQ(application_->ActiveExplorer(&active), S_OK);
+        EXPECT_EQ(m_application->ActiveExplorer(&active), S_OK);
         return active;
     }
 
-    TempRoot root_;
-    std::unique_ptr<outlook::host::OutlookHost> host_;
-    CComPtr<Outlook::_Application> application_;
+    TempRoot m_root;
+    std::unique_ptr<outlook::host::OutlookHost> m_host;
+    CComPtr<Outlook::_Application> m_application;
 };

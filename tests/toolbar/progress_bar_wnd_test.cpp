@@ -55,28 +55,28 @@ class ProgressWindowTest : public RegistryTest {
         auto folder = platform::host::HostPathFromWindows(L"C:\\Program Files\\Brevint");
         std::filesystem::create_directories(folder);
         std::filesystem::copy_file(BV_ADDIN_MODULE_FILE, folder / "BVOL0000.dll");
-        module_ = LoadLibraryW(L"C:\\Program Files\\Brevint\\BVOL0000.dll");
-        ASSERT_NE(module_, nullptr);
-        _AtlBaseModule.SetResourceInstance(module_);
+        m_module = LoadLibraryW(L"C:\\Program Files\\Brevint\\BVOL0000.dll");
+        ASSERT_NE(m_module, nullptr);
+        _AtlBaseModule.SetResourceInstance(m_module);
         ASSERT_EQ(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED), S_OK);
         mailstore::Model::Process()
             .AddProfile(L"Outlook")
             ->AddStore(mailstore::StoreSettings::Personal(L"Personal Folders"));
-        host_ = std::make_unique<outlook::host::OutlookHost>(L"11.0.0.8312");
+        m_host = std::make_unique<outlook::host::OutlookHost>(L"11.0.0.8312");
         CComPtr<IDispatch> application;
-        application.Attach(host_->Application());
-        ASSERT_EQ(application.QueryInterface(&application_), S_OK);
-        ASSERT_NE(hidden_.Create(nullptr), nullptr);
+        application.Attach(m_host->Application());
+        ASSERT_EQ(application.QueryInterface(&m_application), S_OK);
+        ASSERT_NE(m_hidden.Create(nullptr), nullptr);
     }
     void TearDown() override {
-        progress_.DestroyIfExists();
-        hidden_.DestroyWindow();
-        labels_.reset();
-        application_.Release();
-        host_.reset();
+        m_progress.DestroyIfExists();
+        m_hidden.DestroyWindow();
+        m_labels.reset();
+        m_application.Release();
+        m_host.reset();
         mailstore::Model::Process().Clear();
         CoUninitialize();
-        FreeLibrary(module_);
+        FreeLibrary(m_module);
     }
 
     // The language file English3.ini with `body`, read by a new helper.
@@ -89,17 +89,17 @@ class ProgressWindowTest : public RegistryTest {
             platform::host::HostPathFromWindows(L"C:\\Brevint\\Languages\\English3.ini");
         std::filesystem::create_directories(file.parent_path());
         std::ofstream(file, std::ios::binary) << body;
-        labels_ = std::make_unique<CBrevintHelper>();
+        m_labels = std::make_unique<CBrevintHelper>();
     }
     CBrevintHelper& Labels() {
-        if (!labels_)
-            labels_ = std::make_unique<CBrevintHelper>();
-        return *labels_;
+        if (!m_labels)
+            m_labels = std::make_unique<CBrevintHelper>();
+        return *m_labels;
     }
 
     HWND Open(DWORD type, DWORD total, bool show = true) {
-        return progress_.CreateForAction({type, total, hidden_.m_hWnd, &Labels()}, application_,
-                                         show);
+        return m_progress.CreateForAction({type, total, m_hidden.m_hWnd, &Labels()}, m_application,
+                                          show);
     }
 
     static void DispatchWaitingMessages() {
@@ -109,7 +109,7 @@ class ProgressWindowTest : public RegistryTest {
     }
     // Posts from a thread of its own, as the action's worker does.
     void PostFromWorker(const std::vector<std::pair<UINT, WPARAM>>& messages) {
-        HWND window = progress_.m_hWnd;
+        HWND window = m_progress.m_hWnd;
         {
             TestThread worker([&] {
                 for (const auto& [message, wParam] : messages)
@@ -122,12 +122,12 @@ class ProgressWindowTest : public RegistryTest {
 
     std::wstring Text(int control) const {
         wchar_t text[128] = {};
-        GetDlgItemTextW(progress_.m_hWnd, control, text, 128);
+        GetDlgItemTextW(m_progress.m_hWnd, control, text, 128);
         return text;
     }
     std::wstring Title() const {
         wchar_t text[128] = {};
-        GetWindowTextW(progress_.m_hWnd, text, 128);
+        GetWindowTextW(m_progress.m_hWnd, text, 128);
         return text;
     }
     // Folder, left and spam counts as shown.
@@ -136,23 +136,23 @@ class ProgressWindowTest : public RegistryTest {
                 Text(IDC_PROGRESS_SPAM_COUNT)};
     }
     LRESULT Bar(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const {
-        return SendDlgItemMessageW(progress_.m_hWnd, IDC_PROGRESS_BAR, message, wParam, lParam);
+        return SendDlgItemMessageW(m_progress.m_hWnd, IDC_PROGRESS_BAR, message, wParam, lParam);
     }
     bool StopEnabled() const {
-        return IsWindowEnabled(GetDlgItem(progress_.m_hWnd, IDC_PROGRESS_STOP)) != FALSE;
+        return IsWindowEnabled(GetDlgItem(m_progress.m_hWnd, IDC_PROGRESS_STOP)) != FALSE;
     }
-    void Press(int button) { SendMessageW(GetDlgItem(progress_.m_hWnd, button), BM_CLICK, 0, 0); }
+    void Press(int button) { SendMessageW(GetDlgItem(m_progress.m_hWnd, button), BM_CLICK, 0, 0); }
 
-    HMODULE module_ = nullptr;
-    std::unique_ptr<outlook::host::OutlookHost> host_;
-    CComPtr<Outlook::_Application> application_;
-    std::unique_ptr<CBrevintHelper> labels_;
-    CStopRecorder hidden_;
-    CProgressBarWnd progress_;
+    HMODULE m_module = nullptr;
+    std::unique_ptr<outlook::host::OutlookHost> m_host;
+    CComPtr<Outlook::_Application> m_application;
+    std::unique_ptr<CBrevintHelper> m_labels;
+    CStopRecorder m_hidden;
+    CProgressBarWnd m_progress;
 };
 
 TEST_F(ProgressWindowTest, AWindowNotShownKeepsTheTemplateAndIsOwnedByTheActiveExplorer) {
-    host_->OpenExplorer(L"Inbox - Microsoft Outlook");
+    m_host->OpenExplorer(L"Inbox - Microsoft Outlook");
     HWND window = Open(BV_ACTION_BLOCK, 10, false);
     ASSERT_NE(window, nullptr);
     EXPECT_FALSE(IsWindowVisible(window));
@@ -162,12 +162,12 @@ TEST_F(ProgressWindowTest, AWindowNotShownKeepsTheTemplateAndIsOwnedByTheActiveE
     EXPECT_EQ(Text(IDC_PROGRESS_FOLDER_LABEL), L"Email in Folder:");
     EXPECT_EQ(Text(IDC_PROGRESS_CLOSE), L"Close");
     EXPECT_EQ(Counts(), (std::vector<std::wstring>{L"0", L"0", L"0"}));
-    EXPECT_EQ(progress_.LeftCount(), 10);
+    EXPECT_EQ(m_progress.LeftCount(), 10);
 
     // Steps reach it all the same.
     PostFromWorker({{WM_BV_ITEM_DONE, 1}});
-    EXPECT_EQ(progress_.LeftCount(), 9);
-    EXPECT_EQ(progress_.SpamCount(), 1);
+    EXPECT_EQ(m_progress.LeftCount(), 9);
+    EXPECT_EQ(m_progress.SpamCount(), 1);
 }
 
 TEST_F(ProgressWindowTest, WithoutAnExplorerOrALanguageFileTheWindowHasNoOwnerAndItsDefaults) {
@@ -218,14 +218,14 @@ TEST_F(ProgressWindowTest, StepsFromAWorkerThreadAdvanceTheBarAndCountPastZero) 
     EXPECT_EQ(Bar(PBM_GETPOS), 2);
     PostFromWorker({{WM_BV_ITEM_DONE, 1}, {WM_BV_ITEM_DONE, 0}});
     EXPECT_EQ(Counts(), (std::vector<std::wstring>{L"2", L"-2", L"2"}));
-    EXPECT_EQ(progress_.LeftCount(), -2);
+    EXPECT_EQ(m_progress.LeftCount(), -2);
 
     // Hiding and showing again resets the texts and the bar, not the counters.
-    progress_.HideIfExists();
-    ShowWindow(progress_.m_hWnd, SW_SHOWNORMAL);
+    m_progress.HideIfExists();
+    ShowWindow(m_progress.m_hWnd, SW_SHOWNORMAL);
     EXPECT_EQ(Counts(), (std::vector<std::wstring>{L"2", L"2", L"0"}));
     EXPECT_EQ(Bar(PBM_GETPOS), 0);
-    EXPECT_EQ(progress_.SpamCount(), 2);
+    EXPECT_EQ(m_progress.SpamCount(), 2);
 }
 
 TEST_F(ProgressWindowTest, SeventyThousandMailsAreCountedInFullButTheBarsRangeIsSixteenBits) {
@@ -242,20 +242,20 @@ TEST_F(ProgressWindowTest, SeventyThousandMailsAreCountedInFullButTheBarsRangeIs
 TEST_F(ProgressWindowTest, StopSendsOneRequestWithTheActionTypeAndCannotBePressedTwice) {
     HWND window = Open(BV_ACTION_UNBLOCK, 20);
     Press(IDC_PROGRESS_STOP);
-    ASSERT_EQ(hidden_.requests.size(), 1u);
-    EXPECT_EQ(hidden_.requests[0].type, BV_ACTION_UNBLOCK);
-    EXPECT_EQ(hidden_.requests[0].lParam, 0);
+    ASSERT_EQ(m_hidden.requests.size(), 1u);
+    EXPECT_EQ(m_hidden.requests[0].type, BV_ACTION_UNBLOCK);
+    EXPECT_EQ(m_hidden.requests[0].lParam, 0);
     EXPECT_FALSE(StopEnabled());
     EXPECT_TRUE(IsWindowVisible(window));
     Press(IDC_PROGRESS_STOP);
-    EXPECT_EQ(hidden_.requests.size(), 1u);
+    EXPECT_EQ(m_hidden.requests.size(), 1u);
 }
 
 TEST_F(ProgressWindowTest, CloseAndTheCloseBoxAskForTheStopAndHideTheWindow) {
     HWND window = Open(BV_ACTION_RECHECK, 5);
     Press(IDC_PROGRESS_CLOSE);
-    ASSERT_EQ(hidden_.requests.size(), 1u);
-    EXPECT_EQ(hidden_.requests[0].type, BV_ACTION_RECHECK);
+    ASSERT_EQ(m_hidden.requests.size(), 1u);
+    EXPECT_EQ(m_hidden.requests[0].type, BV_ACTION_RECHECK);
     EXPECT_FALSE(IsWindowVisible(window));
     EXPECT_TRUE(IsWindow(window));
     EXPECT_TRUE(StopEnabled());
@@ -263,8 +263,8 @@ TEST_F(ProgressWindowTest, CloseAndTheCloseBoxAskForTheStopAndHideTheWindow) {
     ShowWindow(window, SW_SHOWNORMAL);
     SendMessageW(window, WM_CLOSE, 0, 0);
     DispatchWaitingMessages();  // nothing else, no IDCANCEL of the dialog's own
-    ASSERT_EQ(hidden_.requests.size(), 2u);
-    EXPECT_EQ(hidden_.requests[1].type, BV_ACTION_RECHECK);
+    ASSERT_EQ(m_hidden.requests.size(), 2u);
+    EXPECT_EQ(m_hidden.requests[1].type, BV_ACTION_RECHECK);
     EXPECT_FALSE(IsWindowVisible(window));
 }
 
@@ -274,7 +274,7 @@ TEST_F(ProgressWindowTest, TheWorkerCanDisableStop) {
     PostFromWorker({{WM_BV_DISABLE_STOP, 0}});
     EXPECT_FALSE(StopEnabled());
     Press(IDC_PROGRESS_STOP);
-    EXPECT_TRUE(hidden_.requests.empty());
+    EXPECT_TRUE(m_hidden.requests.empty());
 }
 
 TEST_F(ProgressWindowTest, ANewActionReplacesTheWindowWithFreshCounters) {
@@ -284,11 +284,11 @@ TEST_F(ProgressWindowTest, ANewActionReplacesTheWindowWithFreshCounters) {
     EXPECT_FALSE(IsWindow(first));
     EXPECT_NE(first, second);
     EXPECT_EQ(Counts(), (std::vector<std::wstring>{L"8", L"8", L"0"}));
-    EXPECT_EQ(progress_.SpamCount(), 0);
+    EXPECT_EQ(m_progress.SpamCount(), 0);
     EXPECT_TRUE(StopEnabled());
-    progress_.DestroyIfExists();
+    m_progress.DestroyIfExists();
     EXPECT_FALSE(IsWindow(second));
-    progress_.HideIfExists();  // nothing to hide
+    m_progress.HideIfExists();  // nothing to hide
 }
 
 }  // namespace

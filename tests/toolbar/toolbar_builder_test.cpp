@@ -30,19 +30,19 @@ class ToolbarBuilderTest : public OutlookExplorers {
   protected:
     void SetUp() override {
         OutlookExplorers::SetUp();
-        explorerId_ = host_->OpenExplorer(L"Inbox - Microsoft Outlook");
-        record_.explorer = Active();
-        ASSERT_TRUE(record_.explorer);
+        m_explorerId = m_host->OpenExplorer(L"Inbox - Microsoft Outlook");
+        m_record.explorer = Active();
+        ASSERT_TRUE(m_record.explorer);
     }
     void ReleaseObjects() override {
         platform::calls::DisarmAll();
-        record_ = CToolbarRecord();
-        builder_.reset();
+        m_record = CToolbarRecord();
+        m_builder.reset();
     }
 
     // The bar of that name as the user sees it; fails the test when absent.
     BarInfo Bar(const std::wstring& name = L"Brevint toolbar") const {
-        for (const BarInfo& bar : host_->Bars(explorerId_))
+        for (const BarInfo& bar : m_host->Bars(m_explorerId))
             if (bar.name == name)
                 return bar;
         ADD_FAILURE() << "no bar of that name";
@@ -55,17 +55,18 @@ class ToolbarBuilderTest : public OutlookExplorers {
         return tags;
     }
 
-    int explorerId_ = 0;
-    CToolbarRecord record_;
-    CBrevintHelper labels_;  // no language file here: every label falls back
-    CLogoWindows logos_;
-    std::unique_ptr<CToolbarBuilder> builder_ = std::make_unique<CToolbarBuilder>(labels_, logos_);
+    int m_explorerId = 0;
+    CToolbarRecord m_record;
+    CBrevintHelper m_labels;  // no language file here: every label falls back
+    CLogoWindows m_logos;
+    std::unique_ptr<CToolbarBuilder> m_builder =
+        std::make_unique<CToolbarBuilder>(m_labels, m_logos);
 };
 
 }  // namespace
 
 TEST_F(ToolbarBuilderTest, TheBarHoldsItsControlsInOrderWithFallbackLabelsAndTheirStates) {
-    builder_->CreateBVToolbar(record_, {});
+    m_builder->CreateBVToolbar(m_record, {});
     const BarInfo bar = Bar();
     EXPECT_TRUE(bar.visible);
     EXPECT_TRUE(bar.temporary);
@@ -101,11 +102,11 @@ TEST_F(ToolbarBuilderTest, TheBarHoldsItsControlsInOrderWithFallbackLabelsAndThe
               (std::vector<std::wstring>{L"Tag BL[N/A]", L"Tag BL[N/A]"}));
     EXPECT_EQ(Tags(mainMenu.controls[1].controls),
               (std::vector<std::wstring>{L"Tag WL[N/A]", L"Tag WL[N/A]"}));
-    EXPECT_TRUE(record_.whitelistDomainButton);
+    EXPECT_TRUE(m_record.whitelistDomainButton);
 }
 
 TEST_F(ToolbarBuilderTest, BesideTheExchangeModuleTheBarHasThirteenControlsAndWaitsForTheModule) {
-    builder_->CreateBVToolbar(record_, {true});
+    m_builder->CreateBVToolbar(m_record, {.exchangeModule = true});
     const BarInfo bar = Bar();
     ASSERT_EQ(bar.controls.size(), 5u);
     EXPECT_EQ(bar.controls[4].caption, L"Connecting to VXM");
@@ -115,13 +116,13 @@ TEST_F(ToolbarBuilderTest, BesideTheExchangeModuleTheBarHasThirteenControlsAndWa
     for (const ControlInfo& menu : bar.controls[3].controls)
         count += menu.controls.size();
     EXPECT_EQ(count, 13u);
-    EXPECT_FALSE(record_.recheckButton);
-    EXPECT_FALSE(record_.tellAFriendButton);
+    EXPECT_FALSE(m_record.recheckButton);
+    EXPECT_FALSE(m_record.tellAFriendButton);
 }
 
 TEST_F(ToolbarBuilderTest, LeftoverBarsOfTheFamilyGoInAnyLetterCaseAndOthersStay) {
     CComPtr<Office::_CommandBars> bars;
-    ASSERT_EQ(record_.explorer->get_CommandBars(&bars), S_OK);
+    ASSERT_EQ(m_record.explorer->get_CommandBars(&bars), S_OK);
     CComVariant kept(false);
     VARIANT omitted;
     V_VT(&omitted) = VT_ERROR;
@@ -130,9 +131,9 @@ TEST_F(ToolbarBuilderTest, LeftoverBarsOfTheFamilyGoInAnyLetterCaseAndOthersStay
     ASSERT_EQ(bars->Add(CComVariant(L"BREVINT TOOLBAR"), omitted, omitted, kept, &leftover), S_OK);
     ASSERT_EQ(bars->Add(CComVariant(L"Contacts"), omitted, omitted, kept, &other), S_OK);
 
-    builder_->CreateBVToolbar(record_, {});
+    m_builder->CreateBVToolbar(m_record, {});
     std::vector<std::wstring> names;
-    for (const BarInfo& bar : host_->Bars(explorerId_))
+    for (const BarInfo& bar : m_host->Bars(m_explorerId))
         names.push_back(bar.name);
     EXPECT_EQ(std::count(names.begin(), names.end(), L"BREVINT TOOLBAR"), 0);
     EXPECT_EQ(std::count(names.begin(), names.end(), L"Brevint toolbar"), 1);
@@ -146,7 +147,7 @@ TEST_F(ToolbarBuilderTest, AFailingCallEndsOnlyItsOwnStepAndTheBarIsStillBuilt) 
     // The logo button's caption is refused: its later properties stay unset,
     // the logo is still disabled afterwards, and every other control is built.
     platform::calls::Arm(L"CommandBarButton.Caption", {});
-    builder_->CreateBVToolbar(record_, {});
+    m_builder->CreateBVToolbar(m_record, {});
     BarInfo bar = Bar();
     ASSERT_EQ(bar.controls.size(), 5u);
     EXPECT_EQ(bar.controls[0].tag, L"");
@@ -160,21 +161,21 @@ TEST_F(ToolbarBuilderTest, AFailingCallEndsOnlyItsOwnStepAndTheBarIsStillBuilt) 
               1);
 
     // No bar at all: nothing goes into it, and that is said.
-    record_ = CToolbarRecord();
-    ASSERT_EQ(application_->ActiveExplorer(&record_.explorer), S_OK);
+    m_record = CToolbarRecord();
+    ASSERT_EQ(m_application->ActiveExplorer(&m_record.explorer), S_OK);
     platform::calls::Arm(L"CommandBars.Add", {});
-    builder_->CreateBVToolbar(record_, {});
-    EXPECT_FALSE(record_.commandBar);
-    EXPECT_FALSE(record_.blockButton);
+    m_builder->CreateBVToolbar(m_record, {});
+    EXPECT_FALSE(m_record.commandBar);
+    EXPECT_FALSE(m_record.blockButton);
     const auto said = LinesOf("CConnect::CreateBVToolbar");
     EXPECT_NE(std::find(said.begin(), said.end(), "Could not get command bar controls 1"),
               said.end());
 }
 
 TEST_F(ToolbarBuilderTest, StateFollowsTheAccountAndThePlaceIsKeptOnlyWhenWhole) {
-    builder_->CreateBVToolbar(record_, {});
+    m_builder->CreateBVToolbar(m_record, {});
     ToolbarRecords records(1);
-    records[0] = record_;
+    records[0] = m_record;
 
     EnableToolbar(records, true, {false, true});  // the account is disabled
     BarInfo bar = Bar();

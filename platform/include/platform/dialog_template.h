@@ -18,25 +18,31 @@ class DialogTemplateBuilder {
   public:
     DialogTemplateBuilder(DWORD style, short x, short y, short cx, short cy,
                           std::wstring_view caption, DWORD exStyle = 0)
-        : style_(style), exStyle_(exStyle), x_(x), y_(y), cx_(cx), cy_(cy), caption_(caption) {}
+        : m_style(style),
+          m_exStyle(exStyle),
+          m_x(x),
+          m_y(y),
+          m_cx(cx),
+          m_cy(cy),
+          m_caption(caption) {}
 
     DialogTemplateBuilder& Extended() {
-        extended_ = true;
+        m_extended = true;
         return *this;
     }
     // Sets DS_SETFONT with the font's size in points and its face.
     DialogTemplateBuilder& Font(WORD points, std::wstring_view face, WORD weight = 400) {
-        style_ |= DS_SETFONT;
-        points_ = points;
-        weight_ = weight;
-        face_ = face;
+        m_style |= DS_SETFONT;
+        m_points = points;
+        m_weight = weight;
+        m_face = face;
         return *this;
     }
     DialogTemplateBuilder& Item(std::wstring_view className, std::wstring_view text, DWORD id,
                                 DWORD style, short x, short y, short cx, short cy,
                                 DWORD exStyle = 0) {
-        items_.push_back({std::wstring(className), std::wstring(text), id,
-                          static_cast<DWORD>(style | WS_CHILD), exStyle, x, y, cx, cy});
+        m_items.push_back({std::wstring(className), std::wstring(text), id,
+                           static_cast<DWORD>(style | WS_CHILD), exStyle, x, y, cx, cy});
         return *this;
     }
 
@@ -44,11 +50,11 @@ class DialogTemplateBuilder {
     // lives and is not changed.
     LPCDLGTEMPLATEW Template() {
         Build();
-        return reinterpret_cast<LPCDLGTEMPLATEW>(storage_.data());
+        return reinterpret_cast<LPCDLGTEMPLATEW>(m_storage.data());
     }
     size_t Size() {
         Build();
-        return bytes_;
+        return m_bytes;
     }
 
   private:
@@ -64,7 +70,7 @@ class DialogTemplateBuilder {
     template <class T>
     void Put(T value) {
         const auto* raw = reinterpret_cast<const BYTE*>(&value);
-        out_.insert(out_.end(), raw, raw + sizeof value);
+        m_out.insert(m_out.end(), raw, raw + sizeof value);
     }
     void PutText(std::wstring_view text) {
         for (WCHAR c : text)
@@ -84,40 +90,40 @@ class DialogTemplateBuilder {
         PutText(name);
     }
     void AlignToDword() {
-        while (out_.size() % 4)
-            out_.push_back(0);
+        while (m_out.size() % 4)
+            m_out.push_back(0);
     }
 
     void Build() {
-        out_.clear();
-        if (extended_) {
+        m_out.clear();
+        if (m_extended) {
             Put<WORD>(1);
             Put<WORD>(0xFFFF);
             Put<DWORD>(0);  // help identifier
-            Put<DWORD>(exStyle_);
-            Put<DWORD>(style_);
+            Put<DWORD>(m_exStyle);
+            Put<DWORD>(m_style);
         } else {
-            Put<DWORD>(style_);
-            Put<DWORD>(exStyle_);
+            Put<DWORD>(m_style);
+            Put<DWORD>(m_exStyle);
         }
-        Put<WORD>(static_cast<WORD>(items_.size()));
-        for (short value : {x_, y_, cx_, cy_})
+        Put<WORD>(static_cast<WORD>(m_items.size()));
+        for (short value : {m_x, m_y, m_cx, m_cy})
             Put<short>(value);
         Put<WCHAR>(0);  // no menu
         Put<WCHAR>(0);  // the dialog class
-        PutText(caption_);
-        if (style_ & DS_SETFONT) {
-            Put<WORD>(points_);
-            if (extended_) {
-                Put<WORD>(weight_);
+        PutText(m_caption);
+        if (m_style & DS_SETFONT) {
+            Put<WORD>(m_points);
+            if (m_extended) {
+                Put<WORD>(m_weight);
                 Put<BYTE>(0);  // not italic
                 Put<BYTE>(1);  // default character set
             }
-            PutText(face_);
+            PutText(m_face);
         }
-        for (const ItemData& item : items_) {
+        for (const ItemData& item : m_items) {
             AlignToDword();
-            if (extended_) {
+            if (m_extended) {
                 Put<DWORD>(0);  // help identifier
                 Put<DWORD>(item.exStyle);
                 Put<DWORD>(item.style);
@@ -127,7 +133,7 @@ class DialogTemplateBuilder {
             }
             for (short value : {item.x, item.y, item.cx, item.cy})
                 Put<short>(value);
-            if (extended_)
+            if (m_extended)
                 Put<DWORD>(item.id);
             else
                 Put<WORD>(static_cast<WORD>(item.id));
@@ -135,23 +141,23 @@ class DialogTemplateBuilder {
             PutText(item.text);
             Put<WORD>(0);  // no creation data
         }
-        bytes_ = out_.size();
-        storage_.assign((out_.size() + 3) / 4, 0);
-        std::memcpy(storage_.data(), out_.data(), out_.size());
+        m_bytes = m_out.size();
+        m_storage.assign((m_out.size() + 3) / 4, 0);
+        std::memcpy(m_storage.data(), m_out.data(), m_out.size());
     }
 
-    DWORD style_;
-    DWORD exStyle_;
-    short x_, y_, cx_, cy_;
-    std::wstring caption_;
-    bool extended_ = false;
-    WORD points_ = 0;
-    WORD weight_ = 0;
-    std::wstring face_;
-    std::vector<ItemData> items_;
-    std::vector<BYTE> out_;
-    std::vector<DWORD> storage_;
-    size_t bytes_ = 0;
+    DWORD m_style;
+    DWORD m_exStyle;
+    short m_x, m_y, m_cx, m_cy;
+    std::wstring m_caption;
+    bool m_extended = false;
+    WORD m_points = 0;
+    WORD m_weight = 0;
+    std::wstring m_face;
+    std::vector<ItemData> m_items;
+    std::vector<BYTE> m_out;
+    std::vector<DWORD> m_storage;
+    size_t m_bytes = 0;
 };
 
 }  // namespace platform

@@ -247,25 +247,26 @@ template <class I>
 class InterfaceProxy : public I, public InterfaceProxyBase {
   public:
     InterfaceProxy(ProxyLink& link, IUnknown* target)
-        : link_(link), target_(static_cast<I*>(target)) {}
+        : m_link(link), m_target(static_cast<I*>(target)) {}
 
     IUnknown* Interface() override { return static_cast<I*>(this); }
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-        return link_.QueryInterface(iid, object);
+        return m_link.QueryInterface(iid, object);
     }
-    ULONG STDMETHODCALLTYPE AddRef() override { return link_.AddRef(); }
-    ULONG STDMETHODCALLTYPE Release() override { return link_.Release(); }
+    ULONG STDMETHODCALLTYPE AddRef() override { return m_link.AddRef(); }
+    ULONG STDMETHODCALLTYPE Release() override { return m_link.Release(); }
 
   protected:
     template <class Base, class... Params, class... Args>
     HRESULT Forward(HRESULT (STDMETHODCALLTYPE Base::*method)(Params...), Args&&... args) {
         static_assert(std::is_base_of_v<Base, I>, "the method must be one of the interface's");
-        return ForwardCall(link_, static_cast<Base*>(target_), method, std::forward<Args>(args)...);
+        return ForwardCall(m_link, static_cast<Base*>(m_target), method,
+                           std::forward<Args>(args)...);
     }
 
-    ProxyLink& link_;
-    I* target_;  // called only on the object's thread, inside Forward
+    ProxyLink& m_link;
+    I* m_target;  // called only on the object's thread, inside Forward
 };
 
 // The base of a proxy for a dual interface: the IDispatch methods are forwarded,
@@ -280,12 +281,12 @@ class DispatchProxy : public InterfaceProxy<I> {
     }
     HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID lcid, ITypeInfo** info) override {
         // Type information stays with its object: the pointer is handed over as it is.
-        return this->link_.Run([&] { return this->target_->GetTypeInfo(index, lcid, info); });
+        return this->m_link.Run([&] { return this->m_target->GetTypeInfo(index, lcid, info); });
     }
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID lcid,
                                             DISPID* ids) override {
-        return this->link_.Run(
-            [&] { return this->target_->GetIDsOfNames(iid, names, count, lcid, ids); });
+        return this->m_link.Run(
+            [&] { return this->m_target->GetIDsOfNames(iid, names, count, lcid, ids); });
     }
     HRESULT STDMETHODCALLTYPE Invoke(DISPID member, REFIID iid, LCID lcid, WORD flags,
                                      DISPPARAMS* params, VARIANT* result, EXCEPINFO* exception,
@@ -304,7 +305,7 @@ template <class I>
 HRESULT STDMETHODCALLTYPE DispatchProxy<I>::Invoke(DISPID member, REFIID iid, LCID lcid, WORD flags,
                                                    DISPPARAMS* params, VARIANT* result,
                                                    EXCEPINFO* exception, UINT* argumentError) {
-    return ForwardInvoke(this->link_, this->target_, member, iid, lcid, flags, params, result,
+    return ForwardInvoke(this->m_link, this->m_target, member, iid, lcid, flags, params, result,
                          exception, argumentError);
 }
 

@@ -19,9 +19,9 @@ namespace platform::com {
 template <class... Interfaces>
 class RefCounted : public Interfaces... {
   public:
-    STDMETHODIMP_(ULONG) AddRef() override { return ++references_; }
+    STDMETHODIMP_(ULONG) AddRef() override { return ++m_references; }
     STDMETHODIMP_(ULONG) Release() override {
-        const ULONG left = --references_;
+        const ULONG left = --m_references;
         if (left == 0)
             delete this;
         return left;
@@ -32,7 +32,7 @@ class RefCounted : public Interfaces... {
     virtual ~RefCounted() = default;
 
   private:
-    std::atomic<ULONG> references_{1};
+    std::atomic<ULONG> m_references{1};
 };
 
 }  // namespace platform::com

@@ -12,21 +12,21 @@ namespace {
 // A small reader over the text, skipping blanks between tokens.
 class Scanner {
   public:
-    explicit Scanner(const std::wstring& text) : text_(text) {}
+    explicit Scanner(const std::wstring& text) : m_text(text) {}
     void SkipBlanks() {
-        while (pos_ < text_.size() && std::iswspace(text_[pos_]))
-            ++pos_;
+        while (m_pos < m_text.size() && std::iswspace(m_text[m_pos]))
+            ++m_pos;
     }
     bool AtEnd() {
         SkipBlanks();
-        return pos_ == text_.size();
+        return m_pos == m_text.size();
     }
     std::optional<int> Number(size_t maxDigits, size_t* digits = nullptr) {
         SkipBlanks();
         size_t count = 0;
         int value = 0;
-        while (pos_ < text_.size() && std::iswdigit(text_[pos_]) && count < maxDigits) {
-            value = value * 10 + (text_[pos_++] - L'0');
+        while (m_pos < m_text.size() && std::iswdigit(m_text[m_pos]) && count < maxDigits) {
+            value = value * 10 + (m_text[m_pos++] - L'0');
             ++count;
         }
         if (digits != nullptr)
@@ -35,8 +35,8 @@ class Scanner {
     }
     bool Take(wchar_t c) {
         SkipBlanks();
-        if (pos_ < text_.size() && text_[pos_] == c) {
-            ++pos_;
+        if (m_pos < m_text.size() && m_text[m_pos] == c) {
+            ++m_pos;
             return true;
         }
         return false;
@@ -45,19 +45,19 @@ class Scanner {
         SkipBlanks();
         size_t i = 0;
         for (; word[i] != 0; ++i) {
-            if (pos_ + i >= text_.size() ||
-                static_cast<wchar_t>(std::towupper(text_[pos_ + i])) != word[i])
+            if (m_pos + i >= m_text.size() ||
+                static_cast<wchar_t>(std::towupper(m_text[m_pos + i])) != word[i])
                 return false;
         }
-        pos_ += i;
+        m_pos += i;
         return true;
     }
-    size_t Position() const { return pos_; }
-    void Rewind(size_t pos) { pos_ = pos; }
+    size_t Position() const { return m_pos; }
+    void Rewind(size_t pos) { m_pos = pos; }
 
   private:
-    const std::wstring& text_;
-    size_t pos_ = 0;
+    const std::wstring& m_text;
+    size_t m_pos = 0;
 };
 
 // Two-digit years 00-29 belong to this century, 30-99 to the last, as the

@@ -13,20 +13,20 @@ namespace {
 class OptionalText {
   public:
     void Set(LPCOLESTR text) {
-        present_ = text != nullptr;
-        text_ = present_ ? text : L"";
+        m_present = text != nullptr;
+        m_text = m_present ? text : L"";
     }
     HRESULT CopyTo(BSTR* out) const {
         if (out == nullptr)
             return E_INVALIDARG;
-        *out =
-            present_ ? SysAllocStringLen(text_.data(), static_cast<UINT>(text_.size())) : nullptr;
-        return (present_ && *out == nullptr) ? E_OUTOFMEMORY : S_OK;
+        *out = m_present ? SysAllocStringLen(m_text.data(), static_cast<UINT>(m_text.size()))
+                         : nullptr;
+        return (m_present && *out == nullptr) ? E_OUTOFMEMORY : S_OK;
     }
 
   private:
-    bool present_ = false;
-    std::wstring text_;
+    bool m_present = false;
+    std::wstring m_text;
 };
 
 // Implements both faces of the error object. It deletes itself on its last
@@ -51,16 +51,18 @@ class ErrorInfoObject final : public platform::com::RefCounted<ICreateErrorInfo,
 
     // ICreateErrorInfo
     HRESULT STDMETHODCALLTYPE SetGUID(REFGUID rguid) override {
-        guid_ = rguid;
+        m_guid = rguid;
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE SetSource(LPOLESTR text) override { return Store(source_, text); }
+    HRESULT STDMETHODCALLTYPE SetSource(LPOLESTR text) override { return Store(m_source, text); }
     HRESULT STDMETHODCALLTYPE SetDescription(LPOLESTR text) override {
-        return Store(description_, text);
+        return Store(m_description, text);
     }
-    HRESULT STDMETHODCALLTYPE SetHelpFile(LPOLESTR text) override { return Store(helpFile_, text); }
+    HRESULT STDMETHODCALLTYPE SetHelpFile(LPOLESTR text) override {
+        return Store(m_helpFile, text);
+    }
     HRESULT STDMETHODCALLTYPE SetHelpContext(DWORD context) override {
-        helpContext_ = context;
+        m_helpContext = context;
         return S_OK;
     }
 
@@ -68,18 +70,18 @@ class ErrorInfoObject final : public platform::com::RefCounted<ICreateErrorInfo,
     HRESULT STDMETHODCALLTYPE GetGUID(GUID* out) override {
         if (out == nullptr)
             return E_INVALIDARG;
-        *out = guid_;
+        *out = m_guid;
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE GetSource(BSTR* out) override { return source_.CopyTo(out); }
+    HRESULT STDMETHODCALLTYPE GetSource(BSTR* out) override { return m_source.CopyTo(out); }
     HRESULT STDMETHODCALLTYPE GetDescription(BSTR* out) override {
-        return description_.CopyTo(out);
+        return m_description.CopyTo(out);
     }
-    HRESULT STDMETHODCALLTYPE GetHelpFile(BSTR* out) override { return helpFile_.CopyTo(out); }
+    HRESULT STDMETHODCALLTYPE GetHelpFile(BSTR* out) override { return m_helpFile.CopyTo(out); }
     HRESULT STDMETHODCALLTYPE GetHelpContext(DWORD* out) override {
         if (out == nullptr)
             return E_INVALIDARG;
-        *out = helpContext_;
+        *out = m_helpContext;
         return S_OK;
     }
 
@@ -89,11 +91,11 @@ class ErrorInfoObject final : public platform::com::RefCounted<ICreateErrorInfo,
         return S_OK;
     }
 
-    GUID guid_{};
-    OptionalText source_;
-    OptionalText description_;
-    OptionalText helpFile_;
-    DWORD helpContext_ = 0;
+    GUID m_guid{};
+    OptionalText m_source;
+    OptionalText m_description;
+    OptionalText m_helpFile;
+    DWORD m_helpContext = 0;
 };
 
 // The calling thread's error object; its reference is released when the
@@ -102,18 +104,18 @@ class ThreadErrorSlot {
   public:
     ~ThreadErrorSlot() { Replace(nullptr); }
     void Replace(IErrorInfo* info) {
-        if (current_ != nullptr)
-            current_->Release();
-        current_ = info;
+        if (m_current != nullptr)
+            m_current->Release();
+        m_current = info;
     }
     IErrorInfo* Take() {
-        IErrorInfo* info = current_;
-        current_ = nullptr;
+        IErrorInfo* info = m_current;
+        m_current = nullptr;
         return info;
     }
 
   private:
-    IErrorInfo* current_ = nullptr;
+    IErrorInfo* m_current = nullptr;
 };
 
 thread_local ThreadErrorSlot threadError;

@@ -21,20 +21,20 @@ using platform::com::IsValidVariantType;
 // Owns a VARIANT for the length of a scope.
 class ScopedVariant {
   public:
-    ScopedVariant() { VariantInit(&value_); }
-    ~ScopedVariant() { VariantClear(&value_); }
+    ScopedVariant() { VariantInit(&m_value); }
+    ~ScopedVariant() { VariantClear(&m_value); }
     ScopedVariant(const ScopedVariant&) = delete;
     ScopedVariant& operator=(const ScopedVariant&) = delete;
-    VARIANT* get() { return &value_; }
+    VARIANT* get() { return &m_value; }
     // Hands the value over, leaving this empty.
     VARIANT release() {
-        VARIANT out = value_;
-        VariantInit(&value_);
+        VARIANT out = m_value;
+        VariantInit(&m_value);
         return out;
     }
 
   private:
-    VARIANT value_;
+    VARIANT m_value;
 };
 
 std::wstring Trim(const wchar_t* text, size_t length) {

@@ -96,14 +96,14 @@ void AwaitCompletion(HANDLE done) {
 }  // namespace
 
 Apartment::Apartment(ApartmentKind kind, DWORD ownerThread)
-    : kind_(kind), ownerThread_(ownerThread) {
-    if (kind_ == ApartmentKind::SingleThreaded)
-        incoming_ = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    : m_kind(kind), m_ownerThread(ownerThread) {
+    if (m_kind == ApartmentKind::SingleThreaded)
+        m_incoming = CreateEventW(nullptr, FALSE, FALSE, nullptr);
 }
 
 Apartment::~Apartment() {
-    if (incoming_)
-        CloseHandle(incoming_);
+    if (m_incoming)
+        CloseHandle(m_incoming);
 }
 
 bool Apartment::IsCurrent() const {
@@ -111,10 +111,10 @@ bool Apartment::IsCurrent() const {
 }
 
 HRESULT Apartment::Run(const std::function<HRESULT()>& call) {
-    if (kind_ == ApartmentKind::MultiThreaded || GetCurrentThreadId() == ownerThread_) {
+    if (m_kind == ApartmentKind::MultiThreaded || GetCurrentThreadId() == m_ownerThread) {
         {
-            std::lock_guard lock(lock_);
-            if (closed_)
+            std::lock_guard lock(m_lock);
+            if (m_closed)
                 return RPC_E_DISCONNECTED;
         }
         return call();
@@ -123,13 +123,13 @@ HRESULT Apartment::Run(const std::function<HRESULT()>& call) {
     queued->done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     queued->work = [&call, raw = queued.get()] { raw->result = call(); };
     {
-        std::lock_guard lock(lock_);
-        if (closed_) {
+        std::lock_guard lock(m_lock);
+        if (m_closed) {
             CloseHandle(queued->done);
             return RPC_E_DISCONNECTED;
         }
-        queue_.push_back(queued);
-        SetEvent(incoming_);
+        m_queue.push_back(queued);
+        SetEvent(m_incoming);
     }
     AnnounceQueuedCalls(*this);
     AwaitCompletion(queued->done);
@@ -138,18 +138,18 @@ HRESULT Apartment::Run(const std::function<HRESULT()>& call) {
 }
 
 void Apartment::Post(std::function<void()> work) {
-    if (kind_ == ApartmentKind::MultiThreaded || GetCurrentThreadId() == ownerThread_) {
+    if (m_kind == ApartmentKind::MultiThreaded || GetCurrentThreadId() == m_ownerThread) {
         work();
         return;
     }
     auto queued = std::make_shared<Call>();
     queued->work = std::move(work);
     {
-        std::lock_guard lock(lock_);
-        if (closed_)
+        std::lock_guard lock(m_lock);
+        if (m_closed)
             return;
-        queue_.push_back(std::move(queued));
-        SetEvent(incoming_);
+        m_queue.push_back(std::move(queued));
+        SetEvent(m_incoming);
     }
     AnnounceQueuedCalls(*this);
 }
@@ -159,11 +159,11 @@ bool Apartment::ServeIncoming() {
     for (;;) {
         std::shared_ptr<Call> next;
         {
-            std::lock_guard lock(lock_);
-            if (queue_.empty())
+            std::lock_guard lock(m_lock);
+            if (m_queue.empty())
                 return served;
-            next = std::move(queue_.front());
-            queue_.pop_front();
+            next = std::move(m_queue.front());
+            m_queue.pop_front();
         }
         next->work();
         if (next->done)
@@ -173,24 +173,24 @@ bool Apartment::ServeIncoming() {
 }
 
 void Apartment::Attach(std::shared_ptr<ApartmentBound> bound) {
-    std::lock_guard lock(lock_);
+    std::lock_guard lock(m_lock);
     const ApartmentBound* key = bound.get();
-    bound_.emplace(key, std::move(bound));
+    m_bound.emplace(key, std::move(bound));
 }
 
 void Apartment::Detach(const ApartmentBound* bound) {
-    std::lock_guard lock(lock_);
-    bound_.erase(bound);
+    std::lock_guard lock(m_lock);
+    m_bound.erase(bound);
 }
 
 void Apartment::Close() {
     std::deque<std::shared_ptr<Call>> pending;
     std::map<const ApartmentBound*, std::shared_ptr<ApartmentBound>> bound;
     {
-        std::lock_guard lock(lock_);
-        closed_ = true;
-        pending.swap(queue_);
-        bound.swap(bound_);
+        std::lock_guard lock(m_lock);
+        m_closed = true;
+        pending.swap(m_queue);
+        bound.swap(m_bound);
     }
     for (const auto& call : pending) {
         if (call->done) {

@@ -31,8 +31,8 @@ class Apartment : public std::enable_shared_from_this<Apartment> {
     Apartment(const Apartment&) = delete;
     Apartment& operator=(const Apartment&) = delete;
 
-    ApartmentKind kind() const { return kind_; }
-    DWORD ownerThread() const { return ownerThread_; }  // 0 for the MTA
+    ApartmentKind kind() const { return m_kind; }
+    DWORD ownerThread() const { return m_ownerThread; }  // 0 for the MTA
     bool IsCurrent() const;
 
     // Runs `call` in this apartment and returns its result: at once on the
@@ -47,10 +47,10 @@ class Apartment : public std::enable_shared_from_this<Apartment> {
     // Owner thread: runs the calls queued so far. Returns whether it ran any.
     bool ServeIncoming();
     // The auto-reset event that is set when a call is queued.
-    HANDLE incomingEvent() const { return incoming_; }
+    HANDLE incomingEvent() const { return m_incoming; }
     // The hidden window whose message loop learns of queued calls (STA only).
-    HWND window() const { return window_.load(); }
-    void SetWindow(HWND window) { window_.store(window); }
+    HWND window() const { return m_window.load(); }
+    void SetWindow(HWND window) { m_window.store(window); }
 
     // Objects held on behalf of other apartments, released when this one closes.
     void Attach(std::shared_ptr<ApartmentBound> bound);
@@ -63,14 +63,14 @@ class Apartment : public std::enable_shared_from_this<Apartment> {
   private:
     struct Call;
 
-    const ApartmentKind kind_;
-    const DWORD ownerThread_;
-    HANDLE incoming_ = nullptr;
-    std::atomic<HWND> window_{nullptr};
-    std::mutex lock_;
-    bool closed_ = false;
-    std::deque<std::shared_ptr<Call>> queue_;
-    std::map<const ApartmentBound*, std::shared_ptr<ApartmentBound>> bound_;
+    const ApartmentKind m_kind;
+    const DWORD m_ownerThread;
+    HANDLE m_incoming = nullptr;
+    std::atomic<HWND> m_window{nullptr};
+    std::mutex m_lock;
+    bool m_closed = false;
+    std::deque<std::shared_ptr<Call>> m_queue;
+    std::map<const ApartmentBound*, std::shared_ptr<ApartmentBound>> m_bound;
 };
 
 // Something holding references to objects of an apartment (a proxy's link

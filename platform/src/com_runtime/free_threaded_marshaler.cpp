@@ -11,7 +11,7 @@ namespace {
 class FreeThreadedMarshaler final : public platform::com::RefCounted<IUnknown> {
   public:
     explicit FreeThreadedMarshaler(IUnknown* outer)
-        : outer_(outer ? outer : this), marshal_(*this) {}
+        : m_outer(outer ? outer : this), m_marshal(*this) {}
 
     // The inner, non-delegating IUnknown.
     STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
@@ -20,7 +20,7 @@ class FreeThreadedMarshaler final : public platform::com::RefCounted<IUnknown> {
         if (iid == IID_IUnknown) {
             *object = static_cast<IUnknown*>(this);
         } else if (iid == IID_IMarshal) {
-            *object = static_cast<IMarshal*>(&marshal_);
+            *object = static_cast<IMarshal*>(&m_marshal);
         } else {
             *object = nullptr;
             return E_NOINTERFACE;
@@ -33,12 +33,12 @@ class FreeThreadedMarshaler final : public platform::com::RefCounted<IUnknown> {
     // IMarshal, whose IUnknown is the outer object's.
     class Marshal final : public IMarshal {
       public:
-        explicit Marshal(FreeThreadedMarshaler& inner) : inner_(inner) {}
+        explicit Marshal(FreeThreadedMarshaler& inner) : m_inner(inner) {}
         STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
-            return inner_.outer_->QueryInterface(iid, object);
+            return m_inner.m_outer->QueryInterface(iid, object);
         }
-        STDMETHODIMP_(ULONG) AddRef() override { return inner_.outer_->AddRef(); }
-        STDMETHODIMP_(ULONG) Release() override { return inner_.outer_->Release(); }
+        STDMETHODIMP_(ULONG) AddRef() override { return m_inner.m_outer->AddRef(); }
+        STDMETHODIMP_(ULONG) Release() override { return m_inner.m_outer->Release(); }
 
         STDMETHODIMP GetUnmarshalClass(REFIID, void*, DWORD context, void*, DWORD,
                                        CLSID* unmarshaler) override {
@@ -97,11 +97,11 @@ class FreeThreadedMarshaler final : public platform::com::RefCounted<IUnknown> {
         STDMETHODIMP DisconnectObject(DWORD) override { return S_OK; }
 
       private:
-        FreeThreadedMarshaler& inner_;
+        FreeThreadedMarshaler& m_inner;
     };
 
-    IUnknown* const outer_;
-    Marshal marshal_;
+    IUnknown* const m_outer;
+    Marshal m_marshal;
 };
 
 }  // namespace

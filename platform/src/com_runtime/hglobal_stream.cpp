@@ -52,28 +52,28 @@ struct SharedBlock {
 class Locked {
   public:
     explicit Locked(HGLOBAL handle)
-        : handle_(handle), data_(static_cast<BYTE*>(GlobalLock(handle))) {}
+        : m_handle(handle), m_data(static_cast<BYTE*>(GlobalLock(handle))) {}
     ~Locked() {
-        if (data_)
-            GlobalUnlock(handle_);
+        if (m_data)
+            GlobalUnlock(m_handle);
     }
     Locked(const Locked&) = delete;
     Locked& operator=(const Locked&) = delete;
-    BYTE* data() const { return data_; }
+    BYTE* data() const { return m_data; }
 
   private:
-    HGLOBAL handle_;
-    BYTE* data_;
+    HGLOBAL m_handle;
+    BYTE* m_data;
 };
 
 class HGlobalStream final : public RefCounted<IStream> {
   public:
     HGlobalStream(std::shared_ptr<SharedBlock> block, ULONGLONG position)
-        : block_(std::move(block)), position_(position) {}
+        : m_block(std::move(block)), m_position(position) {}
 
     HGLOBAL handle() {
-        std::lock_guard lock(block_->lock);
-        return block_->handle;
+        std::lock_guard lock(m_block->lock);
+        return m_block->handle;
     }
 
     STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
@@ -92,13 +92,13 @@ class HGlobalStream final : public RefCounted<IStream> {
     STDMETHODIMP Read(void* pv, ULONG cb, ULONG* pcbRead) override {
         if (!pv)
             return STG_E_INVALIDPOINTER;
-        std::lock_guard lock(block_->lock);
+        std::lock_guard lock(m_block->lock);
         ULONG read = 0;
-        if (position_ < block_->size && cb > 0) {
-            read = static_cast<ULONG>(std::min<ULONGLONG>(cb, block_->size - position_));
-            Locked data(block_->handle);
-            std::memcpy(pv, data.data() + position_, read);
-            position_ += read;
+        if (m_position < m_block->size && cb > 0) {
+            read = static_cast<ULONG>(std::min<ULONGLONG>(cb, m_block->size - m_position));
+            Locked data(m_block->handle);
+            std::memcpy(pv, data.data() + m_position, read);
+            m_position += read;
         }
         if (pcbRead)
             *pcbRead = read;
@@ -112,21 +112,21 @@ class HGlobalStream final : public RefCounted<IStream> {
             return STG_E_INVALIDPOINTER;
         if (cb == 0)
             return S_OK;
-        std::lock_guard lock(block_->lock);
-        const ULONGLONG end = position_ + cb;
-        if (end > block_->size) {
-            if (!block_->Reserve(end))
+        std::lock_guard lock(m_block->lock);
+        const ULONGLONG end = m_position + cb;
+        if (end > m_block->size) {
+            if (!m_block->Reserve(end))
                 return STG_E_MEDIUMFULL;
             // A gap left by seeking past the end reads as zeros.
-            if (position_ > block_->size) {
-                Locked data(block_->handle);
-                std::memset(data.data() + block_->size, 0, position_ - block_->size);
+            if (m_position > m_block->size) {
+                Locked data(m_block->handle);
+                std::memset(data.data() + m_block->size, 0, m_position - m_block->size);
             }
-            block_->size = end;
+            m_block->size = end;
         }
-        Locked data(block_->handle);
-        std::memcpy(data.data() + position_, pv, cb);
-        position_ = end;
+        Locked data(m_block->handle);
+        std::memcpy(data.data() + m_position, pv, cb);
+        m_position = end;
         if (pcbWritten)
             *pcbWritten = cb;
         return S_OK;
@@ -134,16 +134,16 @@ class HGlobalStream final : public RefCounted<IStream> {
 
     STDMETHODIMP Seek(LARGE_INTEGER dlibMove, DWORD dwOrigin,
                       ULARGE_INTEGER* plibNewPosition) override {
-        std::lock_guard lock(block_->lock);
+        std::lock_guard lock(m_block->lock);
         LONGLONG base = 0;
         switch (dwOrigin) {
             case STREAM_SEEK_SET:
                 break;
             case STREAM_SEEK_CUR:
-                base = static_cast<LONGLONG>(position_);
+                base = static_cast<LONGLONG>(m_position);
                 break;
             case STREAM_SEEK_END:
-                base = static_cast<LONGLONG>(block_->size);
+                base = static_cast<LONGLONG>(m_block->size);
                 break;
             default:
                 return STG_E_INVALIDFUNCTION;
@@ -151,22 +151,22 @@ class HGlobalStream final : public RefCounted<IStream> {
         const LONGLONG target = base + dlibMove.QuadPart;
         if (target < 0 || static_cast<ULONGLONG>(target) > kMaxSize)
             return STG_E_INVALIDFUNCTION;
-        position_ = static_cast<ULONGLONG>(target);
+        m_position = static_cast<ULONGLONG>(target);
         if (plibNewPosition)
-            plibNewPosition->QuadPart = position_;
+            plibNewPosition->QuadPart = m_position;
         return S_OK;
     }
 
     STDMETHODIMP SetSize(ULARGE_INTEGER libNewSize) override {
-        std::lock_guard lock(block_->lock);
+        std::lock_guard lock(m_block->lock);
         const ULONGLONG size = libNewSize.QuadPart;
-        if (size > block_->size) {
-            if (!block_->Reserve(size))
+        if (size > m_block->size) {
+            if (!m_block->Reserve(size))
                 return size > kMaxSize ? STG_E_MEDIUMFULL : E_OUTOFMEMORY;
-            Locked data(block_->handle);
-            std::memset(data.data() + block_->size, 0, size - block_->size);
+            Locked data(m_block->handle);
+            std::memset(data.data() + m_block->size, 0, size - m_block->size);
         }
-        block_->size = size;
+        m_block->size = size;
         return S_OK;
     }
 
@@ -213,10 +213,10 @@ class HGlobalStream final : public RefCounted<IStream> {
             return STG_E_INVALIDPOINTER;
         if (grfStatFlag & ~DWORD{STATFLAG_NONAME | STATFLAG_NOOPEN})
             return STG_E_INVALIDFLAG;
-        std::lock_guard lock(block_->lock);
+        std::lock_guard lock(m_block->lock);
         *pstatstg = STATSTG{};
         pstatstg->type = STGTY_STREAM;  // a memory stream has no name
-        pstatstg->cbSize.QuadPart = block_->size;
+        pstatstg->cbSize.QuadPart = m_block->size;
         pstatstg->grfMode = STGM_READWRITE;
         return S_OK;
     }
@@ -224,14 +224,14 @@ class HGlobalStream final : public RefCounted<IStream> {
     STDMETHODIMP Clone(IStream** ppstm) override {
         if (!ppstm)
             return STG_E_INVALIDPOINTER;
-        std::lock_guard lock(block_->lock);
-        *ppstm = new HGlobalStream(block_, position_);
+        std::lock_guard lock(m_block->lock);
+        *ppstm = new HGlobalStream(m_block, m_position);
         return S_OK;
     }
 
   private:
-    std::shared_ptr<SharedBlock> block_;
-    ULONGLONG position_;  // guarded by the block's lock, as clones share nothing else
+    std::shared_ptr<SharedBlock> m_block;
+    ULONGLONG m_position;  // guarded by the block's lock, as clones share nothing else
 };
 
 }  // namespace

@@ -52,31 +52,31 @@ std::vector<Registration>& Registry() {
 }  // namespace
 
 void LinkReferences::Add(IUnknown* target) {
-    std::lock_guard lock(lock_);
-    targets_.push_back(target);
+    std::lock_guard lock(m_lock);
+    m_targets.push_back(target);
 }
 
 void LinkReferences::ReleaseAll() {
     std::vector<IUnknown*> targets;
     {
-        std::lock_guard lock(lock_);
-        targets.swap(targets_);
+        std::lock_guard lock(m_lock);
+        targets.swap(m_targets);
     }
     for (IUnknown* target : targets)
         target->Release();
 }
 
 ProxyManager::ProxyManager(std::shared_ptr<Apartment> owner, REFIID iid, IUnknown* target)
-    : owner_(std::move(owner)), anyTarget_(target) {
-    references_->Add(target);
-    faces_.push_back({iid, FindProxyFactory(iid)(*this, target)});
-    owner_->Attach(references_);
+    : m_owner(std::move(owner)), m_anyTarget(target) {
+    m_references->Add(target);
+    m_faces.push_back({iid, FindProxyFactory(iid)(*this, target)});
+    m_owner->Attach(m_references);
 }
 
 IUnknown* ProxyManager::FindFace(REFIID iid) {
-    auto found = std::find_if(faces_.begin(), faces_.end(),
+    auto found = std::find_if(m_faces.begin(), m_faces.end(),
                               [&](const Face& face) { return face.iid == iid; });
-    return found == faces_.end() ? nullptr : found->proxy->Interface();
+    return found == m_faces.end() ? nullptr : found->proxy->Interface();
 }
 
 HRESULT ProxyManager::QueryInterface(REFIID iid, void** object) {
@@ -84,7 +84,7 @@ HRESULT ProxyManager::QueryInterface(REFIID iid, void** object) {
         return E_POINTER;
     *object = nullptr;
     {
-        std::lock_guard lock(lock_);
+        std::lock_guard lock(m_lock);
         if (IUnknown* face = FindFace(iid)) {
             AddRef();
             *object = face;
@@ -98,17 +98,17 @@ HRESULT ProxyManager::QueryInterface(REFIID iid, void** object) {
         return E_NOINTERFACE;
     IUnknown* target = nullptr;
     const HRESULT asked =
-        Run([&] { return anyTarget_->QueryInterface(iid, reinterpret_cast<void**>(&target)); });
+        Run([&] { return m_anyTarget->QueryInterface(iid, reinterpret_cast<void**>(&target)); });
     if (FAILED(asked))
         return asked;
-    std::lock_guard lock(lock_);
+    std::lock_guard lock(m_lock);
     IUnknown* face = FindFace(iid);
     if (face) {
-        owner_->Post([target] { target->Release(); });  // another thread was quicker
+        m_owner->Post([target] { target->Release(); });  // another thread was quicker
     } else {
-        references_->Add(target);
-        faces_.push_back({iid, factory(*this, target)});
-        face = faces_.back().proxy->Interface();
+        m_references->Add(target);
+        m_faces.push_back({iid, factory(*this, target)});
+        face = m_faces.back().proxy->Interface();
     }
     AddRef();
     *object = face;
@@ -116,14 +116,14 @@ HRESULT ProxyManager::QueryInterface(REFIID iid, void** object) {
 }
 
 ULONG ProxyManager::AddRef() {
-    return ++count_;
+    return ++m_count;
 }
 
 ULONG ProxyManager::Release() {
-    const ULONG left = --count_;
+    const ULONG left = --m_count;
     if (left == 0) {
-        owner_->Detach(references_.get());
-        owner_->Post([references = references_] { references->ReleaseAll(); });
+        m_owner->Detach(m_references.get());
+        m_owner->Post([references = m_references] { references->ReleaseAll(); });
         delete this;
     }
     return left;
@@ -133,7 +133,7 @@ ULONG ProxyManager::Release() {
 // with its result to the caller's thread, as COM's channel carries it.
 HRESULT ProxyManager::Run(const std::function<HRESULT()>& call) {
     IErrorInfo* error = nullptr;
-    const HRESULT result = owner_->Run([&] {
+    const HRESULT result = m_owner->Run([&] {
         const HRESULT called = call();
         if (FAILED(called) && GetErrorInfo(0, &error) != S_OK)
             error = nullptr;

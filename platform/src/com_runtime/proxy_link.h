@@ -24,8 +24,8 @@ class LinkReferences final : public ApartmentBound {
     void Disconnect() override { ReleaseAll(); }
 
   private:
-    std::mutex lock_;
-    std::vector<IUnknown*> targets_;
+    std::mutex m_lock;
+    std::vector<IUnknown*> m_targets;
 };
 
 class ProxyManager final : public ProxyLink {
@@ -40,7 +40,7 @@ class ProxyManager final : public ProxyLink {
     ULONG Release() override;
     HRESULT Run(const std::function<HRESULT()>& call) override;
 
-    const std::shared_ptr<Apartment>& owner() const { return owner_; }
+    const std::shared_ptr<Apartment>& owner() const { return m_owner; }
 
   private:
     struct Face {
@@ -50,12 +50,12 @@ class ProxyManager final : public ProxyLink {
     ~ProxyManager() = default;
     IUnknown* FindFace(REFIID iid);
 
-    const std::shared_ptr<Apartment> owner_;
-    const std::shared_ptr<LinkReferences> references_ = std::make_shared<LinkReferences>();
-    IUnknown* const anyTarget_;  // asked for further interfaces
-    std::atomic<ULONG> count_{0};
-    std::mutex lock_;
-    std::vector<Face> faces_;
+    const std::shared_ptr<Apartment> m_owner;
+    const std::shared_ptr<LinkReferences> m_references = std::make_shared<LinkReferences>();
+    IUnknown* const m_anyTarget;  // asked for further interfaces
+    std::atomic<ULONG> m_count{0};
+    std::mutex m_lock;
+    std::vector<Face> m_faces;
 };
 
 // The proxy factory registered for `iid`, or null.

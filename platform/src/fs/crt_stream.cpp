@@ -103,12 +103,12 @@ int ErrnoFromWin32(DWORD error) {
 
 class CrtStream {
   public:
-    CrtStream(std::shared_ptr<OpenFile> file, bool text) : file_(std::move(file)), text_(text) {}
+    CrtStream(std::shared_ptr<OpenFile> file, bool text) : m_file(std::move(file)), m_text(text) {}
 
     ssize_t Read(char* buffer, size_t size) {
         if (size == 0)
             return 0;
-        if (!text_)
+        if (!m_text)
             return ReadRaw(buffer, size);
         ssize_t produced = 0;
         while (produced == 0) {
@@ -123,7 +123,7 @@ class CrtStream {
     ssize_t Write(const char* data, size_t size) {
         std::string_view bytes(data, size);
         std::string translated;
-        if (text_) {
+        if (m_text) {
             translated.reserve(size + size / 8);
             for (char c : bytes) {
                 if (c == '\n')
@@ -136,8 +136,8 @@ class CrtStream {
     }
 
     int Seek(off64_t* offset, int whence) {
-        carried_.reset();
-        off64_t position = ::lseek64(file_->fd(), *offset, whence);
+        m_carried.reset();
+        off64_t position = ::lseek64(m_file->fd(), *offset, whence);
         if (position < 0)
             return -1;
         *offset = position;
@@ -147,11 +147,11 @@ class CrtStream {
   private:
     ssize_t ReadRaw(char* buffer, size_t size) {
         size_t filled = 0;
-        if (carried_) {
-            buffer[filled++] = *carried_;
-            carried_.reset();
+        if (m_carried) {
+            buffer[filled++] = *m_carried;
+            m_carried.reset();
         }
-        ssize_t got = ::read(file_->fd(), buffer + filled, size - filled);
+        ssize_t got = ::read(m_file->fd(), buffer + filled, size - filled);
         if (got < 0)
             return filled ? static_cast<ssize_t>(filled) : -1;
         return static_cast<ssize_t>(filled) + got;
@@ -164,12 +164,12 @@ class CrtStream {
             if (buffer[i] == '\r') {
                 if (i + 1 == length) {
                     char next = 0;
-                    if (::read(file_->fd(), &next, 1) == 1) {
+                    if (::read(m_file->fd(), &next, 1) == 1) {
                         if (next == '\n') {
                             buffer[out++] = '\n';
                             continue;
                         }
-                        carried_ = next;
+                        m_carried = next;
                     }
                 } else if (buffer[i + 1] == '\n') {
                     continue;
@@ -182,7 +182,7 @@ class CrtStream {
 
     bool WriteAll(std::string_view bytes) {
         while (!bytes.empty()) {
-            ssize_t written = ::write(file_->fd(), bytes.data(), bytes.size());
+            ssize_t written = ::write(m_file->fd(), bytes.data(), bytes.size());
             if (written < 0 && errno == EINTR)
                 continue;
             if (written <= 0)
@@ -192,9 +192,9 @@ class CrtStream {
         return true;
     }
 
-    std::shared_ptr<OpenFile> file_;
-    bool text_;
-    std::optional<char> carried_;  // a byte read ahead after a lone CR
+    std::shared_ptr<OpenFile> m_file;
+    bool m_text;
+    std::optional<char> m_carried;  // a byte read ahead after a lone CR
 };
 
 ssize_t CookieRead(void* cookie, char* buffer, size_t size) {

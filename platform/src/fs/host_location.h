@@ -1,5 +1,5 @@
 // Where a Windows path lives on the host: "C:\" is <root>/drive_c, other
-// drives <root>/drive_<letter>. Each name is looked up ignoring case, so an
+// drives <root>/m_drive<letter>. Each name is looked up ignoring case, so an
 // existing entry is found whatever case the caller spells it in; names that
 // do not exist yet keep the caller's case.
 #pragma once

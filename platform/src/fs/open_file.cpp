@@ -155,37 +155,37 @@ DWORD CheckExisting(const HostLocation& location, const OpenRequest& request, un
 }  // namespace
 
 UniqueFd::~UniqueFd() {
-    if (fd_ >= 0)
-        ::close(fd_);
+    if (m_fd >= 0)
+        ::close(m_fd);
 }
 
 UniqueFd& UniqueFd::operator=(UniqueFd&& other) noexcept {
     if (this != &other) {
-        if (fd_ >= 0)
-            ::close(fd_);
-        fd_ = other.release();
+        if (m_fd >= 0)
+            ::close(m_fd);
+        m_fd = other.release();
     }
     return *this;
 }
 
 int UniqueFd::release() {
-    int fd = fd_;
-    fd_ = -1;
+    int fd = m_fd;
+    m_fd = -1;
     return fd;
 }
 
 OpenFile::OpenFile(UniqueFd fd, FileId id, unsigned access, DWORD share)
-    : fd_(std::move(fd)), id_(id), access_(access), share_(share) {
-    Shares().files[id_].Count(access_, share_, +1);  // the caller holds the table's lock
+    : m_fd(std::move(fd)), m_id(id), m_access(access), m_share(share) {
+    Shares().files[m_id].Count(m_access, m_share, +1);  // the caller holds the table's lock
 }
 
 OpenFile::~OpenFile() {
     auto& table = Shares();
     std::lock_guard guard(table.lock);
-    auto found = table.files.find(id_);
+    auto found = table.files.find(m_id);
     if (found == table.files.end())
         return;
-    found->second.Count(access_, share_, -1);
+    found->second.Count(m_access, m_share, -1);
     if (found->second.handles > 0)
         return;
     if (found->second.deletePending)

@@ -21,15 +21,15 @@ namespace platform::fs {
 
 class UniqueFd {
   public:
-    explicit UniqueFd(int fd = -1) : fd_(fd) {}
+    explicit UniqueFd(int fd = -1) : m_fd(fd) {}
     ~UniqueFd();
-    UniqueFd(UniqueFd&& other) noexcept : fd_(other.release()) {}
+    UniqueFd(UniqueFd&& other) noexcept : m_fd(other.release()) {}
     UniqueFd& operator=(UniqueFd&& other) noexcept;
-    int get() const { return fd_; }
+    int get() const { return m_fd; }
     int release();
 
   private:
-    int fd_;
+    int m_fd;
 };
 
 struct FileId {
@@ -56,15 +56,15 @@ class OpenFile : public KernelObject {
     OpenFile(const OpenFile&) = delete;
     OpenFile& operator=(const OpenFile&) = delete;
 
-    int fd() const { return fd_.get(); }
-    bool CanRead() const { return access_ & kReadAccess; }
-    bool CanWrite() const { return access_ & kWriteAccess; }
+    int fd() const { return m_fd.get(); }
+    bool CanRead() const { return m_access & kReadAccess; }
+    bool CanWrite() const { return m_access & kWriteAccess; }
 
   private:
-    UniqueFd fd_;
-    FileId id_;
-    unsigned access_;
-    DWORD share_;
+    UniqueFd m_fd;
+    FileId m_id;
+    unsigned m_access;
+    DWORD m_share;
 };
 
 struct OpenResult {

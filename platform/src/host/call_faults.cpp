@@ -47,42 +47,42 @@ class Registry {
             return false;
         if (injection.action == Action::Fail && !FAILED(injection.failure))
             return false;
-        std::lock_guard guard(lock_);
-        armed_.push_back({std::wstring(member), injection, 0});
+        std::lock_guard guard(m_lock);
+        m_armed.push_back({std::wstring(member), injection, 0});
         return true;
     }
 
     void DisarmAll() {
-        std::lock_guard guard(lock_);
-        armed_.clear();
+        std::lock_guard guard(m_lock);
+        m_armed.clear();
     }
 
     std::vector<ArmedInjection> Armed() {
-        std::lock_guard guard(lock_);
+        std::lock_guard guard(m_lock);
         std::vector<ArmedInjection> listed;
-        for (const Arming& arming : armed_)
+        for (const Arming& arming : m_armed)
             listed.push_back({arming.member, arming.left, arming.fired});
         return listed;
     }
 
     std::vector<MemberCalls> Census() {
-        std::lock_guard guard(lock_);
-        return census_;
+        std::lock_guard guard(m_lock);
+        return m_census;
     }
 
     void ClearCensus() {
-        std::lock_guard guard(lock_);
-        census_.clear();
-        censusIndex_.clear();
+        std::lock_guard guard(m_lock);
+        m_census.clear();
+        m_censusIndex.clear();
     }
 
     // `called` is "Object.Member"; `memberPart` its member.
     Decision Enter(const std::wstring& called, std::wstring_view memberPart) {
-        std::lock_guard guard(lock_);
+        std::lock_guard guard(m_lock);
         Count(called);
         Decision decision;
         bool taken = false;
-        for (Arming& arming : armed_) {
+        for (Arming& arming : m_armed) {
             if (!arming.Matches(called, memberPart))
                 continue;
             if (arming.left.after > 0) {
@@ -98,7 +98,7 @@ class Registry {
             decision.fault = arming.left.action == Action::Fault;
             decision.result = decision.fault ? S_OK : arming.left.failure;
         }
-        std::erase_if(armed_, [](const Arming& arming) {
+        std::erase_if(m_armed, [](const Arming& arming) {
             return arming.left.times && *arming.left.times == 0;
         });
         return decision;
@@ -106,19 +106,19 @@ class Registry {
 
   private:
     void Count(const std::wstring& called) {
-        auto found = censusIndex_.find(called);
-        if (found != censusIndex_.end()) {
-            ++census_[found->second].calls;
+        auto found = m_censusIndex.find(called);
+        if (found != m_censusIndex.end()) {
+            ++m_census[found->second].calls;
             return;
         }
-        censusIndex_.emplace(called, census_.size());
-        census_.push_back({called, 1});
+        m_censusIndex.emplace(called, m_census.size());
+        m_census.push_back({called, 1});
     }
 
-    std::mutex lock_;
-    std::vector<Arming> armed_;
-    std::vector<MemberCalls> census_;
-    std::unordered_map<std::wstring, size_t> censusIndex_;
+    std::mutex m_lock;
+    std::vector<Arming> m_armed;
+    std::vector<MemberCalls> m_census;
+    std::unordered_map<std::wstring, size_t> m_censusIndex;
 };
 
 thread_local int worldsOwnCallDepth = 0;

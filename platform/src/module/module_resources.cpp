@@ -45,8 +45,8 @@ ResourceKey KeyOf(LPCWSTR typeOrName) {
 ModuleResources::ModuleResources(const resources::Table& table) {
     for (size_t i = 0; i < table.resourceCount; ++i) {
         const resources::Resource& resource = table.resources[i];
-        entries_.push_back({KeyOf(resource.type), KeyOf(resource.name), resource.language,
-                            resource.data, resource.size});
+        m_entries.push_back({KeyOf(resource.type), KeyOf(resource.name), resource.language,
+                             resource.data, resource.size});
     }
     AddStringBlocks(table);
 }
@@ -64,10 +64,10 @@ void ModuleResources::AddStringBlocks(const resources::Table& table) {
             data.push_back(static_cast<WCHAR>(text.size()));
             data.insert(data.end(), text.begin(), text.end());
         }
-        stringBlocks_.push_back(std::move(data));
-        const auto& stored = stringBlocks_.back();
-        entries_.push_back({kStringType, block, 0, stored.data(),
-                            static_cast<DWORD>(stored.size() * sizeof(WCHAR))});
+        m_stringBlocks.push_back(std::move(data));
+        const auto& stored = m_stringBlocks.back();
+        m_entries.push_back({kStringType, block, 0, stored.data(),
+                             static_cast<DWORD>(stored.size() * sizeof(WCHAR))});
     }
 }
 
@@ -76,7 +76,7 @@ std::variant<const ResourceEntry*, DWORD> ModuleResources::Find(const ResourceKe
                                                                 WORD language) const {
     bool typeFound = false;
     const ResourceEntry* anyLanguage = nullptr;
-    for (const ResourceEntry& entry : entries_) {
+    for (const ResourceEntry& entry : m_entries) {
         if (entry.type != type)
             continue;
         typeFound = true;

@@ -38,8 +38,8 @@ class ModuleResources {
   private:
     void AddStringBlocks(const resources::Table& table);
 
-    std::vector<ResourceEntry> entries_;
-    std::vector<std::vector<WCHAR>> stringBlocks_;  // the data of the RT_STRING entries
+    std::vector<ResourceEntry> m_entries;
+    std::vector<std::vector<WCHAR>> m_stringBlocks;  // the data of the RT_STRING entries
 };
 
 }  // namespace platform::module

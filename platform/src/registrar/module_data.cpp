@@ -22,23 +22,23 @@ HRESULT LastErrorResult() {
 class ModuleReference {
   public:
     explicit ModuleReference(LPCWSTR path) {
-        module_ = GetModuleHandleW(path);
-        if (!module_) {
-            module_ = LoadLibraryW(path);
-            owned_ = module_ != nullptr;
+        m_module = GetModuleHandleW(path);
+        if (!m_module) {
+            m_module = LoadLibraryW(path);
+            m_owned = m_module != nullptr;
         }
     }
     ~ModuleReference() {
-        if (owned_)
-            FreeLibrary(module_);
+        if (m_owned)
+            FreeLibrary(m_module);
     }
     ModuleReference(const ModuleReference&) = delete;
     ModuleReference& operator=(const ModuleReference&) = delete;
-    HMODULE get() const { return module_; }
+    HMODULE get() const { return m_module; }
 
   private:
-    HMODULE module_ = nullptr;
-    bool owned_ = false;
+    HMODULE m_module = nullptr;
+    bool m_owned = false;
 };
 
 }  // namespace

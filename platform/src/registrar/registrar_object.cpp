@@ -34,13 +34,13 @@ class RegistrarObject final : public com::RefCounted<IRegistrar> {
     HRESULT STDMETHODCALLTYPE AddReplacement(LPCOLESTR key, LPCOLESTR item) override {
         if (!key || !item)
             return E_INVALIDARG;
-        std::lock_guard lock(mutex_);
-        replacements_[registry::FoldName(key)] = item;
+        std::lock_guard lock(m_mutex);
+        m_replacements[registry::FoldName(key)] = item;
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE ClearReplacements() override {
-        std::lock_guard lock(mutex_);
-        replacements_.clear();
+        std::lock_guard lock(m_mutex);
+        m_replacements.clear();
         return S_OK;
     }
 
@@ -109,8 +109,8 @@ class RegistrarObject final : public com::RefCounted<IRegistrar> {
             return E_INVALIDARG;
         Replacements replacements;
         {
-            std::lock_guard lock(mutex_);
-            replacements = replacements_;
+            std::lock_guard lock(m_mutex);
+            replacements = m_replacements;
         }
         auto script = ReadScript(data, replacements);
         if (!script)
@@ -118,8 +118,8 @@ class RegistrarObject final : public com::RefCounted<IRegistrar> {
         return registering ? RegisterScript(*script) : UnregisterScript(*script);
     }
 
-    std::mutex mutex_;
-    Replacements replacements_;
+    std::mutex m_mutex;
+    Replacements m_replacements;
 };
 
 }  // namespace

@@ -13,17 +13,17 @@ class OpenKey {
   public:
     OpenKey() = default;
     ~OpenKey() {
-        if (handle_)
-            RegCloseKey(handle_);
+        if (m_handle)
+            RegCloseKey(m_handle);
     }
     OpenKey(const OpenKey&) = delete;
     OpenKey& operator=(const OpenKey&) = delete;
 
-    HKEY* out() { return &handle_; }
-    HKEY get() const { return handle_; }
+    HKEY* out() { return &m_handle; }
+    HKEY get() const { return m_handle; }
 
   private:
-    HKEY handle_ = nullptr;
+    HKEY m_handle = nullptr;
 };
 
 HRESULT FromStatus(LSTATUS status) {

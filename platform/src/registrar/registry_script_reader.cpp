@@ -167,11 +167,11 @@ std::vector<BYTE> ParseMultiString(const std::wstring& text) {
 
 class Parser {
   public:
-    explicit Parser(std::vector<Token> tokens) : tokens_(std::move(tokens)) {}
+    explicit Parser(std::vector<Token> tokens) : m_tokens(std::move(tokens)) {}
 
     Script ReadAll() {
         Script script;
-        while (pos_ < tokens_.size()) {
+        while (m_pos < m_tokens.size()) {
             const Token& name = Next();
             auto root = RootKey(name);
             if (!root)
@@ -186,12 +186,12 @@ class Parser {
 
   private:
     const Token& Next() {
-        if (pos_ >= tokens_.size())
+        if (m_pos >= m_tokens.size())
             throw ScriptError{};
-        return tokens_[pos_++];
+        return m_tokens[m_pos++];
     }
     bool PeekIs(std::wstring_view word) const {
-        return pos_ < tokens_.size() && tokens_[pos_].Is(word);
+        return m_pos < m_tokens.size() && m_tokens[m_pos].Is(word);
     }
     void Expect(std::wstring_view word) {
         if (!Next().Is(word))
@@ -243,18 +243,18 @@ class Parser {
 
     KeyMode ReadMode() {
         if (PeekIs(L"ForceRemove"))
-            return ++pos_, KeyMode::ForceRemove;
+            return ++m_pos, KeyMode::ForceRemove;
         if (PeekIs(L"NoRemove"))
-            return ++pos_, KeyMode::NoRemove;
+            return ++m_pos, KeyMode::NoRemove;
         if (PeekIs(L"Delete"))
-            return ++pos_, KeyMode::Delete;
+            return ++m_pos, KeyMode::Delete;
         return KeyMode::Plain;
     }
 
     void ReadEntry(ScriptKey& parent) {
         const KeyMode mode = ReadMode();
         if (PeekIs(L"val")) {
-            ++pos_;
+            ++m_pos;
             if (mode != KeyMode::Plain && mode != KeyMode::NoRemove)
                 throw ScriptError{};
             NamedValue value;
@@ -272,14 +272,14 @@ class Parser {
         if (PeekIs(L"="))
             key.defaultValue = ReadValue();
         if (PeekIs(L"{")) {
-            ++pos_;
+            ++m_pos;
             ReadBody(key);
         }
         parent.subkeys.push_back(std::move(key));
     }
 
-    std::vector<Token> tokens_;
-    size_t pos_ = 0;
+    std::vector<Token> m_tokens;
+    size_t m_pos = 0;
 };
 
 }  // namespace

@@ -11,23 +11,23 @@ namespace {
 // Closes a POSIX file descriptor when it goes out of scope.
 class FileDescriptor {
   public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
+    explicit FileDescriptor(int fd) : m_fd(fd) {}
     ~FileDescriptor() {
-        if (fd_ >= 0)
-            ::close(fd_);
+        if (m_fd >= 0)
+            ::close(m_fd);
     }
     FileDescriptor(const FileDescriptor&) = delete;
     FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int get() const { return fd_; }
+    int get() const { return m_fd; }
     // Closes now, reporting the result (a failed close can mean lost data).
     bool Close() {
-        int fd = fd_;
-        fd_ = -1;
+        int fd = m_fd;
+        m_fd = -1;
         return ::close(fd) == 0;
     }
 
   private:
-    int fd_;
+    int m_fd;
 };
 
 std::string Failure(const char* what, const std::filesystem::path& path) {

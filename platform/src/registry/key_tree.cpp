@@ -18,56 +18,56 @@ auto FindValueIn(Values& values, std::wstring_view name) {
 }  // namespace
 
 RegistryKey::RegistryKey(std::wstring name, Hive hive, std::weak_ptr<RegistryKey> parent)
-    : name_(std::move(name)), hive_(hive), parent_(std::move(parent)) {}
+    : m_name(std::move(name)), m_hive(hive), m_parent(std::move(parent)) {}
 
 void RegistryKey::MarkTreeDeleted() {
-    deleted_ = true;
-    for (auto& [folded, child] : subkeys_)
+    m_deleted = true;
+    for (auto& [folded, child] : m_subkeys)
         child->MarkTreeDeleted();
 }
 
 std::shared_ptr<RegistryKey> RegistryKey::FindSubkey(std::wstring_view name) const {
-    auto found = subkeys_.find(FoldName(name));
-    return found == subkeys_.end() ? nullptr : found->second;
+    auto found = m_subkeys.find(FoldName(name));
+    return found == m_subkeys.end() ? nullptr : found->second;
 }
 
 std::shared_ptr<RegistryKey> RegistryKey::OpenOrCreateSubkey(const std::wstring& name,
                                                              bool& created) {
-    auto [slot, inserted] = subkeys_.try_emplace(FoldName(name));
+    auto [slot, inserted] = m_subkeys.try_emplace(FoldName(name));
     if (inserted)
-        slot->second = std::make_shared<RegistryKey>(name, hive_, weak_from_this());
+        slot->second = std::make_shared<RegistryKey>(name, m_hive, weak_from_this());
     created = inserted;
     return slot->second;
 }
 
 void RegistryKey::RemoveSubkey(const RegistryKey& child) {
-    auto found = subkeys_.find(FoldName(child.name()));
-    if (found == subkeys_.end() || found->second.get() != &child)
+    auto found = m_subkeys.find(FoldName(child.name()));
+    if (found == m_subkeys.end() || found->second.get() != &child)
         return;
     found->second->MarkTreeDeleted();
-    subkeys_.erase(found);
+    m_subkeys.erase(found);
 }
 
 const RegistryValue* RegistryKey::FindValue(std::wstring_view name) const {
-    auto found = FindValueIn(values_, name);
-    return found == values_.end() ? nullptr : &*found;
+    auto found = FindValueIn(m_values, name);
+    return found == m_values.end() ? nullptr : &*found;
 }
 
 void RegistryKey::SetValue(std::wstring_view name, DWORD type, std::vector<BYTE> data) {
-    auto existing = FindValueIn(values_, name);
-    if (existing != values_.end()) {
+    auto existing = FindValueIn(m_values, name);
+    if (existing != m_values.end()) {
         existing->type = type;
         existing->data = std::move(data);
         return;
     }
-    values_.push_back({std::wstring(name), FoldName(name), type, std::move(data)});
+    m_values.push_back({std::wstring(name), FoldName(name), type, std::move(data)});
 }
 
 bool RegistryKey::RemoveValue(std::wstring_view name) {
-    auto found = FindValueIn(values_, name);
-    if (found == values_.end())
+    auto found = FindValueIn(m_values, name);
+    if (found == m_values.end())
         return false;
-    values_.erase(found);
+    m_values.erase(found);
     return true;
 }
 

@@ -28,13 +28,13 @@ class RegistryKey : public std::enable_shared_from_this<RegistryKey> {
   public:
     RegistryKey(std::wstring name, Hive hive, std::weak_ptr<RegistryKey> parent);
 
-    const std::wstring& name() const { return name_; }
-    Hive hive() const { return hive_; }
-    std::shared_ptr<RegistryKey> parent() const { return parent_.lock(); }
+    const std::wstring& name() const { return m_name; }
+    Hive hive() const { return m_hive; }
+    std::shared_ptr<RegistryKey> parent() const { return m_parent.lock(); }
 
     // A deleted key stays alive while handles refer to it, but every
     // operation on it fails with ERROR_KEY_DELETED.
-    bool deleted() const { return deleted_; }
+    bool deleted() const { return m_deleted; }
     // Marks this key and everything below it deleted (a hive being replaced).
     void MarkTreeDeleted();
 
@@ -44,22 +44,24 @@ class RegistryKey : public std::enable_shared_from_this<RegistryKey> {
     // Detaches a subkey and marks it deleted.
     void RemoveSubkey(const RegistryKey& child);
     // Subkeys in the order Windows enumerates them: by upper-cased name.
-    const std::map<std::wstring, std::shared_ptr<RegistryKey>>& subkeys() const { return subkeys_; }
+    const std::map<std::wstring, std::shared_ptr<RegistryKey>>& subkeys() const {
+        return m_subkeys;
+    }
 
     const RegistryValue* FindValue(std::wstring_view name) const;
     // Replaces the data of an existing value (keeping its name's case) or
     // adds a value at the end of the enumeration order.
     void SetValue(std::wstring_view name, DWORD type, std::vector<BYTE> data);
     bool RemoveValue(std::wstring_view name);
-    const std::vector<RegistryValue>& values() const { return values_; }
+    const std::vector<RegistryValue>& values() const { return m_values; }
 
   private:
-    std::wstring name_;
-    Hive hive_;
-    std::weak_ptr<RegistryKey> parent_;
-    bool deleted_ = false;
-    std::map<std::wstring, std::shared_ptr<RegistryKey>> subkeys_;
-    std::vector<RegistryValue> values_;  // in creation order, as Windows enumerates
+    std::wstring m_name;
+    Hive m_hive;
+    std::weak_ptr<RegistryKey> m_parent;
+    bool m_deleted = false;
+    std::map<std::wstring, std::shared_ptr<RegistryKey>> m_subkeys;
+    std::vector<RegistryValue> m_values;  // in creation order, as Windows enumerates
 };
 
 }  // namespace platform::registry

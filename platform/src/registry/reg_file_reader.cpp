@@ -137,58 +137,58 @@ std::optional<std::vector<BYTE>> HexList(std::wstring_view text, std::string& er
 class RegFileReader {
   public:
     RegFileReader(RegistryKey& root, const std::filesystem::path& file)
-        : root_(root), file_(file) {}
+        : m_root(root), m_file(file) {}
 
     std::vector<RegistryDiagnostic> Read(std::string_view bytes) {
         if (!SplitLines(bytes))
-            return std::move(diagnostics_);
+            return std::move(m_diagnostics);
         ReadHeader();
-        while (next_ < lines_.size())
+        while (m_next < m_lines.size())
             ReadLine();
-        return std::move(diagnostics_);
+        return std::move(m_diagnostics);
     }
 
   private:
     void Report(size_t lineIndex, std::string message) {
-        diagnostics_.push_back({file_, static_cast<unsigned>(lineIndex + 1), std::move(message)});
+        m_diagnostics.push_back({m_file, static_cast<unsigned>(lineIndex + 1), std::move(message)});
     }
 
     bool SplitLines(std::string_view bytes) {
         if (bytes.substr(0, 2) == "\xFE\xFF") {
-            diagnostics_.push_back({file_, 0, "UTF-16 big-endian is not read: file skipped"});
+            m_diagnostics.push_back({m_file, 0, "UTF-16 big-endian is not read: file skipped"});
             return false;
         }
         if (bytes.substr(0, 2) != "\xFF\xFE") {
-            lines_ = SplitUtf8Lines(bytes);
+            m_lines = SplitUtf8Lines(bytes);
             return true;
         }
         bytes.remove_prefix(2);
-        lines_ = SplitWideLines(Utf16ToWide(bytes));
+        m_lines = SplitWideLines(Utf16ToWide(bytes));
         if (bytes.size() % 2 != 0)
-            diagnostics_.push_back({file_, static_cast<unsigned>(lines_.size()),
-                                    "UTF-16 text ends in half a character (truncated file?)"});
+            m_diagnostics.push_back({m_file, static_cast<unsigned>(m_lines.size()),
+                                     "UTF-16 text ends in half a character (truncated file?)"});
         return true;
     }
 
     void ReadHeader() {
-        while (next_ < lines_.size() && lines_[next_] && Trim(*lines_[next_]).empty())
-            ++next_;
+        while (m_next < m_lines.size() && m_lines[m_next] && Trim(*m_lines[m_next]).empty())
+            ++m_next;
         std::wstring header(kRegFileHeader.begin(), kRegFileHeader.end());
-        if (next_ < lines_.size() && lines_[next_] && Trim(*lines_[next_]) == header) {
-            ++next_;
+        if (m_next < m_lines.size() && m_lines[m_next] && Trim(*m_lines[m_next]) == header) {
+            ++m_next;
             return;
         }
-        Report(next_, "missing header \"" + std::string(kRegFileHeader) +
-                          "\": reading the lines that follow as they are");
+        Report(m_next, "missing header \"" + std::string(kRegFileHeader) +
+                           "\": reading the lines that follow as they are");
     }
 
     void ReadLine() {
-        size_t index = next_++;
-        if (!lines_[index]) {
+        size_t index = m_next++;
+        if (!m_lines[index]) {
             Report(index, "line is not valid UTF-8 text: skipped");
             return;
         }
-        std::wstring_view line = Trim(*lines_[index]);
+        std::wstring_view line = Trim(*m_lines[index]);
         if (line.empty() || line.front() == L';')
             return;
         if (line.front() == L'[')
@@ -199,8 +199,8 @@ class RegFileReader {
     }
 
     void ReadSection(size_t index, std::wstring_view line) {
-        current_.reset();
-        sectionLine_ = index;
+        m_current.reset();
+        m_sectionLine = index;
         std::string why = OpenSection(line);
         if (!why.empty())
             Report(index, why + ": key skipped, with the values under it");
@@ -229,18 +229,18 @@ class RegFileReader {
             bool created;
             key = key->OpenOrCreateSubkey(name, created);
         }
-        current_ = key;
+        m_current = key;
         return {};
     }
 
     // The key a section's first name stands for in this file's hive.
     std::shared_ptr<RegistryKey> HiveKey(const std::wstring& folded) {
-        if (folded == HiveRootName(root_.hive()))
-            return root_.shared_from_this();
-        if (folded != L"HKEY_CLASSES_ROOT" || root_.hive() != Hive::LocalMachine)
+        if (folded == HiveRootName(m_root.hive()))
+            return m_root.shared_from_this();
+        if (folded != L"HKEY_CLASSES_ROOT" || m_root.hive() != Hive::LocalMachine)
             return nullptr;
         bool created;
-        return root_.OpenOrCreateSubkey(L"SOFTWARE", created)
+        return m_root.OpenOrCreateSubkey(L"SOFTWARE", created)
             ->OpenOrCreateSubkey(L"Classes", created);
     }
 
@@ -262,16 +262,16 @@ class RegFileReader {
         auto data = ReadData(Trim(line.substr(equals + 1)), error);
         if (!data)
             return Report(index, what + " skipped: " + error);
-        if (!current_) {
-            if (sectionLine_) {
+        if (!m_current) {
+            if (m_sectionLine) {
                 return Report(index, what + " skipped: its key (line " +
-                                         std::to_string(*sectionLine_ + 1) + ") was skipped");
+                                         std::to_string(*m_sectionLine + 1) + ") was skipped");
             }
             return Report(index, what + " skipped: it comes before any key");
         }
         if (name.size() > kMaxValueNameLength)
             return Report(index, what + " skipped: name longer than 16383 characters");
-        current_->SetValue(name, data->type, std::move(data->bytes));
+        m_current->SetValue(name, data->type, std::move(data->bytes));
     }
 
     std::optional<ValueData> ReadData(std::wstring_view text, std::string& error) {
@@ -349,31 +349,31 @@ class RegFileReader {
         std::wstring_view part = Trim(first);
         while (!part.empty() && part.back() == L'\\') {
             joined += part.substr(0, part.size() - 1);
-            if (next_ >= lines_.size()) {
+            if (m_next >= m_lines.size()) {
                 error = "hex data continues past the end of the file (truncated?)";
                 return std::nullopt;
             }
-            const Line& line = lines_[next_];
+            const Line& line = m_lines[m_next];
             std::wstring_view following = line ? Trim(*line) : std::wstring_view();
             if (!line || following.empty() || following.front() == L'[' ||
                 following.front() == L'"' || following.front() == L'@') {
                 error = "hex data broken off: the next line does not continue it";
                 return std::nullopt;
             }
-            ++next_;
+            ++m_next;
             part = following;
         }
         joined += part;
         return joined;
     }
 
-    RegistryKey& root_;
-    const std::filesystem::path& file_;
-    std::vector<Line> lines_;
-    size_t next_ = 0;
-    std::shared_ptr<RegistryKey> current_;
-    std::optional<size_t> sectionLine_;  // of the section being read
-    std::vector<RegistryDiagnostic> diagnostics_;
+    RegistryKey& m_root;
+    const std::filesystem::path& m_file;
+    std::vector<Line> m_lines;
+    size_t m_next = 0;
+    std::shared_ptr<RegistryKey> m_current;
+    std::optional<size_t> m_sectionLine;  // of the section being read
+    std::vector<RegistryDiagnostic> m_diagnostics;
 };
 
 }  // namespace

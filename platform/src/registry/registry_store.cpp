@@ -108,20 +108,20 @@ RegistryStore& RegistryStore::Instance() {
 }
 
 void RegistryStore::EnsureLoaded() {
-    if (loaded_.load(std::memory_order_acquire))
+    if (m_loaded.load(std::memory_order_acquire))
         return;
-    std::unique_lock lock(treeLock_);
-    if (!loaded_.load(std::memory_order_relaxed))
+    std::unique_lock lock(m_treeLock);
+    if (!m_loaded.load(std::memory_order_relaxed))
         LoadLocked();
 }
 
 void RegistryStore::LoadLocked() {
-    diagnostics_.clear();
+    m_diagnostics.clear();
     LoadHive(Hive::CurrentUser);
     LoadHive(Hive::LocalMachine);
-    for (const auto& diagnostic : diagnostics_)
+    for (const auto& diagnostic : m_diagnostics)
         std::cerr << "registry: " << diagnostic.ToString() << "\n";
-    loaded_.store(true, std::memory_order_release);
+    m_loaded.store(true, std::memory_order_release);
 }
 
 void RegistryStore::LoadHive(Hive hive) {
@@ -131,7 +131,7 @@ void RegistryStore::LoadHive(Hive hive) {
     state.file = HiveFilePath(hive);
     state.root =
         std::make_shared<RegistryKey>(HiveRootName(hive), hive, std::weak_ptr<RegistryKey>());
-    RemoveUnfinishedSaves(state.file, diagnostics_);
+    RemoveUnfinishedSaves(state.file, m_diagnostics);
     std::error_code error;
     if (std::filesystem::exists(state.file, error)) {
         bool readable;
@@ -150,7 +150,7 @@ void RegistryStore::LoadHive(Hive hive) {
                      (error ? "no copy of the file as found could be made (" + error.message() + ")"
                             : "the file as found is kept as " + kept.filename().string())});
         }
-        diagnostics_.insert(diagnostics_.end(), found.begin(), found.end());
+        m_diagnostics.insert(m_diagnostics.end(), found.begin(), found.end());
     }
     if (hive == Hive::LocalMachine) {
         bool created;
@@ -208,7 +208,7 @@ LSTATUS RegistryStore::Modify(Change change) {
     uint64_t generation = 0;
     LSTATUS status;
     {
-        std::unique_lock lock(treeLock_);
+        std::unique_lock lock(m_treeLock);
         status = change(changed);
         if (changed)
             generation = NoteChange(*changed);
@@ -248,7 +248,7 @@ LSTATUS RegistryStore::CreateKey(HKEY parent, const std::vector<std::wstring>& p
 LSTATUS RegistryStore::OpenKey(HKEY parent, const std::vector<std::wstring>& path, REGSAM access,
                                HKEY* result) {
     EnsureLoaded();
-    std::shared_lock lock(treeLock_);
+    std::shared_lock lock(m_treeLock);
     Resolved found = ResolvePath(parent, path);
     if (found.status == ERROR_SUCCESS)
         *result = NewHandle(found.key, access);
@@ -285,7 +285,7 @@ LSTATUS RegistryStore::CloseKey(HKEY key) {
 template <class Look>
 LSTATUS RegistryStore::Inspect(HKEY key, REGSAM needed, Look look) {
     EnsureLoaded();
-    std::shared_lock lock(treeLock_);
+    std::shared_lock lock(m_treeLock);
     Resolved resolved = Resolve(key, needed);
     if (resolved.status != ERROR_SUCCESS)
         return resolved.status;
@@ -346,7 +346,7 @@ LSTATUS RegistryStore::ValueAt(HKEY key, DWORD index, RegistryValue& value) {
 }
 
 void RegistryStore::Save(Hive hive, uint64_t generation) {
-    if (!saving_.load(std::memory_order_relaxed))
+    if (!m_saving.load(std::memory_order_relaxed))
         return;
     HiveState& state = StateOf(hive);
     std::lock_guard saving(state.saveLock);
@@ -361,7 +361,7 @@ void RegistryStore::SaveNow(HiveState& state) {
     std::filesystem::path file;
     uint64_t generation;
     {
-        std::shared_lock lock(treeLock_);
+        std::shared_lock lock(m_treeLock);
         text = FormatRegFile(*state.root);
         file = state.file;
         generation = state.generation;
@@ -377,15 +377,15 @@ void RegistryStore::SaveNow(HiveState& state) {
 void RegistryStore::Reload() {
     std::scoped_lock saving(StateOf(Hive::CurrentUser).saveLock,
                             StateOf(Hive::LocalMachine).saveLock);
-    std::unique_lock lock(treeLock_);
+    std::unique_lock lock(m_treeLock);
     LoadLocked();
-    for (HiveState& state : hives_)
+    for (HiveState& state : m_hives)
         state.savedGeneration = state.generation;
 }
 
 void RegistryStore::Flush() {
     EnsureLoaded();
-    for (HiveState& state : hives_) {
+    for (HiveState& state : m_hives) {
         std::lock_guard saving(state.saveLock);
         SaveNow(state);
     }
@@ -393,14 +393,14 @@ void RegistryStore::Flush() {
 
 std::filesystem::path RegistryStore::HiveFile(Hive hive) {
     EnsureLoaded();
-    std::shared_lock lock(treeLock_);
+    std::shared_lock lock(m_treeLock);
     return StateOf(hive).file;
 }
 
 std::vector<host::RegistryDiagnostic> RegistryStore::Diagnostics() {
     EnsureLoaded();
-    std::shared_lock lock(treeLock_);
-    return diagnostics_;
+    std::shared_lock lock(m_treeLock);
+    return m_diagnostics;
 }
 
 }  // namespace platform::registry

@@ -58,7 +58,7 @@ class RegistryStore {
 
     void Reload();
     void Flush();
-    void SetSaving(bool on) { saving_.store(on, std::memory_order_relaxed); }
+    void SetSaving(bool on) { m_saving.store(on, std::memory_order_relaxed); }
     std::filesystem::path HiveFile(Hive hive);
     std::vector<host::RegistryDiagnostic> Diagnostics();
 
@@ -66,8 +66,8 @@ class RegistryStore {
     struct HiveState {
         std::shared_ptr<RegistryKey> root;
         std::filesystem::path file;
-        uint64_t generation = 0;       // counts changes; guarded by treeLock_
-        std::mutex saveLock;           // taken before treeLock_ when both are needed
+        uint64_t generation = 0;       // counts changes; guarded by m_treeLock
+        std::mutex saveLock;           // taken before m_treeLock when both are needed
         uint64_t savedGeneration = 0;  // what the file holds; guarded by saveLock
     };
     struct Resolved {
@@ -77,7 +77,7 @@ class RegistryStore {
     };
 
     RegistryStore() = default;
-    HiveState& StateOf(Hive hive) { return hives_[static_cast<int>(hive)]; }
+    HiveState& StateOf(Hive hive) { return m_hives[static_cast<int>(hive)]; }
 
     void EnsureLoaded();
     void LoadLocked();
@@ -98,11 +98,11 @@ class RegistryStore {
     void Save(Hive hive, uint64_t generation);
     void SaveNow(HiveState& state);
 
-    std::shared_mutex treeLock_;
-    std::atomic<bool> loaded_ = false;
-    std::atomic<bool> saving_ = true;  // off: changes are kept in memory only
-    HiveState hives_[kHiveCount];
-    std::vector<host::RegistryDiagnostic> diagnostics_;  // guarded by treeLock_
+    std::shared_mutex m_treeLock;
+    std::atomic<bool> m_loaded = false;
+    std::atomic<bool> m_saving = true;  // off: changes are kept in memory only
+    HiveState m_hives[kHiveCount];
+    std::vector<host::RegistryDiagnostic> m_diagnostics;  // guarded by m_treeLock
 };
 
 }  // namespace platform::registry

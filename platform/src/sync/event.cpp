@@ -10,13 +10,13 @@
 namespace platform::sync {
 
 void Event::Set() {
-    signalled_ = true;
+    m_signalled = true;
     WakeWaiters();
 }
 
 void Event::Pulse() {
     Set();
-    signalled_ = false;
+    m_signalled = false;
 }
 
 }  // namespace platform::sync

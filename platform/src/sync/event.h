@@ -10,24 +10,24 @@ namespace platform::sync {
 class Event : public KernelObject, public SignalSource {
   public:
     Event(bool manualReset, bool initiallySignalled)
-        : manualReset_(manualReset), signalled_(initiallySignalled) {}
+        : m_manualReset(manualReset), m_signalled(initiallySignalled) {}
 
-    bool IsSignalled() const override { return signalled_; }
+    bool IsSignalled() const override { return m_signalled; }
     void Acquire() override {
-        if (!manualReset_)
-            signalled_ = false;
+        if (!m_manualReset)
+            m_signalled = false;
     }
 
     // Each with the scheduler lock held.
     void Set();
-    void Reset() { signalled_ = false; }
+    void Reset() { m_signalled = false; }
     // Releases the threads waiting now (all, or one for auto-reset) and leaves
     // the event unsignalled.
     void Pulse();
 
   private:
-    const bool manualReset_;
-    bool signalled_;
+    const bool m_manualReset;
+    bool m_signalled;
 };
 
 }  // namespace platform::sync

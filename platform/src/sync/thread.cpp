@@ -78,21 +78,21 @@ void RunThread(std::shared_ptr<ThreadObject> object, StartRoutine routine) {
 }  // namespace
 
 void ThreadObject::End(DWORD exitCode) {
-    exitCode_ = exitCode;
+    m_exitCode = exitCode;
     WakeWaiters();
 }
 
 DWORD ThreadObject::Resume() {
-    DWORD before = suspendCount_;
-    if (suspendCount_ > 0 && --suspendCount_ == 0) {
+    DWORD before = m_suspendCount;
+    if (m_suspendCount > 0 && --m_suspendCount == 0) {
         ExpectThreadStart();
-        resumed_.notify_one();
+        m_resumed.notify_one();
     }
     return before;
 }
 
 void ThreadObject::WaitUntilResumed(std::unique_lock<std::mutex>& lock) {
-    resumed_.wait(lock, [&] { return suspendCount_ == 0; });
+    m_resumed.wait(lock, [&] { return m_suspendCount == 0; });
 }
 
 std::shared_ptr<ThreadObject> CurrentThreadObject() {

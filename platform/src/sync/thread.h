@@ -16,13 +16,13 @@ namespace platform::sync {
 
 class ThreadObject : public KernelObject, public SignalSource {
   public:
-    ThreadObject(DWORD id, DWORD suspendCount) : id_(id), suspendCount_(suspendCount) {}
+    ThreadObject(DWORD id, DWORD suspendCount) : m_id(id), m_suspendCount(suspendCount) {}
 
-    DWORD id() const { return id_; }
-    bool IsSignalled() const override { return exitCode_.has_value(); }
+    DWORD id() const { return m_id; }
+    bool IsSignalled() const override { return m_exitCode.has_value(); }
 
     // Each with the scheduler lock held.
-    std::optional<DWORD> exitCode() const { return exitCode_; }
+    std::optional<DWORD> exitCode() const { return m_exitCode; }
     void End(DWORD exitCode);
     // Lowers the suspend count; returns the count before. A thread whose
     // count reaches 0 starts running.
@@ -30,20 +30,20 @@ class ThreadObject : public KernelObject, public SignalSource {
     // Blocks the new thread while it is suspended.
     void WaitUntilResumed(std::unique_lock<std::mutex>& lock);
     // What the thread is blocked on now; empty when it is not waiting.
-    const std::vector<SignalSource*>& waitingOn() const { return waitingOn_; }
-    bool waiting() const { return waiting_; }
+    const std::vector<SignalSource*>& waitingOn() const { return m_waitingOn; }
+    bool waiting() const { return m_waiting; }
     void SetWaiting(bool waiting, std::span<SignalSource* const> sources) {
-        waiting_ = waiting;
-        waitingOn_.assign(sources.begin(), sources.end());
+        m_waiting = waiting;
+        m_waitingOn.assign(sources.begin(), sources.end());
     }
 
   private:
-    const DWORD id_;
-    DWORD suspendCount_;
-    std::condition_variable resumed_;
-    std::optional<DWORD> exitCode_;
-    bool waiting_ = false;
-    std::vector<SignalSource*> waitingOn_;
+    const DWORD m_id;
+    DWORD m_suspendCount;
+    std::condition_variable m_resumed;
+    std::optional<DWORD> m_exitCode;
+    bool m_waiting = false;
+    std::vector<SignalSource*> m_waitingOn;
 };
 
 // Notes, with the scheduler lock held, that the calling thread (when the

@@ -110,7 +110,7 @@ struct WaitCore {
 
     static void Enlist(Waiter& waiter, ULONGLONG deadline) {
         for (SignalSource* source : waiter.sources)
-            source->waiters_.push_back(&waiter);
+            source->m_waiters.push_back(&waiter);
         if (deadline != kNoDeadline) {
             waiter.deadlineEntry = TheScheduler().deadlines.emplace(deadline, &waiter);
             waiter.timed = true;
@@ -119,7 +119,7 @@ struct WaitCore {
 
     static void Complete(Waiter& waiter) {
         for (SignalSource* source : waiter.sources) {
-            auto& list = source->waiters_;
+            auto& list = source->m_waiters;
             list.erase(std::find(list.begin(), list.end(), &waiter));
         }
         if (waiter.timed)
@@ -147,7 +147,7 @@ struct WaitCore {
 
     static void WakeWaitersOf(SignalSource& source) {
         // Satisfying a waiter removes it from the list: walk a copy.
-        std::vector<Waiter*> waiters = source.waiters_;
+        std::vector<Waiter*> waiters = source.m_waiters;
         for (Waiter* waiter : waiters) {
             if (!source.IsSignalled())
                 break;

@@ -45,7 +45,7 @@ class SignalSource {
 
   private:
     friend struct WaitCore;
-    std::vector<Waiter*> waiters_;
+    std::vector<Waiter*> m_waiters;
 };
 
 enum class WaitMode { Any, All };

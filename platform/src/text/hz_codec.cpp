@@ -15,72 +15,72 @@ bool IsGbHalf(unsigned char byte) {
 class HzDecoder {
   public:
     HzDecoder(const char* gb2312, std::string_view bytes)
-        : converter_(Utf32Name(), gb2312), in_(bytes) {}
+        : m_converter(Utf32Name(), gb2312), m_in(bytes) {}
 
     DecodeResult Run() {
-        while (!in_.empty()) {
-            if (in_[0] == '~' && in_.size() >= 2 && Escape(in_[1])) {
-                in_.remove_prefix(2);
-            } else if (inGb_) {
+        while (!m_in.empty()) {
+            if (m_in[0] == '~' && m_in.size() >= 2 && Escape(m_in[1])) {
+                m_in.remove_prefix(2);
+            } else if (m_inGb) {
                 GbPair();
             } else {
-                const auto byte = static_cast<unsigned char>(in_[0]);
+                const auto byte = static_cast<unsigned char>(m_in[0]);
                 Emit(byte < 0x80 ? byte : Invalid());
-                in_.remove_prefix(1);
+                m_in.remove_prefix(1);
             }
         }
-        return std::move(result_);
+        return std::move(m_result);
     }
 
   private:
     // Handles "~" and the byte after it; false when they are no escape.
     bool Escape(char next) {
         if (next == '{' || next == '}') {
-            inGb_ = next == '{';
-        } else if (next == '~' && !inGb_) {
+            m_inGb = next == '{';
+        } else if (next == '~' && !m_inGb) {
             Emit(U'~');
-        } else if (next != '\n' || inGb_) {
+        } else if (next != '\n' || m_inGb) {
             return false;
         }
         return true;
     }
 
     void GbPair() {
-        if (in_.size() < 2 || !IsGbHalf(in_[0]) || !IsGbHalf(in_[1])) {
+        if (m_in.size() < 2 || !IsGbHalf(m_in[0]) || !IsGbHalf(m_in[1])) {
             Emit(Invalid());
-            in_.remove_prefix(1);
+            m_in.remove_prefix(1);
             return;
         }
-        const char pair[2] = {static_cast<char>(in_[0] | 0x80), static_cast<char>(in_[1] | 0x80)};
+        const char pair[2] = {static_cast<char>(m_in[0] | 0x80), static_cast<char>(m_in[1] | 0x80)};
         std::string_view gb(pair, 2);
         std::string utf32;
-        const bool converted = converter_.Convert(gb, utf32) == IconvHandle::Status::Done;
+        const bool converted = m_converter.Convert(gb, utf32) == IconvHandle::Status::Done;
         std::u32string decoded = FromUtf32Bytes(utf32);
         Emit(converted && decoded.size() == 1 ? decoded[0] : Invalid());
-        in_.remove_prefix(2);
+        m_in.remove_prefix(2);
     }
 
     char32_t Invalid() {
-        result_.hadInvalid = true;
+        m_result.hadInvalid = true;
         return kReplacement;
     }
 
-    void Emit(char32_t c) { result_.text.push_back(c); }
+    void Emit(char32_t c) { m_result.text.push_back(c); }
 
-    IconvHandle converter_;
-    std::string_view in_;
-    bool inGb_ = false;
-    DecodeResult result_;
+    IconvHandle m_converter;
+    std::string_view m_in;
+    bool m_inGb = false;
+    DecodeResult m_result;
 };
 
 }  // namespace
 
 DecodeResult HzCodec::Decode(std::string_view bytes) const {
-    return HzDecoder(gb2312_, bytes).Run();
+    return HzDecoder(m_gb2312, bytes).Run();
 }
 
 EncodeResult HzCodec::Encode(std::u32string_view text, std::string_view defaultChar) const {
-    IconvHandle converter(gb2312_, Utf32Name());
+    IconvHandle converter(m_gb2312, Utf32Name());
     EncodeResult result;
     bool inGb = false;
     auto switchTo = [&](bool gb) {

@@ -12,13 +12,13 @@ namespace platform::text {
 class HzCodec : public Codec {
   public:
     explicit HzCodec(const char* gb2312IconvName)
-        : gb2312_(gb2312IconvName), pin_(gb2312IconvName) {}
+        : m_gb2312(gb2312IconvName), m_pin(gb2312IconvName) {}
     DecodeResult Decode(std::string_view bytes) const override;
     EncodeResult Encode(std::u32string_view text, std::string_view defaultChar) const override;
 
   private:
-    const char* gb2312_;
-    IconvModulePin pin_;
+    const char* m_gb2312;
+    IconvModulePin m_pin;
 };
 
 }  // namespace platform::text

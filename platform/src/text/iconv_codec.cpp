@@ -14,13 +14,13 @@ std::string_view AsUtf32Bytes(std::u32string_view text) {
     return {reinterpret_cast<const char*>(text.data()), text.size() * sizeof(char32_t)};
 }
 
-IconvCodec::IconvCodec(const CodePageInfo& info) : info_(info), pin_(info.iconvName) {}
+IconvCodec::IconvCodec(const CodePageInfo& info) : m_info(info), m_pin(info.iconvName) {}
 
 DecodeResult IconvCodec::Decode(std::string_view bytes) const {
-    IconvHandle converter(Utf32Name(), info_.iconvName);
+    IconvHandle converter(Utf32Name(), m_info.iconvName);
     DecodeResult result;
     std::string utf32;
-    const std::u32string replacement(1, info_.unicodeDefault);
+    const std::u32string replacement(1, m_info.unicodeDefault);
     while (!bytes.empty()) {
         IconvHandle::Status status = converter.Convert(bytes, utf32);
         if (status == IconvHandle::Status::Done) {
@@ -38,7 +38,7 @@ DecodeResult IconvCodec::Decode(std::string_view bytes) const {
 }
 
 EncodeResult IconvCodec::Encode(std::u32string_view text, std::string_view defaultChar) const {
-    IconvHandle converter(info_.iconvName, Utf32Name());
+    IconvHandle converter(m_info.iconvName, Utf32Name());
     EncodeResult result;
     std::string_view in = AsUtf32Bytes(text);
     static constexpr char32_t kQuestionMark[] = U"?";

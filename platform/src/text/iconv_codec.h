@@ -16,10 +16,10 @@ class IconvCodec : public Codec {
   private:
     // A stateful page (ISO-2022, UTF-7) must write the default character
     // through the converter so that the shift state stays right.
-    bool stateful() const { return info_.flags == FlagRule::None; }
+    bool stateful() const { return m_info.flags == FlagRule::None; }
 
-    const CodePageInfo& info_;
-    IconvModulePin pin_;
+    const CodePageInfo& m_info;
+    IconvModulePin m_pin;
 };
 
 // The code points held in `utf32`, bytes of char32_t in host order.

@@ -10,11 +10,11 @@ const char* Utf32Name() {
     return std::endian::native == std::endian::little ? "UTF-32LE" : "UTF-32BE";
 }
 
-IconvHandle::IconvHandle(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
+IconvHandle::IconvHandle(const char* to, const char* from) : m_cd(iconv_open(to, from)) {}
 
 IconvHandle::~IconvHandle() {
     if (valid()) {
-        iconv_close(cd_);
+        iconv_close(m_cd);
     }
 }
 
@@ -28,7 +28,7 @@ IconvHandle::Status IconvHandle::Convert(std::string_view& in, std::string& out)
         size_t inLeft = in.size();
         char* outPtr = chunk.data();
         size_t outLeft = chunk.size();
-        size_t rc = iconv(cd_, &inPtr, &inLeft, &outPtr, &outLeft);
+        size_t rc = iconv(m_cd, &inPtr, &inLeft, &outPtr, &outLeft);
         int error = errno;
         out.append(chunk.data(), chunk.size() - outLeft);
         in.remove_prefix(in.size() - inLeft);
@@ -54,7 +54,7 @@ void IconvHandle::Flush(std::string& out) {
     std::array<char, 32> chunk;
     char* outPtr = chunk.data();
     size_t outLeft = chunk.size();
-    iconv(cd_, nullptr, nullptr, &outPtr, &outLeft);
+    iconv(m_cd, nullptr, nullptr, &outPtr, &outLeft);
     out.append(chunk.data(), chunk.size() - outLeft);
 }
 

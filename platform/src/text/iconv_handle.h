@@ -20,7 +20,7 @@ class IconvHandle {
     IconvHandle(const IconvHandle&) = delete;
     IconvHandle& operator=(const IconvHandle&) = delete;
 
-    bool valid() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
+    bool valid() const { return m_cd != reinterpret_cast<iconv_t>(-1); }
 
     enum class Status { Done, Invalid, Incomplete };
 
@@ -33,7 +33,7 @@ class IconvHandle {
     void Flush(std::string& out);
 
   private:
-    iconv_t cd_;
+    iconv_t m_cd;
 };
 
 // Holds one descriptor each way between a charset and UTF-32 for as long as
@@ -43,11 +43,11 @@ class IconvHandle {
 class IconvModulePin {
   public:
     explicit IconvModulePin(const char* charset)
-        : toUtf32_(Utf32Name(), charset), fromUtf32_(charset, Utf32Name()) {}
+        : m_toUtf32(Utf32Name(), charset), m_fromUtf32(charset, Utf32Name()) {}
 
   private:
-    IconvHandle toUtf32_;
-    IconvHandle fromUtf32_;
+    IconvHandle m_toUtf32;
+    IconvHandle m_fromUtf32;
 };
 
 }  // namespace platform::text

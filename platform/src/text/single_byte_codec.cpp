@@ -39,10 +39,10 @@ std::unique_ptr<SingleByteCodec> SingleByteCodec::Symbol() {
 }
 
 SingleByteCodec::SingleByteCodec(const std::array<char32_t, 256>& table, char32_t unicodeDefault)
-    : toUnicode_(table), unicodeDefault_(unicodeDefault) {
+    : m_toUnicode(table), m_unicodeDefault(unicodeDefault) {
     for (unsigned byte = 0; byte < table.size(); ++byte) {
         if (table[byte] != kUndefined) {
-            fromUnicode_.emplace(table[byte], static_cast<unsigned char>(byte));
+            m_fromUnicode.emplace(table[byte], static_cast<unsigned char>(byte));
         }
     }
 }
@@ -51,10 +51,10 @@ DecodeResult SingleByteCodec::Decode(std::string_view bytes) const {
     DecodeResult result;
     result.text.reserve(bytes.size());
     for (char byte : bytes) {
-        char32_t c = toUnicode_[static_cast<unsigned char>(byte)];
+        char32_t c = m_toUnicode[static_cast<unsigned char>(byte)];
         if (c == kUndefined) {
             result.hadInvalid = true;
-            c = unicodeDefault_;
+            c = m_unicodeDefault;
         }
         result.text.push_back(c);
     }
@@ -65,8 +65,8 @@ EncodeResult SingleByteCodec::Encode(std::u32string_view text, std::string_view 
     EncodeResult result;
     result.bytes.reserve(text.size());
     for (char32_t c : text) {
-        auto found = fromUnicode_.find(c);
-        if (found != fromUnicode_.end()) {
+        auto found = m_fromUnicode.find(c);
+        if (found != m_fromUnicode.end()) {
             result.bytes.push_back(static_cast<char>(found->second));
             continue;
         }

@@ -26,9 +26,9 @@ class SingleByteCodec : public Codec {
 
     SingleByteCodec(const std::array<char32_t, 256>& table, char32_t unicodeDefault);
 
-    std::array<char32_t, 256> toUnicode_;
-    std::unordered_map<char32_t, unsigned char> fromUnicode_;
-    char32_t unicodeDefault_;
+    std::array<char32_t, 256> m_toUnicode;
+    std::unordered_map<char32_t, unsigned char> m_fromUnicode;
+    char32_t m_unicodeDefault;
 };
 
 }  // namespace platform::text

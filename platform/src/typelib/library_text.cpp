@@ -104,7 +104,7 @@ unsigned long ParseNumber(const std::wstring& text, int base) {
 
 class Reader {
   public:
-    explicit Reader(std::vector<Token> tokens) : tokens_(std::move(tokens)) {}
+    explicit Reader(std::vector<Token> tokens) : m_tokens(std::move(tokens)) {}
 
     LibraryDescription ReadFile() {
         bool haveLibrary = false;
@@ -130,15 +130,15 @@ class Reader {
         if (!haveLibrary)
             Fail(L"no library");
         CheckNames();
-        return std::move(library_);
+        return std::move(m_library);
     }
 
   private:
-    const Token& Peek() const { return tokens_[pos_]; }
+    const Token& Peek() const { return m_tokens[m_pos]; }
     const Token& Next() {
-        const Token& token = tokens_[pos_];
+        const Token& token = m_tokens[m_pos];
         if (token.kind != Token::End)
-            ++pos_;
+            ++m_pos;
         return token;
     }
     bool IsWord(std::wstring_view word) const {
@@ -215,40 +215,40 @@ class Reader {
              {L"uuid", L"version", L"helpstring", L"lcid", L"restricted", L"hidden", L"control"},
              [&](const Attribute& a) {
                  if (a.name == L"uuid") {
-                     library_.libid = ParseGuid(Argument(a));
+                     m_library.libid = ParseGuid(Argument(a));
                      haveUuid = true;
                  } else if (a.name == L"version") {
                      const std::wstring& text = Argument(a);
                      const size_t dot = text.find(L'.');
-                     library_.majorVersion =
+                     m_library.majorVersion =
                          static_cast<WORD>(ParseNumber(text.substr(0, dot), 10));
                      if (dot != std::wstring::npos)
-                         library_.minorVersion =
+                         m_library.minorVersion =
                              static_cast<WORD>(ParseNumber(text.substr(dot + 1), 10));
                  } else if (a.name == L"helpstring") {
-                     library_.helpString = Argument(a);
+                     m_library.helpString = Argument(a);
                  } else if (a.name == L"lcid") {
                      const std::wstring& text = Argument(a);
                      const bool hex = text.starts_with(L"0x") || text.starts_with(L"0X");
-                     library_.lcid = ParseNumber(hex ? text.substr(2) : text, hex ? 16 : 10);
+                     m_library.lcid = ParseNumber(hex ? text.substr(2) : text, hex ? 16 : 10);
                  } else if (a.name == L"restricted") {
-                     library_.flags |= LIBFLAG_FRESTRICTED;
+                     m_library.flags |= LIBFLAG_FRESTRICTED;
                  } else if (a.name == L"hidden") {
-                     library_.flags |= LIBFLAG_FHIDDEN;
+                     m_library.flags |= LIBFLAG_FHIDDEN;
                  } else {
-                     library_.flags |= LIBFLAG_FCONTROL;
+                     m_library.flags |= LIBFLAG_FCONTROL;
                  }
              });
         if (!haveUuid)
             Fail(L"library without uuid");
         Next();  // "library"
-        library_.name = ExpectKind(Token::Word);
+        m_library.name = ExpectKind(Token::Word);
         Expect(L"{");
         while (!IsPunct(L"}")) {
             if (IsWord(L"importlib")) {
                 Next();
                 Expect(L"(");
-                library_.imports.push_back(ExpectKind(Token::String));
+                m_library.imports.push_back(ExpectKind(Token::String));
                 Expect(L")");
                 Expect(L";");
                 continue;
@@ -273,7 +273,7 @@ class Reader {
             if (!attributes.empty())
                 Fail(L"attributes on a reference to " + name);
             Next();
-            referenced_.push_back(name);
+            m_referenced.push_back(name);
             return;
         }
         TypeDescription type;
@@ -377,11 +377,11 @@ class Reader {
     void Add(TypeDescription type) {
         if (Find(type.name))
             Fail(L"" + type.name + L" defined twice");
-        library_.types.push_back(std::move(type));
+        m_library.types.push_back(std::move(type));
     }
 
     const TypeDescription* Find(const std::wstring& name) const {
-        for (const TypeDescription& type : library_.types) {
+        for (const TypeDescription& type : m_library.types) {
             if (registry::FoldName(type.name) == registry::FoldName(name))
                 return &type;
         }
@@ -392,11 +392,11 @@ class Reader {
     // this text; a dual interface is dispatchable; coclasses name interfaces
     // of this text.
     void CheckNames() {
-        for (const std::wstring& name : referenced_) {
+        for (const std::wstring& name : m_referenced) {
             if (!Find(name))
                 Fail(L"undefined interface " + name);
         }
-        for (TypeDescription& type : library_.types) {
+        for (TypeDescription& type : m_library.types) {
             for (const ImplementedType& implemented : type.implemented) {
                 const TypeDescription* target = Find(implemented.name);
                 if (type.kind == TKIND_COCLASS) {
@@ -418,10 +418,10 @@ class Reader {
         }
     }
 
-    std::vector<Token> tokens_;
-    size_t pos_ = 0;
-    LibraryDescription library_;
-    std::vector<std::wstring> referenced_;
+    std::vector<Token> m_tokens;
+    size_t m_pos = 0;
+    LibraryDescription m_library;
+    std::vector<std::wstring> m_referenced;
 };
 
 }  // namespace

@@ -25,7 +25,7 @@ BSTR Copy(const std::wstring& text) {
 class TypeInfo final : public ITypeInfo {
   public:
     TypeInfo(TypeLibrary& library, UINT index, bool interfacePart)
-        : library_(library), index_(index), interfacePart_(interfacePart) {}
+        : m_library(library), m_index(index), m_interfacePart(interfacePart) {}
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
         if (!ppv)
@@ -145,36 +145,36 @@ class TypeInfo final : public ITypeInfo {
         return static_cast<UINT>(Type().implemented.size());
     }
 
-    TypeLibrary& library_;
-    UINT index_;
-    bool interfacePart_;
+    TypeLibrary& m_library;
+    UINT m_index;
+    bool m_interfacePart;
 };
 
 class TypeLibrary final : public com::RefCounted<ITypeLib> {
   public:
-    explicit TypeLibrary(LibraryDescription description) : description_(std::move(description)) {
-        for (UINT i = 0; i < description_.types.size(); ++i) {
-            infos_.push_back(std::make_unique<TypeInfo>(*this, i, false));
-            interfaceParts_.push_back(description_.types[i].flags & TYPEFLAG_FDUAL
-                                          ? std::make_unique<TypeInfo>(*this, i, true)
-                                          : nullptr);
+    explicit TypeLibrary(LibraryDescription description) : m_description(std::move(description)) {
+        for (UINT i = 0; i < m_description.types.size(); ++i) {
+            m_infos.push_back(std::make_unique<TypeInfo>(*this, i, false));
+            m_interfaceParts.push_back(m_description.types[i].flags & TYPEFLAG_FDUAL
+                                           ? std::make_unique<TypeInfo>(*this, i, true)
+                                           : nullptr);
         }
     }
 
-    const LibraryDescription& Description() const { return description_; }
+    const LibraryDescription& Description() const { return m_description; }
 
     // The type info of a reference type, or null.
     TypeInfo* Referenced(HREFTYPE reference) {
         const UINT index = reference & ~kInterfacePart;
-        if (index >= infos_.size())
+        if (index >= m_infos.size())
             return nullptr;
-        return reference & kInterfacePart ? interfaceParts_[index].get() : infos_[index].get();
+        return reference & kInterfacePart ? m_interfaceParts[index].get() : m_infos[index].get();
     }
 
     // The index of a named type of this library.
     std::optional<UINT> IndexOf(const std::wstring& name) const {
-        for (UINT i = 0; i < description_.types.size(); ++i) {
-            if (registry::FoldName(description_.types[i].name) == registry::FoldName(name))
+        for (UINT i = 0; i < m_description.types.size(); ++i) {
+            if (registry::FoldName(m_description.types[i].name) == registry::FoldName(name))
                 return i;
         }
         return std::nullopt;
@@ -192,31 +192,31 @@ class TypeLibrary final : public com::RefCounted<ITypeLib> {
         return E_NOINTERFACE;
     }
 
-    UINT STDMETHODCALLTYPE GetTypeInfoCount() override { return static_cast<UINT>(infos_.size()); }
+    UINT STDMETHODCALLTYPE GetTypeInfoCount() override { return static_cast<UINT>(m_infos.size()); }
     HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, ITypeInfo** ppTInfo) override {
         if (!ppTInfo)
             return E_INVALIDARG;
         *ppTInfo = nullptr;
-        if (index >= infos_.size())
+        if (index >= m_infos.size())
             return TYPE_E_ELEMENTNOTFOUND;
-        *ppTInfo = infos_[index].get();
+        *ppTInfo = m_infos[index].get();
         (*ppTInfo)->AddRef();
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE GetTypeInfoType(UINT index, TYPEKIND* pTKind) override {
         if (!pTKind)
             return E_INVALIDARG;
-        if (index >= infos_.size())
+        if (index >= m_infos.size())
             return TYPE_E_ELEMENTNOTFOUND;
-        *pTKind = description_.types[index].kind;
+        *pTKind = m_description.types[index].kind;
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE GetTypeInfoOfGuid(REFGUID guid, ITypeInfo** ppTinfo) override {
         if (!ppTinfo)
             return E_INVALIDARG;
         *ppTinfo = nullptr;
-        for (UINT i = 0; i < infos_.size(); ++i) {
-            if (description_.types[i].guid == guid)
+        for (UINT i = 0; i < m_infos.size(); ++i) {
+            if (m_description.types[i].guid == guid)
                 return GetTypeInfo(i, ppTinfo);
         }
         return TYPE_E_ELEMENTNOTFOUND;
@@ -225,8 +225,8 @@ class TypeLibrary final : public com::RefCounted<ITypeLib> {
         if (!ppTLibAttr)
             return E_INVALIDARG;
         *ppTLibAttr = new (std::nothrow)
-            TLIBATTR{description_.libid,        description_.lcid,         SYS_WIN32,
-                     description_.majorVersion, description_.minorVersion, description_.flags};
+            TLIBATTR{m_description.libid,        m_description.lcid,         SYS_WIN32,
+                     m_description.majorVersion, m_description.minorVersion, m_description.flags};
         return *ppTLibAttr ? S_OK : E_OUTOFMEMORY;
     }
     HRESULT STDMETHODCALLTYPE GetTypeComp(ITypeComp** ppTComp) override {
@@ -239,20 +239,20 @@ class TypeLibrary final : public com::RefCounted<ITypeLib> {
                                                BSTR* pBstrHelpFile) override {
         if (index == -1) {
             if (pBstrName)
-                *pBstrName = Copy(description_.name);
+                *pBstrName = Copy(m_description.name);
             if (pBstrDocString)
                 *pBstrDocString =
-                    description_.helpString.empty() ? nullptr : Copy(description_.helpString);
+                    m_description.helpString.empty() ? nullptr : Copy(m_description.helpString);
             if (pdwHelpContext)
                 *pdwHelpContext = 0;
             if (pBstrHelpFile)
                 *pBstrHelpFile = nullptr;
             return S_OK;
         }
-        if (index < 0 || static_cast<size_t>(index) >= infos_.size())
+        if (index < 0 || static_cast<size_t>(index) >= m_infos.size())
             return TYPE_E_ELEMENTNOTFOUND;
-        return infos_[index]->GetDocumentation(MEMBERID_NIL, pBstrName, pBstrDocString,
-                                               pdwHelpContext, pBstrHelpFile);
+        return m_infos[index]->GetDocumentation(MEMBERID_NIL, pBstrName, pBstrDocString,
+                                                pdwHelpContext, pBstrHelpFile);
     }
     // Names of the library and its types, ignoring case; a match is copied
     // back into the caller's buffer in the case it was defined with.
@@ -286,27 +286,27 @@ class TypeLibrary final : public com::RefCounted<ITypeLib> {
     ~TypeLibrary() = default;
 
     const std::wstring* Match(const wchar_t* name) const {
-        if (registry::FoldName(description_.name) == registry::FoldName(name))
-            return &description_.name;
+        if (registry::FoldName(m_description.name) == registry::FoldName(name))
+            return &m_description.name;
         if (auto index = IndexOf(name))
-            return &description_.types[*index].name;
+            return &m_description.types[*index].name;
         return nullptr;
     }
 
-    LibraryDescription description_;
-    std::vector<std::unique_ptr<TypeInfo>> infos_;
-    std::vector<std::unique_ptr<TypeInfo>> interfaceParts_;
+    LibraryDescription m_description;
+    std::vector<std::unique_ptr<TypeInfo>> m_infos;
+    std::vector<std::unique_ptr<TypeInfo>> m_interfaceParts;
 };
 
 ULONG TypeInfo::AddRef() {
-    return library_.AddRef();
+    return m_library.AddRef();
 }
 ULONG TypeInfo::Release() {
-    return library_.Release();
+    return m_library.Release();
 }
 
 const TypeDescription& TypeInfo::Type() const {
-    return library_.Description().types[index_];
+    return m_library.Description().types[m_index];
 }
 
 HRESULT TypeInfo::GetTypeAttr(TYPEATTR** ppTypeAttr) {
@@ -317,10 +317,10 @@ HRESULT TypeInfo::GetTypeAttr(TYPEATTR** ppTypeAttr) {
     if (!attributes)
         return E_OUTOFMEMORY;
     attributes->guid = type.guid;
-    attributes->lcid = library_.Description().lcid;
+    attributes->lcid = m_library.Description().lcid;
     attributes->memidConstructor = MEMBERID_NIL;
     attributes->memidDestructor = MEMBERID_NIL;
-    attributes->typekind = interfacePart_ ? TKIND_INTERFACE : type.kind;
+    attributes->typekind = m_interfacePart ? TKIND_INTERFACE : type.kind;
     attributes->cImplTypes = static_cast<WORD>(ImplementedCount());
     attributes->cbSizeInstance = sizeof(void*);
     attributes->cbAlignment = sizeof(void*);
@@ -330,8 +330,8 @@ HRESULT TypeInfo::GetTypeAttr(TYPEATTR** ppTypeAttr) {
         attributes->cbSizeVft =
             static_cast<WORD>(sizeof(void*) * (type.flags & TYPEFLAG_FDISPATCHABLE ? 7 : 3));
     attributes->wTypeFlags = type.flags;
-    attributes->wMajorVerNum = library_.Description().majorVersion;
-    attributes->wMinorVerNum = library_.Description().minorVersion;
+    attributes->wMajorVerNum = m_library.Description().majorVersion;
+    attributes->wMinorVerNum = m_library.Description().minorVersion;
     *ppTypeAttr = attributes;
     return S_OK;
 }
@@ -341,16 +341,16 @@ HRESULT TypeInfo::GetRefTypeOfImplType(UINT index, HREFTYPE* pRefType) {
         return E_INVALIDARG;
     // -1 on the dispatch part of a dual interface names its interface part.
     if (index == static_cast<UINT>(-1)) {
-        if (interfacePart_ || !(Type().flags & TYPEFLAG_FDUAL))
+        if (m_interfacePart || !(Type().flags & TYPEFLAG_FDUAL))
             return TYPE_E_ELEMENTNOTFOUND;
-        *pRefType = index_ | kInterfacePart;
+        *pRefType = m_index | kInterfacePart;
         return S_OK;
     }
     if (index >= ImplementedCount())
         return TYPE_E_ELEMENTNOTFOUND;
     // The bases IUnknown and IDispatch belong to the standard library, which
     // is not described here.
-    auto target = library_.IndexOf(Type().implemented[index].name);
+    auto target = m_library.IndexOf(Type().implemented[index].name);
     if (!target)
         return TYPE_E_CANTLOADLIBRARY;
     *pRefType = *target;
@@ -360,7 +360,7 @@ HRESULT TypeInfo::GetRefTypeOfImplType(UINT index, HREFTYPE* pRefType) {
 HRESULT TypeInfo::GetRefTypeInfo(HREFTYPE hRefType, ITypeInfo** ppTInfo) {
     if (!ppTInfo)
         return E_INVALIDARG;
-    TypeInfo* target = library_.Referenced(hRefType);
+    TypeInfo* target = m_library.Referenced(hRefType);
     *ppTInfo = target;
     if (!target)
         return TYPE_E_ELEMENTNOTFOUND;
@@ -371,10 +371,10 @@ HRESULT TypeInfo::GetRefTypeInfo(HREFTYPE hRefType, ITypeInfo** ppTInfo) {
 HRESULT TypeInfo::GetContainingTypeLib(ITypeLib** ppTLib, UINT* pIndex) {
     if (!ppTLib)
         return E_INVALIDARG;
-    *ppTLib = &library_;
-    library_.AddRef();
+    *ppTLib = &m_library;
+    m_library.AddRef();
     if (pIndex)
-        *pIndex = index_;
+        *pIndex = m_index;
     return S_OK;
 }
 

@@ -80,28 +80,29 @@ HRESULT ReadLibraryText(const std::wstring& path, std::wstring& text) {
 class ClassKey {
   public:
     explicit ClassKey(const std::wstring& path) {
-        status_ = RegCreateKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr,
-                                  REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &key_, nullptr);
+        m_status =
+            RegCreateKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                            KEY_ALL_ACCESS, nullptr, &m_key, nullptr);
     }
     ~ClassKey() {
-        if (key_)
-            RegCloseKey(key_);
+        if (m_key)
+            RegCloseKey(m_key);
     }
     ClassKey(const ClassKey&) = delete;
     ClassKey& operator=(const ClassKey&) = delete;
 
     ClassKey& Set(const wchar_t* name, const std::wstring& text) {
-        if (status_ == ERROR_SUCCESS)
-            status_ =
-                RegSetValueExW(key_, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+        if (m_status == ERROR_SUCCESS)
+            m_status =
+                RegSetValueExW(m_key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
                                static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
         return *this;
     }
-    bool ok() const { return status_ == ERROR_SUCCESS; }
+    bool ok() const { return m_status == ERROR_SUCCESS; }
 
   private:
-    HKEY key_ = nullptr;
-    LSTATUS status_;
+    HKEY m_key = nullptr;
+    LSTATUS m_status;
 };
 
 std::optional<std::wstring> ReadText(const std::wstring& path, const wchar_t* name) {

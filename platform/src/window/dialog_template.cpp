@@ -11,13 +11,13 @@ namespace {
 // Reads fields in order; templates need not be aligned for their fields.
 class Reader {
   public:
-    explicit Reader(const void* data) : at_(static_cast<const BYTE*>(data)) {}
+    explicit Reader(const void* data) : m_at(static_cast<const BYTE*>(data)) {}
 
     template <class T>
     T Take() {
         T value;
-        std::memcpy(&value, at_, sizeof value);
-        at_ += sizeof value;
+        std::memcpy(&value, m_at, sizeof value);
+        m_at += sizeof value;
         return value;
     }
 
@@ -34,20 +34,20 @@ class Reader {
             return {};
         if (first == 0xFFFF)
             return {static_cast<WORD>(Take<WCHAR>()), {}};
-        at_ -= sizeof(WCHAR);
+        m_at -= sizeof(WCHAR);
         return {0, Text()};
     }
 
     void AlignToDword() {
-        auto address = reinterpret_cast<uintptr_t>(at_);
-        at_ += (4 - address % 4) % 4;
+        auto address = reinterpret_cast<uintptr_t>(m_at);
+        m_at += (4 - address % 4) % 4;
     }
 
-    const BYTE* position() const { return at_; }
-    void Skip(size_t bytes) { at_ += bytes; }
+    const BYTE* position() const { return m_at; }
+    void Skip(size_t bytes) { m_at += bytes; }
 
   private:
-    const BYTE* at_;
+    const BYTE* m_at;
 };
 
 DialogItem ReadItem(Reader& reader, bool extended) {

@@ -59,78 +59,78 @@ bool MessageFilter::Matches(const MSG& msg) const {
 }
 
 bool MessageQueue::IsSignalled() const {
-    DWORD bits = wakeOnStatus_ ? StatusBits() : ChangeBits();
-    return (bits & wakeMask_) != 0;
+    DWORD bits = m_wakeOnStatus ? StatusBits() : ChangeBits();
+    return (bits & m_wakeMask) != 0;
 }
 
 void MessageQueue::Close() {
-    alive_ = false;
-    posted_.clear();
-    timers_.clear();
-    while (!sent_.empty()) {
-        sent_.front()->Reply(0);
-        sent_.pop_front();
+    m_alive = false;
+    m_posted.clear();
+    m_timers.clear();
+    while (!m_sent.empty()) {
+        m_sent.front()->Reply(0);
+        m_sent.pop_front();
     }
 }
 
 void MessageQueue::Arrived(DWORD bits) {
-    changed_ |= bits;
+    m_changed |= bits;
     WakeWaiters();
 }
 
 DWORD MessageQueue::Post(const MSG& msg) {
-    if (!alive_)
+    if (!m_alive)
         return ERROR_INVALID_THREAD_ID;
-    if (posted_.size() >= kPostQuota)
+    if (m_posted.size() >= kPostQuota)
         return ERROR_NOT_ENOUGH_QUOTA;
-    posted_.push_back(msg);
+    m_posted.push_back(msg);
     Arrived(QS_POSTMESSAGE | QS_ALLPOSTMESSAGE);
     return ERROR_SUCCESS;
 }
 
 void MessageQueue::PostQuit(int exitCode) {
-    quit_ = true;
-    quitCode_ = exitCode;
+    m_quit = true;
+    m_quitCode = exitCode;
     Arrived(QS_POSTMESSAGE | QS_ALLPOSTMESSAGE);
 }
 
 void MessageQueue::Send(std::shared_ptr<SentMessage> sent) {
-    if (!alive_) {
+    if (!m_alive) {
         sent->Reply(0);
         return;
     }
-    sent_.push_back(std::move(sent));
+    m_sent.push_back(std::move(sent));
     Arrived(QS_SENDMESSAGE);
 }
 
 std::shared_ptr<SentMessage> MessageQueue::TakeSent() {
-    if (sent_.empty())
+    if (m_sent.empty())
         return nullptr;
-    auto sent = std::move(sent_.front());
-    sent_.pop_front();
+    auto sent = std::move(m_sent.front());
+    m_sent.pop_front();
     return sent;
 }
 
 bool MessageQueue::Retrieve(const MessageFilter& filter, bool remove, MSG& msg) {
     DWORD now = static_cast<DWORD>(clock::Tick());
-    for (auto it = posted_.begin(); it != posted_.end(); ++it) {
+    for (auto it = m_posted.begin(); it != m_posted.end(); ++it) {
         if (!filter.Matches(*it))
             continue;
         msg = *it;
         if (remove)
-            posted_.erase(it);
+            m_posted.erase(it);
         return true;
     }
     // The quit request comes when no posted message is left, whatever the
     // filter says.
-    if (quit_) {
-        msg = MSG{nullptr, WM_QUIT, static_cast<WPARAM>(quitCode_), 0, now, {}};
+    if (m_quit) {
+        msg = MSG{nullptr, WM_QUIT, static_cast<WPARAM>(m_quitCode), 0, now, {}};
         if (remove)
-            quit_ = false;
+            m_quit = false;
         return true;
     }
     ExpireTimers(clock::Tick());
-    for (Timer& timer : timers_) {
+    for (Timer& timer : m_timers) {
         if (!timer.pending)
             continue;
         MSG candidate{timer.hwnd, WM_TIMER, timer.id, reinterpret_cast<LPARAM>(timer.proc),
@@ -146,45 +146,45 @@ bool MessageQueue::Retrieve(const MessageFilter& filter, bool remove, MSG& msg) 
 }
 
 void MessageQueue::ForgetWindow(HWND hwnd) {
-    std::erase_if(posted_, [&](const MSG& msg) { return msg.hwnd == hwnd; });
-    std::erase_if(timers_, [&](const Timer& timer) { return timer.hwnd == hwnd; });
+    std::erase_if(m_posted, [&](const MSG& msg) { return msg.hwnd == hwnd; });
+    std::erase_if(m_timers, [&](const Timer& timer) { return timer.hwnd == hwnd; });
 }
 
 UINT_PTR MessageQueue::SetTimer(HWND hwnd, UINT_PTR id, UINT elapse, TIMERPROC proc,
                                 ULONGLONG now) {
     elapse = std::clamp<UINT>(elapse, USER_TIMER_MINIMUM, USER_TIMER_MAXIMUM);
-    auto existing = std::find_if(timers_.begin(), timers_.end(), [&](const Timer& timer) {
+    auto existing = std::find_if(m_timers.begin(), m_timers.end(), [&](const Timer& timer) {
         return timer.hwnd == hwnd && timer.id == id;
     });
-    if (existing == timers_.end() && !hwnd) {
+    if (existing == m_timers.end() && !hwnd) {
         // A new thread timer gets an identifier of the system's choice.
         auto taken = [&](UINT_PTR candidate) {
-            return std::any_of(timers_.begin(), timers_.end(), [&](const Timer& timer) {
+            return std::any_of(m_timers.begin(), m_timers.end(), [&](const Timer& timer) {
                 return !timer.hwnd && timer.id == candidate;
             });
         };
-        while (taken(nextThreadTimerId_))
-            ++nextThreadTimerId_;
-        id = nextThreadTimerId_++;
+        while (taken(m_nextThreadTimerId))
+            ++m_nextThreadTimerId;
+        id = m_nextThreadTimerId++;
     }
     Timer timer{hwnd, id, elapse, proc, now + elapse, false};
-    if (existing != timers_.end())
+    if (existing != m_timers.end())
         *existing = timer;  // replacing a timer starts its period again
     else
-        timers_.push_back(timer);
+        m_timers.push_back(timer);
     // A thread waiting on the queue must look at the new deadline.
     WakeWaiters();
     return id;
 }
 
 bool MessageQueue::KillTimer(HWND hwnd, UINT_PTR id) {
-    return std::erase_if(timers_, [&](const Timer& timer) {
+    return std::erase_if(m_timers, [&](const Timer& timer) {
                return timer.hwnd == hwnd && timer.id == id;
            }) > 0;
 }
 
 void MessageQueue::ExpireTimers(ULONGLONG now) {
-    for (Timer& timer : timers_) {
+    for (Timer& timer : m_timers) {
         if (timer.due > now)
             continue;
         // Expiries that were missed coalesce into the one pending WM_TIMER;
@@ -192,25 +192,25 @@ void MessageQueue::ExpireTimers(ULONGLONG now) {
         timer.pending = true;
         ULONGLONG periods = (now - timer.due) / timer.elapse + 1;
         timer.due += periods * timer.elapse;
-        changed_ |= QS_TIMER;
+        m_changed |= QS_TIMER;
     }
 }
 
 ULONGLONG MessageQueue::NextTimerDue() const {
     ULONGLONG next = sync::kNoDeadline;
-    for (const Timer& timer : timers_)
+    for (const Timer& timer : m_timers)
         next = std::min(next, timer.due);
     return next;
 }
 
 DWORD MessageQueue::StatusBits() const {
     DWORD bits = 0;
-    if (!posted_.empty() || quit_)
+    if (!m_posted.empty() || m_quit)
         bits |= QS_POSTMESSAGE | QS_ALLPOSTMESSAGE;
-    if (!sent_.empty())
+    if (!m_sent.empty())
         bits |= QS_SENDMESSAGE;
     ULONGLONG now = clock::Tick();
-    if (std::any_of(timers_.begin(), timers_.end(),
+    if (std::any_of(m_timers.begin(), m_timers.end(),
                     [&](const Timer& timer) { return timer.pending || timer.due <= now; })) {
         bits |= QS_TIMER;
     }
@@ -218,9 +218,9 @@ DWORD MessageQueue::StatusBits() const {
 }
 
 DWORD MessageQueue::ChangeBits() const {
-    DWORD bits = changed_;
+    DWORD bits = m_changed;
     ULONGLONG now = clock::Tick();
-    if (std::any_of(timers_.begin(), timers_.end(),
+    if (std::any_of(m_timers.begin(), m_timers.end(),
                     [&](const Timer& timer) { return timer.due <= now; })) {
         bits |= QS_TIMER;
     }

@@ -56,15 +56,15 @@ struct MessageFilter {
 
 class MessageQueue : public sync::SignalSource {
   public:
-    explicit MessageQueue(DWORD threadId) : threadId_(threadId) {}
+    explicit MessageQueue(DWORD threadId) : m_threadId(threadId) {}
 
-    DWORD threadId() const { return threadId_; }
+    DWORD threadId() const { return m_threadId; }
 
     // Each of the following with the scheduler lock held.
     bool IsSignalled() const override;
 
     // False once the thread has ended.
-    bool alive() const { return alive_; }
+    bool alive() const { return m_alive; }
     // The thread ended: pending sends are answered with 0, nothing more is
     // accepted.
     void Close();
@@ -75,7 +75,7 @@ class MessageQueue : public sync::SignalSource {
     void Send(std::shared_ptr<SentMessage> sent);
     // The oldest message sent to this thread and not yet served, or null.
     std::shared_ptr<SentMessage> TakeSent();
-    bool HasSent() const { return !sent_.empty(); }
+    bool HasSent() const { return !m_sent.empty(); }
 
     // Finds the next message for a retrieval, in Windows' order: posted
     // messages, then the quit request, then timers. Removes it when `remove`.
@@ -97,29 +97,29 @@ class MessageQueue : public sync::SignalSource {
     DWORD StatusBits() const;
     // The QS_ bits of what arrived since the owner last looked (ClearChanges).
     DWORD ChangeBits() const;
-    void ClearChanges() { changed_ = 0; }
+    void ClearChanges() { m_changed = 0; }
 
     // What the owner's current wait is woken by: arrivals of the kinds in
     // `mask`, or (`onStatus`) any message of those kinds in the queue.
     void SetWakeCondition(DWORD mask, bool onStatus) {
-        wakeMask_ = mask;
-        wakeOnStatus_ = onStatus;
+        m_wakeMask = mask;
+        m_wakeOnStatus = onStatus;
     }
 
   private:
     void Arrived(DWORD bits);
 
-    const DWORD threadId_;
-    bool alive_ = true;
-    std::deque<MSG> posted_;
-    std::deque<std::shared_ptr<SentMessage>> sent_;
-    std::vector<Timer> timers_;
-    UINT_PTR nextThreadTimerId_ = 1;
-    bool quit_ = false;
-    int quitCode_ = 0;
-    DWORD changed_ = 0;
-    DWORD wakeMask_ = 0;
-    bool wakeOnStatus_ = false;
+    const DWORD m_threadId;
+    bool m_alive = true;
+    std::deque<MSG> m_posted;
+    std::deque<std::shared_ptr<SentMessage>> m_sent;
+    std::vector<Timer> m_timers;
+    UINT_PTR m_nextThreadTimerId = 1;
+    bool m_quit = false;
+    int m_quitCode = 0;
+    DWORD m_changed = 0;
+    DWORD m_wakeMask = 0;
+    bool m_wakeOnStatus = false;
 };
 
 // The calling thread's queue, created on first use.

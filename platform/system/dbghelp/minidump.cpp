@@ -17,7 +17,7 @@ namespace {
 
 class DumpWriter {
   public:
-    explicit DumpWriter(HANDLE file) : file_(file) {}
+    explicit DumpWriter(HANDLE file) : m_file(file) {}
 
     void Line(const char* format, ...) __attribute__((format(printf, 2, 3))) {
         char line[512];
@@ -32,17 +32,17 @@ class DumpWriter {
         Write(line, size);
     }
 
-    bool Failed() const { return failed_; }
+    bool Failed() const { return m_failed; }
 
   private:
     void Write(const char* bytes, size_t size) {
         DWORD written = 0;
-        if (!failed_ && !WriteFile(file_, bytes, static_cast<DWORD>(size), &written, nullptr))
-            failed_ = true;
+        if (!m_failed && !WriteFile(m_file, bytes, static_cast<DWORD>(size), &written, nullptr))
+            m_failed = true;
     }
 
-    HANDLE file_;
-    bool failed_ = false;
+    HANDLE m_file;
+    bool m_failed = false;
 };
 
 const char* BaseName(const char* path) {

@@ -35,19 +35,19 @@ inline HRESULT RunExport(const std::wstring& module, const char* name) {
 // The modules append "tag:event" lines to the file named by BV_MODULE_LOG.
 class ModuleLog {
   public:
-    explicit ModuleLog(std::filesystem::path file) : file_(std::move(file)) {
-        ::setenv("BV_MODULE_LOG", file_.c_str(), 1);
+    explicit ModuleLog(std::filesystem::path file) : m_file(std::move(file)) {
+        ::setenv("BV_MODULE_LOG", m_file.c_str(), 1);
     }
     ~ModuleLog() { ::unsetenv("BV_MODULE_LOG"); }
 
     std::vector<std::string> Events() const {
         std::vector<std::string> events;
-        std::ifstream in(file_);
+        std::ifstream in(m_file);
         for (std::string line; std::getline(in, line);)
             events.push_back(line);
         return events;
     }
 
   private:
-    std::filesystem::path file_;
+    std::filesystem::path m_file;
 };

@@ -15,19 +15,19 @@ class TempRoot {
     TempRoot() {
         std::string pattern =
             (std::filesystem::temp_directory_path() / "olsim-test-XXXXXX").string();
-        path_ = mkdtemp(pattern.data());
-        platform::host::SetRoot(path_);
+        m_path = mkdtemp(pattern.data());
+        platform::host::SetRoot(m_path);
         platform::host::ReloadRegistry();
     }
     ~TempRoot() {
         std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
+        std::filesystem::remove_all(m_path, ignored);
     }
     TempRoot(const TempRoot&) = delete;
     TempRoot& operator=(const TempRoot&) = delete;
 
-    const std::filesystem::path& path() const { return path_; }
+    const std::filesystem::path& path() const { return m_path; }
 
   private:
-    std::filesystem::path path_;
+    std::filesystem::path m_path;
 };

@@ -10,25 +10,25 @@
 class TestThread {
   public:
     explicit TestThread(std::function<DWORD()> body, DWORD flags = 0)
-        : body_(std::make_unique<std::function<DWORD()>>(std::move(body))) {
-        handle_ = CreateThread(nullptr, 0, &Run, body_.get(), flags, &id_);
+        : m_body(std::make_unique<std::function<DWORD()>>(std::move(body))) {
+        m_handle = CreateThread(nullptr, 0, &Run, m_body.get(), flags, &m_id);
     }
     ~TestThread() {
-        if (!handle_)
+        if (!m_handle)
             return;
-        WaitForSingleObject(handle_, INFINITE);
-        CloseHandle(handle_);
+        WaitForSingleObject(m_handle, INFINITE);
+        CloseHandle(m_handle);
     }
     TestThread(const TestThread&) = delete;
     TestThread& operator=(const TestThread&) = delete;
 
-    HANDLE handle() const { return handle_; }
-    DWORD id() const { return id_; }
+    HANDLE handle() const { return m_handle; }
+    DWORD id() const { return m_id; }
 
   private:
     static DWORD WINAPI Run(LPVOID body) { return (*static_cast<std::function<DWORD()>*>(body))(); }
 
-    std::unique_ptr<std::function<DWORD()>> body_;
-    HANDLE handle_ = nullptr;
-    DWORD id_ = 0;
+    std::unique_ptr<std::function<DWORD()>> m_body;
+    HANDLE m_handle = nullptr;
+    DWORD m_id = 0;
 };

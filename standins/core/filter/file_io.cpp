@@ -11,16 +11,16 @@ namespace bv::filter {
 
 UniqueFd& UniqueFd::operator=(UniqueFd&& other) noexcept {
     if (this != &other) {
-        if (fd_ >= 0)
-            ::close(fd_);
-        fd_ = other.Release();
+        if (m_fd >= 0)
+            ::close(m_fd);
+        m_fd = other.Release();
     }
     return *this;
 }
 
 UniqueFd::~UniqueFd() {
-    if (fd_ >= 0)
-        ::close(fd_);
+    if (m_fd >= 0)
+        ::close(m_fd);
 }
 
 void ThrowSystemError(const std::filesystem::path& path, std::string_view action) {

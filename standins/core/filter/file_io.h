@@ -18,22 +18,22 @@ class StoreError : public std::runtime_error {
 class UniqueFd {
   public:
     UniqueFd() = default;
-    explicit UniqueFd(int fd) : fd_(fd) {}
-    UniqueFd(UniqueFd&& other) noexcept : fd_(other.Release()) {}
+    explicit UniqueFd(int fd) : m_fd(fd) {}
+    UniqueFd(UniqueFd&& other) noexcept : m_fd(other.Release()) {}
     UniqueFd& operator=(UniqueFd&& other) noexcept;
     UniqueFd(const UniqueFd&) = delete;
     UniqueFd& operator=(const UniqueFd&) = delete;
     ~UniqueFd();
 
-    int Get() const { return fd_; }
+    int Get() const { return m_fd; }
     int Release() {
-        int fd = fd_;
-        fd_ = -1;
+        int fd = m_fd;
+        m_fd = -1;
         return fd;
     }
 
   private:
-    int fd_ = -1;
+    int m_fd = -1;
 };
 
 // Throws StoreError naming the path and the system's reason.

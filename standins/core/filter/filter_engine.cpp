@@ -5,10 +5,10 @@
 namespace bv::filter {
 
 FilterEngine::FilterEngine(const std::filesystem::path& folder, EngineOptions options)
-    : options_(options), storage_(folder), lists_(folder) {
-    loaded_ = storage_.Load(counts_);
-    lastSequence_ = loaded_.lastSequence;
-    votesSinceSnapshot_ = loaded_.replayedVotes;
+    : m_options(options), m_storage(folder), m_lists(folder) {
+    m_loaded = m_storage.Load(m_counts);
+    m_lastSequence = m_loaded.lastSequence;
+    m_votesSinceSnapshot = m_loaded.replayedVotes;
 }
 
 FilterEngine::~FilterEngine() = default;
@@ -16,7 +16,7 @@ FilterEngine::~FilterEngine() = default;
 Explanation FilterEngine::Judge(std::string_view rfc822, bool keepClues) const {
     Explanation explanation;
     explanation.sender = SenderAddress(rfc822);
-    explanation.listDecision = lists_.Decide(explanation.sender);
+    explanation.listDecision = m_lists.Decide(explanation.sender);
     if (explanation.listDecision == ListDecision::Black) {
         explanation.score = 100;
         return explanation;
@@ -26,8 +26,8 @@ Explanation FilterEngine::Judge(std::string_view rfc822, bool keepClues) const {
         return explanation;
     }
     const std::vector<std::string> tokens = Tokenize(rfc822);
-    std::shared_lock lock(tableMutex_);
-    Judgement judgement = JudgeMessage(counts_, tokens, options_.tuning, keepClues);
+    std::shared_lock lock(m_tableMutex);
+    Judgement judgement = JudgeMessage(m_counts, tokens, m_options.tuning, keepClues);
     explanation.score = judgement.score;
     explanation.formScore = judgement.formScore;
     explanation.clues = std::move(judgement.clues);
@@ -71,26 +71,26 @@ bool FilterEngine::VoteAll(const std::vector<std::string>& messages, int vote) {
 
 void FilterEngine::RecordVotes(Verdict verdict,
                                const std::vector<std::vector<std::string>>& tokenSets) {
-    std::lock_guard write(writeMutex_);
-    uint64_t sequence = lastSequence_;
+    std::lock_guard write(m_writeMutex);
+    uint64_t sequence = m_lastSequence;
     try {
         for (const auto& tokens : tokenSets)
-            storage_.AppendVote(++sequence, verdict, tokens);
+            m_storage.AppendVote(++sequence, verdict, tokens);
         // Durable before anyone sees the votes' effect.
-        storage_.Sync();
+        m_storage.Sync();
     } catch (const StoreError&) {
         // A half-written record must not stay in front of the next vote's.
-        storage_.DiscardUnsynced();
+        m_storage.DiscardUnsynced();
         throw;
     }
     {
-        std::unique_lock lock(tableMutex_);
+        std::unique_lock lock(m_tableMutex);
         for (const auto& tokens : tokenSets)
-            counts_.Learn(verdict, tokens);
+            m_counts.Learn(verdict, tokens);
     }
-    lastSequence_ = sequence;
-    votesSinceSnapshot_ += tokenSets.size();
-    if (votesSinceSnapshot_ >= options_.snapshotEvery) {
+    m_lastSequence = sequence;
+    m_votesSinceSnapshot += tokenSets.size();
+    if (m_votesSinceSnapshot >= m_options.snapshotEvery) {
         try {
             CompactLocked();
         } catch (const StoreError&) {
@@ -101,26 +101,26 @@ void FilterEngine::RecordVotes(Verdict verdict,
 }
 
 void FilterEngine::Compact() {
-    std::lock_guard write(writeMutex_);
+    std::lock_guard write(m_writeMutex);
     CompactLocked();
 }
 
 void FilterEngine::CompactLocked() {
     // Scorers go on while the snapshot is written: only votes change the table.
-    std::shared_lock lock(tableMutex_);
-    storage_.WriteSnapshot(counts_, lastSequence_);
-    votesSinceSnapshot_ = 0;
+    std::shared_lock lock(m_tableMutex);
+    m_storage.WriteSnapshot(m_counts, m_lastSequence);
+    m_votesSinceSnapshot = 0;
 }
 
 EngineStats FilterEngine::Stats() const {
     EngineStats stats;
-    stats.loaded = loaded_;
-    std::shared_lock lock(tableMutex_);
-    stats.spamMessages = counts_.all.SpamMessages();
-    stats.goodMessages = counts_.all.GoodMessages();
-    stats.tokens = counts_.all.Size();
-    stats.htmlSpamMessages = counts_.html.SpamMessages();
-    stats.htmlGoodMessages = counts_.html.GoodMessages();
+    stats.loaded = m_loaded;
+    std::shared_lock lock(m_tableMutex);
+    stats.spamMessages = m_counts.all.SpamMessages();
+    stats.goodMessages = m_counts.all.GoodMessages();
+    stats.tokens = m_counts.all.Size();
+    stats.htmlSpamMessages = m_counts.html.SpamMessages();
+    stats.htmlGoodMessages = m_counts.html.GoodMessages();
     return stats;
 }
 

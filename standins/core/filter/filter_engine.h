@@ -72,8 +72,8 @@ class FilterEngine {
     // Many messages of one kind, synced once at the end (bulk training).
     bool VoteAll(const std::vector<std::string>& messages, int vote);
 
-    SenderLists& Lists() { return lists_; }
-    const SenderLists& Lists() const { return lists_; }
+    SenderLists& Lists() { return m_lists; }
+    const SenderLists& Lists() const { return m_lists; }
 
     // Writes a snapshot now and empties the journal.
     void Compact();
@@ -85,19 +85,19 @@ class FilterEngine {
     void RecordVotes(Verdict verdict, const std::vector<std::vector<std::string>>& tokenSets);
     void CompactLocked();
 
-    EngineOptions options_;
-    TokenStorage storage_;  // first: it holds the store's lock
-    SenderLists lists_;
-    LoadReport loaded_;
+    EngineOptions m_options;
+    TokenStorage m_storage;  // first: it holds the store's lock
+    SenderLists m_lists;
+    LoadReport m_loaded;
 
-    // Scorers share `tableMutex_`; a vote takes it alone only to add counts.
-    mutable std::shared_mutex tableMutex_;
-    LearnedCounts counts_;
+    // Scorers share `m_tableMutex`; a vote takes it alone only to add counts.
+    mutable std::shared_mutex m_tableMutex;
+    LearnedCounts m_counts;
 
     // Orders votes: journal, then table, one vote at a time.
-    std::mutex writeMutex_;
-    uint64_t lastSequence_ = 0;
-    uint64_t votesSinceSnapshot_ = 0;
+    std::mutex m_writeMutex;
+    uint64_t m_lastSequence = 0;
+    uint64_t m_votesSinceSnapshot = 0;
 };
 
 }  // namespace bv::filter

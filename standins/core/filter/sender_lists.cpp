@@ -104,12 +104,12 @@ const char* SenderLists::FileName(ListKind kind) {
     return "";
 }
 
-SenderLists::SenderLists(std::filesystem::path folder) : folder_(std::move(folder)) {
+SenderLists::SenderLists(std::filesystem::path folder) : m_folder(std::move(folder)) {
     for (ListKind kind : {ListKind::WhiteAddresses, ListKind::WhiteDomains,
                           ListKind::BlackAddresses, ListKind::BlackDomains}) {
-        std::filesystem::path path = folder_ / FileName(kind);
+        std::filesystem::path path = m_folder / FileName(kind);
         bool domains = kind == ListKind::WhiteDomains || kind == ListKind::BlackDomains;
-        lists_[Index(kind)] = ParseAddressList(ReadWholeFile(path), domains, path.string());
+        m_lists[Index(kind)] = ParseAddressList(ReadWholeFile(path), domains, path.string());
     }
 }
 
@@ -129,8 +129,8 @@ bool SenderLists::AddDomain(bool black, std::string_view addressOrDomain) {
 }
 
 bool SenderLists::Add(ListKind kind, ListEntry entry) {
-    std::unique_lock lock(mutex_);
-    std::vector<ListEntry> updated = lists_[Index(kind)];
+    std::unique_lock lock(m_mutex);
+    std::vector<ListEntry> updated = m_lists[Index(kind)];
     auto same = std::find_if(updated.begin(), updated.end(),
                              [&](const ListEntry& e) { return e.key == entry.key; });
     if (same != updated.end()) {
@@ -141,13 +141,13 @@ bool SenderLists::Add(ListKind kind, ListEntry entry) {
         updated.push_back(std::move(entry));
     }
     // On disk first: the list in memory never runs ahead of the file.
-    ReplaceFileAtomically(folder_ / FileName(kind), FormatAddressList(updated));
-    lists_[Index(kind)] = std::move(updated);
+    ReplaceFileAtomically(m_folder / FileName(kind), FormatAddressList(updated));
+    m_lists[Index(kind)] = std::move(updated);
     return true;
 }
 
 bool SenderLists::Contains(ListKind kind, std::string_view key) const {
-    const auto& list = lists_[Index(kind)];
+    const auto& list = m_lists[Index(kind)];
     return std::any_of(list.begin(), list.end(), [&](const ListEntry& e) { return e.key == key; });
 }
 
@@ -155,7 +155,7 @@ ListDecision SenderLists::Decide(std::string_view senderAddress) const {
     std::string address = mime::AsciiLower(senderAddress);
     if (address.empty())
         return ListDecision::None;
-    std::shared_lock lock(mutex_);
+    std::shared_lock lock(m_mutex);
     if (Contains(ListKind::BlackAddresses, address))
         return ListDecision::Black;
     if (Contains(ListKind::WhiteAddresses, address))
@@ -177,8 +177,8 @@ ListDecision SenderLists::Decide(std::string_view senderAddress) const {
 }
 
 std::vector<ListEntry> SenderLists::Entries(ListKind kind) const {
-    std::shared_lock lock(mutex_);
-    return lists_[Index(kind)];
+    std::shared_lock lock(m_mutex);
+    return m_lists[Index(kind)];
 }
 
 std::string SenderLists::Text(ListKind kind) const {

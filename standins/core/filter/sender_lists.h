@@ -64,9 +64,9 @@ class SenderLists {
     bool Add(ListKind kind, ListEntry entry);
     bool Contains(ListKind kind, std::string_view key) const;
 
-    std::filesystem::path folder_;
-    mutable std::shared_mutex mutex_;
-    std::array<std::vector<ListEntry>, 4> lists_;
+    std::filesystem::path m_folder;
+    mutable std::shared_mutex m_mutex;
+    std::array<std::vector<ListEntry>, 4> m_lists;
 };
 
 }  // namespace bv::filter

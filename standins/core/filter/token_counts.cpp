@@ -7,7 +7,7 @@
 namespace bv::filter {
 
 void TokenCountTable::Learn(Verdict verdict, const std::vector<std::string>& tokens) {
-    auto [vote, first] = votes_.try_emplace(Fingerprint(tokens), verdict);
+    auto [vote, first] = m_votes.try_emplace(Fingerprint(tokens), verdict);
     if (!first) {
         if (vote->second == verdict)
             return;
@@ -20,28 +20,28 @@ void TokenCountTable::Learn(Verdict verdict, const std::vector<std::string>& tok
 void TokenCountTable::Count(Verdict verdict, const std::vector<std::string>& tokens) {
     constexpr uint32_t kMax = std::numeric_limits<uint32_t>::max();
     for (const std::string& token : tokens) {
-        auto it = tokens_.find(std::string_view(token));
-        if (it == tokens_.end())
-            it = tokens_.emplace(token, TokenCounts{}).first;
+        auto it = m_tokens.find(std::string_view(token));
+        if (it == m_tokens.end())
+            it = m_tokens.emplace(token, TokenCounts{}).first;
         uint32_t& count = verdict == Verdict::Spam ? it->second.spam : it->second.good;
         if (count < kMax)
             ++count;
     }
-    ++(verdict == Verdict::Spam ? spamMessages_ : goodMessages_);
+    ++(verdict == Verdict::Spam ? m_spamMessages : m_goodMessages);
 }
 
 void TokenCountTable::Uncount(Verdict verdict, const std::vector<std::string>& tokens) {
     for (const std::string& token : tokens) {
-        auto it = tokens_.find(std::string_view(token));
-        if (it == tokens_.end())
+        auto it = m_tokens.find(std::string_view(token));
+        if (it == m_tokens.end())
             continue;
         uint32_t& count = verdict == Verdict::Spam ? it->second.spam : it->second.good;
         if (count > 0)
             --count;
         if (it->second.spam == 0 && it->second.good == 0)
-            tokens_.erase(it);
+            m_tokens.erase(it);
     }
-    uint64_t& messages = verdict == Verdict::Spam ? spamMessages_ : goodMessages_;
+    uint64_t& messages = verdict == Verdict::Spam ? m_spamMessages : m_goodMessages;
     if (messages > 0)
         --messages;
 }
@@ -71,8 +71,8 @@ void LearnedCounts::Learn(Verdict verdict, const std::vector<std::string>& token
 }
 
 const TokenCounts* TokenCountTable::Find(std::string_view token) const {
-    auto it = tokens_.find(token);
-    return it == tokens_.end() ? nullptr : &it->second;
+    auto it = m_tokens.find(token);
+    return it == m_tokens.end() ? nullptr : &it->second;
 }
 
 }  // namespace bv::filter

@@ -24,29 +24,29 @@ class TokenCountTable {
     // tokens) is not counted twice: the same verdict again changes nothing,
     // the other verdict moves its counts over, as when a user corrects a vote.
     void Learn(Verdict verdict, const std::vector<std::string>& tokens);
-    void RememberVote(uint64_t fingerprint, Verdict verdict) { votes_[fingerprint] = verdict; }
-    void Set(std::string token, TokenCounts counts) { tokens_[std::move(token)] = counts; }
+    void RememberVote(uint64_t fingerprint, Verdict verdict) { m_votes[fingerprint] = verdict; }
+    void Set(std::string token, TokenCounts counts) { m_tokens[std::move(token)] = counts; }
     void SetMessages(uint64_t spam, uint64_t good) {
-        spamMessages_ = spam;
-        goodMessages_ = good;
+        m_spamMessages = spam;
+        m_goodMessages = good;
     }
 
     const TokenCounts* Find(std::string_view token) const;
-    uint64_t SpamMessages() const { return spamMessages_; }
-    uint64_t GoodMessages() const { return goodMessages_; }
-    size_t Size() const { return tokens_.size(); }
+    uint64_t SpamMessages() const { return m_spamMessages; }
+    uint64_t GoodMessages() const { return m_goodMessages; }
+    size_t Size() const { return m_tokens.size(); }
 
     template <typename Visit>
     void ForEach(Visit&& visit) const {
-        for (const auto& [token, counts] : tokens_)
+        for (const auto& [token, counts] : m_tokens)
             visit(token, counts);
     }
     template <typename Visit>
     void ForEachVote(Visit&& visit) const {
-        for (const auto& [fingerprint, verdict] : votes_)
+        for (const auto& [fingerprint, verdict] : m_votes)
             visit(fingerprint, verdict);
     }
-    size_t VotesRemembered() const { return votes_.size(); }
+    size_t VotesRemembered() const { return m_votes.size(); }
 
     // Identifies a message by its token set, whatever the tokens' order.
     static uint64_t Fingerprint(const std::vector<std::string>& tokens);
@@ -58,13 +58,13 @@ class TokenCountTable {
             return std::hash<std::string_view>{}(text);
         }
     };
-    std::unordered_map<std::string, TokenCounts, Hash, std::equal_to<>> tokens_;
+    std::unordered_map<std::string, TokenCounts, Hash, std::equal_to<>> m_tokens;
     void Count(Verdict verdict, const std::vector<std::string>& tokens);
     void Uncount(Verdict verdict, const std::vector<std::string>& tokens);
 
-    std::unordered_map<uint64_t, Verdict> votes_;
-    uint64_t spamMessages_ = 0;
-    uint64_t goodMessages_ = 0;
+    std::unordered_map<uint64_t, Verdict> m_votes;
+    uint64_t m_spamMessages = 0;
+    uint64_t m_goodMessages = 0;
 };
 
 // What the filter has learned, kept twice: from every message, and from the

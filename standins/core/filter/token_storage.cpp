@@ -32,43 +32,43 @@ std::string UnsupportedVersion(uint32_t version) {
 
 class ByteWriter {
   public:
-    void U8(uint8_t v) { data_ += static_cast<char>(v); }
+    void U8(uint8_t v) { m_data += static_cast<char>(v); }
     void U16(uint16_t v) { Little(v, 2); }
     void U32(uint32_t v) { Little(v, 4); }
     void U64(uint64_t v) { Little(v, 8); }
-    void Bytes(std::string_view v) { data_ += v; }
+    void Bytes(std::string_view v) { m_data += v; }
     void ShortString(std::string_view v) {
         U16(static_cast<uint16_t>(v.size()));
         Bytes(v);
     }
-    std::string& Data() { return data_; }
+    std::string& Data() { return m_data; }
 
   private:
     void Little(uint64_t v, int bytes) {
         for (int i = 0; i < bytes; ++i)
-            data_ += static_cast<char>((v >> (8 * i)) & 0xFF);
+            m_data += static_cast<char>((v >> (8 * i)) & 0xFF);
     }
-    std::string data_;
+    std::string m_data;
 };
 
 // Reads what ByteWriter wrote; any read past the end makes it fail.
 class ByteReader {
   public:
-    explicit ByteReader(std::string_view data) : data_(data) {}
-    bool Ok() const { return ok_; }
-    bool AtEnd() const { return data_.empty(); }
-    size_t Remaining() const { return data_.size(); }
+    explicit ByteReader(std::string_view data) : m_data(data) {}
+    bool Ok() const { return m_ok; }
+    bool AtEnd() const { return m_data.empty(); }
+    size_t Remaining() const { return m_data.size(); }
     uint8_t U8() { return static_cast<uint8_t>(Little(1)); }
     uint16_t U16() { return static_cast<uint16_t>(Little(2)); }
     uint32_t U32() { return static_cast<uint32_t>(Little(4)); }
     uint64_t U64() { return Little(8); }
     std::string_view Bytes(size_t n) {
-        if (!ok_ || data_.size() < n) {
-            ok_ = false;
+        if (!m_ok || m_data.size() < n) {
+            m_ok = false;
             return {};
         }
-        std::string_view out = data_.substr(0, n);
-        data_.remove_prefix(n);
+        std::string_view out = m_data.substr(0, n);
+        m_data.remove_prefix(n);
         return out;
     }
     std::string_view ShortString() { return Bytes(U16()); }
@@ -81,8 +81,8 @@ class ByteReader {
             v |= uint64_t(static_cast<unsigned char>(raw[i])) << (8 * i);
         return v;
     }
-    std::string_view data_;
-    bool ok_ = true;
+    std::string_view m_data;
+    bool m_ok = true;
 };
 
 // A table in the snapshot: message totals, entries, remembered votes.
@@ -257,16 +257,17 @@ std::string LoadReport::DamageNotice() const {
            " recovered after the damage; the journal as found is kept as " + damagedCopy.string();
 }
 
-TokenStorage::TokenStorage(std::filesystem::path folder) : folder_(std::move(folder)) {
+TokenStorage::TokenStorage(std::filesystem::path folder) : m_folder(std::move(folder)) {
     std::error_code error;
-    std::filesystem::create_directories(folder_, error);
+    std::filesystem::create_directories(m_folder, error);
     if (error)
-        throw StoreError(folder_.string() + ": cannot create the store folder: " + error.message());
-    lock_ = OpenFile(folder_ / kLockName, O_RDWR | O_CREAT);
-    if (::flock(lock_.Get(), LOCK_EX | LOCK_NB) != 0) {
+        throw StoreError(m_folder.string() +
+                         ": cannot create the store folder: " + error.message());
+    m_lock = OpenFile(m_folder / kLockName, O_RDWR | O_CREAT);
+    if (::flock(m_lock.Get(), LOCK_EX | LOCK_NB) != 0) {
         if (errno == EWOULDBLOCK)
-            throw StoreError(folder_.string() + ": the filter store is in use by another process");
-        ThrowSystemError(folder_ / kLockName, "lock");
+            throw StoreError(m_folder.string() + ": the filter store is in use by another process");
+        ThrowSystemError(m_folder / kLockName, "lock");
     }
 }
 
@@ -278,7 +279,7 @@ LoadReport TokenStorage::Load(LearnedCounts& counts) {
 }
 
 uint64_t TokenStorage::LoadSnapshot(LearnedCounts& counts) {
-    const std::filesystem::path path = folder_ / kSnapshotName;
+    const std::filesystem::path path = m_folder / kSnapshotName;
     const std::string data = ReadWholeFile(path);
     if (data.empty())
         return 0;
@@ -309,17 +310,17 @@ uint64_t TokenStorage::LoadSnapshot(LearnedCounts& counts) {
 }
 
 void TokenStorage::ReplayJournal(LearnedCounts& counts, LoadReport& report) {
-    const std::filesystem::path path = folder_ / kJournalName;
+    const std::filesystem::path path = m_folder / kJournalName;
     const std::string data = ReadWholeFile(path);
     const std::string header = JournalHeader();
     if (data.size() < header.size() && std::string_view(header).starts_with(data)) {
         // Missing, or cut short while it was being created: start afresh.
-        journal_ = OpenFile(path, O_WRONLY | O_CREAT | O_TRUNC | O_APPEND);
-        WriteAll(journal_.Get(), header, path);
-        SyncFile(journal_.Get(), path);
-        SyncDirectory(folder_);
+        m_journal = OpenFile(path, O_WRONLY | O_CREAT | O_TRUNC | O_APPEND);
+        WriteAll(m_journal.Get(), header, path);
+        SyncFile(m_journal.Get(), path);
+        SyncDirectory(m_folder);
         report.discardedBytes = data.size();
-        syncedSize_ = appendedSize_ = header.size();
+        m_syncedSize = m_appendedSize = header.size();
         return;
     }
     if (std::string_view(data).substr(0, 4) != kJournalMagic)
@@ -367,18 +368,18 @@ void TokenStorage::ReplayJournal(LearnedCounts& counts, LoadReport& report) {
         for (std::string_view whole : wholeRecords)
             repaired += whole;
         ReplaceFileAtomically(path, repaired);
-        journal_ = OpenFile(path, O_WRONLY | O_APPEND);
-        syncedSize_ = appendedSize_ = repaired.size();
+        m_journal = OpenFile(path, O_WRONLY | O_APPEND);
+        m_syncedSize = m_appendedSize = repaired.size();
         return;
     }
-    journal_ = OpenFile(path, O_WRONLY | O_APPEND);
+    m_journal = OpenFile(path, O_WRONLY | O_APPEND);
     if (report.discardedBytes != 0) {
         // New votes must follow the last whole record, not the torn one.
-        if (::ftruncate(journal_.Get(), static_cast<off_t>(offset)) != 0)
+        if (::ftruncate(m_journal.Get(), static_cast<off_t>(offset)) != 0)
             ThrowSystemError(path, "truncate");
-        SyncFile(journal_.Get(), path);
+        SyncFile(m_journal.Get(), path);
     }
-    syncedSize_ = appendedSize_ = offset;
+    m_syncedSize = m_appendedSize = offset;
 }
 
 void TokenStorage::AppendVote(uint64_t sequence, Verdict verdict,
@@ -394,19 +395,19 @@ void TokenStorage::AppendVote(uint64_t sequence, Verdict verdict,
     record.U32(static_cast<uint32_t>(payload.Data().size()));
     record.U32(Crc32(payload.Data()));
     record.Bytes(payload.Data());
-    appendedSize_ += record.Data().size();
-    WriteAll(journal_.Get(), record.Data(), folder_ / kJournalName);
+    m_appendedSize += record.Data().size();
+    WriteAll(m_journal.Get(), record.Data(), m_folder / kJournalName);
 }
 
 void TokenStorage::Sync() {
-    SyncFile(journal_.Get(), folder_ / kJournalName);
-    syncedSize_ = appendedSize_;
+    SyncFile(m_journal.Get(), m_folder / kJournalName);
+    m_syncedSize = m_appendedSize;
 }
 
 void TokenStorage::DiscardUnsynced() {
     // Best effort: a failure here leaves a tail that the next load cuts off.
-    if (::ftruncate(journal_.Get(), static_cast<off_t>(syncedSize_)) == 0)
-        appendedSize_ = syncedSize_;
+    if (::ftruncate(m_journal.Get(), static_cast<off_t>(m_syncedSize)) == 0)
+        m_appendedSize = m_syncedSize;
 }
 
 void TokenStorage::WriteSnapshot(const LearnedCounts& counts, uint64_t sequence) {
@@ -417,13 +418,13 @@ void TokenStorage::WriteSnapshot(const LearnedCounts& counts, uint64_t sequence)
     WriteTable(snapshot, counts.all);
     WriteTable(snapshot, counts.html);
     snapshot.U32(Crc32(snapshot.Data()));
-    ReplaceFileAtomically(folder_ / kSnapshotName, snapshot.Data());
+    ReplaceFileAtomically(m_folder / kSnapshotName, snapshot.Data());
 
-    const std::filesystem::path path = folder_ / kJournalName;
-    if (::ftruncate(journal_.Get(), static_cast<off_t>(kJournalHeaderSize)) != 0)
+    const std::filesystem::path path = m_folder / kJournalName;
+    if (::ftruncate(m_journal.Get(), static_cast<off_t>(kJournalHeaderSize)) != 0)
         ThrowSystemError(path, "truncate");
-    SyncFile(journal_.Get(), path);
-    syncedSize_ = appendedSize_ = kJournalHeaderSize;
+    SyncFile(m_journal.Get(), path);
+    m_syncedSize = m_appendedSize = kJournalHeaderSize;
 }
 
 }  // namespace bv::filter

@@ -57,17 +57,17 @@ class TokenStorage {
     // the snapshot and are skipped at the next load.
     void WriteSnapshot(const LearnedCounts& counts, uint64_t sequence);
 
-    const std::filesystem::path& Folder() const { return folder_; }
+    const std::filesystem::path& Folder() const { return m_folder; }
 
   private:
     uint64_t LoadSnapshot(LearnedCounts& counts);
     void ReplayJournal(LearnedCounts& counts, LoadReport& report);
 
-    std::filesystem::path folder_;
-    UniqueFd lock_;
-    UniqueFd journal_;
-    uint64_t syncedSize_ = 0;
-    uint64_t appendedSize_ = 0;
+    std::filesystem::path m_folder;
+    UniqueFd m_lock;
+    UniqueFd m_journal;
+    uint64_t m_syncedSize = 0;
+    uint64_t m_appendedSize = 0;
 };
 
 }  // namespace bv::filter

@@ -114,13 +114,13 @@ class TokenSink {
         }
     }
 
-    void Add(std::string token) { tokens_.insert(std::move(token)); }
+    void Add(std::string token) { m_tokens.insert(std::move(token)); }
 
     std::vector<std::string> Take() {
         std::vector<std::string> out;
-        out.reserve(tokens_.size());
-        for (auto it = tokens_.begin(); it != tokens_.end();)
-            out.push_back(std::move(tokens_.extract(it++).value()));
+        out.reserve(m_tokens.size());
+        for (auto it = m_tokens.begin(); it != m_tokens.end();)
+            out.push_back(std::move(m_tokens.extract(it++).value()));
         return out;
     }
 
@@ -160,10 +160,10 @@ class TokenSink {
         }
         for (char c : word)
             token += Lower(c);
-        tokens_.insert(std::move(token));
+        m_tokens.insert(std::move(token));
     }
 
-    std::unordered_set<std::string> tokens_;
+    std::unordered_set<std::string> m_tokens;
 };
 
 // Character references that matter for the words around them.

@@ -27,27 +27,27 @@ class AccountTest : public CoreTest {
   protected:
     void SetUp() override {
         CoreTest::SetUp();
-        ASSERT_TRUE(service_.Start());
-        SetString(HKEY_LOCAL_MACHINE, kInstallation, L"Login Server", Wide(service_.Url()));
+        ASSERT_TRUE(m_service.Start());
+        SetString(HKEY_LOCAL_MACHINE, kInstallation, L"Login Server", Wide(m_service.Url()));
         SetDword(HKEY_LOCAL_MACHINE, kAccount, L"Identity", 7);
         SetString(HKEY_LOCAL_MACHINE, kAccount, L"Password", L"p&ss word");
-        service_.SetAccount(7, "p&ss word");
-        Create(L"Brevint.Account", account_);
+        m_service.SetAccount(7, "p&ss word");
+        Create(L"Brevint.Account", m_account);
     }
 
     short LogOn() {
         short loggedIn = -5;
-        EXPECT_EQ(account_->LogOn(&loggedIn), S_OK);
+        EXPECT_EQ(m_account->LogOn(&loggedIn), S_OK);
         return loggedIn;
     }
     std::wstring Value(const wchar_t* key) {
         Bstr value;
-        EXPECT_EQ(account_->GetValue(Bstr(key), value.Out()), S_OK);
+        EXPECT_EQ(m_account->GetValue(Bstr(key), value.Out()), S_OK);
         return value.Text();
     }
 
-    standins::service::FilterService service_;
-    Ref<IAccount> account_;
+    standins::service::FilterService m_service;
+    Ref<IAccount> m_account;
 };
 
 TEST_F(AccountTest, LogOnFetchesTheAccountsValues) {
@@ -55,15 +55,15 @@ TEST_F(AccountTest, LogOnFetchesTheAccountsValues) {
     ASSERT_EQ(LogOn(), 1);
     EXPECT_EQ(Value(L"Login.Access"), L"Approved");
     EXPECT_EQ(Value(L"Login.Disabled"), L"0");
-    EXPECT_EQ(Value(L"url.Email"), Wide(service_.Url()) + L"/Account/MailTag.asp?id=7");
+    EXPECT_EQ(Value(L"url.Email"), Wide(m_service.Url()) + L"/Account/MailTag.asp?id=7");
     EXPECT_EQ(Value(L"No.Such.Key"), L"");
     Bstr caption, link;
-    ASSERT_EQ(account_->GetAdvert(caption.Out(), link.Out()), S_OK);
+    ASSERT_EQ(m_account->GetAdvert(caption.Out(), link.Out()), S_OK);
     EXPECT_EQ(caption.Text(), L"News from Brevint");
-    EXPECT_EQ(link.Text(), Wide(service_.Url()) + L"/Advert.asp?id=7");
+    EXPECT_EQ(link.Text(), Wide(m_service.Url()) + L"/Advert.asp?id=7");
     // The password travelled encoded and arrived whole (else 403).
-    ASSERT_EQ(service_.Requests().size(), 1u);
-    EXPECT_EQ(service_.Requests()[0].query, "id=7&pw=p%26ss%20word");
+    ASSERT_EQ(m_service.Requests().size(), 1u);
+    EXPECT_EQ(m_service.Requests()[0].query, "id=7&pw=p%26ss%20word");
 }
 
 TEST_F(AccountTest, AFailedLogOnClearsTheValues) {
@@ -74,7 +74,7 @@ TEST_F(AccountTest, AFailedLogOnClearsTheValues) {
 
     SetString(HKEY_LOCAL_MACHINE, kAccount, L"Password", L"p&ss word");
     ASSERT_EQ(LogOn(), 1);
-    ASSERT_TRUE(service_.SetDown(true));
+    ASSERT_TRUE(m_service.SetDown(true));
     EXPECT_EQ(LogOn(), 0);  // refused
     EXPECT_EQ(Value(L"url.Email"), L"");
 }
@@ -86,12 +86,12 @@ TEST_F(AccountTest, WithoutALoginServerThereIsNoRequest) {
     RegDeleteValueW(key, L"Login Server");
     RegCloseKey(key);
     EXPECT_EQ(LogOn(), 0);
-    EXPECT_TRUE(service_.Requests().empty());
+    EXPECT_TRUE(m_service.Requests().empty());
 }
 
 TEST_F(AccountTest, ValuesLeftOutByTheServiceAreEmpty) {
-    service_.Remove("Parameters.Mailtag");
-    service_.Set("Login.Access", "Denied");
+    m_service.Remove("Parameters.Mailtag");
+    m_service.Set("Login.Access", "Denied");
     ASSERT_EQ(LogOn(), 1);
     EXPECT_EQ(Value(L"Parameters.Mailtag"), L"");
     EXPECT_EQ(Value(L"Login.Access"), L"Denied");
@@ -104,7 +104,7 @@ std::vector<platform::host::WindowInfo> SettingsWindows() {
 }
 
 TEST_F(AccountTest, ShowSettingsOpensOneVisibleWindow) {
-    ASSERT_EQ(account_->ShowSettings(), S_OK);
+    ASSERT_EQ(m_account->ShowSettings(), S_OK);
     auto windows = SettingsWindows();
     ASSERT_EQ(windows.size(), 1u);
     EXPECT_TRUE(IsWindowVisible(windows[0].hwnd));
@@ -112,12 +112,12 @@ TEST_F(AccountTest, ShowSettingsOpensOneVisibleWindow) {
     EXPECT_EQ(windows[0].threadId, GetCurrentThreadId());
 
     ShowWindow(windows[0].hwnd, SW_HIDE);
-    ASSERT_EQ(account_->ShowSettings(), S_OK);
+    ASSERT_EQ(m_account->ShowSettings(), S_OK);
     ASSERT_EQ(SettingsWindows().size(), 1u);  // the same one, shown again
     EXPECT_TRUE(IsWindowVisible(windows[0].hwnd));
 
     DestroyWindow(windows[0].hwnd);
-    ASSERT_EQ(account_->ShowSettings(), S_OK);
+    ASSERT_EQ(m_account->ShowSettings(), S_OK);
     EXPECT_EQ(SettingsWindows().size(), 1u);  // a new one
     DestroyWindow(SettingsWindows()[0].hwnd);
 }
@@ -127,19 +127,19 @@ TEST_F(AccountTest, TheHttpObjectGivesStatusAndBodyAndZeroWithoutAnAnswer) {
     Create(L"Brevint.HTTP", http);
     Bstr body;
     LONG status = -1;
-    ASSERT_EQ(http->Get(Bstr(Wide(service_.Url()) + L"/Component/getip.asp"), body.Out(), &status),
+    ASSERT_EQ(http->Get(Bstr(Wide(m_service.Url()) + L"/Component/getip.asp"), body.Out(), &status),
               S_OK);
     EXPECT_EQ(status, 200);
     EXPECT_EQ(body.Text(), L"127.0.0.1");
 
     // UTF-8 bytes become wide characters.
-    service_.SetFooter("gr\xC3\xBC\xC3\x9F", "x");
-    ASSERT_EQ(http->Get(Bstr(Wide(service_.Url()) + L"/Account/MailTag.asp"), body.Out(), &status),
+    m_service.SetFooter("gr\xC3\xBC\xC3\x9F", "x");
+    ASSERT_EQ(http->Get(Bstr(Wide(m_service.Url()) + L"/Account/MailTag.asp"), body.Out(), &status),
               S_OK);
     EXPECT_NE(body.Text().find(L"<PlainTxt>gr\u00FC\u00DF</PlainTxt>"), std::wstring::npos);
 
-    ASSERT_TRUE(service_.SetDown(true));
-    ASSERT_EQ(http->Get(Bstr(Wide(service_.Url()) + L"/"), body.Out(), &status), S_OK);
+    ASSERT_TRUE(m_service.SetDown(true));
+    ASSERT_EQ(http->Get(Bstr(Wide(m_service.Url()) + L"/"), body.Out(), &status), S_OK);
     EXPECT_EQ(status, 0);
     EXPECT_EQ(body.Text(), L"");
     ASSERT_EQ(http->Get(Bstr(L"https://127.0.0.1/"), body.Out(), &status), S_OK);
@@ -147,7 +147,7 @@ TEST_F(AccountTest, TheHttpObjectGivesStatusAndBodyAndZeroWithoutAnAnswer) {
 }
 
 TEST_F(AccountTest, TheFooterDocumentIsReadByPath) {
-    service_.SetFooter("Blocked |Blocked| of |Processed|", "<b>|Blocked|</b> & more");
+    m_service.SetFooter("Blocked |Blocked| of |Processed|", "<b>|Blocked|</b> & more");
     Ref<IHTTP> http;
     Create(L"Brevint.HTTP", http);
     Ref<IXML> xml;
@@ -155,7 +155,7 @@ TEST_F(AccountTest, TheFooterDocumentIsReadByPath) {
     Bstr body;
     LONG status = 0;
     ASSERT_EQ(
-        http->Get(Bstr(Wide(service_.Url()) + L"/Account/MailTag.asp?id=7"), body.Out(), &status),
+        http->Get(Bstr(Wide(m_service.Url()) + L"/Account/MailTag.asp?id=7"), body.Out(), &status),
         S_OK);
     ASSERT_EQ(xml->LoadXml(body), S_OK);
     Bstr text;

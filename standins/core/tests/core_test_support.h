@@ -17,21 +17,21 @@ class Bstr {
   public:
     Bstr() = default;
     explicit Bstr(const std::wstring& text)
-        : text_(SysAllocStringLen(text.data(), static_cast<UINT>(text.size()))) {}
-    ~Bstr() { SysFreeString(text_); }
+        : m_text(SysAllocStringLen(text.data(), static_cast<UINT>(text.size()))) {}
+    ~Bstr() { SysFreeString(m_text); }
     Bstr(const Bstr&) = delete;
     Bstr& operator=(const Bstr&) = delete;
 
-    operator BSTR() const { return text_; }
+    operator BSTR() const { return m_text; }
     BSTR* Out() {
-        SysFreeString(text_);
-        text_ = nullptr;
-        return &text_;
+        SysFreeString(m_text);
+        m_text = nullptr;
+        return &m_text;
     }
-    std::wstring Text() const { return text_ ? std::wstring(text_, SysStringLen(text_)) : L""; }
+    std::wstring Text() const { return m_text ? std::wstring(m_text, SysStringLen(m_text)) : L""; }
 
   private:
-    BSTR text_ = nullptr;
+    BSTR m_text = nullptr;
 };
 
 // A counted reference to one of the core's interfaces.
@@ -40,17 +40,17 @@ class Ref {
   public:
     Ref() = default;
     ~Ref() {
-        if (object_)
-            object_->Release();
+        if (m_object)
+            m_object->Release();
     }
     Ref(const Ref&) = delete;
     Ref& operator=(const Ref&) = delete;
-    Interface* operator->() const { return object_; }
-    explicit operator bool() const { return object_ != nullptr; }
-    void** Out() { return reinterpret_cast<void**>(&object_); }
+    Interface* operator->() const { return m_object; }
+    explicit operator bool() const { return m_object != nullptr; }
+    void** Out() { return reinterpret_cast<void**>(&m_object); }
 
   private:
-    Interface* object_ = nullptr;
+    Interface* m_object = nullptr;
 };
 
 class CoreTest : public RegistryTest {

@@ -36,13 +36,13 @@ class FilterTest : public CoreTest {
   protected:
     void SetUp() override {
         CoreTest::SetUp();
-        Create(L"Brevint.Filter", filter_);
-        Create(L"Brevint.RulesSenderDenied", denied_);
-        Create(L"Brevint.RulesSenderAllowed", allowed_);
+        Create(L"Brevint.Filter", m_filter);
+        Create(L"Brevint.RulesSenderDenied", m_denied);
+        Create(L"Brevint.RulesSenderAllowed", m_allowed);
     }
     long Score(const std::wstring& message) {
         LONG score = -1;
-        EXPECT_EQ(filter_->Score(Bstr(message), 1, &score), S_OK);
+        EXPECT_EQ(m_filter->Score(Bstr(message), 1, &score), S_OK);
         return score;
     }
     // As the add-in asks: spam when the score reaches the threshold, both
@@ -51,7 +51,7 @@ class FilterTest : public CoreTest {
         return static_cast<DWORD>(Score(message)) >= threshold;
     }
     HRESULT Vote(const std::wstring& message, LONG vote, LONG* result) {
-        return filter_->Vote(Bstr(message), vote, result);
+        return m_filter->Vote(Bstr(message), vote, result);
     }
     static short AddEmail(IRulesSender* rules, const std::wstring& name,
                           const std::wstring& address) {
@@ -76,13 +76,13 @@ class FilterTest : public CoreTest {
     }
     std::wstring Merge(const std::wstring& message, const std::wstring& header) {
         Bstr merged;
-        EXPECT_EQ(filter_->MergeHeader(Bstr(message), Bstr(header), merged.Out()), S_OK);
+        EXPECT_EQ(m_filter->MergeHeader(Bstr(message), Bstr(header), merged.Out()), S_OK);
         return merged.Text();
     }
 
-    Ref<IFilter> filter_;
-    Ref<IRulesSender> denied_;
-    Ref<IRulesSender> allowed_;
+    Ref<IFilter> m_filter;
+    Ref<IRulesSender> m_denied;
+    Ref<IRulesSender> m_allowed;
 };
 
 TEST_F(FilterTest, TheLibraryOpensTheStoreInTheApplicationDataFolder) {
@@ -107,9 +107,9 @@ TEST_F(FilterTest, AStoreThatCannotBeOpenedFailsTheStartAndTheCalls) {
     ASSERT_EQ(library->Start(&started), S_OK);
     EXPECT_LT(started, 0);
     LONG score = 0;
-    EXPECT_TRUE(FAILED(filter_->Score(Bstr(Message(L"a@b.example", L"x", L"y")), 1, &score)));
+    EXPECT_TRUE(FAILED(m_filter->Score(Bstr(Message(L"a@b.example", L"x", L"y")), 1, &score)));
     short added = 0;
-    EXPECT_TRUE(FAILED(denied_->AddEmail(Bstr(L""), Bstr(L"a@b.example"), Bstr(L""), &added)));
+    EXPECT_TRUE(FAILED(m_denied->AddEmail(Bstr(L""), Bstr(L"a@b.example"), Bstr(L""), &added)));
     // Each call tried the store again; its reason is told once.
     const std::string told = testing::internal::GetCapturedStderr();
     EXPECT_NE(told.find("filter core: "), std::string::npos) << told;
@@ -153,27 +153,27 @@ TEST_F(FilterTest, AJournalDamagedInItsMiddleIsRepairedAtStartAndTheCoreSaysSo) 
 }
 
 TEST_F(FilterTest, AddingAnAddressAnswersOneOnlyWhenItWentIn) {
-    EXPECT_EQ(AddEmail(denied_.operator->(), L"Spam King", L"King@Spam.Example"), 1);
-    EXPECT_EQ(AddEmail(denied_.operator->(), L"Spam King", L"king@spam.example"), 0);
-    EXPECT_EQ(AddEmail(denied_.operator->(), L"", L" <second@spam.example> "), 1);
-    EXPECT_EQ(AddEmail(denied_.operator->(), L"x", L"/O=ORG/OU=SITE/CN=RECIPIENTS/CN=JOE"), 0);
-    EXPECT_EQ(AddEmail(denied_.operator->(), L"x", L""), 0);
+    EXPECT_EQ(AddEmail(m_denied.operator->(), L"Spam King", L"King@Spam.Example"), 1);
+    EXPECT_EQ(AddEmail(m_denied.operator->(), L"Spam King", L"king@spam.example"), 0);
+    EXPECT_EQ(AddEmail(m_denied.operator->(), L"", L" <second@spam.example> "), 1);
+    EXPECT_EQ(AddEmail(m_denied.operator->(), L"x", L"/O=ORG/OU=SITE/CN=RECIPIENTS/CN=JOE"), 0);
+    EXPECT_EQ(AddEmail(m_denied.operator->(), L"x", L""), 0);
     // A name with a tab in it still fits its line.
-    EXPECT_EQ(AddEmail(allowed_.operator->(), L"Ann\tFriend", L"ann@friends.example"), 1);
+    EXPECT_EQ(AddEmail(m_allowed.operator->(), L"Ann\tFriend", L"ann@friends.example"), 1);
 
     // Address, TAB, name; entries separated by CR.
-    EXPECT_EQ(Emails(denied_.operator->()), L"king@spam.example\tSpam King\rsecond@spam.example");
-    EXPECT_EQ(Emails(allowed_.operator->()), L"ann@friends.example\tAnn Friend");
-    EXPECT_EQ(Domains(allowed_.operator->()), L"");
+    EXPECT_EQ(Emails(m_denied.operator->()), L"king@spam.example\tSpam King\rsecond@spam.example");
+    EXPECT_EQ(Emails(m_allowed.operator->()), L"ann@friends.example\tAnn Friend");
+    EXPECT_EQ(Domains(m_allowed.operator->()), L"");
 }
 
 TEST_F(FilterTest, ADomainIsTakenFromAWholeAddressOrGivenBare) {
-    EXPECT_EQ(AddDomain(allowed_.operator->(), L"boss@Work.Example"), 1);
-    EXPECT_EQ(AddDomain(allowed_.operator->(), L"work.example"), 0);
-    EXPECT_EQ(AddDomain(allowed_.operator->(), L"partner.example"), 1);
-    EXPECT_EQ(AddDomain(allowed_.operator->(), L"nobody@"), 0);
-    EXPECT_EQ(Domains(allowed_.operator->()), L"work.example\rpartner.example");
-    EXPECT_EQ(Domains(denied_.operator->()), L"");
+    EXPECT_EQ(AddDomain(m_allowed.operator->(), L"boss@Work.Example"), 1);
+    EXPECT_EQ(AddDomain(m_allowed.operator->(), L"work.example"), 0);
+    EXPECT_EQ(AddDomain(m_allowed.operator->(), L"partner.example"), 1);
+    EXPECT_EQ(AddDomain(m_allowed.operator->(), L"nobody@"), 0);
+    EXPECT_EQ(Domains(m_allowed.operator->()), L"work.example\rpartner.example");
+    EXPECT_EQ(Domains(m_denied.operator->()), L"");
 }
 
 TEST_F(FilterTest, VotesTeachTheFilterAndTheListsDecideFirst) {
@@ -203,9 +203,9 @@ TEST_F(FilterTest, VotesTeachTheFilterAndTheListsDecideFirst) {
     EXPECT_TRUE(IsSpam(good, 0));  // a threshold of 0 takes everything
 
     // The white list outranks what was learned, the black list likewise.
-    EXPECT_EQ(AddEmail(allowed_.operator->(), L"", L"new@offers.example"), 1);
+    EXPECT_EQ(AddEmail(m_allowed.operator->(), L"", L"new@offers.example"), 1);
     EXPECT_EQ(Score(spam), 0);
-    EXPECT_EQ(AddDomain(denied_.operator->(), L"boss@work.example"), 1);
+    EXPECT_EQ(AddDomain(m_denied.operator->(), L"boss@work.example"), 1);
     EXPECT_EQ(Score(good), 100);
 }
 
@@ -217,8 +217,8 @@ TEST_F(FilterTest, OnlyFullVotesAreAccepted) {
 }
 
 TEST_F(FilterTest, ListNamesAreKeptAsUtf8AndComeBackWhole) {
-    EXPECT_EQ(AddEmail(denied_.operator->(), L"Ren\u00E9 \u4E2D", L"rene@menu.example"), 1);
-    EXPECT_EQ(Emails(denied_.operator->()), L"rene@menu.example\tRen\u00E9 \u4E2D");
+    EXPECT_EQ(AddEmail(m_denied.operator->(), L"Ren\u00E9 \u4E2D", L"rene@menu.example"), 1);
+    EXPECT_EQ(Emails(m_denied.operator->()), L"rene@menu.example\tRen\u00E9 \u4E2D");
     std::ifstream file(StoreFolder() / "black-addresses.txt", std::ios::binary);
     std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
     EXPECT_EQ(bytes, "rene@menu.example\tRen\xC3\xA9 \xE4\xB8\xAD\n");
@@ -234,24 +234,24 @@ TEST_F(FilterTest, OneObjectServesManyThreadsAtOnce) {
                 const std::wstring n = std::to_wstring(t * 100 + i);
                 LONG value = -1;
                 EXPECT_EQ(
-                    filter_->Score(Bstr(Message(L"s" + n + L"@x.example", L"hello " + n, L"text")),
-                                   1, &value),
+                    m_filter->Score(Bstr(Message(L"s" + n + L"@x.example", L"hello " + n, L"text")),
+                                    1, &value),
                     S_OK);
                 EXPECT_EQ(
-                    filter_->Vote(Bstr(Message(L"v" + n + L"@x.example", L"offer " + n, L"buy")),
-                                  t % 2 ? 100 : -100, &value),
+                    m_filter->Vote(Bstr(Message(L"v" + n + L"@x.example", L"offer " + n, L"buy")),
+                                   t % 2 ? 100 : -100, &value),
                     S_OK);
                 short added = 0;
-                EXPECT_EQ(
-                    denied_->AddEmail(Bstr(L""), Bstr(L"a" + n + L"@x.example"), Bstr(L""), &added),
-                    S_OK);
+                EXPECT_EQ(m_denied->AddEmail(Bstr(L""), Bstr(L"a" + n + L"@x.example"), Bstr(L""),
+                                             &added),
+                          S_OK);
                 EXPECT_EQ(added, 1);
             }
         });
     }
     for (auto& thread : threads)
         thread.join();
-    const std::wstring list = Emails(denied_.operator->());
+    const std::wstring list = Emails(m_denied.operator->());
     EXPECT_EQ(std::count(list.begin(), list.end(), L'\r'), 39);  // 40 entries
 }
 
@@ -287,22 +287,23 @@ TEST_F(FilterTest, AMemberMadeToFailReportsTheCoresErrorInformation) {
     ArmFailure(L"Filter.Score", E_OUTOFMEMORY);
     LONG score = 55;
     const std::wstring message = Message(L"ann@example.com", L"Lunch", L"At noon?");
-    EXPECT_EQ(filter_->Score(Bstr(message), 1, &score), E_OUTOFMEMORY);
+    EXPECT_EQ(m_filter->Score(Bstr(message), 1, &score), E_OUTOFMEMORY);
     EXPECT_EQ(score, 0);
-    const _com_error error = RaisedFor(E_OUTOFMEMORY, filter_.operator->(), __uuidof(IFilter));
+    const _com_error error = RaisedFor(E_OUTOFMEMORY, m_filter.operator->(), __uuidof(IFilter));
     EXPECT_EQ(std::wstring(error.Source()), L"Brevint.Filter.1");
     EXPECT_EQ(std::wstring(error.Description()),
               L"Filter.Score failed with 0x8007000E: the call was made to fail.");
     EXPECT_TRUE(error.GUID() == __uuidof(IFilter));
-    EXPECT_EQ(filter_->Score(Bstr(message), 1, &score), S_OK);
+    EXPECT_EQ(m_filter->Score(Bstr(message), 1, &score), S_OK);
 
     // The two lists are objects of their own.
     ArmFailure(L"RulesSenderDenied.AddEmail", E_FAIL);
-    EXPECT_EQ(AddEmail(allowed_.operator->(), L"Ann", L"ann@example.com"), 1);
+    EXPECT_EQ(AddEmail(m_allowed.operator->(), L"Ann", L"ann@example.com"), 1);
     short added = -1;
-    EXPECT_EQ(denied_->AddEmail(Bstr(L"Bob"), Bstr(L"bob@example.com"), Bstr(L""), &added), E_FAIL);
+    EXPECT_EQ(m_denied->AddEmail(Bstr(L"Bob"), Bstr(L"bob@example.com"), Bstr(L""), &added),
+              E_FAIL);
     EXPECT_EQ(added, 0);
-    EXPECT_EQ(Emails(denied_.operator->()), L"");
+    EXPECT_EQ(Emails(m_denied.operator->()), L"");
 
     EXPECT_EQ(CensusNames(), (std::vector<std::wstring>{
                                  L"Library.Start", L"Filter.Score", L"RulesSenderAllowed.AddEmail",

@@ -97,34 +97,34 @@ class ThreadSink : public Counted<IMAPIAdviseSink> {
     static constexpr UINT kDeliver = WM_APP + 0x4D41;
 
     // Only the stores call it: no member of it is entered as the add-in's call.
-    explicit ThreadSink(LPMAPIADVISESINK target) : Counted(L"IMAPIAdviseSink"), target_(target) {
-        window_ = CreateWindowExW(0, ClassName(), L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                  nullptr, nullptr);
-        if (window_)
-            SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    explicit ThreadSink(LPMAPIADVISESINK target) : Counted(L"IMAPIAdviseSink"), m_target(target) {
+        m_window = CreateWindowExW(0, ClassName(), L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                   nullptr, nullptr);
+        if (m_window)
+            SetWindowLongPtrW(m_window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     }
-    bool HasWindow() const { return window_ != nullptr; }
+    bool HasWindow() const { return m_window != nullptr; }
 
     STDMETHOD_(ULONG, OnNotify)(ULONG count, LPNOTIFICATION notifications) override {
         if (!notifications)
             return 0;
         {
-            std::lock_guard guard(lock_);
+            std::lock_guard guard(m_lock);
             for (ULONG i = 0; i < count; ++i)
                 if (LPNOTIFICATION copy = CopyNotification(notifications[i]))
-                    queue_.push_back(copy);
+                    m_queue.push_back(copy);
         }
-        PostMessageW(window_, kDeliver, 0, 0);
+        PostMessageW(m_window, kDeliver, 0, 0);
         return 0;
     }
 
   protected:
     ~ThreadSink() override {
-        if (window_) {
-            SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
-            DestroyWindow(window_);
+        if (m_window) {
+            SetWindowLongPtrW(m_window, GWLP_USERDATA, 0);
+            DestroyWindow(m_window);
         }
-        for (LPNOTIFICATION left : queue_)
+        for (LPNOTIFICATION left : m_queue)
             FreeBuffer(left);
     }
     bool Answers(REFIID iid) const override {
@@ -160,8 +160,8 @@ class ThreadSink : public Counted<IMAPIAdviseSink> {
         AddRef();
         std::deque<LPNOTIFICATION> batch;
         {
-            std::lock_guard guard(lock_);
-            batch.swap(queue_);
+            std::lock_guard guard(m_lock);
+            batch.swap(m_queue);
         }
         if (!batch.empty()) {
             // The copies' identifier buffers stay where they are; only the
@@ -170,17 +170,17 @@ class ThreadSink : public Counted<IMAPIAdviseSink> {
             notifications.reserve(batch.size());
             for (LPNOTIFICATION copy : batch)
                 notifications.push_back(*copy);
-            target_->OnNotify(static_cast<ULONG>(notifications.size()), notifications.data());
+            m_target->OnNotify(static_cast<ULONG>(notifications.size()), notifications.data());
             for (LPNOTIFICATION copy : batch)
                 FreeBuffer(copy);
         }
         Release();
     }
 
-    CComPtr<IMAPIAdviseSink> target_;
-    HWND window_ = nullptr;
-    std::mutex lock_;
-    std::deque<LPNOTIFICATION> queue_;
+    CComPtr<IMAPIAdviseSink> m_target;
+    HWND m_window = nullptr;
+    std::mutex m_lock;
+    std::deque<LPNOTIFICATION> m_queue;
 };
 
 }  // namespace

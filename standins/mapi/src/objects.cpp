@@ -19,7 +19,7 @@ std::optional<PropValue> Long(std::uint32_t value) {
 class MsgStore : public PropObject<IMsgStore> {
   public:
     explicit MsgStore(mailstore::StorePtr store)
-        : PropObject(L"IMsgStore"), store_(std::move(store)) {}
+        : PropObject(L"IMsgStore"), m_store(std::move(store)) {}
 
     STDMETHOD(Advise)
     (ULONG size, LPENTRYID id, ULONG mask, LPMAPIADVISESINK sink, ULONG* connection) override {
@@ -30,15 +30,15 @@ class MsgStore : public PropObject<IMsgStore> {
         // Only the whole store is watched here.
         if (id && size)
             return MAPI_E_NO_SUPPORT;
-        if (store_->IsDeleted())
+        if (m_store->IsDeleted())
             return MAPI_E_OBJECT_DELETED;
-        *connection = store_->Advise(mask, NotifierFor(sink));
+        *connection = m_store->Advise(mask, NotifierFor(sink));
         return S_OK;
     }
     STDMETHOD(Unadvise)(ULONG connection) override {
         if (HRESULT hr = Enter(L"Unadvise"); FAILED(hr))
             return hr;
-        return store_->Unadvise(connection) ? S_OK : MAPI_E_NOT_FOUND;
+        return m_store->Unadvise(connection) ? S_OK : MAPI_E_NOT_FOUND;
     }
     STDMETHOD(CompareEntryIDs)
     (ULONG size1, LPENTRYID id1, ULONG size2, LPENTRYID id2, ULONG, ULONG* result) override {
@@ -53,7 +53,7 @@ class MsgStore : public PropObject<IMsgStore> {
     (ULONG size, LPENTRYID id, LPCIID, ULONG, ULONG* type, LPUNKNOWN* object) override {
         if (HRESULT hr = Enter(L"OpenEntry", type, object); FAILED(hr))
             return hr;
-        return OpenInStore(store_, size, id, type, object);
+        return OpenInStore(m_store, size, id, type, object);
     }
     STDMETHOD(SetReceiveFolder)(LPSTR, ULONG, ULONG, LPENTRYID) override {
         return Unsupported(L"SetReceiveFolder");
@@ -69,7 +69,7 @@ class MsgStore : public PropObject<IMsgStore> {
         if (explicitClass)
             *explicitClass = nullptr;
         const std::string wanted = messageClass ? messageClass : "";
-        mailstore::FolderPtr folder = store_->ReceiveFolder(wanted.empty() ? "IPM" : wanted);
+        mailstore::FolderPtr folder = m_store->ReceiveFolder(wanted.empty() ? "IPM" : wanted);
         if (!folder)
             return MAPI_E_NOT_FOUND;
         void* block = nullptr;
@@ -107,15 +107,15 @@ class MsgStore : public PropObject<IMsgStore> {
             case PROP_ID(PR_ENTRYID):
             case PROP_ID(PR_STORE_ENTRYID):
             case PROP_ID(PR_RECORD_KEY):
-                return MakeValue<mailstore::Bytes>(store_->Id());
+                return MakeValue<mailstore::Bytes>(m_store->Id());
             case PROP_ID(PR_DISPLAY_NAME_W):
-                return MakeValue<std::wstring>(store_->DisplayName());
+                return MakeValue<std::wstring>(m_store->DisplayName());
             case PROP_ID(PR_MDB_PROVIDER):
-                return MakeValue<mailstore::Bytes>(store_->ProviderId());
+                return MakeValue<mailstore::Bytes>(m_store->ProviderId());
             case PROP_ID(PR_OBJECT_TYPE):
                 return Long(MAPI_STORE);
             case PROP_ID(PR_IPM_SUBTREE_ENTRYID):
-                if (auto subtree = store_->IpmSubtree())
+                if (auto subtree = m_store->IpmSubtree())
                     return MakeValue<mailstore::Bytes>(subtree->Id());
                 return std::nullopt;
             default:
@@ -128,7 +128,7 @@ class MsgStore : public PropObject<IMsgStore> {
     }
 
   private:
-    mailstore::StorePtr store_;
+    mailstore::StorePtr m_store;
 };
 
 // ---- Folder -----------------------------------------------------------------
@@ -136,7 +136,7 @@ class MsgStore : public PropObject<IMsgStore> {
 class Folder : public PropObject<IMAPIFolder> {
   public:
     explicit Folder(mailstore::FolderPtr folder)
-        : PropObject(L"IMAPIFolder"), folder_(std::move(folder)) {}
+        : PropObject(L"IMAPIFolder"), m_folder(std::move(folder)) {}
 
     STDMETHOD(GetContentsTable)(ULONG, LPMAPITABLE*) override {
         return Unsupported(L"GetContentsTable");
@@ -148,7 +148,7 @@ class Folder : public PropObject<IMAPIFolder> {
     (ULONG size, LPENTRYID id, LPCIID, ULONG, ULONG* type, LPUNKNOWN* object) override {
         if (HRESULT hr = Enter(L"OpenEntry", type, object); FAILED(hr))
             return hr;
-        mailstore::StorePtr store = folder_->OwningStore();
+        mailstore::StorePtr store = m_folder->OwningStore();
         if (!store)
             return MAPI_E_OBJECT_DELETED;
         return OpenInStore(store, size, id, type, object);
@@ -204,17 +204,17 @@ class Folder : public PropObject<IMAPIFolder> {
         switch (PROP_ID(tag)) {
             case PROP_ID(PR_ENTRYID):
             case PROP_ID(PR_RECORD_KEY):
-                return MakeValue<mailstore::Bytes>(folder_->Id());
+                return MakeValue<mailstore::Bytes>(m_folder->Id());
             case PROP_ID(PR_DISPLAY_NAME_W):
-                return MakeValue<std::wstring>(folder_->Name());
+                return MakeValue<std::wstring>(m_folder->Name());
             case PROP_ID(PR_OBJECT_TYPE):
                 return Long(MAPI_FOLDER);
             case PROP_ID(PR_PARENT_ENTRYID):
-                if (auto parent = folder_->Parent())
+                if (auto parent = m_folder->Parent())
                     return MakeValue<mailstore::Bytes>(parent->Id());
-                return MakeValue<mailstore::Bytes>(folder_->Id());  // a root is its own parent
+                return MakeValue<mailstore::Bytes>(m_folder->Id());  // a root is its own parent
             case PROP_ID(PR_STORE_ENTRYID):
-                if (auto store = folder_->OwningStore())
+                if (auto store = m_folder->OwningStore())
                     return MakeValue<mailstore::Bytes>(store->Id());
                 return std::nullopt;
             default:
@@ -227,7 +227,7 @@ class Folder : public PropObject<IMAPIFolder> {
     }
 
   private:
-    mailstore::FolderPtr folder_;
+    mailstore::FolderPtr m_folder;
 };
 
 // ---- Message ----------------------------------------------------------------
@@ -235,7 +235,7 @@ class Folder : public PropObject<IMAPIFolder> {
 class Message : public PropObject<IMessage> {
   public:
     explicit Message(mailstore::MessagePtr message)
-        : PropObject(L"IMessage"), message_(std::move(message)) {}
+        : PropObject(L"IMessage"), m_message(std::move(message)) {}
 
     STDMETHOD(SetProps)(ULONG count, LPSPropValue values, LPSPropProblemArray* problems) override {
         if (HRESULT hr = Enter(L"SetProps", problems); FAILED(hr))
@@ -244,7 +244,7 @@ class Message : public PropObject<IMessage> {
             return MAPI_E_INVALID_PARAMETER;
         if (problems)
             *problems = nullptr;
-        if (message_->IsDeleted())
+        if (m_message->IsDeleted())
             return MAPI_E_OBJECT_DELETED;
         std::vector<SPropProblem> refused;
         for (ULONG i = 0; i < count; ++i) {
@@ -252,7 +252,7 @@ class Message : public PropObject<IMessage> {
             SCODE error = MAPI_E_INVALID_TYPE;
             if (value) {
                 try {
-                    message_->Set(values[i].ulPropTag, std::move(*value));
+                    m_message->Set(values[i].ulPropTag, std::move(*value));
                     continue;
                 } catch (const mailstore::StoreError&) {
                     error = MAPI_E_COMPUTED;
@@ -282,7 +282,7 @@ class Message : public PropObject<IMessage> {
             *problems = nullptr;
         for (ULONG i = 0; i < tags->cValues; ++i) {
             try {
-                message_->Remove(tags->aulPropTag[i]);
+                m_message->Remove(tags->aulPropTag[i]);
             } catch (const mailstore::StoreError&) {
             }
         }
@@ -292,7 +292,7 @@ class Message : public PropObject<IMessage> {
     STDMETHOD(SaveChanges)(ULONG) override {
         if (HRESULT hr = Enter(L"SaveChanges"); FAILED(hr))
             return hr;
-        return message_->IsDeleted() ? MAPI_E_OBJECT_DELETED : S_OK;
+        return m_message->IsDeleted() ? MAPI_E_OBJECT_DELETED : S_OK;
     }
 
     STDMETHOD(GetAttachmentTable)(ULONG, LPMAPITABLE*) override {
@@ -323,13 +323,13 @@ class Message : public PropObject<IMessage> {
             return MAPI_E_UNKNOWN_FLAGS;
         if ((flags & SUPPRESS_RECEIPT) && (flags & CLEAR_READ_FLAG))
             return MAPI_E_INVALID_PARAMETER;
-        if (message_->IsDeleted())
+        if (m_message->IsDeleted())
             return MAPI_E_OBJECT_DELETED;
         if (flags & GENERATE_RECEIPT_ONLY)
             return S_OK;
         // Setting the read flag settles a pending receipt whether or not one
         // is sent; suppressing it sends none.
-        message_->SetRead((flags & CLEAR_READ_FLAG) == 0);
+        m_message->SetRead((flags & CLEAR_READ_FLAG) == 0);
         return S_OK;
     }
 
@@ -341,23 +341,23 @@ class Message : public PropObject<IMessage> {
         if (PROP_ID(tag) == PROP_ID(PR_OBJECT_TYPE))
             return Long(MAPI_MESSAGE);
         if (PROP_TYPE(tag) != PT_UNSPECIFIED)
-            if (auto value = message_->Get(tag))
+            if (auto value = m_message->Get(tag))
                 return value;
-        for (const auto& [stored, value] : message_->AllProperties())
+        for (const auto& [stored, value] : m_message->AllProperties())
             if (PROP_ID(stored) == PROP_ID(tag))
                 return value;
         return std::nullopt;
     }
     std::vector<ULONG> AllTags() const override {
         std::vector<ULONG> tags;
-        for (const auto& property : message_->AllProperties())
+        for (const auto& property : m_message->AllProperties())
             tags.push_back(property.first);
         tags.push_back(PR_OBJECT_TYPE);
         return tags;
     }
 
   private:
-    mailstore::MessagePtr message_;
+    mailstore::MessagePtr m_message;
 };
 
 template <class Object, class Interface, class Model>

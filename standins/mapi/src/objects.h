@@ -71,7 +71,7 @@ class Counted : public platform::com::RefCounted<Interface> {
   public:
     // `name` is the object in the names of its members: its interface,
     // "IMessage".
-    explicit Counted(const wchar_t* name) : name_(name) {}
+    explicit Counted(const wchar_t* name) : m_name(name) {}
 
     STDMETHOD(QueryInterface)(REFIID iid, void** object) override {
         if (!object)
@@ -92,11 +92,11 @@ class Counted : public platform::com::RefCounted<Interface> {
     // call.
     template <class... Out>
     HRESULT Enter(const wchar_t* member, Out*... outputs) {
-        const HRESULT hr = platform::calls::EnterMember(name_, member, outputs...);
-        std::lock_guard guard(failureLock_);
-        failure_ = hr;
+        const HRESULT hr = platform::calls::EnterMember(m_name, member, outputs...);
+        std::lock_guard guard(m_failureLock);
+        m_failure = hr;
         if (FAILED(hr))
-            failureText_ = platform::calls::FailureDescription(name_, member, hr);
+            m_failureText = platform::calls::FailureDescription(m_name, member, hr);
         return hr;
     }
     // A member the view does not offer.
@@ -109,7 +109,7 @@ class Counted : public platform::com::RefCounted<Interface> {
     // describe.
     HRESULT LastError(HRESULT hr, ULONG flags, LPMAPIERROR* error) {
         // Asking about the last call is not a call that replaces it.
-        if (HRESULT entered = platform::calls::EnterMember(name_, L"GetLastError", error);
+        if (HRESULT entered = platform::calls::EnterMember(m_name, L"GetLastError", error);
             FAILED(entered))
             return entered;
         if (!error)
@@ -117,19 +117,19 @@ class Counted : public platform::com::RefCounted<Interface> {
         *error = nullptr;
         std::wstring text;
         {
-            std::lock_guard guard(failureLock_);
-            if (!FAILED(hr) || hr != failure_)
+            std::lock_guard guard(m_failureLock);
+            if (!FAILED(hr) || hr != m_failure)
                 return S_OK;
-            text = failureText_;
+            text = m_failureText;
         }
         return NewMapiError(text, flags, error);
     }
 
   private:
-    const wchar_t* name_;
-    std::mutex failureLock_;
-    HRESULT failure_ = S_OK;
-    std::wstring failureText_;
+    const wchar_t* m_name;
+    std::mutex m_failureLock;
+    HRESULT m_failure = S_OK;
+    std::wstring m_failureText;
 };
 
 // IMAPIProp over a property source; writing only where the subclass allows.

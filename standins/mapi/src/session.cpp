@@ -15,7 +15,7 @@ std::atomic<int> g_initializations{0};
 // A snapshot table: rows fixed when made, a cursor, and the columns set.
 class Table : public Counted<IMAPITable> {
   public:
-    explicit Table(std::vector<TableRow> rows) : Counted(L"IMAPITable"), rows_(std::move(rows)) {}
+    explicit Table(std::vector<TableRow> rows) : Counted(L"IMAPITable"), m_rows(std::move(rows)) {}
 
     STDMETHOD(GetLastError)(HRESULT hr, ULONG flags, LPMAPIERROR* error) override {
         return LastError(hr, flags, error);
@@ -36,7 +36,7 @@ class Table : public Counted<IMAPITable> {
             return hr;
         if (!columns)
             return MAPI_E_INVALID_PARAMETER;
-        columns_.assign(columns->aulPropTag, columns->aulPropTag + columns->cValues);
+        m_columns.assign(columns->aulPropTag, columns->aulPropTag + columns->cValues);
         return S_OK;
     }
     STDMETHOD(QueryColumns)(ULONG, LPSPropTagArray*) override {
@@ -47,7 +47,7 @@ class Table : public Counted<IMAPITable> {
             return hr;
         if (!count)
             return MAPI_E_INVALID_PARAMETER;
-        *count = static_cast<ULONG>(rows_.size());
+        *count = static_cast<ULONG>(m_rows.size());
         return S_OK;
     }
     STDMETHOD(SeekRow)(BOOKMARK origin, LONG count, LONG* sought) override {
@@ -55,15 +55,15 @@ class Table : public Counted<IMAPITable> {
             return hr;
         LONG start = 0;
         if (origin == BOOKMARK_CURRENT)
-            start = static_cast<LONG>(cursor_);
+            start = static_cast<LONG>(m_cursor);
         else if (origin == BOOKMARK_END)
-            start = static_cast<LONG>(rows_.size());
+            start = static_cast<LONG>(m_rows.size());
         else if (origin != BOOKMARK_BEGINNING)
             return MAPI_E_INVALID_PARAMETER;
-        const LONG target = std::clamp<LONG>(start + count, 0, static_cast<LONG>(rows_.size()));
+        const LONG target = std::clamp<LONG>(start + count, 0, static_cast<LONG>(m_rows.size()));
         if (sought)
             *sought = target - start;
-        cursor_ = static_cast<size_t>(target);
+        m_cursor = static_cast<size_t>(target);
         return S_OK;
     }
     STDMETHOD(SeekRowApprox)(ULONG, ULONG) override { return Unsupported(L"SeekRowApprox"); }
@@ -72,7 +72,7 @@ class Table : public Counted<IMAPITable> {
             return hr;
         if (!row)
             return MAPI_E_INVALID_PARAMETER;
-        *row = static_cast<ULONG>(cursor_);
+        *row = static_cast<ULONG>(m_cursor);
         return S_OK;
     }
     STDMETHOD(FindRow)(LPSRestriction, BOOKMARK, ULONG) override { return Unsupported(L"FindRow"); }
@@ -87,7 +87,7 @@ class Table : public Counted<IMAPITable> {
         if (!rows || count <= 0)
             return MAPI_E_INVALID_PARAMETER;
         *rows = nullptr;
-        const size_t taken = std::min<size_t>(static_cast<size_t>(count), rows_.size() - cursor_);
+        const size_t taken = std::min<size_t>(static_cast<size_t>(count), m_rows.size() - m_cursor);
         void* block = nullptr;
         if (FAILED(AllocateBuffer(static_cast<ULONG>(CbNewSRowSet(std::max<size_t>(taken, 1))),
                                   &block)))
@@ -95,7 +95,7 @@ class Table : public Counted<IMAPITable> {
         auto* set = static_cast<LPSRowSet>(block);
         set->cRows = 0;
         for (size_t i = 0; i < taken; ++i) {
-            if (FAILED(RowAt(cursor_ + i, set->aRow[i]))) {
+            if (FAILED(RowAt(m_cursor + i, set->aRow[i]))) {
                 for (ULONG made = 0; made < set->cRows; ++made)
                     FreeBuffer(set->aRow[made].lpProps);
                 FreeBuffer(set);
@@ -103,7 +103,7 @@ class Table : public Counted<IMAPITable> {
             }
             ++set->cRows;
         }
-        cursor_ += taken;
+        m_cursor += taken;
         *rows = set;
         return S_OK;
     }
@@ -150,29 +150,29 @@ class Table : public Counted<IMAPITable> {
                     tags.push_back(column.first);
                 return tags;
             }
-        } source(rows_[index]);
+        } source(m_rows[index]);
         std::vector<BYTE> columns;
         LPSPropTagArray asked = nullptr;
-        if (!columns_.empty()) {
-            columns.resize(CbNewSPropTagArray(columns_.size()));
+        if (!m_columns.empty()) {
+            columns.resize(CbNewSPropTagArray(m_columns.size()));
             asked = reinterpret_cast<LPSPropTagArray>(columns.data());
-            asked->cValues = static_cast<ULONG>(columns_.size());
-            std::memcpy(asked->aulPropTag, columns_.data(), columns_.size() * sizeof(ULONG));
+            asked->cValues = static_cast<ULONG>(m_columns.size());
+            std::memcpy(asked->aulPropTag, m_columns.data(), m_columns.size() * sizeof(ULONG));
         }
         row.ulAdrEntryPad = 0;
         const HRESULT hr = GetPropsOf(source, asked, &row.cValues, &row.lpProps);
         return FAILED(hr) ? hr : S_OK;
     }
 
-    std::vector<TableRow> rows_;
-    std::vector<ULONG> columns_;
-    size_t cursor_ = 0;
+    std::vector<TableRow> m_rows;
+    std::vector<ULONG> m_columns;
+    size_t m_cursor = 0;
 };
 
 class Session : public Counted<IMAPISession> {
   public:
     explicit Session(mailstore::ProfilePtr profile)
-        : Counted(L"IMAPISession"), profile_(std::move(profile)) {}
+        : Counted(L"IMAPISession"), m_profile(std::move(profile)) {}
 
     STDMETHOD(GetLastError)(HRESULT hr, ULONG flags, LPMAPIERROR* error) override {
         return LastError(hr, flags, error);
@@ -182,12 +182,12 @@ class Session : public Counted<IMAPISession> {
             return hr;
         if (!table)
             return MAPI_E_INVALID_PARAMETER;
-        if (loggedOff_)
+        if (m_loggedOff)
             return MAPI_E_LOGON_FAILED;
         const bool wide = (flags & MAPI_UNICODE) != 0;
         std::vector<TableRow> rows;
-        const mailstore::StorePtr defaultStore = profile_->DefaultStore();
-        for (const auto& store : profile_->Stores()) {
+        const mailstore::StorePtr defaultStore = m_profile->DefaultStore();
+        for (const auto& store : m_profile->Stores()) {
             const std::wstring name = store->DisplayName();
             TableRow row;
             row.emplace_back(PR_ENTRYID, store->Id());
@@ -207,7 +207,7 @@ class Session : public Counted<IMAPISession> {
         if (!store || !id || size == 0)
             return MAPI_E_INVALID_PARAMETER;
         *store = nullptr;
-        if (loggedOff_)
+        if (m_loggedOff)
             return MAPI_E_LOGON_FAILED;
         mailstore::StorePtr found = TheModel().FindStore(ToEntryId(size, id));
         if (!found)
@@ -273,7 +273,7 @@ class Session : public Counted<IMAPISession> {
     STDMETHOD(Logoff)(ULONG_PTR, ULONG, ULONG) override {
         if (HRESULT hr = Enter(L"Logoff"); FAILED(hr))
             return hr;
-        loggedOff_ = true;
+        m_loggedOff = true;
         return S_OK;
     }
     STDMETHOD(SetDefaultStore)(ULONG, ULONG, LPENTRYID) override {
@@ -297,8 +297,8 @@ class Session : public Counted<IMAPISession> {
     }
 
   private:
-    mailstore::ProfilePtr profile_;
-    std::atomic<bool> loggedOff_{false};
+    mailstore::ProfilePtr m_profile;
+    std::atomic<bool> m_loggedOff{false};
 };
 
 }  // namespace

@@ -78,37 +78,37 @@ class MapiViewTest : public ::testing::Test {
         const auto target = platform::host::HostPathFromWindows(path);
         std::filesystem::create_directories(target.parent_path());
         std::filesystem::copy_file(BV_MAPI32_MODULE_FILE, target);
-        module_ = LoadLibraryW(path.c_str());
-        ASSERT_NE(module_, nullptr);
-        initialize_ = Export<MAPIINITIALIZE>(module_, "MAPIInitialize");
-        uninitialize_ = Export<MAPIUNINITIALIZE>(module_, "MAPIUninitialize");
-        logon_ = Export<MAPILOGONEX>(module_, "MAPILogonEx");
-        allocate_ = Export<MAPIALLOCATEBUFFER>(module_, "MAPIAllocateBuffer");
-        free_ = Export<MAPIFREEBUFFER>(module_, "MAPIFreeBuffer");
-        queryAllRows_ = Export<HRQUERYALLROWS>(module_, "HrQueryAllRows@24");
-        threadSink_ = Export<HRTHISTHREADADVISESINK>(module_, "HrThisThreadAdviseSink@8");
-        getOneProp_ = Export<HRGETONEPROP>(module_, "HrGetOneProp@12");
-        setOneProp_ = Export<HRSETONEPROP>(module_, "HrSetOneProp@8");
-        ASSERT_TRUE(initialize_ && uninitialize_ && logon_ && allocate_ && free_ && queryAllRows_ &&
-                    threadSink_ && getOneProp_ && setOneProp_);
+        m_module = LoadLibraryW(path.c_str());
+        ASSERT_NE(m_module, nullptr);
+        m_initialize = Export<MAPIINITIALIZE>(m_module, "MAPIInitialize");
+        m_uninitialize = Export<MAPIUNINITIALIZE>(m_module, "MAPIUninitialize");
+        m_logon = Export<MAPILOGONEX>(m_module, "MAPILogonEx");
+        m_allocate = Export<MAPIALLOCATEBUFFER>(m_module, "MAPIAllocateBuffer");
+        m_free = Export<MAPIFREEBUFFER>(m_module, "MAPIFreeBuffer");
+        m_queryAllRows = Export<HRQUERYALLROWS>(m_module, "HrQueryAllRows@24");
+        m_threadSink = Export<HRTHISTHREADADVISESINK>(m_module, "HrThisThreadAdviseSink@8");
+        m_getOneProp = Export<HRGETONEPROP>(m_module, "HrGetOneProp@12");
+        m_setOneProp = Export<HRSETONEPROP>(m_module, "HrSetOneProp@8");
+        ASSERT_TRUE(m_initialize && m_uninitialize && m_logon && m_allocate && m_free &&
+                    m_queryAllRows && m_threadSink && m_getOneProp && m_setOneProp);
 
         auto& model = mailstore::Model::Process();
         model.Clear();
         auto profile = model.AddProfile(L"Outlook");
-        mailbox_ = profile->AddStore(mailstore::StoreSettings::Exchange(
+        m_mailbox = profile->AddStore(mailstore::StoreSettings::Exchange(
             L"Mailbox - Jane Doe", L"First Organization", "/o=First Organization/cn=jane"));
-        personal_ = profile->AddStore(mailstore::StoreSettings::Personal(L"Personal Folders"));
-        public_ = profile->AddStore(mailstore::StoreSettings::Public(L"Public Folders"));
+        m_personal = profile->AddStore(mailstore::StoreSettings::Personal(L"Personal Folders"));
+        m_public = profile->AddStore(mailstore::StoreSettings::Public(L"Public Folders"));
     }
     void TearDown() override {
         mailstore::Model::Process().Clear();
-        if (module_)
-            FreeLibrary(module_);
+        if (m_module)
+            FreeLibrary(m_module);
     }
 
     IMAPISession* Logon() {
         IMAPISession* session = nullptr;
-        EXPECT_EQ(logon_(0, nullptr, nullptr, MAPI_USE_DEFAULT | MAPI_EXTENDED, &session), S_OK);
+        EXPECT_EQ(m_logon(0, nullptr, nullptr, MAPI_USE_DEFAULT | MAPI_EXTENDED, &session), S_OK);
         return session;
     }
     IMsgStore* Open(IMAPISession* session, const mailstore::StorePtr& store) {
@@ -121,42 +121,42 @@ class MapiViewTest : public ::testing::Test {
         return opened;
     }
 
-    TempRoot root_;
-    HMODULE module_ = nullptr;
-    MAPIINITIALIZE* initialize_ = nullptr;
-    MAPIUNINITIALIZE* uninitialize_ = nullptr;
-    MAPILOGONEX* logon_ = nullptr;
-    MAPIALLOCATEBUFFER* allocate_ = nullptr;
-    MAPIFREEBUFFER* free_ = nullptr;
-    HRQUERYALLROWS* queryAllRows_ = nullptr;
-    HRTHISTHREADADVISESINK* threadSink_ = nullptr;
-    HRGETONEPROP* getOneProp_ = nullptr;
-    HRSETONEPROP* setOneProp_ = nullptr;
-    mailstore::StorePtr mailbox_, personal_, public_;
+    TempRoot m_root;
+    HMODULE m_module = nullptr;
+    MAPIINITIALIZE* m_initialize = nullptr;
+    MAPIUNINITIALIZE* m_uninitialize = nullptr;
+    MAPILOGONEX* m_logon = nullptr;
+    MAPIALLOCATEBUFFER* m_allocate = nullptr;
+    MAPIFREEBUFFER* m_free = nullptr;
+    HRQUERYALLROWS* m_queryAllRows = nullptr;
+    HRTHISTHREADADVISESINK* m_threadSink = nullptr;
+    HRGETONEPROP* m_getOneProp = nullptr;
+    HRSETONEPROP* m_setOneProp = nullptr;
+    mailstore::StorePtr m_mailbox, m_personal, m_public;
 };
 
 TEST_F(MapiViewTest, OnlyTheDecoratedNamesFindTheStdcallExports) {
     for (const char* bare : {"HrGetOneProp", "HrSetOneProp", "HrQueryAllRows",
                              "HrThisThreadAdviseSink", "HrGetOneProp@8"})
-        EXPECT_EQ(GetProcAddress(module_, bare), nullptr) << bare;
+        EXPECT_EQ(GetProcAddress(m_module, bare), nullptr) << bare;
 }
 
 TEST_F(MapiViewTest, TheStoreTableListsTheProfilesStoresAfterInitialisation) {
     IMAPISession* session = nullptr;
-    EXPECT_EQ(logon_(0, nullptr, nullptr, MAPI_USE_DEFAULT | MAPI_EXTENDED, &session),
+    EXPECT_EQ(m_logon(0, nullptr, nullptr, MAPI_USE_DEFAULT | MAPI_EXTENDED, &session),
               MAPI_E_NOT_INITIALIZED);
-    ASSERT_EQ(initialize_(nullptr), S_OK);
+    ASSERT_EQ(m_initialize(nullptr), S_OK);
     char unknown[] = "No Such Profile";
-    EXPECT_EQ(logon_(0, unknown, nullptr, MAPI_EXTENDED, &session), MAPI_E_LOGON_FAILED);
+    EXPECT_EQ(m_logon(0, unknown, nullptr, MAPI_EXTENDED, &session), MAPI_E_LOGON_FAILED);
     session = Logon();
     ASSERT_NE(session, nullptr);
 
     IMAPITable* table = nullptr;
     ASSERT_EQ(session->GetMsgStoresTable(0, &table), S_OK);
     LPSRowSet rows = nullptr;
-    ASSERT_EQ(queryAllRows_(table, nullptr, nullptr, nullptr, 0, &rows), S_OK);
+    ASSERT_EQ(m_queryAllRows(table, nullptr, nullptr, nullptr, 0, &rows), S_OK);
     ASSERT_EQ(rows->cRows, 3u);
-    const mailstore::StorePtr expected[] = {mailbox_, personal_, public_};
+    const mailstore::StorePtr expected[] = {m_mailbox, m_personal, m_public};
     for (ULONG i = 0; i < rows->cRows; ++i) {
         const SRow& row = rows->aRow[i];
         bool sawId = false, sawName = false;
@@ -175,20 +175,20 @@ TEST_F(MapiViewTest, TheStoreTableListsTheProfilesStoresAfterInitialisation) {
             }
         }
         EXPECT_TRUE(sawId && sawName) << "row " << i;
-        free_(row.lpProps);
+        m_free(row.lpProps);
     }
-    free_(rows);
+    m_free(rows);
     // A limit below the table's size is refused, not cut short.
-    EXPECT_EQ(queryAllRows_(table, nullptr, nullptr, nullptr, 2, &rows), MAPI_E_TABLE_TOO_BIG);
+    EXPECT_EQ(m_queryAllRows(table, nullptr, nullptr, nullptr, 2, &rows), MAPI_E_TABLE_TOO_BIG);
     table->Release();
     session->Release();
-    uninitialize_();
+    m_uninitialize();
 }
 
 TEST_F(MapiViewTest, StoresAnswerTheirNameProviderAndReceiveFolder) {
-    initialize_(nullptr);
+    m_initialize(nullptr);
     IMAPISession* session = Logon();
-    IMsgStore* store = Open(session, public_);
+    IMsgStore* store = Open(session, m_public);
     ASSERT_NE(store, nullptr);
 
     SizedSPropTagArray(3, tags) = {3, {0x3001001F, 0x34140102, 0x662B0102}};
@@ -204,7 +204,7 @@ TEST_F(MapiViewTest, StoresAnswerTheirNameProviderAndReceiveFolder) {
     EXPECT_EQ(std::memcmp(values[1].Value.bin.lpb, publicProvider, 16), 0);
     EXPECT_EQ(values[2].ulPropTag, PROP_TAG(PT_ERROR, 0x662B));
     EXPECT_EQ(values[2].Value.err, MAPI_E_NOT_FOUND);
-    free_(values);
+    m_free(values);
 
     char note[] = "IPM.Note";
     ULONG size = 0;
@@ -212,20 +212,20 @@ TEST_F(MapiViewTest, StoresAnswerTheirNameProviderAndReceiveFolder) {
     EXPECT_EQ(store->GetReceiveFolder(note, 0, &size, &inbox, nullptr), MAPI_E_NOT_FOUND);
     store->Release();
 
-    store = Open(session, personal_);
+    store = Open(session, m_personal);
     ASSERT_EQ(store->GetReceiveFolder(note, 0, &size, &inbox, nullptr), S_OK);
     const auto* bytes = reinterpret_cast<const BYTE*>(inbox);
-    EXPECT_EQ(mailstore::EntryId(bytes, bytes + size), personal_->ReceiveFolder()->Id());
-    free_(inbox);
+    EXPECT_EQ(mailstore::EntryId(bytes, bytes + size), m_personal->ReceiveFolder()->Id());
+    m_free(inbox);
     store->Release();
     session->Release();
 }
 
 TEST_F(MapiViewTest, AMessageReadsAndWritesTheModelsMessage) {
-    initialize_(nullptr);
-    auto message = personal_->ReceiveFolder()->Deliver(kMail);
+    m_initialize(nullptr);
+    auto message = m_personal->ReceiveFolder()->Deliver(kMail);
     IMAPISession* session = Logon();
-    IMsgStore* store = Open(session, personal_);
+    IMsgStore* store = Open(session, m_personal);
     mailstore::EntryId id = message->Id();
     ULONG type = 0;
     IUnknown* opened = nullptr;
@@ -239,13 +239,13 @@ TEST_F(MapiViewTest, AMessageReadsAndWritesTheModelsMessage) {
     opened->Release();
 
     LPSPropValue value = nullptr;
-    ASSERT_EQ(getOneProp_(item, PR_MESSAGE_FLAGS, &value), S_OK);
+    ASSERT_EQ(m_getOneProp(item, PR_MESSAGE_FLAGS, &value), S_OK);
     EXPECT_EQ(value->Value.l & MSGFLAG_READ, 0);
-    free_(value);
-    ASSERT_EQ(getOneProp_(item, PR_SUBJECT, &value), S_OK);
+    m_free(value);
+    ASSERT_EQ(m_getOneProp(item, PR_SUBJECT, &value), S_OK);
     EXPECT_STREQ(value->Value.lpszA, "Hello");
-    free_(value);
-    EXPECT_EQ(getOneProp_(item, PROP_TAG(PT_LONG, 0x6FFF), &value), MAPI_E_NOT_FOUND);
+    m_free(value);
+    EXPECT_EQ(m_getOneProp(item, PROP_TAG(PT_LONG, 0x6FFF), &value), MAPI_E_NOT_FOUND);
     EXPECT_EQ(value, nullptr);
 
     EXPECT_EQ(item->SetReadFlag(SUPPRESS_RECEIPT), S_OK);
@@ -254,12 +254,12 @@ TEST_F(MapiViewTest, AMessageReadsAndWritesTheModelsMessage) {
     EXPECT_FALSE(message->IsRead());
 
     void* buffer = nullptr;
-    ASSERT_EQ(allocate_(sizeof(SPropValue), &buffer), S_OK);
+    ASSERT_EQ(m_allocate(sizeof(SPropValue), &buffer), S_OK);
     auto* codePage = static_cast<LPSPropValue>(buffer);
     codePage->ulPropTag = PR_INTERNET_CPID;
     codePage->Value.l = 20127;
-    EXPECT_EQ(setOneProp_(item, codePage), S_OK);
-    free_(buffer);
+    EXPECT_EQ(m_setOneProp(item, codePage), S_OK);
+    m_free(buffer);
     EXPECT_EQ(item->SaveChanges(KEEP_OPEN_READWRITE | FORCE_SAVE), S_OK);
     EXPECT_EQ(message->GetLong(PR_INTERNET_CPID), 20127);
 
@@ -284,19 +284,19 @@ TEST_F(MapiViewTest, MemoryChainedToABufferGoesWithItAndOnlyWithIt) {
 }
 
 TEST_F(MapiViewTest, NotificationsReachTheAdvisingThreadWhenItPumps) {
-    initialize_(nullptr);
+    m_initialize(nullptr);
     IMAPISession* session = Logon();
-    IMsgStore* store = Open(session, personal_);
+    IMsgStore* store = Open(session, m_personal);
     RecordingSink sink;
     IMAPIAdviseSink* wrapper = nullptr;
-    ASSERT_EQ(threadSink_(&sink, &wrapper), S_OK);
+    ASSERT_EQ(m_threadSink(&sink, &wrapper), S_OK);
     ULONG connection = 0;
     ASSERT_EQ(store->Advise(0, nullptr, fnevNewMail, wrapper, &connection), S_OK);
 
     mailstore::MessagePtr delivered;
     {
         TestThread server([&] {
-            delivered = personal_->ReceiveFolder()->Deliver(kMail);
+            delivered = m_personal->ReceiveFolder()->Deliver(kMail);
             return DWORD{0};
         });
     }
@@ -306,16 +306,16 @@ TEST_F(MapiViewTest, NotificationsReachTheAdvisingThreadWhenItPumps) {
     ASSERT_EQ(sink.events, std::vector<ULONG>{fnevNewMail});
     EXPECT_EQ(sink.threads.front(), GetCurrentThreadId());
     EXPECT_EQ(sink.entryIds.front(), delivered->Id());
-    EXPECT_EQ(sink.parentIds.front(), personal_->ReceiveFolder()->Id());
+    EXPECT_EQ(sink.parentIds.front(), m_personal->ReceiveFolder()->Id());
     EXPECT_EQ(sink.classes.front(), "IPM.Note");
 
     // Other stores' mail is not this store's; after Unadvise nothing comes.
-    mailbox_->ReceiveFolder()->Deliver(kMail);
+    m_mailbox->ReceiveFolder()->Deliver(kMail);
     Pump();
     EXPECT_EQ(sink.events.size(), 1u);
     EXPECT_EQ(store->Unadvise(connection), S_OK);
     EXPECT_EQ(store->Unadvise(connection), MAPI_E_NOT_FOUND);
-    personal_->ReceiveFolder()->Deliver(kMail);
+    m_personal->ReceiveFolder()->Deliver(kMail);
     Pump();
     EXPECT_EQ(sink.events.size(), 1u);
 
@@ -326,10 +326,10 @@ TEST_F(MapiViewTest, NotificationsReachTheAdvisingThreadWhenItPumps) {
 }
 
 TEST_F(MapiViewTest, AMemberMadeToFailDescribesItselfThroughGetLastError) {
-    initialize_(nullptr);
-    auto message = personal_->ReceiveFolder()->Deliver(kMail);
+    m_initialize(nullptr);
+    auto message = m_personal->ReceiveFolder()->Deliver(kMail);
     IMAPISession* session = Logon();
-    IMsgStore* store = Open(session, personal_);
+    IMsgStore* store = Open(session, m_personal);
     mailstore::EntryId id = message->Id();
     ArmFailure(L"IMsgStore.OpenEntry", MAPI_E_NO_ACCESS);
     ULONG type = 7;
@@ -347,12 +347,12 @@ TEST_F(MapiViewTest, AMemberMadeToFailDescribesItselfThroughGetLastError) {
     EXPECT_STREQ(error->lpszError,
                  "IMsgStore.OpenEntry failed with 0x80070005: the call was made to fail.");
     EXPECT_STREQ(error->lpszComponent, "MAPI");
-    free_(error);
+    m_free(error);
     ASSERT_EQ(store->GetLastError(MAPI_E_NO_ACCESS, MAPI_UNICODE, &error), S_OK);
     ASSERT_NE(error, nullptr);
     EXPECT_STREQ(reinterpret_cast<const wchar_t*>(error->lpszError),
                  L"IMsgStore.OpenEntry failed with 0x80070005: the call was made to fail.");
-    free_(error);
+    m_free(error);
     // Of another error, or once another call went on, there is nothing to say.
     EXPECT_EQ(store->GetLastError(MAPI_E_NOT_FOUND, 0, &error), S_OK);
     EXPECT_EQ(error, nullptr);
@@ -377,23 +377,23 @@ TEST_F(MapiViewTest, AMemberMadeToFailDescribesItselfThroughGetLastError) {
 
 TEST_F(MapiViewTest, EntryPointsFailAndTheCensusNamesWhatTheLibraryCalled) {
     ArmFailure(L"mapi32.MAPIInitialize", MAPI_E_NOT_ENOUGH_MEMORY);
-    EXPECT_EQ(initialize_(nullptr), MAPI_E_NOT_ENOUGH_MEMORY);
-    ASSERT_EQ(initialize_(nullptr), S_OK);
+    EXPECT_EQ(m_initialize(nullptr), MAPI_E_NOT_ENOUGH_MEMORY);
+    ASSERT_EQ(m_initialize(nullptr), S_OK);
     IMAPISession* session = Logon();
     ASSERT_NE(session, nullptr);
     IMAPITable* table = nullptr;
     ASSERT_EQ(session->GetMsgStoresTable(0, &table), S_OK);
     ArmFailure(L"HrQueryAllRows", MAPI_E_CALL_FAILED);
     LPSRowSet rows = reinterpret_cast<LPSRowSet>(table);  // what the caller had in it
-    EXPECT_EQ(queryAllRows_(table, nullptr, nullptr, nullptr, 0, &rows), MAPI_E_CALL_FAILED);
+    EXPECT_EQ(m_queryAllRows(table, nullptr, nullptr, nullptr, 0, &rows), MAPI_E_CALL_FAILED);
     EXPECT_EQ(rows, nullptr);
-    ASSERT_EQ(queryAllRows_(table, nullptr, nullptr, nullptr, 0, &rows), S_OK);
+    ASSERT_EQ(m_queryAllRows(table, nullptr, nullptr, nullptr, 0, &rows), S_OK);
     for (ULONG i = 0; i < rows->cRows; ++i)
-        free_(rows->aRow[i].lpProps);
-    free_(rows);
+        m_free(rows->aRow[i].lpProps);
+    m_free(rows);
     table->Release();
     session->Release();
-    uninitialize_();
+    m_uninitialize();
 
     // The table's members are called by HrQueryAllRows, as MAPI's own does.
     EXPECT_EQ(

@@ -121,7 +121,7 @@ class OutlookHost {
 
   private:
     struct State;
-    std::unique_ptr<State> state_;
+    std::unique_ptr<State> m_state;
 };
 
 // What the user does in Outlook's folder picker (NameSpace.PickFolder): choose

@@ -29,8 +29,8 @@ std::span<const DispatchMember> ApplicationObject::Members() {
 ApplicationObject::ApplicationObject() : ModelObject(L"Application", kMembers) {}
 
 void ApplicationObject::SetParts(ExplorersObject* explorers, NameSpaceObject* mapi) {
-    explorers_ = explorers;
-    mapi_ = mapi;
+    m_explorers = explorers;
+    m_mapi = mapi;
 }
 
 bool ApplicationObject::RaiseItemSend(IDispatch* item) {
@@ -42,13 +42,13 @@ bool ApplicationObject::RaiseItemSend(IDispatch* item) {
 STDMETHODIMP ApplicationObject::get_Version(BSTR* version) {
     if (HRESULT hr = Enter(L"Version", version); FAILED(hr))
         return hr;
-    return GiveText(model_->version, version);
+    return GiveText(m_model->version, version);
 }
 
 STDMETHODIMP ApplicationObject::ActiveExplorer(Outlook::_Explorer** explorer) {
     if (HRESULT hr = Enter(L"ActiveExplorer", explorer); FAILED(hr))
         return hr;
-    return Hand<Outlook::_Explorer>(model_->Active(), explorer);
+    return Hand<Outlook::_Explorer>(m_model->Active(), explorer);
 }
 
 STDMETHODIMP ApplicationObject::GetNamespace(BSTR type, Outlook::_NameSpace** nameSpace) {
@@ -58,13 +58,13 @@ STDMETHODIMP ApplicationObject::GetNamespace(BSTR type, Outlook::_NameSpace** na
     const std::wstring_view mapi = L"MAPI";
     if (!type || std::wstring_view(type, SysStringLen(type)) != mapi)
         return E_INVALIDARG;
-    return Hand<Outlook::_NameSpace>(mapi_, nameSpace);
+    return Hand<Outlook::_NameSpace>(m_mapi, nameSpace);
 }
 
 STDMETHODIMP ApplicationObject::get_Explorers(Outlook::_Explorers** explorers) {
     if (HRESULT hr = Enter(L"Explorers", explorers); FAILED(hr))
         return hr;
-    return Hand<Outlook::_Explorers>(explorers_, explorers);
+    return Hand<Outlook::_Explorers>(m_explorers, explorers);
 }
 
 }  // namespace outlook::objects

@@ -40,8 +40,8 @@ class ApplicationObject
     STDMETHODIMP get_Explorers(Outlook::_Explorers** explorers) override;
 
   private:
-    CComPtr<Outlook::_Explorers> explorers_;
-    CComPtr<Outlook::_NameSpace> mapi_;
+    CComPtr<Outlook::_Explorers> m_explorers;
+    CComPtr<Outlook::_NameSpace> m_mapi;
 };
 
 }  // namespace outlook::objects

@@ -58,45 +58,45 @@ std::span<const DispatchMember> CommandBarObject::Members() {
 CommandBarObject::CommandBarObject() : ModelObject(L"CommandBar", kMembers) {}
 
 CommandBarObject::~CommandBarObject() {
-    if (window_ && IsWindow(window_))
-        DestroyWindow(window_);
+    if (m_window && IsWindow(m_window))
+        DestroyWindow(m_window);
 }
 
 void CommandBarObject::Place(CommandBarsObject* owner, const host::BarInfo& info) {
-    owner_ = owner;
-    state_ = info;
-    state_.controls.clear();
-    controls_ = MakeObject<CommandBarControlsObject>(model_);
+    m_owner = owner;
+    m_state = info;
+    m_state.controls.clear();
+    m_controls = MakeObject<CommandBarControlsObject>(m_model);
 }
 
 host::BarInfo CommandBarObject::Snapshot() const {
-    host::BarInfo info = state_;
-    info.window = window_;
-    for (ControlNode* node : controls_->Nodes())
+    host::BarInfo info = m_state;
+    info.window = m_window;
+    for (ControlNode* node : m_controls->Nodes())
         info.controls.push_back(node->Snapshot());
     return info;
 }
 
 void CommandBarObject::ShowIn(HWND dock) {
-    if (window_ || !dock)
+    if (m_window || !dock)
         return;
     HINSTANCE instance = GetModuleHandleW(nullptr);
     RegisterBarClass(instance);
-    window_ = CreateWindowExW(0, kBarClass, state_.name.c_str(),
-                              WS_CHILD | (state_.visible ? WS_VISIBLE : 0), state_.left, state_.top,
-                              kBarWidth, kRowHeight, dock, nullptr, instance, nullptr);
+    m_window = CreateWindowExW(
+        0, kBarClass, m_state.name.c_str(), WS_CHILD | (m_state.visible ? WS_VISIBLE : 0),
+        m_state.left, m_state.top, kBarWidth, kRowHeight, dock, nullptr, instance, nullptr);
 }
 
 void CommandBarObject::Reposition() {
-    if (window_)
-        SetWindowPos(window_, nullptr, state_.left, state_.top, 0, 0,
+    if (m_window)
+        SetWindowPos(m_window, nullptr, m_state.left, m_state.top, 0, 0,
                      SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void CommandBarObject::MoveTo(int rowIndex, int left, int top) {
-    state_.rowIndex = std::max(1, rowIndex);
-    state_.top = std::max(0, top);
-    state_.left = std::max(0, left);
+    m_state.rowIndex = std::max(1, rowIndex);
+    m_state.top = std::max(0, top);
+    m_state.left = std::max(0, left);
     Reposition();
 }
 
@@ -110,7 +110,7 @@ HRESULT CommandBarObject::GetNumber(const wchar_t* member, int number, int* out)
 STDMETHODIMP CommandBarObject::get_Controls(Office::CommandBarControls** controls) {
     if (HRESULT hr = Enter(L"Controls", controls); FAILED(hr))
         return hr;
-    return Hand<Office::CommandBarControls>(controls_, controls);
+    return Hand<Office::CommandBarControls>(m_controls, controls);
 }
 
 // A built-in bar cannot be deleted. A deleted bar leaves CommandBars and its
@@ -119,34 +119,34 @@ STDMETHODIMP CommandBarObject::get_Controls(Office::CommandBarControls** control
 STDMETHODIMP CommandBarObject::Delete() {
     if (HRESULT hr = Enter(L"Delete"); FAILED(hr))
         return hr;
-    if (state_.builtIn || !owner_)
+    if (m_state.builtIn || !m_owner)
         return Fail(E_FAIL, L"Method 'Delete' of object 'CommandBar' failed");
     CComPtr<CommandBarObject> alive(this);
-    owner_->Remove(this);
-    owner_ = nullptr;
-    if (window_ && IsWindow(window_))
-        DestroyWindow(window_);
-    window_ = nullptr;
-    controls_->Disconnect();
+    m_owner->Remove(this);
+    m_owner = nullptr;
+    if (m_window && IsWindow(m_window))
+        DestroyWindow(m_window);
+    m_window = nullptr;
+    m_controls->Disconnect();
     Detach();
     return S_OK;
 }
 
 STDMETHODIMP CommandBarObject::get_Left(int* left) {
-    return GetNumber(L"Left", state_.left, left);
+    return GetNumber(L"Left", m_state.left, left);
 }
 
 STDMETHODIMP CommandBarObject::put_Left(int left) {
     if (HRESULT hr = Enter(L"Left"); FAILED(hr))
         return hr;
-    MoveTo(state_.rowIndex, left, state_.top);
+    MoveTo(m_state.rowIndex, left, m_state.top);
     return S_OK;
 }
 
 STDMETHODIMP CommandBarObject::get_Name(BSTR* name) {
     if (HRESULT hr = Enter(L"Name", name); FAILED(hr))
         return hr;
-    return GiveText(state_.name, name);
+    return GiveText(m_state.name, name);
 }
 
 // Names are unique among the window's bars, ignoring case.
@@ -154,18 +154,18 @@ STDMETHODIMP CommandBarObject::put_Name(BSTR name) {
     if (HRESULT hr = Enter(L"Name"); FAILED(hr))
         return hr;
     const std::wstring given(name ? name : L"", name ? SysStringLen(name) : 0);
-    if (given.empty() || state_.builtIn || (owner_ && owner_->Named(given, this)))
+    if (given.empty() || m_state.builtIn || (m_owner && m_owner->Named(given, this)))
         return Fail(kInvalidArgument, kBadArgument);
-    state_.name = given;
-    if (window_)
-        SetWindowTextW(window_, given.c_str());
+    m_state.name = given;
+    if (m_window)
+        SetWindowTextW(m_window, given.c_str());
     return S_OK;
 }
 
 STDMETHODIMP CommandBarObject::get_Position(Office::MsoBarPosition* position) {
     if (HRESULT hr = Enter(L"Position", position); FAILED(hr))
         return hr;
-    *position = static_cast<Office::MsoBarPosition>(state_.position);
+    *position = static_cast<Office::MsoBarPosition>(m_state.position);
     return S_OK;
 }
 
@@ -176,12 +176,12 @@ STDMETHODIMP CommandBarObject::put_Position(Office::MsoBarPosition position) {
         return hr;
     if (position < Office::msoBarLeft || position > Office::msoBarFloating)
         return Fail(kInvalidArgument, kBadArgument);
-    state_.position = position;
+    m_state.position = position;
     return S_OK;
 }
 
 STDMETHODIMP CommandBarObject::get_RowIndex(int* rowIndex) {
-    return GetNumber(L"RowIndex", state_.rowIndex, rowIndex);
+    return GetNumber(L"RowIndex", m_state.rowIndex, rowIndex);
 }
 
 // Rows count from 1; msoBarRowFirst (0) is the first row, msoBarRowLast (-1)
@@ -195,15 +195,15 @@ STDMETHODIMP CommandBarObject::put_RowIndex(int rowIndex) {
     if (row == 0)
         row = 1;
     else if (row == -1)
-        row = (owner_ ? owner_->LastRow(this) : 0) + 1;
-    MoveTo(row, state_.left, (row - 1) * kRowHeight);
+        row = (m_owner ? m_owner->LastRow(this) : 0) + 1;
+    MoveTo(row, m_state.left, (row - 1) * kRowHeight);
     return S_OK;
 }
 
 STDMETHODIMP CommandBarObject::get_Protection(Office::MsoBarProtection* protection) {
     if (HRESULT hr = Enter(L"Protection", protection); FAILED(hr))
         return hr;
-    *protection = static_cast<Office::MsoBarProtection>(state_.protection);
+    *protection = static_cast<Office::MsoBarProtection>(m_state.protection);
     return S_OK;
 }
 
@@ -212,12 +212,12 @@ STDMETHODIMP CommandBarObject::put_Protection(Office::MsoBarProtection protectio
         return hr;
     if (protection < 0 || protection > kAllProtections)
         return Fail(kInvalidArgument, kBadArgument);
-    state_.protection = protection;
+    m_state.protection = protection;
     return S_OK;
 }
 
 STDMETHODIMP CommandBarObject::get_Top(int* top) {
-    return GetNumber(L"Top", state_.top, top);
+    return GetNumber(L"Top", m_state.top, top);
 }
 
 // A docked bar's top picks its row: the row whose band holds it.
@@ -225,23 +225,23 @@ STDMETHODIMP CommandBarObject::put_Top(int top) {
     if (HRESULT hr = Enter(L"Top"); FAILED(hr))
         return hr;
     const int row = std::max(0, top) / kRowHeight + 1;
-    MoveTo(row, state_.left, (row - 1) * kRowHeight);
+    MoveTo(row, m_state.left, (row - 1) * kRowHeight);
     return S_OK;
 }
 
 STDMETHODIMP CommandBarObject::get_Visible(VARIANT_BOOL* visible) {
     if (HRESULT hr = Enter(L"Visible", visible); FAILED(hr))
         return hr;
-    *visible = state_.visible ? VARIANT_TRUE : VARIANT_FALSE;
+    *visible = m_state.visible ? VARIANT_TRUE : VARIANT_FALSE;
     return S_OK;
 }
 
 STDMETHODIMP CommandBarObject::put_Visible(VARIANT_BOOL visible) {
     if (HRESULT hr = Enter(L"Visible"); FAILED(hr))
         return hr;
-    state_.visible = visible != VARIANT_FALSE;
-    if (window_)
-        ShowWindow(window_, state_.visible ? SW_SHOW : SW_HIDE);
+    m_state.visible = visible != VARIANT_FALSE;
+    if (m_window)
+        ShowWindow(m_window, m_state.visible ? SW_SHOW : SW_HIDE);
     return S_OK;
 }
 

@@ -28,12 +28,12 @@ class CommandBarObject : public ModelObject<Office::CommandBar> {
 
     // Joins `owner` with the state `info` gives (the controls are added apart).
     void Place(CommandBarsObject* owner, const host::BarInfo& info);
-    CommandBarControlsObject* Controls() const { return controls_; }
-    const host::BarInfo& State() const { return state_; }
+    CommandBarControlsObject* Controls() const { return m_controls; }
+    const host::BarInfo& State() const { return m_state; }
     host::BarInfo Snapshot() const;
     // The bar's window in `dock` (made when missing); the dock gone, none.
     void ShowIn(HWND dock);
-    void ForgetWindow() { window_ = nullptr; }
+    void ForgetWindow() { m_window = nullptr; }
     // Moves the bar to a row, an offset from the dock's left and a top as
     // the user or a caller places it: the row follows the top (and the top
     // the row) in steps of kRowHeight.
@@ -60,10 +60,10 @@ class CommandBarObject : public ModelObject<Office::CommandBar> {
     HRESULT GetNumber(const wchar_t* member, int number, int* out);
     void Reposition();
 
-    host::BarInfo state_;
-    CComPtr<CommandBarControlsObject> controls_;
-    CommandBarsObject* owner_ = nullptr;  // null once deleted
-    HWND window_ = nullptr;
+    host::BarInfo m_state;
+    CComPtr<CommandBarControlsObject> m_controls;
+    CommandBarsObject* m_owner = nullptr;  // null once deleted
+    HWND m_window = nullptr;
 };
 
 }  // namespace outlook::objects

@@ -50,19 +50,19 @@ CommandBarControlsObject::CommandBarControlsObject()
 
 std::vector<ControlNode*> CommandBarControlsObject::Nodes() const {
     std::vector<ControlNode*> nodes;
-    for (const Entry& entry : entries_)
+    for (const Entry& entry : m_entries)
         nodes.push_back(entry.node);
     return nodes;
 }
 
 CommandBarControlsObject::Entry CommandBarControlsObject::Make(int type) {
     if (type == Office::msoControlPopup) {
-        CComPtr<CommandBarPopupObject> popup = MakeObject<CommandBarPopupObject>(model_);
+        CComPtr<CommandBarPopupObject> popup = MakeObject<CommandBarPopupObject>(m_model);
         popup->MakeControls();
         ControlNode* node = popup;
         return {CComPtr<IUnknown>(static_cast<IDispatch*>(node->Dispatch())), node};
     }
-    CComPtr<CommandBarButtonObject> button = MakeObject<CommandBarButtonObject>(model_);
+    CComPtr<CommandBarButtonObject> button = MakeObject<CommandBarButtonObject>(m_model);
     ControlNode* node = button;
     return {CComPtr<IUnknown>(static_cast<IDispatch*>(node->Dispatch())), node};
 }
@@ -76,12 +76,12 @@ ControlNode* CommandBarControlsObject::Restore(const host::ControlInfo& info) {
         for (const host::ControlInfo& child : nested)
             children->Restore(child);
     }
-    entries_.push_back(entry);
+    m_entries.push_back(entry);
     return entry.node;
 }
 
 void CommandBarControlsObject::Disconnect() {
-    for (const Entry& entry : entries_)
+    for (const Entry& entry : m_entries)
         entry.node->Disconnect();
 }
 
@@ -97,10 +97,10 @@ STDMETHODIMP CommandBarControlsObject::Add(VARIANT type, VARIANT id, VARIANT /*p
     *control = nullptr;
     LONG kind = 0, builtIn = 0, position = 0;
     if (!NumberOr(type, Office::msoControlButton, kind) || !NumberOr(id, 1, builtIn) ||
-        !NumberOr(before, static_cast<LONG>(entries_.size()) + 1, position))
+        !NumberOr(before, static_cast<LONG>(m_entries.size()) + 1, position))
         return DISP_E_TYPEMISMATCH;
     if ((kind != Office::msoControlButton && kind != Office::msoControlPopup) || builtIn != 1 ||
-        position < 1 || static_cast<std::size_t>(position) > entries_.size() + 1)
+        position < 1 || static_cast<std::size_t>(position) > m_entries.size() + 1)
         return Fail(kInvalidArgument, kBadArgument);
     bool isTemporary = false;
     if (!LeftOut(temporary)) {
@@ -111,7 +111,7 @@ STDMETHODIMP CommandBarControlsObject::Add(VARIANT type, VARIANT id, VARIANT /*p
     }
     Entry entry = Make(kind);
     entry.node->fields.temporary = isTemporary;
-    entries_.insert(entries_.begin() + (position - 1), entry);
+    m_entries.insert(m_entries.begin() + (position - 1), entry);
     CComQIPtr<Office::CommandBarControl> added(entry.object);
     *control = added.Detach();
     return S_OK;
@@ -120,7 +120,7 @@ STDMETHODIMP CommandBarControlsObject::Add(VARIANT type, VARIANT id, VARIANT /*p
 STDMETHODIMP CommandBarControlsObject::get_Count(int* count) {
     if (HRESULT hr = Enter(L"Count", count); FAILED(hr))
         return hr;
-    *count = static_cast<int>(entries_.size());
+    *count = static_cast<int>(m_entries.size());
     return S_OK;
 }
 
@@ -133,16 +133,16 @@ STDMETHODIMP CommandBarControlsObject::get_Item(VARIANT index,
     const Entry* found = nullptr;
     if (V_VT(&index) == VT_BSTR) {
         const std::wstring_view caption(V_BSTR(&index), SysStringLen(V_BSTR(&index)));
-        for (const Entry& entry : entries_) {
+        for (const Entry& entry : m_entries) {
             if (!found && SameName(entry.node->fields.caption, caption))
                 found = &entry;
         }
     } else {
         std::size_t position = 0;
-        if (HRESULT hr = PositionOf(index, entries_.size(), position); hr == DISP_E_TYPEMISMATCH)
+        if (HRESULT hr = PositionOf(index, m_entries.size(), position); hr == DISP_E_TYPEMISMATCH)
             return hr;
         else if (SUCCEEDED(hr))
-            found = &entries_[position];
+            found = &m_entries[position];
     }
     if (!found)
         return Fail(kInvalidArgument, kBadArgument);

@@ -37,7 +37,7 @@ class CommandBarControlsObject : public ModelObject<Office::CommandBarControls> 
         ControlNode* node;
     };
     Entry Make(int type);
-    std::vector<Entry> entries_;
+    std::vector<Entry> m_entries;
 };
 
 // A VARIANT argument left out by its caller (VT_ERROR, or VT_EMPTY).

@@ -25,22 +25,22 @@ CommandBarPopupObject::CommandBarPopupObject() : ControlObject(L"CommandBarPopup
 CommandBarPopupObject::~CommandBarPopupObject() = default;
 
 void CommandBarPopupObject::MakeControls() {
-    controls_ = MakeObject<CommandBarControlsObject>(model_);
+    m_controls = MakeObject<CommandBarControlsObject>(m_model);
 }
 
 CommandBarControlsObject* CommandBarPopupObject::Children() {
-    return controls_;
+    return m_controls;
 }
 
 void CommandBarPopupObject::Disconnect() {
-    if (controls_)
-        controls_->Disconnect();
+    if (m_controls)
+        m_controls->Disconnect();
 }
 
 STDMETHODIMP CommandBarPopupObject::get_Controls(Office::CommandBarControls** controls) {
     if (HRESULT hr = Enter(L"Controls", controls); FAILED(hr))
         return hr;
-    return Hand<Office::CommandBarControls>(controls_, controls);
+    return Hand<Office::CommandBarControls>(m_controls, controls);
 }
 
 }  // namespace outlook::objects

@@ -26,7 +26,7 @@ class CommandBarPopupObject : public ControlObject<Office::CommandBarPopup> {
     STDMETHODIMP get_Controls(Office::CommandBarControls** controls) override;
 
   private:
-    CComPtr<CommandBarControlsObject> controls_;
+    CComPtr<CommandBarControlsObject> m_controls;
 };
 
 }  // namespace outlook::objects

@@ -62,32 +62,32 @@ void CommandBarsObject::Populate(const std::vector<host::BarInfo>& kept) {
 }
 
 CommandBarObject* CommandBarsObject::Append(const host::BarInfo& info) {
-    CComPtr<CommandBarObject> bar = MakeObject<CommandBarObject>(model_);
+    CComPtr<CommandBarObject> bar = MakeObject<CommandBarObject>(m_model);
     bar->Place(this, info);
-    bar->ShowIn(dock_);
-    bars_.push_back(bar);
+    bar->ShowIn(m_dock);
+    m_bars.push_back(bar);
     return bar;
 }
 
 void CommandBarsObject::SetDock(HWND dock) {
-    dock_ = dock;
-    for (const auto& bar : bars_)
-        bar->ShowIn(dock_);
+    m_dock = dock;
+    for (const auto& bar : m_bars)
+        bar->ShowIn(m_dock);
 }
 
 void CommandBarsObject::ForgetWindows() {
-    dock_ = nullptr;
-    for (const auto& bar : bars_)
+    m_dock = nullptr;
+    for (const auto& bar : m_bars)
         bar->ForgetWindow();
 }
 
 void CommandBarsObject::Disconnect() {
-    for (const auto& bar : bars_)
+    for (const auto& bar : m_bars)
         bar->Controls()->Disconnect();
 }
 
 CommandBarObject* CommandBarsObject::Find(std::wstring_view name) const {
-    for (const auto& bar : bars_) {
+    for (const auto& bar : m_bars) {
         if (SameName(bar->State().name, name))
             return bar;
     }
@@ -101,7 +101,7 @@ bool CommandBarsObject::Named(std::wstring_view name, const CommandBarObject* ex
 
 int CommandBarsObject::LastRow(const CommandBarObject* except) const {
     int last = 0;
-    for (const auto& bar : bars_) {
+    for (const auto& bar : m_bars) {
         const host::BarInfo& state = bar->State();
         if (bar != except && state.position == Office::msoBarTop && state.visible)
             last = std::max(last, state.rowIndex);
@@ -110,7 +110,7 @@ int CommandBarsObject::LastRow(const CommandBarObject* except) const {
 }
 
 void CommandBarsObject::Remove(CommandBarObject* bar) {
-    std::erase_if(bars_, [bar](const CComPtr<CommandBarObject>& held) { return held == bar; });
+    std::erase_if(m_bars, [bar](const CComPtr<CommandBarObject>& held) { return held == bar; });
 }
 
 // A new bar is a custom one, invisible until shown, docked in a row of its
@@ -142,7 +142,7 @@ STDMETHODIMP CommandBarsObject::Add(VARIANT name, VARIANT position, VARIANT menu
     if (!flagsRead || !flagRead)
         return DISP_E_TYPEMISMATCH;
     if (info.name.empty())
-        info.name = L"Custom " + std::to_wstring(++unnamed_);
+        info.name = L"Custom " + std::to_wstring(++m_unnamed);
     if (replacesMenu || info.position < Office::msoBarLeft || info.position > Office::msoBarPopup ||
         Named(info.name, nullptr))
         return Fail(kInvalidArgument, kBadArgument);
@@ -155,7 +155,7 @@ STDMETHODIMP CommandBarsObject::Add(VARIANT name, VARIANT position, VARIANT menu
 STDMETHODIMP CommandBarsObject::get_Count(int* count) {
     if (HRESULT hr = Enter(L"Count", count); FAILED(hr))
         return hr;
-    *count = static_cast<int>(bars_.size());
+    *count = static_cast<int>(m_bars.size());
     return S_OK;
 }
 
@@ -172,12 +172,12 @@ STDMETHODIMP CommandBarsObject::get_Item(VARIANT index, Office::CommandBar** bar
         return Hand<Office::CommandBar>(found, bar);
     }
     std::size_t position = 0;
-    const HRESULT hr = PositionOf(index, bars_.size(), position);
+    const HRESULT hr = PositionOf(index, m_bars.size(), position);
     if (hr == DISP_E_TYPEMISMATCH)
         return hr;
     if (FAILED(hr))
         return Fail(kInvalidArgument, kBadArgument);
-    return Hand<Office::CommandBar>(bars_[position], bar);
+    return Hand<Office::CommandBar>(m_bars[position], bar);
 }
 
 }  // namespace outlook::objects

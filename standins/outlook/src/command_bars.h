@@ -29,7 +29,7 @@ class CommandBarsObject : public ModelObject<Office::_CommandBars> {
     // Lets the sinks of every button go.
     void Disconnect();
 
-    const std::vector<CComPtr<CommandBarObject>>& Bars() const { return bars_; }
+    const std::vector<CComPtr<CommandBarObject>>& Bars() const { return m_bars; }
     CommandBarObject* Find(std::wstring_view name) const;
     // Whether a bar other than `except` is named `name` (ignoring case).
     bool Named(std::wstring_view name, const CommandBarObject* except) const;
@@ -45,9 +45,9 @@ class CommandBarsObject : public ModelObject<Office::_CommandBars> {
   private:
     CommandBarObject* Append(const host::BarInfo& info);
 
-    std::vector<CComPtr<CommandBarObject>> bars_;
-    HWND dock_ = nullptr;
-    int unnamed_ = 0;  // custom bars added without a name so far
+    std::vector<CComPtr<CommandBarObject>> m_bars;
+    HWND m_dock = nullptr;
+    int m_unnamed = 0;  // custom bars added without a name so far
 };
 
 }  // namespace outlook::objects

@@ -100,14 +100,14 @@ VARIANT ArgumentAt(const DISPPARAMS& params, UINT position) {
 }  // namespace dispatch
 
 DispatchErrorScope::DispatchErrorScope() {
-    if (GetErrorInfo(0, &setAside_) != S_OK)
-        setAside_ = nullptr;
+    if (GetErrorInfo(0, &m_setAside) != S_OK)
+        m_setAside = nullptr;
 }
 
 DispatchErrorScope::~DispatchErrorScope() {
-    if (setAside_) {
-        SetErrorInfo(0, setAside_);
-        setAside_->Release();
+    if (m_setAside) {
+        SetErrorInfo(0, m_setAside);
+        m_setAside->Release();
     }
 }
 
@@ -116,11 +116,11 @@ HRESULT DispatchErrorScope::Answer(HRESULT result, EXCEPINFO* exception) {
     if (!FAILED(result) || result == DISP_E_EXCEPTION || GetErrorInfo(0, &info) != S_OK)
         return result;
     // The member's own report replaces what was set aside.
-    if (setAside_)
-        setAside_->Release();
-    setAside_ = nullptr;
+    if (m_setAside)
+        m_setAside->Release();
+    m_setAside = nullptr;
     if (!exception) {
-        setAside_ = info;  // stays on the thread for the caller
+        m_setAside = info;  // stays on the thread for the caller
         return DISP_E_EXCEPTION;
     }
     *exception = EXCEPINFO{};

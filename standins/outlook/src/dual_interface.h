@@ -45,7 +45,7 @@ class DispatchErrorScope {
     HRESULT Answer(HRESULT result, EXCEPINFO* exception);
 
   private:
-    IErrorInfo* setAside_ = nullptr;
+    IErrorInfo* m_setAside = nullptr;
 };
 
 // Sets the thread's error information as a failing member of interface `iid`
@@ -60,7 +60,7 @@ HRESULT ReportError(const wchar_t* source, const IID& iid, const std::wstring& d
 template <class I>
 class DualInterface : public I, public ISupportErrorInfo {
   public:
-    explicit DualInterface(std::span<const DispatchMember> members) : members_(members) {}
+    explicit DualInterface(std::span<const DispatchMember> members) : m_members(members) {}
 
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,
                                      VARIANT* result, EXCEPINFO* exception,
@@ -68,7 +68,7 @@ class DualInterface : public I, public ISupportErrorInfo {
         if (HRESULT reachable = Reachable(); FAILED(reachable))
             return reachable;
         DispatchErrorScope errors;
-        return errors.Answer(InvokeFromTable(members_, static_cast<I*>(this), id, flags, params,
+        return errors.Answer(InvokeFromTable(m_members, static_cast<I*>(this), id, flags, params,
                                              result, argumentError),
                              exception);
     }
@@ -89,7 +89,7 @@ class DualInterface : public I, public ISupportErrorInfo {
     }
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
                                             DISPID* ids) override {
-        return IdsOfNames(members_, names, count, ids);
+        return IdsOfNames(m_members, names, count, ids);
     }
 
   protected:
@@ -97,7 +97,7 @@ class DualInterface : public I, public ISupportErrorInfo {
     virtual HRESULT Reachable() { return S_OK; }
 
   private:
-    std::span<const DispatchMember> members_;
+    std::span<const DispatchMember> m_members;
 };
 
 }  // namespace outlook::objects

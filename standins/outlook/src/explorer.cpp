@@ -24,19 +24,19 @@ ExplorerObject::ExplorerObject() : ModelObject(L"Explorer", kMembers) {}
 ExplorerObject::~ExplorerObject() = default;
 
 void ExplorerObject::SetCommandBars(CommandBarsObject* bars) {
-    bars_ = bars;
+    m_bars = bars;
 }
 
 STDMETHODIMP ExplorerObject::get_CommandBars(Office::_CommandBars** bars) {
     if (HRESULT hr = Enter(L"CommandBars", bars); FAILED(hr))
         return hr;
-    return Hand<Office::_CommandBars>(bars_, bars);
+    return Hand<Office::_CommandBars>(m_bars, bars);
 }
 
 STDMETHODIMP ExplorerObject::get_Caption(BSTR* caption) {
     if (HRESULT hr = Enter(L"Caption", caption); FAILED(hr))
         return hr;
-    return GiveText(caption_, caption);
+    return GiveText(m_caption, caption);
 }
 
 }  // namespace outlook::objects

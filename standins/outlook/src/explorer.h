@@ -31,10 +31,10 @@ class ExplorerObject
     ExplorerObject();
     ~ExplorerObject() override;
 
-    void SetCaption(std::wstring caption) { caption_ = std::move(caption); }
+    void SetCaption(std::wstring caption) { m_caption = std::move(caption); }
     // The window's command bars, which the explorer owns.
     void SetCommandBars(CommandBarsObject* bars);
-    CommandBarsObject* CommandBars() const { return bars_; }
+    CommandBarsObject* CommandBars() const { return m_bars; }
     // Raises one of ExplorerEvents (they carry no arguments).
     void Raise(DISPID event) { FireEvent(event); }
 
@@ -42,8 +42,8 @@ class ExplorerObject
     STDMETHODIMP get_Caption(BSTR* caption) override;
 
   private:
-    std::wstring caption_;
-    CComPtr<CommandBarsObject> bars_;
+    std::wstring m_caption;
+    CComPtr<CommandBarsObject> m_bars;
 };
 
 }  // namespace outlook::objects

@@ -23,7 +23,7 @@ ExplorersObject::ExplorersObject() : ModelObject(L"Explorers", kMembers) {}
 STDMETHODIMP ExplorersObject::get_Count(LONG* count) {
     if (HRESULT hr = Enter(L"Count", count); FAILED(hr))
         return hr;
-    *count = static_cast<LONG>(model_->Open().size());
+    *count = static_cast<LONG>(m_model->Open().size());
     return S_OK;
 }
 
@@ -33,7 +33,7 @@ STDMETHODIMP ExplorersObject::Item(VARIANT index, Outlook::_Explorer** explorer)
     if (HRESULT hr = Enter(L"Item", explorer); FAILED(hr))
         return hr;
     *explorer = nullptr;
-    const std::vector<ExplorerObject*> open = model_->Open();
+    const std::vector<ExplorerObject*> open = m_model->Open();
     std::size_t position = 0;
     if (HRESULT hr = PositionOf(index, open.size(), position); FAILED(hr))
         return hr;

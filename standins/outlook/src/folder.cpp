@@ -55,46 +55,46 @@ STDMETHODIMP FolderObject::get_Parent(IDispatch** parent) {
     if (HRESULT hr = Enter(L"Parent", parent); FAILED(hr))
         return hr;
     *parent = nullptr;
-    if (IsTopFolder(folder_))
-        return Hand(model_->nameSpace, parent);
-    mailstore::FolderPtr above = folder_->Parent();
+    if (IsTopFolder(m_folder))
+        return Hand(m_model->nameSpace, parent);
+    mailstore::FolderPtr above = m_folder->Parent();
     if (!above)
         return kNotFound;
-    return HandOut(WrapFolder(model_, std::move(above)), parent);
+    return HandOut(WrapFolder(m_model, std::move(above)), parent);
 }
 
 STDMETHODIMP FolderObject::get_EntryID(BSTR* entryId) {
     if (HRESULT hr = Enter(L"EntryID", entryId); FAILED(hr))
         return hr;
-    return GiveText(mailstore::EntryIdToHex(folder_->Id()), entryId);
+    return GiveText(mailstore::EntryIdToHex(m_folder->Id()), entryId);
 }
 
 STDMETHODIMP FolderObject::get_Folders(Outlook::_Folders** folders) {
     if (HRESULT hr = Enter(L"Folders", folders); FAILED(hr))
         return hr;
-    CComPtr<FoldersObject> object = MakeObject<FoldersObject>(model_);
-    object->SetParent(folder_);
+    CComPtr<FoldersObject> object = MakeObject<FoldersObject>(m_model);
+    object->SetParent(m_folder);
     return Hand<Outlook::_Folders>(object, folders);
 }
 
 STDMETHODIMP FolderObject::get_Items(Outlook::_Items** items) {
     if (HRESULT hr = Enter(L"Items", items); FAILED(hr))
         return hr;
-    CComPtr<ItemsObject> object = MakeObject<ItemsObject>(model_);
-    object->SetFolder(folder_);
+    CComPtr<ItemsObject> object = MakeObject<ItemsObject>(m_model);
+    object->SetFolder(m_folder);
     return Hand<Outlook::_Items>(object, items);
 }
 
 STDMETHODIMP FolderObject::get_Name(BSTR* name) {
     if (HRESULT hr = Enter(L"Name", name); FAILED(hr))
         return hr;
-    return GiveText(ShownName(folder_), name);
+    return GiveText(ShownName(m_folder), name);
 }
 
 STDMETHODIMP FolderObject::get_StoreID(BSTR* storeId) {
     if (HRESULT hr = Enter(L"StoreID", storeId); FAILED(hr))
         return hr;
-    const mailstore::StorePtr store = folder_->OwningStore();
+    const mailstore::StorePtr store = m_folder->OwningStore();
     return GiveText(store ? mailstore::EntryIdToHex(store->Id()) : std::wstring(), storeId);
 }
 

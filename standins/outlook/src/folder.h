@@ -20,7 +20,7 @@ class FolderObject : public ModelObject<Outlook::MAPIFolder> {
     static std::span<const DispatchMember> Members();
     FolderObject();
 
-    void SetFolder(mailstore::FolderPtr folder) { folder_ = std::move(folder); }
+    void SetFolder(mailstore::FolderPtr folder) { m_folder = std::move(folder); }
 
     STDMETHODIMP get_Parent(IDispatch** parent) override;
     STDMETHODIMP get_EntryID(BSTR* entryId) override;
@@ -30,7 +30,7 @@ class FolderObject : public ModelObject<Outlook::MAPIFolder> {
     STDMETHODIMP get_StoreID(BSTR* storeId) override;
 
   private:
-    mailstore::FolderPtr folder_;
+    mailstore::FolderPtr m_folder;
 };
 
 // The folder object of `folder` for `model`'s host.

@@ -31,8 +31,8 @@ std::span<const DispatchMember> FoldersObject::Members() {
 FoldersObject::FoldersObject() : ModelObject(L"Folders", kMembers) {}
 
 std::vector<FolderPtr> FoldersObject::Listed() const {
-    if (parent_)
-        return parent_->Subfolders();
+    if (m_parent)
+        return m_parent->Subfolders();
     std::vector<FolderPtr> tops;
     if (const mailstore::ProfilePtr profile = mailstore::Model::Process().CurrentProfile()) {
         for (const auto& store : profile->Stores())
@@ -57,14 +57,14 @@ STDMETHODIMP FoldersObject::Item(VARIANT index, Outlook::MAPIFolder** folder) {
         const std::wstring_view name(V_BSTR(&index), SysStringLen(V_BSTR(&index)));
         for (const FolderPtr& candidate : listed) {
             if (SameName(ShownName(candidate), name))
-                return Hand<Outlook::MAPIFolder>(WrapFolder(model_, candidate), folder);
+                return Hand<Outlook::MAPIFolder>(WrapFolder(m_model, candidate), folder);
         }
         return kNotFound;
     }
     std::size_t position = 0;
     if (HRESULT hr = PositionOf(index, listed.size(), position); FAILED(hr))
         return hr;
-    return Hand<Outlook::MAPIFolder>(WrapFolder(model_, listed[position]), folder);
+    return Hand<Outlook::MAPIFolder>(WrapFolder(m_model, listed[position]), folder);
 }
 
 STDMETHODIMP FoldersObject::Add(BSTR name, VARIANT type, Outlook::MAPIFolder** folder) {
@@ -79,13 +79,13 @@ STDMETHODIMP FoldersObject::Add(BSTR name, VARIANT type, Outlook::MAPIFolder** f
         if (V_I4(&kind) != Outlook::olFolderInbox)
             return E_INVALIDARG;  // only mail folders are made here
     }
-    if (!parent_ || !name || SysStringLen(name) == 0)
+    if (!m_parent || !name || SysStringLen(name) == 0)
         return E_INVALIDARG;
     try {
-        FolderPtr added = parent_->CreateSubfolder(std::wstring(name, SysStringLen(name)));
-        return Hand<Outlook::MAPIFolder>(WrapFolder(model_, std::move(added)), folder);
+        FolderPtr added = m_parent->CreateSubfolder(std::wstring(name, SysStringLen(name)));
+        return Hand<Outlook::MAPIFolder>(WrapFolder(m_model, std::move(added)), folder);
     } catch (const mailstore::StoreError&) {
-        return parent_->IsDeleted() ? kNotFound : kCollision;
+        return m_parent->IsDeleted() ? kNotFound : kCollision;
     }
 }
 

@@ -22,7 +22,7 @@ class FoldersObject : public ModelObject<Outlook::_Folders> {
     FoldersObject();
 
     // Null for the namespace's collection of the stores' top folders.
-    void SetParent(mailstore::FolderPtr parent) { parent_ = std::move(parent); }
+    void SetParent(mailstore::FolderPtr parent) { m_parent = std::move(parent); }
 
     STDMETHODIMP get_Count(LONG* count) override;
     STDMETHODIMP Item(VARIANT index, Outlook::MAPIFolder** folder) override;
@@ -30,7 +30,7 @@ class FoldersObject : public ModelObject<Outlook::_Folders> {
 
   private:
     std::vector<mailstore::FolderPtr> Listed() const;
-    mailstore::FolderPtr parent_;
+    mailstore::FolderPtr m_parent;
 };
 
 }  // namespace outlook::objects

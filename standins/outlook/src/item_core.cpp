@@ -35,7 +35,7 @@ CComPtr<IDispatch> WrapItem(Model* model, MessagePtr message) {
 HRESULT ItemCore::ClassOf(LONG* objectClass) {
     if (HRESULT hr = Reach(L"Class", objectClass); FAILED(hr))
         return hr;
-    const std::string messageClass = message_->Class();
+    const std::string messageClass = m_message->Class();
     if (StartsWith(messageClass, "REPORT."))
         *objectClass = Outlook::olReport;
     else if (StartsWith(messageClass, "IPM.Schedule.Meeting.Request"))
@@ -51,10 +51,10 @@ HRESULT ItemCore::ParentOf(IDispatch** parent) {
     if (HRESULT hr = Reach(L"Parent", parent); FAILED(hr))
         return hr;
     *parent = nullptr;
-    FolderPtr folder = message_->Parent();
+    FolderPtr folder = m_message->Parent();
     if (!folder)
         return kNotFound;
-    return HandOut(WrapFolder(model_, std::move(folder)), parent);
+    return HandOut(WrapFolder(m_model, std::move(folder)), parent);
 }
 
 HRESULT ItemCore::TextOf(const wchar_t* member, BSTR* text) {
@@ -62,16 +62,16 @@ HRESULT ItemCore::TextOf(const wchar_t* member, BSTR* text) {
         return hr;
     std::wstring value;
     if (SameName(member, L"EntryID")) {
-        value = mailstore::EntryIdToHex(message_->Id());
+        value = mailstore::EntryIdToHex(m_message->Id());
     } else if (SameName(member, L"MessageClass")) {
-        const std::string name = message_->Class();
+        const std::string name = m_message->Class();
         value.assign(name.begin(), name.end());
     } else if (SameName(member, L"Subject")) {
-        value = message_->Subject();
+        value = m_message->Subject();
     } else if (SameName(member, L"Body")) {
-        value = message_->PlainBody();
+        value = m_message->PlainBody();
     } else {
-        value = message_->HtmlBody();
+        value = m_message->HtmlBody();
     }
     return GiveText(value, text);
 }
@@ -95,8 +95,8 @@ HRESULT ItemCore::MoveInto(Outlook::MAPIFolder* destination, IDispatch** item) {
     FolderPtr folder = id ? mailstore::Model::Process().FindFolder(*id) : nullptr;
     if (!folder)
         return kNotFound;
-    message_ = message_->MoveTo(folder);
-    return HandOut(WrapItem(model_, message_), item);
+    m_message = m_message->MoveTo(folder);
+    return HandOut(WrapItem(m_model, m_message), item);
 }
 
 }  // namespace outlook::objects

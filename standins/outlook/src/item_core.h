@@ -18,7 +18,7 @@ CComPtr<IDispatch> WrapItem(Model* model, mailstore::MessagePtr message);
 class ItemCore : public ModelBound {
   public:
     using ModelBound::ModelBound;
-    void SetMessage(mailstore::MessagePtr message) { message_ = std::move(message); }
+    void SetMessage(mailstore::MessagePtr message) { m_message = std::move(message); }
 
   protected:
     // S_OK when the member may go on: it was entered (ModelBound::Enter) and
@@ -28,7 +28,7 @@ class ItemCore : public ModelBound {
         if (HRESULT hr = Enter(member, outputs...); FAILED(hr))
             return hr;
         // A message deleted or moved to another store is gone for this object.
-        return message_ && !message_->IsDeleted() ? S_OK : kNotFound;
+        return m_message && !m_message->IsDeleted() ? S_OK : kNotFound;
     }
     HRESULT ClassOf(LONG* objectClass);
     HRESULT ParentOf(IDispatch** parent);
@@ -36,7 +36,7 @@ class ItemCore : public ModelBound {
     HRESULT TextOf(const wchar_t* member, BSTR* text);
     HRESULT MoveInto(Outlook::MAPIFolder* destination, IDispatch** item);
 
-    mailstore::MessagePtr message_;
+    mailstore::MessagePtr m_message;
 };
 
 // An item of interface I (_MailItem or _ReportItem): the members both kinds

@@ -35,12 +35,12 @@ std::span<const DispatchMember> ItemsObject::Members() {
 ItemsObject::ItemsObject() : ModelObject(L"Items", kMembers) {}
 
 std::vector<MessagePtr> ItemsObject::Listed() const {
-    std::vector<MessagePtr> listed = matched_ ? *matched_ : folder_->Messages();
-    if (sortKey_) {
+    std::vector<MessagePtr> listed = m_matched ? *m_matched : m_folder->Messages();
+    if (m_sortKey) {
         std::stable_sort(listed.begin(), listed.end(),
                          [&](const MessagePtr& a, const MessagePtr& b) {
-                             return descending_ ? ComesBefore(*sortKey_, *b, *a)
-                                                : ComesBefore(*sortKey_, *a, *b);
+                             return m_descending ? ComesBefore(*m_sortKey, *b, *a)
+                                                 : ComesBefore(*m_sortKey, *a, *b);
                          });
     }
     return listed;
@@ -49,7 +49,7 @@ std::vector<MessagePtr> ItemsObject::Listed() const {
 STDMETHODIMP ItemsObject::get_Count(LONG* count) {
     if (HRESULT hr = Enter(L"Count", count); FAILED(hr))
         return hr;
-    *count = static_cast<LONG>(matched_ ? matched_->size() : folder_->Messages().size());
+    *count = static_cast<LONG>(m_matched ? m_matched->size() : m_folder->Messages().size());
     return S_OK;
 }
 
@@ -61,7 +61,7 @@ STDMETHODIMP ItemsObject::Item(VARIANT index, IDispatch** item) {
     std::size_t position = 0;
     if (HRESULT hr = PositionOf(index, messages.size(), position); FAILED(hr))
         return hr;
-    return HandOut(WrapItem(model_, messages[position]), item);
+    return HandOut(WrapItem(m_model, messages[position]), item);
 }
 
 STDMETHODIMP ItemsObject::Remove(LONG index) {
@@ -73,8 +73,8 @@ STDMETHODIMP ItemsObject::Remove(LONG index) {
         return hr;
     const MessagePtr removed = messages[position];
     removed->Delete();
-    if (matched_)
-        std::erase(*matched_, removed);
+    if (m_matched)
+        std::erase(*m_matched, removed);
     return S_OK;
 }
 
@@ -93,11 +93,11 @@ STDMETHODIMP ItemsObject::Restrict(BSTR filter, Outlook::_Items** items) {
     for (const MessagePtr& message : Listed())
         if (!message->IsDeleted() && parsed->Matches(*message))
             matched.push_back(message);
-    CComPtr<ItemsObject> object = MakeObject<ItemsObject>(model_);
-    object->SetFolder(folder_);
-    object->matched_ = std::move(matched);
-    object->sortKey_ = sortKey_;
-    object->descending_ = descending_;
+    CComPtr<ItemsObject> object = MakeObject<ItemsObject>(m_model);
+    object->SetFolder(m_folder);
+    object->m_matched = std::move(matched);
+    object->m_sortKey = m_sortKey;
+    object->m_descending = m_descending;
     return Hand<Outlook::_Items>(object, items);
 }
 
@@ -116,8 +116,8 @@ STDMETHODIMP ItemsObject::Sort(BSTR property, VARIANT descending) {
             return DISP_E_TYPEMISMATCH;
         down = V_BOOL(&flag) != VARIANT_FALSE;
     }
-    sortKey_ = key;
-    descending_ = down;
+    m_sortKey = key;
+    m_descending = down;
     return S_OK;
 }
 

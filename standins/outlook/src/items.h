@@ -24,7 +24,7 @@ class ItemsObject : public ModelObject<Outlook::_Items> {
     static std::span<const DispatchMember> Members();
     ItemsObject();
 
-    void SetFolder(mailstore::FolderPtr folder) { folder_ = std::move(folder); }
+    void SetFolder(mailstore::FolderPtr folder) { m_folder = std::move(folder); }
 
     STDMETHODIMP get_Count(LONG* count) override;
     STDMETHODIMP Item(VARIANT index, IDispatch** item) override;
@@ -37,10 +37,10 @@ class ItemsObject : public ModelObject<Outlook::_Items> {
     // restricted collection, those it matched when made), sorted when asked.
     std::vector<mailstore::MessagePtr> Listed() const;
 
-    mailstore::FolderPtr folder_;
-    std::optional<std::vector<mailstore::MessagePtr>> matched_;
-    std::optional<ItemProperty> sortKey_;
-    bool descending_ = false;
+    mailstore::FolderPtr m_folder;
+    std::optional<std::vector<mailstore::MessagePtr>> m_matched;
+    std::optional<ItemProperty> m_sortKey;
+    bool m_descending = false;
 };
 
 }  // namespace outlook::objects

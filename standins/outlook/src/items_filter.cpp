@@ -214,29 +214,29 @@ namespace {
 // Reads a filter from left to right; `rest` is where reading stopped.
 class FilterReader {
   public:
-    explicit FilterReader(std::wstring_view text) : text_(text) {}
+    explicit FilterReader(std::wstring_view text) : m_text(text) {}
 
-    std::wstring_view Rest() const { return text_.substr(at_); }
+    std::wstring_view Rest() const { return m_text.substr(m_at); }
     bool AtEnd() {
         SkipBlanks();
-        return at_ >= text_.size();
+        return m_at >= m_text.size();
     }
     std::optional<std::wstring> Bracketed() {
         SkipBlanks();
-        if (at_ >= text_.size() || text_[at_] != L'[')
+        if (m_at >= m_text.size() || m_text[m_at] != L'[')
             return std::nullopt;
-        const std::size_t close = text_.find(L']', at_);
+        const std::size_t close = m_text.find(L']', m_at);
         if (close == std::wstring_view::npos)
             return std::nullopt;
-        std::wstring name(text_.substr(at_ + 1, close - at_ - 1));
-        at_ = close + 1;
+        std::wstring name(m_text.substr(m_at + 1, close - m_at - 1));
+        m_at = close + 1;
         return name;
     }
     std::optional<std::wstring> Operator() {
         SkipBlanks();
         for (const wchar_t* op : {L"<>", L"<=", L">=", L"=", L"<", L">"}) {
             if (Rest().starts_with(op)) {
-                at_ += std::wstring_view(op).size();
+                m_at += std::wstring_view(op).size();
                 return std::wstring(op);
             }
         }
@@ -245,32 +245,32 @@ class FilterReader {
     // A quoted text ('...' or "...", the quote doubled inside) or a bare word.
     std::optional<std::pair<std::wstring, bool>> Value() {
         SkipBlanks();
-        if (at_ >= text_.size())
+        if (m_at >= m_text.size())
             return std::nullopt;
-        const wchar_t quote = text_[at_];
+        const wchar_t quote = m_text[m_at];
         if (quote == L'\'' || quote == L'"') {
             std::wstring value;
-            for (std::size_t i = at_ + 1; i < text_.size(); ++i) {
-                if (text_[i] != quote) {
-                    value += text_[i];
-                } else if (i + 1 < text_.size() && text_[i + 1] == quote) {
+            for (std::size_t i = m_at + 1; i < m_text.size(); ++i) {
+                if (m_text[i] != quote) {
+                    value += m_text[i];
+                } else if (i + 1 < m_text.size() && m_text[i + 1] == quote) {
                     value += quote;
                     ++i;
                 } else {
-                    at_ = i + 1;
+                    m_at = i + 1;
                     return std::pair{value, true};
                 }
             }
             return std::nullopt;
         }
-        std::size_t end = at_;
-        while (end < text_.size() &&
-               (std::iswalnum(text_[end]) || text_[end] == L'.' || text_[end] == L'-'))
+        std::size_t end = m_at;
+        while (end < m_text.size() &&
+               (std::iswalnum(m_text[end]) || m_text[end] == L'.' || m_text[end] == L'-'))
             ++end;
-        if (end == at_)
+        if (end == m_at)
             return std::nullopt;
-        std::wstring word(text_.substr(at_, end - at_));
-        at_ = end;
+        std::wstring word(m_text.substr(m_at, end - m_at));
+        m_at = end;
         return std::pair{word, false};
     }
     bool Keyword(std::wstring_view word) {
@@ -279,17 +279,17 @@ class FilterReader {
         if (rest.size() <= word.size() || !SameName(rest.substr(0, word.size()), word) ||
             !std::iswspace(rest[word.size()]))
             return false;
-        at_ += word.size();
+        m_at += word.size();
         return true;
     }
 
   private:
     void SkipBlanks() {
-        while (at_ < text_.size() && std::iswspace(text_[at_]))
-            ++at_;
+        while (m_at < m_text.size() && std::iswspace(m_text[m_at]))
+            ++m_at;
     }
-    std::wstring_view text_;
-    std::size_t at_ = 0;
+    std::wstring_view m_text;
+    std::size_t m_at = 0;
 };
 
 std::optional<LONG> NumberOf(const std::wstring& text) {
@@ -372,7 +372,7 @@ std::optional<ItemFilter> ItemFilter::Parse(std::wstring_view text, std::wstring
                 break;
             }
         }
-        filter.conditions_.push_back(std::move(condition));
+        filter.m_conditions.push_back(std::move(condition));
         if (reader.AtEnd())
             return filter;
     } while (reader.Keyword(L"AND"));
@@ -380,7 +380,7 @@ std::optional<ItemFilter> ItemFilter::Parse(std::wstring_view text, std::wstring
 }
 
 bool ItemFilter::Matches(const mailstore::Message& message) const {
-    return std::all_of(conditions_.begin(), conditions_.end(),
+    return std::all_of(m_conditions.begin(), m_conditions.end(),
                        [&](const Condition& condition) { return Holds(condition, message); });
 }
 

@@ -54,7 +54,7 @@ class ItemFilter {
     };
     static bool Holds(const Condition& condition, const mailstore::Message& message);
 
-    std::vector<Condition> conditions_;
+    std::vector<Condition> m_conditions;
 };
 
 }  // namespace outlook::objects

@@ -53,7 +53,7 @@ STDMETHODIMP MailItemObject::get_Body(BSTR* body) {
 STDMETHODIMP MailItemObject::put_Body(BSTR body) {
     if (HRESULT hr = Reach(L"Body"); FAILED(hr))
         return hr;
-    message_->SetPlainBody(body ? std::wstring(body, SysStringLen(body)) : std::wstring());
+    m_message->SetPlainBody(body ? std::wstring(body, SysStringLen(body)) : std::wstring());
     return S_OK;
 }
 
@@ -62,7 +62,7 @@ STDMETHODIMP MailItemObject::get_MAPIOBJECT(IUnknown** message) {
         return hr;
     *message = nullptr;
     IMessage* mapi = nullptr;
-    const HRESULT hr = mapiview::MessageFor(message_, &mapi);
+    const HRESULT hr = mapiview::MessageFor(m_message, &mapi);
     *message = mapi;
     return hr;
 }
@@ -70,21 +70,21 @@ STDMETHODIMP MailItemObject::get_MAPIOBJECT(IUnknown** message) {
 STDMETHODIMP MailItemObject::get_Size(LONG* size) {
     if (HRESULT hr = Reach(L"Size", size); FAILED(hr))
         return hr;
-    *size = static_cast<LONG>(message_->Size());
+    *size = static_cast<LONG>(m_message->Size());
     return S_OK;
 }
 
 STDMETHODIMP MailItemObject::get_UnRead(VARIANT_BOOL* unread) {
     if (HRESULT hr = Reach(L"UnRead", unread); FAILED(hr))
         return hr;
-    *unread = message_->IsRead() ? VARIANT_FALSE : VARIANT_TRUE;
+    *unread = m_message->IsRead() ? VARIANT_FALSE : VARIANT_TRUE;
     return S_OK;
 }
 
 STDMETHODIMP MailItemObject::put_UnRead(VARIANT_BOOL unread) {
     if (HRESULT hr = Reach(L"UnRead"); FAILED(hr))
         return hr;
-    message_->SetRead(unread == VARIANT_FALSE);
+    m_message->SetRead(unread == VARIANT_FALSE);
     return S_OK;
 }
 
@@ -101,14 +101,14 @@ STDMETHODIMP MailItemObject::get_HTMLBody(BSTR* body) {
 STDMETHODIMP MailItemObject::put_HTMLBody(BSTR body) {
     if (HRESULT hr = Reach(L"HTMLBody"); FAILED(hr))
         return hr;
-    message_->SetHtmlBody(body ? std::wstring(body, SysStringLen(body)) : std::wstring());
+    m_message->SetHtmlBody(body ? std::wstring(body, SysStringLen(body)) : std::wstring());
     return S_OK;
 }
 
 STDMETHODIMP MailItemObject::get_ReadReceiptRequested(VARIANT_BOOL* requested) {
     if (HRESULT hr = Reach(L"ReadReceiptRequested", requested); FAILED(hr))
         return hr;
-    const bool asked = message_->GetBool(mailstore::tags::kReadReceiptRequested).value_or(false);
+    const bool asked = m_message->GetBool(mailstore::tags::kReadReceiptRequested).value_or(false);
     *requested = asked ? VARIANT_TRUE : VARIANT_FALSE;
     return S_OK;
 }
@@ -118,10 +118,10 @@ STDMETHODIMP MailItemObject::put_ReadReceiptRequested(VARIANT_BOOL requested) {
     if (HRESULT hr = Reach(L"ReadReceiptRequested"); FAILED(hr))
         return hr;
     const bool asked = requested != VARIANT_FALSE;
-    message_->Set(mailstore::tags::kReadReceiptRequested, asked);
+    m_message->Set(mailstore::tags::kReadReceiptRequested, asked);
     if (!asked) {
-        const std::uint32_t flags = message_->Flags() & ~mailstore::kMsgFlagReceiptPending;
-        message_->Set(mailstore::tags::kMessageFlags, static_cast<std::int32_t>(flags));
+        const std::uint32_t flags = m_message->Flags() & ~mailstore::kMsgFlagReceiptPending;
+        m_message->Set(mailstore::tags::kMessageFlags, static_cast<std::int32_t>(flags));
     }
     return S_OK;
 }
@@ -129,7 +129,7 @@ STDMETHODIMP MailItemObject::put_ReadReceiptRequested(VARIANT_BOOL requested) {
 STDMETHODIMP MailItemObject::get_ReceivedTime(DATE* received) {
     if (HRESULT hr = Reach(L"ReceivedTime", received); FAILED(hr))
         return hr;
-    return LocalReceivedTime(*message_, received) ? S_OK : E_FAIL;
+    return LocalReceivedTime(*m_message, received) ? S_OK : E_FAIL;
 }
 
 }  // namespace outlook::objects

@@ -61,20 +61,20 @@ class ModelBound {
   public:
     // `name` is the object in the names of its members ("MailItem"), `iid`
     // its interface.
-    ModelBound(const wchar_t* name, const IID& iid) : name_(name), iid_(&iid) {}
+    ModelBound(const wchar_t* name, const IID& iid) : m_name(name), m_iid(&iid) {}
     ModelBound(const ModelBound&) = delete;
     ModelBound& operator=(const ModelBound&) = delete;
     ~ModelBound() { Detach(); }
     void Attach(Model* model) {
         Detach();
-        model_ = model;
-        if (model_)
-            model_->bound.insert(this);
+        m_model = model;
+        if (m_model)
+            m_model->bound.insert(this);
     }
     void Detach() {
-        if (model_)
-            model_->bound.erase(this);
-        model_ = nullptr;
+        if (m_model)
+            m_model->bound.erase(this);
+        m_model = nullptr;
     }
 
   protected:
@@ -84,7 +84,7 @@ class ModelBound {
     // result (E_POINTER otherwise). A call made to fault does not return.
     template <class... Out>
     HRESULT Enter(const wchar_t* member, Out*... outputs) {
-        if (!model_) {
+        if (!m_model) {
             platform::calls::ClearOutputs(outputs...);
             return RPC_E_DISCONNECTED;
         }
@@ -94,19 +94,19 @@ class ModelBound {
         return ((outputs != nullptr) && ...) ? S_OK : E_POINTER;
     }
     platform::calls::ComObject Identity() const {
-        return {name_, model_ ? model_->errorSource.c_str() : nullptr, nullptr, iid_};
+        return {m_name, m_model ? m_model->errorSource.c_str() : nullptr, nullptr, m_iid};
     }
     // A failure of a member reported as Outlook reports it: with error
     // information saying `description`.
     HRESULT Fail(HRESULT failure, const std::wstring& description) const {
-        return ReportError(model_ ? model_->errorSource.c_str() : nullptr, *iid_, description,
+        return ReportError(m_model ? m_model->errorSource.c_str() : nullptr, *m_iid, description,
                            failure);
     }
-    Model* model_ = nullptr;
+    Model* m_model = nullptr;
 
   private:
-    const wchar_t* name_;
-    const IID* iid_;
+    const wchar_t* m_name;
+    const IID* m_iid;
 };
 
 // An object of the model behind dual interface I, named `name` in its
@@ -121,7 +121,7 @@ class ModelObject : public CComObjectRootEx<CComSingleThreadModel>,
         : Bound(name, __uuidof(I)), DualInterface<I>(members) {}
 
   protected:
-    HRESULT Reachable() override { return this->model_ ? S_OK : RPC_E_DISCONNECTED; }
+    HRESULT Reachable() override { return this->m_model ? S_OK : RPC_E_DISCONNECTED; }
 };
 
 // A new object, bound to `model` when one is given.

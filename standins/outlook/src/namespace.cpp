@@ -81,7 +81,7 @@ NameSpaceObject::NameSpaceObject() : ModelObject(L"NameSpace", kMembers) {}
 STDMETHODIMP NameSpaceObject::get_Folders(Outlook::_Folders** folders) {
     if (HRESULT hr = Enter(L"Folders", folders); FAILED(hr))
         return hr;
-    CComPtr<FoldersObject> object = MakeObject<FoldersObject>(model_);
+    CComPtr<FoldersObject> object = MakeObject<FoldersObject>(m_model);
     return Hand<Outlook::_Folders>(object, folders);
 }
 
@@ -95,7 +95,7 @@ STDMETHODIMP NameSpaceObject::GetDefaultFolder(LONG folderType, Outlook::MAPIFol
         store ? store->DefaultFolderOf(static_cast<mailstore::DefaultFolder>(folderType)) : nullptr;
     if (!found)
         return kNotFound;
-    return Hand<Outlook::MAPIFolder>(WrapFolder(model_, std::move(found)), folder);
+    return Hand<Outlook::MAPIFolder>(WrapFolder(m_model, std::move(found)), folder);
 }
 
 STDMETHODIMP NameSpaceObject::GetFolderFromID(BSTR entryId, VARIANT storeId,
@@ -107,7 +107,7 @@ STDMETHODIMP NameSpaceObject::GetFolderFromID(BSTR entryId, VARIANT storeId,
     auto find = [](const mailstore::EntryId& id) { return Store().FindFolder(id); };
     if (HRESULT hr = LookUp(entryId, storeId, find, found); FAILED(hr))
         return hr;
-    return Hand<Outlook::MAPIFolder>(WrapFolder(model_, std::move(found)), folder);
+    return Hand<Outlook::MAPIFolder>(WrapFolder(m_model, std::move(found)), folder);
 }
 
 STDMETHODIMP NameSpaceObject::GetItemFromID(BSTR entryId, VARIANT storeId, IDispatch** item) {
@@ -118,7 +118,7 @@ STDMETHODIMP NameSpaceObject::GetItemFromID(BSTR entryId, VARIANT storeId, IDisp
     auto find = [](const mailstore::EntryId& id) { return Store().FindMessage(id); };
     if (HRESULT hr = LookUp(entryId, storeId, find, found); FAILED(hr))
         return hr;
-    return HandOut(WrapItem(model_, std::move(found)), item);
+    return HandOut(WrapItem(m_model, std::move(found)), item);
 }
 
 // The user's choice was set beforehand by the host; a folder gone since
@@ -131,7 +131,7 @@ STDMETHODIMP NameSpaceObject::PickFolder(Outlook::MAPIFolder** folder) {
     FolderPtr chosen = choice ? Store().FindFolder(*choice) : nullptr;
     if (!chosen)
         return S_OK;
-    return Hand<Outlook::MAPIFolder>(WrapFolder(model_, std::move(chosen)), folder);
+    return Hand<Outlook::MAPIFolder>(WrapFolder(m_model, std::move(chosen)), folder);
 }
 
 STDMETHODIMP NameSpaceObject::get_MAPIOBJECT(IUnknown** session) {

@@ -61,17 +61,17 @@ struct OutlookHost::State {
     }
 };
 
-OutlookHost::OutlookHost(std::wstring version) : state_(std::make_unique<State>()) {
+OutlookHost::OutlookHost(std::wstring version) : m_state(std::make_unique<State>()) {
     objects::RegisterOutlookProxies();
-    state_->model.errorSource = objects::ErrorSourceOf(version);
-    state_->model.version = std::move(version);
-    state_->explorers = objects::MakeObject<objects::ExplorersObject>(&state_->model);
-    state_->mapi = objects::MakeObject<objects::NameSpaceObject>(&state_->model);
-    state_->application = objects::MakeObject<objects::ApplicationObject>(&state_->model);
-    state_->application->SetParts(state_->explorers, state_->mapi);
-    state_->model.nameSpace = static_cast<Outlook::_NameSpace*>(state_->mapi.p);
-    state_->barFile = objects::CommandBarFilePath();
-    state_->keptBars = objects::LoadCommandBars(state_->barFile);
+    m_state->model.errorSource = objects::ErrorSourceOf(version);
+    m_state->model.version = std::move(version);
+    m_state->explorers = objects::MakeObject<objects::ExplorersObject>(&m_state->model);
+    m_state->mapi = objects::MakeObject<objects::NameSpaceObject>(&m_state->model);
+    m_state->application = objects::MakeObject<objects::ApplicationObject>(&m_state->model);
+    m_state->application->SetParts(m_state->explorers, m_state->mapi);
+    m_state->model.nameSpace = static_cast<Outlook::_NameSpace*>(m_state->mapi.p);
+    m_state->barFile = objects::CommandBarFilePath();
+    m_state->keptBars = objects::LoadCommandBars(m_state->barFile);
 }
 
 // No events are raised here: Outlook closes its windows, raising their
@@ -81,45 +81,45 @@ OutlookHost::OutlookHost(std::wstring version) : state_(std::make_unique<State>(
 // Outlook's process lets them go (an add-in holding an explorer whose Close
 // it still watches would otherwise keep both alive).
 OutlookHost::~OutlookHost() {
-    for (ExplorerRecord& record : state_->model.explorers) {
+    for (ExplorerRecord& record : m_state->model.explorers) {
         if (record.open)
-            State::KeepBarsOf(record, state_->keptBars);
+            State::KeepBarsOf(record, m_state->keptBars);
     }
     // Written when there is something to keep, or to forget.
     std::error_code ignored;
-    if (!state_->barFile.empty() &&
-        (!state_->keptBars.empty() || std::filesystem::exists(state_->barFile, ignored)))
-        objects::SaveCommandBars(state_->barFile, state_->keptBars);
-    for (ExplorerRecord& record : state_->model.explorers) {
+    if (!m_state->barFile.empty() &&
+        (!m_state->keptBars.empty() || std::filesystem::exists(m_state->barFile, ignored)))
+        objects::SaveCommandBars(m_state->barFile, m_state->keptBars);
+    for (ExplorerRecord& record : m_state->model.explorers) {
         record.object->CommandBars()->Disconnect();
         State::Shut(record);
         record.object->Detach();
         record.object->DisconnectSinks();
     }
-    state_->application->Detach();
-    state_->explorers->Detach();
-    state_->mapi->Detach();
+    m_state->application->Detach();
+    m_state->explorers->Detach();
+    m_state->mapi->Detach();
     // Folders and items the add-in still holds answer as closed too.
-    const std::set<objects::ModelBound*> bound = state_->model.bound;
+    const std::set<objects::ModelBound*> bound = m_state->model.bound;
     for (objects::ModelBound* object : bound)
         object->Detach();
-    state_->model.nameSpace = nullptr;
-    state_->application->SetParts(nullptr, nullptr);
+    m_state->model.nameSpace = nullptr;
+    m_state->application->SetParts(nullptr, nullptr);
 }
 
 IDispatch* OutlookHost::Application() {
-    IDispatch* application = static_cast<Outlook::_Application*>(state_->application.p);
+    IDispatch* application = static_cast<Outlook::_Application*>(m_state->application.p);
     application->AddRef();
     return application;
 }
 
 HRESULT OutlookHost::MapiNamespace(Outlook::_NameSpace** nameSpace) {
     platform::calls::WorldsOwnCalls host;  // not a call of the add-in's
-    return state_->application->GetNamespace(CComBSTR(L"MAPI"), nameSpace);
+    return m_state->application->GetNamespace(CComBSTR(L"MAPI"), nameSpace);
 }
 
 int OutlookHost::OpenExplorer(const std::wstring& caption, bool activate) {
-    State& state = *state_;
+    State& state = *m_state;
     CComPtr<objects::ExplorerObject> explorer =
         objects::MakeObject<objects::ExplorerObject>(&state.model);
     explorer->SetCaption(caption);
@@ -152,29 +152,29 @@ int OutlookHost::OpenExplorer(const std::wstring& caption, bool activate) {
 }
 
 bool OutlookHost::ActivateExplorer(int id) {
-    if (ExplorerRecord* record = state_->OpenRecord(id))
-        record->activated = ++state_->model.activations;
-    return state_->RaiseOn(id, DISPID_Outlook_ExplorerEvents_Activate);
+    if (ExplorerRecord* record = m_state->OpenRecord(id))
+        record->activated = ++m_state->model.activations;
+    return m_state->RaiseOn(id, DISPID_Outlook_ExplorerEvents_Activate);
 }
 
 bool OutlookHost::ChangeSelection(int id) {
-    return state_->RaiseOn(id, DISPID_Outlook_ExplorerEvents_SelectionChange);
+    return m_state->RaiseOn(id, DISPID_Outlook_ExplorerEvents_SelectionChange);
 }
 
 bool OutlookHost::CloseExplorer(int id) {
-    if (!state_->RaiseOn(id, DISPID_Outlook_ExplorerEvents_Close))
+    if (!m_state->RaiseOn(id, DISPID_Outlook_ExplorerEvents_Close))
         return false;
     // A handler may have opened explorers meanwhile: find the record again.
-    ExplorerRecord* record = state_->OpenRecord(id);
+    ExplorerRecord* record = m_state->OpenRecord(id);
     if (record) {
-        State::KeepBarsOf(*record, state_->keptBars);
+        State::KeepBarsOf(*record, m_state->keptBars);
         State::Shut(*record);
     }
     return true;
 }
 
 bool OutlookHost::SendItem(IDispatch* item) {
-    CComPtr<objects::ApplicationObject> application = state_->application;
+    CComPtr<objects::ApplicationObject> application = m_state->application;
     return application->RaiseItemSend(item);
 }
 
@@ -186,8 +186,8 @@ void OutlookHost::FaultOnNextCall(const std::wstring& member) {
 
 std::vector<ExplorerInfo> OutlookHost::Explorers() const {
     std::vector<ExplorerInfo> infos;
-    const objects::ExplorerObject* active = state_->model.Active();
-    for (const ExplorerRecord& record : state_->model.explorers) {
+    const objects::ExplorerObject* active = m_state->model.Active();
+    for (const ExplorerRecord& record : m_state->model.explorers) {
         ExplorerInfo info;
         info.id = record.id;
         info.caption = record.caption;
@@ -244,7 +244,7 @@ void CollectTagged(objects::CommandBarControlsObject* controls, const std::wstri
 
 std::vector<BarInfo> OutlookHost::Bars(int id) const {
     std::vector<BarInfo> bars;
-    if (ExplorerRecord* record = state_->OpenRecord(id)) {
+    if (ExplorerRecord* record = m_state->OpenRecord(id)) {
         for (const auto& bar : record->object->CommandBars()->Bars())
             bars.push_back(bar->Snapshot());
     }
@@ -285,7 +285,7 @@ std::wstring Click(objects::Model& model, ControlNode* clicked) {
 }  // namespace
 
 std::wstring OutlookHost::ClickControl(int id, const std::vector<std::wstring>& path) {
-    ExplorerRecord* record = state_->OpenRecord(id);
+    ExplorerRecord* record = m_state->OpenRecord(id);
     if (!record)
         return L"the explorer is not open";
     if (path.size() < 2)
@@ -297,11 +297,11 @@ std::wstring OutlookHost::ClickControl(int id, const std::vector<std::wstring>& 
         return L"bar \"" + path.front() + L"\" is hidden";
     std::wstring refusal;
     ControlNode* node = FindByPath(bar->Controls(), path, 1, refusal);
-    return node ? Click(state_->model, node) : refusal;
+    return node ? Click(m_state->model, node) : refusal;
 }
 
 std::wstring OutlookHost::ClickTag(int id, const std::wstring& tag) {
-    ExplorerRecord* record = state_->OpenRecord(id);
+    ExplorerRecord* record = m_state->OpenRecord(id);
     if (!record)
         return L"the explorer is not open";
     for (const auto& bar : record->object->CommandBars()->Bars()) {
@@ -313,7 +313,7 @@ std::wstring OutlookHost::ClickTag(int id, const std::wstring& tag) {
             return L"bar \"" + bar->State().name + L"\" is hidden";
         if (!found.front()->fields.visible)
             return L"the button tagged \"" + tag + L"\" is hidden";
-        return Click(state_->model, found.front());
+        return Click(m_state->model, found.front());
     }
     return L"no button tagged \"" + tag + L"\"";
 }
@@ -323,7 +323,7 @@ std::wstring OutlookHost::ClickTag(int id, const std::wstring& tag) {
 // change its dock.
 std::wstring OutlookHost::MoveBar(int id, const std::wstring& name, int rowIndex, int left,
                                   int top) {
-    ExplorerRecord* record = state_->OpenRecord(id);
+    ExplorerRecord* record = m_state->OpenRecord(id);
     if (!record)
         return L"the explorer is not open";
     objects::CommandBarObject* bar = record->object->CommandBars()->Find(name);

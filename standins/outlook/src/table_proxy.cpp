@@ -75,12 +75,12 @@ std::vector<BaseSlot> DispatchSlots() {
 class TableProxy final : public platform::com::InterfaceProxyBase {
   public:
     TableProxy(platform::com::ProxyLink& link, IUnknown* target, const TableVtable& vtable)
-        : face_{vtable.Slots(), &link, target} {}
+        : m_face{vtable.Slots(), &link, target} {}
 
-    IUnknown* Interface() override { return reinterpret_cast<IUnknown*>(&face_); }
+    IUnknown* Interface() override { return reinterpret_cast<IUnknown*>(&m_face); }
 
   private:
-    ProxyFace face_;
+    ProxyFace m_face;
 };
 
 }  // namespace
@@ -102,8 +102,8 @@ bool TableVtable::Build(std::span<const DispatchMember> members, const std::type
                      type.name(), static_cast<std::size_t>(missing - slots.begin()));
         return false;
     }
-    entries_ = {nullptr, &type};
-    entries_.insert(entries_.end(), slots.begin(), slots.end());
+    m_entries = {nullptr, &type};
+    m_entries.insert(m_entries.end(), slots.begin(), slots.end());
     return true;
 }
 

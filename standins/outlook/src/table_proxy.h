@@ -31,12 +31,12 @@ class TableVtable {
     // left empty and the slot named on the standard error, when a slot below
     // the last one named has no member.
     bool Build(std::span<const DispatchMember> members, const std::type_info& type);
-    bool Built() const { return !entries_.empty(); }
-    const void* const* Slots() const { return entries_.data() + kPrefix; }
+    bool Built() const { return !m_entries.empty(); }
+    const void* const* Slots() const { return m_entries.data() + kPrefix; }
 
   private:
     static constexpr std::size_t kPrefix = 2;  // offset to the top, type information
-    std::vector<const void*> entries_;
+    std::vector<const void*> m_entries;
 };
 
 // The proxy of one interface of an object of another apartment.

@@ -167,7 +167,7 @@ class Watcher : public IDispEventSimpleImpl<1, Watcher, &__uuidof(Outlook::Appli
     using ExplorersSink = IDispEventSimpleImpl<2, Watcher, &__uuidof(Outlook::ExplorersEvents)>;
     using ExplorerSink = IDispEventSimpleImpl<3, Watcher, &__uuidof(Outlook::ExplorerEvents)>;
 
-    explicit Watcher(Outlook::_Application* application) : application_(application) {}
+    explicit Watcher(Outlook::_Application* application) : m_application(application) {}
 
     std::vector<std::wstring> calls;
     IDispatch* sentItem = nullptr;
@@ -183,7 +183,7 @@ class Watcher : public IDispEventSimpleImpl<1, Watcher, &__uuidof(Outlook::Appli
     void __stdcall OnNewExplorer(Outlook::_Explorer* explorer) {
         const std::wstring caption = CaptionOf(explorer);
         CComPtr<Outlook::_Explorer> active;
-        application_->ActiveExplorer(&active);
+        m_application->ActiveExplorer(&active);
         calls.push_back(
             L"NewExplorer " + caption +
             (FindWindowW(L"rctrl_renwnd32", caption.c_str()) ? L" shown" : L" unshown") +
@@ -219,7 +219,7 @@ class Watcher : public IDispEventSimpleImpl<1, Watcher, &__uuidof(Outlook::Appli
     END_SINK_MAP()
 
   private:
-    Outlook::_Application* application_;
+    Outlook::_Application* m_application;
 };
 
 TEST_F(OutlookHostTest, EventsReachDispatchSinksInOutlooksOrder) {

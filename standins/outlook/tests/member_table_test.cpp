@@ -91,9 +91,9 @@ class SampleObject : public CComObjectRootEx<CComSingleThreadModel>,
         *description = SysAllocString(described.c_str());
         return S_OK;
     }
-    STDMETHODIMP get_Name(BSTR* name) override { return name_.CopyTo(name); }
+    STDMETHODIMP get_Name(BSTR* name) override { return m_name.CopyTo(name); }
     STDMETHODIMP put_Name(BSTR name) override {
-        name_ = name;
+        m_name = name;
         return S_OK;
     }
     STDMETHODIMP Find(BSTR, VARIANT scope, VARIANT limit, LONG* found) override {
@@ -137,7 +137,7 @@ class SampleObject : public CComObjectRootEx<CComSingleThreadModel>,
     CComPtr<ISample> adoptedOne;
 
   private:
-    CComBSTR name_{L"first"};
+    CComBSTR m_name{L"first"};
 };
 
 class MemberTableTest : public ::testing::Test {

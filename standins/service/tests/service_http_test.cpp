@@ -21,10 +21,10 @@ using namespace std::chrono_literals;
 
 class ServiceTest : public ::testing::Test {
   protected:
-    void SetUp() override { ASSERT_TRUE(service_.Start()); }
-    std::string Url(const std::string& target) const { return service_.Url() + target; }
+    void SetUp() override { ASSERT_TRUE(m_service.Start()); }
+    std::string Url(const std::string& target) const { return m_service.Url() + target; }
 
-    FilterService service_;
+    FilterService m_service;
 };
 
 TEST_F(ServiceTest, LogOnAnswersTheValuesAsKeyValueLines) {
@@ -33,34 +33,34 @@ TEST_F(ServiceTest, LogOnAnswersTheValuesAsKeyValueLines) {
     EXPECT_NE(response.body.find("Login.Access=Approved\r\n"), std::string::npos);
     EXPECT_NE(response.body.find("Parameters.Mailtag=1\r\n"), std::string::npos);
     // The links name the server and the identity that asked.
-    EXPECT_NE(response.body.find("url.Email=" + service_.Url() + "/Account/MailTag.asp?id=42\r\n"),
+    EXPECT_NE(response.body.find("url.Email=" + m_service.Url() + "/Account/MailTag.asp?id=42\r\n"),
               std::string::npos);
 
-    service_.Set("Login.Access", "Denied");
-    service_.Remove("Advert.Caption");
+    m_service.Set("Login.Access", "Denied");
+    m_service.Remove("Advert.Caption");
     response = HttpGet(Url("/Account/LogOn.asp?id=42&pw=secret"));
     EXPECT_NE(response.body.find("Login.Access=Denied\r\n"), std::string::npos);
     EXPECT_EQ(response.body.find("Advert.Caption"), std::string::npos);
 }
 
 TEST_F(ServiceTest, AConfiguredAccountRefusesAWrongIdentityOrPassword) {
-    service_.SetAccount(7, "p&ss word");
+    m_service.SetAccount(7, "p&ss word");
     EXPECT_EQ(HttpGet(Url("/Account/LogOn.asp?id=8&pw=p%26ss%20word")).status, 403);
     EXPECT_EQ(HttpGet(Url("/Account/LogOn.asp?id=7&pw=pss")).status, 403);
     const std::string good =
         "/Account/LogOn.asp?id=7&pw=" + standins::net::PercentEncode("p&ss word");
     EXPECT_EQ(HttpGet(Url(good)).status, 200);
 
-    auto served = service_.Requests();
+    auto served = m_service.Requests();
     ASSERT_EQ(served.size(), 3u);
     EXPECT_EQ(served[0].path, "/Account/LogOn.asp");
     EXPECT_EQ(served[0].status, 403);
     EXPECT_EQ(served[2].status, 200);
-    EXPECT_EQ(service_.CountOf("/Account/LogOn.asp"), 3u);
+    EXPECT_EQ(m_service.CountOf("/Account/LogOn.asp"), 3u);
 }
 
 TEST_F(ServiceTest, TheFooterDocumentCarriesTheTextsEscaped) {
-    service_.SetFooter("a < b & c", "<b>|Blocked|</b>");
+    m_service.SetFooter("a < b & c", "<b>|Blocked|</b>");
     auto response = HttpGet(Url("/Account/MailTag.asp?id=1"));
     ASSERT_EQ(response.status, 200);
     EXPECT_NE(response.body.find("<MailTag><PlainTxt>a &lt; b &amp; c</PlainTxt>"
@@ -78,10 +78,10 @@ TEST_F(ServiceTest, GetIpAnswersTheCallersAddressAndUnknownPagesAre404) {
 }
 
 TEST_F(ServiceTest, ChunkedBodiesAreReassembled) {
-    service_.SetChunkSize(5);
-    service_.Set("Advert.Caption", std::string(100, 'x'));
+    m_service.SetChunkSize(5);
+    m_service.Set("Advert.Caption", std::string(100, 'x'));
     auto chunked = HttpGet(Url("/Account/LogOn.asp?id=1&pw="));
-    service_.SetChunkSize(0);
+    m_service.SetChunkSize(0);
     auto whole = HttpGet(Url("/Account/LogOn.asp?id=1&pw="));
     ASSERT_EQ(chunked.status, 200);
     EXPECT_EQ(chunked.body, whole.body);
@@ -90,21 +90,21 @@ TEST_F(ServiceTest, ChunkedBodiesAreReassembled) {
 
 TEST_F(ServiceTest, ADownServiceRefusesAndComesBackOnTheSamePort) {
     const std::string url = Url("/Component/getip.asp");
-    ASSERT_TRUE(service_.SetDown(true));
+    ASSERT_TRUE(m_service.SetDown(true));
     auto response = HttpGet(url);
     EXPECT_EQ(response.status, 0);
     EXPECT_EQ(response.body, "");
-    ASSERT_TRUE(service_.SetDown(false));
+    ASSERT_TRUE(m_service.SetDown(false));
     EXPECT_EQ(HttpGet(url).status, 200);
-    EXPECT_EQ(service_.CountOf("/Component/getip.asp"), 1u);
+    EXPECT_EQ(m_service.CountOf("/Component/getip.asp"), 1u);
 }
 
 TEST_F(ServiceTest, ALateAnswerPastTheClientsTimeOutIsNoAnswer) {
-    service_.SetDelay(1500ms);
+    m_service.SetDelay(1500ms);
     auto response = HttpGet(Url("/Component/getip.asp"), HttpTimeouts{1000ms, 300ms});
     EXPECT_EQ(response.status, 0);
-    service_.Stop();  // ends the delayed answer without sending it
-    EXPECT_EQ(service_.CountOf("/Component/getip.asp"), 0u);
+    m_service.Stop();  // ends the delayed answer without sending it
+    EXPECT_EQ(m_service.CountOf("/Component/getip.asp"), 0u);
 }
 
 // A listener that accepts connections in its backlog but never answers.

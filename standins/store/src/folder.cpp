@@ -32,70 +32,70 @@ SysTime Now() {
 }  // namespace
 
 Folder::Folder(Model& model, std::uint64_t serial, std::wstring name)
-    : model_(model), serial_(serial), name_(std::move(name)) {}
+    : m_model(model), m_serial(serial), m_name(std::move(name)) {}
 
 EntryId Folder::Id() const {
-    return id_;
+    return m_id;
 }
 
 std::wstring Folder::Name() const {
-    std::lock_guard guard(model_.lock_);
-    return name_;
+    std::lock_guard guard(m_model.m_lock);
+    return m_name;
 }
 
 void Folder::Rename(const std::wstring& name) {
     Model::Pending pending;
     {
-        std::lock_guard guard(model_.lock_);
-        if (deleted_)
+        std::lock_guard guard(m_model.m_lock);
+        if (m_deleted)
             throw StoreError("the folder has been deleted");
-        const FolderPtr parent = parent_.lock();
+        const FolderPtr parent = m_parent.lock();
         if (name.empty())
             throw StoreError("a folder needs a name");
         if (parent) {
-            for (const auto& sibling : parent->subfolders_) {
-                if (sibling.get() != this && SameName(sibling->name_, name)) {
+            for (const auto& sibling : parent->m_subfolders) {
+                if (sibling.get() != this && SameName(sibling->m_name, name)) {
                     throw StoreError("a folder with that name already exists");
                 }
             }
         }
-        name_ = name;
+        m_name = name;
         Notification modified;
         modified.event = kEventObjectModified;
         modified.objectType = kObjectTypeFolder;
-        modified.entryId = id_;
+        modified.entryId = m_id;
         if (parent)
-            modified.parentId = parent->id_;
-        if (const StorePtr store = store_.lock())
-            model_.Queue(pending, *store, std::move(modified));
+            modified.parentId = parent->m_id;
+        if (const StorePtr store = m_store.lock())
+            m_model.Queue(pending, *store, std::move(modified));
     }
-    model_.Send(pending);
+    m_model.Send(pending);
 }
 
 FolderPtr Folder::Parent() const {
-    std::lock_guard guard(model_.lock_);
-    return parent_.lock();
+    std::lock_guard guard(m_model.m_lock);
+    return m_parent.lock();
 }
 
 StorePtr Folder::OwningStore() const {
-    std::lock_guard guard(model_.lock_);
-    return store_.lock();
+    std::lock_guard guard(m_model.m_lock);
+    return m_store.lock();
 }
 
 bool Folder::IsDeleted() const {
-    std::lock_guard guard(model_.lock_);
-    return deleted_;
+    std::lock_guard guard(m_model.m_lock);
+    return m_deleted;
 }
 
 std::vector<FolderPtr> Folder::Subfolders() const {
-    std::lock_guard guard(model_.lock_);
-    return subfolders_;
+    std::lock_guard guard(m_model.m_lock);
+    return m_subfolders;
 }
 
 FolderPtr Folder::FindSubfolder(std::wstring_view name) const {
-    std::lock_guard guard(model_.lock_);
-    for (const auto& folder : subfolders_) {
-        if (SameName(folder->name_, name))
+    std::lock_guard guard(m_model.m_lock);
+    for (const auto& folder : m_subfolders) {
+        if (SameName(folder->m_name, name))
             return folder;
     }
     return nullptr;
@@ -105,108 +105,108 @@ FolderPtr Folder::CreateSubfolder(const std::wstring& name) {
     Model::Pending pending;
     FolderPtr folder;
     {
-        std::lock_guard guard(model_.lock_);
-        if (deleted_)
+        std::lock_guard guard(m_model.m_lock);
+        if (m_deleted)
             throw StoreError("the folder has been deleted");
         if (name.empty())
             throw StoreError("a folder needs a name");
         if (FindSubfolder(name))
             throw StoreError("a folder with that name already exists");
-        folder = model_.NewFolder(store_.lock(), shared_from_this(), name, pending);
+        folder = m_model.NewFolder(m_store.lock(), shared_from_this(), name, pending);
     }
-    model_.Send(pending);
+    m_model.Send(pending);
     return folder;
 }
 
 void Folder::Delete() {
     Model::Pending pending;
     {
-        std::lock_guard guard(model_.lock_);
-        if (deleted_)
+        std::lock_guard guard(m_model.m_lock);
+        if (m_deleted)
             return;
-        const FolderPtr parent = parent_.lock();
+        const FolderPtr parent = m_parent.lock();
         if (!parent)
             throw StoreError("a store's root folder cannot be deleted");
-        auto& siblings = parent->subfolders_;
+        auto& siblings = parent->m_subfolders;
         siblings.erase(std::remove(siblings.begin(), siblings.end(), shared_from_this()),
                        siblings.end());
-        model_.Forget(shared_from_this());
+        m_model.Forget(shared_from_this());
         Notification deleted;
         deleted.event = kEventObjectDeleted;
         deleted.objectType = kObjectTypeFolder;
-        deleted.entryId = id_;
-        deleted.parentId = parent->id_;
-        if (const StorePtr store = store_.lock())
-            model_.Queue(pending, *store, std::move(deleted));
+        deleted.entryId = m_id;
+        deleted.parentId = parent->m_id;
+        if (const StorePtr store = m_store.lock())
+            m_model.Queue(pending, *store, std::move(deleted));
     }
-    model_.Send(pending);
+    m_model.Send(pending);
 }
 
 void Folder::MoveTo(const FolderPtr& destination) {
     Model::Pending pending;
     {
-        std::lock_guard guard(model_.lock_);
-        const FolderPtr parent = parent_.lock();
-        if (deleted_ || !parent)
-            throw StoreError(deleted_ ? "the folder has been deleted"
-                                      : "a store's root folder cannot be moved");
-        if (!destination || destination->deleted_)
+        std::lock_guard guard(m_model.m_lock);
+        const FolderPtr parent = m_parent.lock();
+        if (m_deleted || !parent)
+            throw StoreError(m_deleted ? "the folder has been deleted"
+                                       : "a store's root folder cannot be moved");
+        if (!destination || destination->m_deleted)
             throw StoreError("no such folder");
-        if (destination->store_.lock() != store_.lock())
+        if (destination->m_store.lock() != m_store.lock())
             throw StoreError("a folder moves within its own store");
-        for (FolderPtr above = destination; above; above = above->parent_.lock()) {
+        for (FolderPtr above = destination; above; above = above->m_parent.lock()) {
             if (above.get() == this)
                 throw StoreError("a folder cannot move into itself");
         }
         if (destination == parent)
             return;
-        for (const auto& sibling : destination->subfolders_) {
-            if (SameName(sibling->name_, name_))
+        for (const auto& sibling : destination->m_subfolders) {
+            if (SameName(sibling->m_name, m_name))
                 throw StoreError("a folder with that name already exists");
         }
-        auto& siblings = parent->subfolders_;
+        auto& siblings = parent->m_subfolders;
         siblings.erase(std::remove(siblings.begin(), siblings.end(), shared_from_this()),
                        siblings.end());
-        destination->subfolders_.push_back(shared_from_this());
-        parent_ = destination;
+        destination->m_subfolders.push_back(shared_from_this());
+        m_parent = destination;
         Notification moved;
         moved.event = kEventObjectMoved;
         moved.objectType = kObjectTypeFolder;
-        moved.entryId = id_;
-        moved.parentId = destination->id_;
-        moved.oldId = id_;
-        moved.oldParentId = parent->id_;
-        if (const StorePtr store = store_.lock())
-            model_.Queue(pending, *store, std::move(moved));
+        moved.entryId = m_id;
+        moved.parentId = destination->m_id;
+        moved.oldId = m_id;
+        moved.oldParentId = parent->m_id;
+        if (const StorePtr store = m_store.lock())
+            m_model.Queue(pending, *store, std::move(moved));
     }
-    model_.Send(pending);
+    m_model.Send(pending);
 }
 
 std::vector<MessagePtr> Folder::Messages() const {
-    std::lock_guard guard(model_.lock_);
-    return messages_;
+    std::lock_guard guard(m_model.m_lock);
+    return m_messages;
 }
 
 std::vector<MessagePtr> Folder::HiddenMessages() const {
-    std::lock_guard guard(model_.lock_);
-    return hidden_;
+    std::lock_guard guard(m_model.m_lock);
+    return m_hidden;
 }
 
 MessagePtr Folder::CreateMessage(const std::string& messageClass, bool associated) {
     Model::Pending pending;
     MessagePtr message;
     {
-        std::lock_guard guard(model_.lock_);
-        if (deleted_)
+        std::lock_guard guard(m_model.m_lock);
+        if (m_deleted)
             throw StoreError("the folder has been deleted");
-        message = model_.NewMessage(shared_from_this(), associated);
-        message->properties_[tags::kMessageClass] = messageClass;
+        message = m_model.NewMessage(shared_from_this(), associated);
+        message->m_properties[tags::kMessageClass] = messageClass;
         // A message made in the store is the user's own: read and unsent.
-        message->properties_[tags::kMessageFlags] =
+        message->m_properties[tags::kMessageFlags] =
             static_cast<std::int32_t>(kMsgFlagRead | kMsgFlagUnsent);
-        model_.Queue(pending, *store_.lock(), Model::About(*message, kEventObjectCreated));
+        m_model.Queue(pending, *m_store.lock(), Model::About(*message, kEventObjectCreated));
     }
-    model_.Send(pending);
+    m_model.Send(pending);
     return message;
 }
 
@@ -223,17 +223,17 @@ MessagePtr Folder::Deliver(const Bytes& rfc822) {
     Model::Pending pending;
     MessagePtr message;
     {
-        std::lock_guard guard(model_.lock_);
-        if (deleted_)
+        std::lock_guard guard(m_model.m_lock);
+        if (m_deleted)
             throw StoreError("the folder has been deleted");
-        message = model_.NewMessage(shared_from_this(), false);
-        message->properties_ = std::move(properties);
-        message->source_ = rfc822;
-        const StorePtr store = store_.lock();
-        model_.Queue(pending, *store, Model::About(*message, kEventObjectCreated));
-        model_.Queue(pending, *store, Model::About(*message, kEventNewMail));
+        message = m_model.NewMessage(shared_from_this(), false);
+        message->m_properties = std::move(properties);
+        message->m_source = rfc822;
+        const StorePtr store = m_store.lock();
+        m_model.Queue(pending, *store, Model::About(*message, kEventObjectCreated));
+        m_model.Queue(pending, *store, Model::About(*message, kEventNewMail));
     }
-    model_.Send(pending);
+    m_model.Send(pending);
     return message;
 }
 

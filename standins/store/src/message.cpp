@@ -11,46 +11,46 @@ std::uint16_t TypeOf(const PropValue& value) {
     return kTypes[value.index()];
 }
 
-Message::Message(Model& model, std::uint64_t serial) : model_(model), serial_(serial) {}
+Message::Message(Model& model, std::uint64_t serial) : m_model(model), m_serial(serial) {}
 
 EntryId Message::Id() const {
-    std::lock_guard guard(model_.lock_);
-    return id_;
+    std::lock_guard guard(m_model.m_lock);
+    return m_id;
 }
 
 FolderPtr Message::Parent() const {
-    std::lock_guard guard(model_.lock_);
-    return deleted_ ? nullptr : parent_.lock();
+    std::lock_guard guard(m_model.m_lock);
+    return m_deleted ? nullptr : m_parent.lock();
 }
 
 StorePtr Message::OwningStore() const {
-    std::lock_guard guard(model_.lock_);
-    const FolderPtr parent = parent_.lock();
-    return deleted_ || !parent ? nullptr : parent->store_.lock();
+    std::lock_guard guard(m_model.m_lock);
+    const FolderPtr parent = m_parent.lock();
+    return m_deleted || !parent ? nullptr : parent->m_store.lock();
 }
 
 bool Message::IsDeleted() const {
-    std::lock_guard guard(model_.lock_);
-    return deleted_;
+    std::lock_guard guard(m_model.m_lock);
+    return m_deleted;
 }
 
 bool Message::IsAssociated() const {
-    return associated_;
+    return m_associated;
 }
 
 std::optional<PropValue> Message::Get(PropTag tag) const {
-    std::lock_guard guard(model_.lock_);
+    std::lock_guard guard(m_model.m_lock);
     switch (tag) {
         case tags::kEntryId:
-            return id_;
+            return m_id;
         case tags::kParentEntryId:
-            if (const FolderPtr parent = parent_.lock())
-                return parent->id_;
+            if (const FolderPtr parent = m_parent.lock())
+                return parent->m_id;
             return std::nullopt;
         case tags::kStoreEntryId:
-            if (const FolderPtr parent = parent_.lock()) {
-                if (const StorePtr store = parent->store_.lock())
-                    return store->id_;
+            if (const FolderPtr parent = m_parent.lock()) {
+                if (const StorePtr store = parent->m_store.lock())
+                    return store->m_id;
             }
             return std::nullopt;
         case tags::kMessageFlags:
@@ -60,17 +60,17 @@ std::optional<PropValue> Message::Get(PropTag tag) const {
         default:
             break;
     }
-    if (const auto it = properties_.find(tag); it != properties_.end())
+    if (const auto it = m_properties.find(tag); it != m_properties.end())
         return it->second;
     // A string asked for in the other width, as MAPI converts it.
     if (PropType(tag) == kTypeString8) {
-        const auto it = properties_.find(ChangeType(tag, kTypeUnicode));
-        if (it != properties_.end()) {
+        const auto it = m_properties.find(ChangeType(tag, kTypeUnicode));
+        if (it != m_properties.end()) {
             return text::ToNarrow(std::get<std::wstring>(it->second), text::kAnsi);
         }
     } else if (PropType(tag) == kTypeUnicode) {
-        const auto it = properties_.find(ChangeType(tag, kTypeString8));
-        if (it != properties_.end()) {
+        const auto it = m_properties.find(ChangeType(tag, kTypeString8));
+        if (it != m_properties.end()) {
             return text::ToWide(std::get<std::string>(it->second), text::kAnsi);
         }
     }
@@ -106,8 +106,8 @@ std::optional<bool> Message::GetBool(PropTag tag) const {
 }
 
 std::map<PropTag, PropValue> Message::AllProperties() const {
-    std::lock_guard guard(model_.lock_);
-    std::map<PropTag, PropValue> all = properties_;
+    std::lock_guard guard(m_model.m_lock);
+    std::map<PropTag, PropValue> all = m_properties;
     for (PropTag computed : {tags::kEntryId, tags::kParentEntryId, tags::kStoreEntryId,
                              tags::kMessageFlags, tags::kMessageSize}) {
         if (auto value = Get(computed))
@@ -126,8 +126,8 @@ void Message::Set(PropTag tag, PropValue value) {
     }
     Model::Pending pending;
     {
-        std::lock_guard guard(model_.lock_);
-        if (deleted_)
+        std::lock_guard guard(m_model.m_lock);
+        if (m_deleted)
             throw StoreError("the message has been deleted");
         if (tag == tags::kMessageFlags) {
             // Whether a message is associated is fixed when it is made.
@@ -136,30 +136,30 @@ void Message::Set(PropTag tag, PropValue value) {
         }
         // One width of a string at a time, so a reader never sees a stale one.
         if (PropType(tag) == kTypeString8)
-            properties_.erase(ChangeType(tag, kTypeUnicode));
+            m_properties.erase(ChangeType(tag, kTypeUnicode));
         if (PropType(tag) == kTypeUnicode)
-            properties_.erase(ChangeType(tag, kTypeString8));
-        properties_[tag] = std::move(value);
+            m_properties.erase(ChangeType(tag, kTypeString8));
+        m_properties[tag] = std::move(value);
         if (const StorePtr store = OwningStore()) {
-            model_.Queue(pending, *store, Model::About(*this, kEventObjectModified));
+            m_model.Queue(pending, *store, Model::About(*this, kEventObjectModified));
         }
     }
-    model_.Send(pending);
+    m_model.Send(pending);
 }
 
 void Message::Remove(PropTag tag) {
     Model::Pending pending;
     {
-        std::lock_guard guard(model_.lock_);
-        if (deleted_)
+        std::lock_guard guard(m_model.m_lock);
+        if (m_deleted)
             throw StoreError("the message has been deleted");
-        if (properties_.erase(tag) == 0)
+        if (m_properties.erase(tag) == 0)
             return;
         if (const StorePtr store = OwningStore()) {
-            model_.Queue(pending, *store, Model::About(*this, kEventObjectModified));
+            m_model.Queue(pending, *store, Model::About(*this, kEventObjectModified));
         }
     }
-    model_.Send(pending);
+    m_model.Send(pending);
 }
 
 std::string Message::Class() const {
@@ -171,12 +171,12 @@ std::wstring Message::Subject() const {
 }
 
 std::uint32_t Message::Flags() const {
-    std::lock_guard guard(model_.lock_);
+    std::lock_guard guard(m_model.m_lock);
     std::uint32_t flags = 0;
-    if (const auto it = properties_.find(tags::kMessageFlags); it != properties_.end()) {
+    if (const auto it = m_properties.find(tags::kMessageFlags); it != m_properties.end()) {
         flags = static_cast<std::uint32_t>(std::get<std::int32_t>(it->second));
     }
-    return associated_ ? flags | kMsgFlagAssociated : flags;
+    return m_associated ? flags | kMsgFlagAssociated : flags;
 }
 
 bool Message::IsRead() const {
@@ -191,12 +191,12 @@ void Message::SetRead(bool read) {
 }
 
 std::uint32_t Message::Size() const {
-    std::lock_guard guard(model_.lock_);
-    if (!source_.empty())
-        return static_cast<std::uint32_t>(source_.size());
+    std::lock_guard guard(m_model.m_lock);
+    if (!m_source.empty())
+        return static_cast<std::uint32_t>(m_source.size());
     // A message made in the store is as large as what it holds.
     std::size_t size = 0;
-    for (const auto& [tag, value] : properties_) {
+    for (const auto& [tag, value] : m_properties) {
         size += 8;
         if (const auto* narrow = std::get_if<std::string>(&value))
             size += narrow->size();
@@ -231,47 +231,47 @@ void Message::SetHtmlBody(const std::wstring& body) {
 }
 
 Bytes Message::Source() const {
-    std::lock_guard guard(model_.lock_);
-    return source_;
+    std::lock_guard guard(m_model.m_lock);
+    return m_source;
 }
 
 MessagePtr Message::MoveTo(const FolderPtr& destination) {
     Model::Pending pending;
     MessagePtr result;
     {
-        std::lock_guard guard(model_.lock_);
-        const FolderPtr from = parent_.lock();
-        if (deleted_ || !from)
+        std::lock_guard guard(m_model.m_lock);
+        const FolderPtr from = m_parent.lock();
+        if (m_deleted || !from)
             throw StoreError("the message has been deleted");
-        if (!destination || destination->deleted_)
+        if (!destination || destination->m_deleted)
             throw StoreError("no such folder");
         if (destination == from)
             return shared_from_this();
-        const StorePtr fromStore = from->store_.lock();
-        const StorePtr toStore = destination->store_.lock();
-        auto& list = associated_ ? from->hidden_ : from->messages_;
+        const StorePtr fromStore = from->m_store.lock();
+        const StorePtr toStore = destination->m_store.lock();
+        auto& list = m_associated ? from->m_hidden : from->m_messages;
         list.erase(std::find(list.begin(), list.end(), shared_from_this()));
         if (fromStore == toStore) {
-            parent_ = destination;
-            (associated_ ? destination->hidden_ : destination->messages_)
+            m_parent = destination;
+            (m_associated ? destination->m_hidden : destination->m_messages)
                 .push_back(shared_from_this());
             Notification moved = Model::About(*this, kEventObjectMoved);
-            moved.oldId = id_;
-            moved.oldParentId = from->id_;
-            model_.Queue(pending, *fromStore, std::move(moved));
+            moved.oldId = m_id;
+            moved.oldParentId = from->m_id;
+            m_model.Queue(pending, *fromStore, std::move(moved));
             result = shared_from_this();
         } else {
             // Into another store: a new message there, this one gone.
-            result = model_.NewMessage(destination, associated_);
-            result->properties_ = properties_;
-            result->source_ = source_;
-            deleted_ = true;
-            model_.messages_.erase(id_);
-            model_.Queue(pending, *fromStore, Model::About(*this, kEventObjectDeleted));
-            model_.Queue(pending, *toStore, Model::About(*result, kEventObjectCreated));
+            result = m_model.NewMessage(destination, m_associated);
+            result->m_properties = m_properties;
+            result->m_source = m_source;
+            m_deleted = true;
+            m_model.m_messages.erase(m_id);
+            m_model.Queue(pending, *fromStore, Model::About(*this, kEventObjectDeleted));
+            m_model.Queue(pending, *toStore, Model::About(*result, kEventObjectCreated));
         }
     }
-    model_.Send(pending);
+    m_model.Send(pending);
     return result;
 }
 
@@ -279,45 +279,45 @@ MessagePtr Message::CopyTo(const FolderPtr& destination) const {
     Model::Pending pending;
     MessagePtr copy;
     {
-        std::lock_guard guard(model_.lock_);
-        const FolderPtr from = parent_.lock();
-        if (deleted_ || !from)
+        std::lock_guard guard(m_model.m_lock);
+        const FolderPtr from = m_parent.lock();
+        if (m_deleted || !from)
             throw StoreError("the message has been deleted");
-        if (!destination || destination->deleted_)
+        if (!destination || destination->m_deleted)
             throw StoreError("no such folder");
-        copy = model_.NewMessage(destination, associated_);
-        copy->properties_ = properties_;
-        copy->source_ = source_;
-        const StorePtr toStore = destination->store_.lock();
-        if (toStore == from->store_.lock()) {
+        copy = m_model.NewMessage(destination, m_associated);
+        copy->m_properties = m_properties;
+        copy->m_source = m_source;
+        const StorePtr toStore = destination->m_store.lock();
+        if (toStore == from->m_store.lock()) {
             Notification copied = Model::About(*copy, kEventObjectCopied);
-            copied.oldId = id_;
-            copied.oldParentId = from->id_;
-            model_.Queue(pending, *toStore, std::move(copied));
+            copied.oldId = m_id;
+            copied.oldParentId = from->m_id;
+            m_model.Queue(pending, *toStore, std::move(copied));
         } else {
-            model_.Queue(pending, *toStore, Model::About(*copy, kEventObjectCreated));
+            m_model.Queue(pending, *toStore, Model::About(*copy, kEventObjectCreated));
         }
     }
-    model_.Send(pending);
+    m_model.Send(pending);
     return copy;
 }
 
 void Message::Delete() {
     Model::Pending pending;
     {
-        std::lock_guard guard(model_.lock_);
-        const FolderPtr from = parent_.lock();
-        if (deleted_ || !from)
+        std::lock_guard guard(m_model.m_lock);
+        const FolderPtr from = m_parent.lock();
+        if (m_deleted || !from)
             return;
         const Notification deleted = Model::About(*this, kEventObjectDeleted);
-        auto& list = associated_ ? from->hidden_ : from->messages_;
+        auto& list = m_associated ? from->m_hidden : from->m_messages;
         list.erase(std::find(list.begin(), list.end(), shared_from_this()));
-        deleted_ = true;
-        model_.messages_.erase(id_);
-        if (const StorePtr store = from->store_.lock())
-            model_.Queue(pending, *store, deleted);
+        m_deleted = true;
+        m_model.m_messages.erase(m_id);
+        if (const StorePtr store = from->m_store.lock())
+            m_model.Queue(pending, *store, deleted);
     }
-    model_.Send(pending);
+    m_model.Send(pending);
 }
 
 }  // namespace mailstore

@@ -74,125 +74,125 @@ Model& Model::Process() {
 }
 
 ProfilePtr Model::AddProfile(const std::wstring& name) {
-    std::lock_guard guard(lock_);
+    std::lock_guard guard(m_lock);
     auto profile = std::make_shared<Profile>(*this, name);
-    profiles_.push_back(profile);
-    if (!current_)
-        current_ = profile;
+    m_profiles.push_back(profile);
+    if (!m_current)
+        m_current = profile;
     return profile;
 }
 
 ProfilePtr Model::FindProfile(std::wstring_view name) const {
-    std::lock_guard guard(lock_);
-    for (const auto& profile : profiles_) {
-        if (profile->name_ == name)
+    std::lock_guard guard(m_lock);
+    for (const auto& profile : m_profiles) {
+        if (profile->m_name == name)
             return profile;
     }
     return nullptr;
 }
 
 std::vector<ProfilePtr> Model::Profiles() const {
-    std::lock_guard guard(lock_);
-    return profiles_;
+    std::lock_guard guard(m_lock);
+    return m_profiles;
 }
 
 ProfilePtr Model::CurrentProfile() const {
-    std::lock_guard guard(lock_);
-    return current_;
+    std::lock_guard guard(m_lock);
+    return m_current;
 }
 
 void Model::SetCurrentProfile(const ProfilePtr& profile) {
-    std::lock_guard guard(lock_);
-    current_ = profile;
+    std::lock_guard guard(m_lock);
+    m_current = profile;
 }
 
 void Model::Clear() {
-    std::lock_guard guard(lock_);
-    for (const auto& profile : profiles_) {
-        for (const auto& store : profile->stores_) {
-            store->deleted_ = true;
-            Forget(store->root_);
+    std::lock_guard guard(m_lock);
+    for (const auto& profile : m_profiles) {
+        for (const auto& store : profile->m_stores) {
+            store->m_deleted = true;
+            Forget(store->m_root);
         }
     }
-    profiles_.clear();
-    current_.reset();
-    stores_.clear();
-    folders_.clear();
-    messages_.clear();
+    m_profiles.clear();
+    m_current.reset();
+    m_stores.clear();
+    m_folders.clear();
+    m_messages.clear();
 }
 
 StorePtr Model::FindStore(const EntryId& id) const {
-    std::lock_guard guard(lock_);
-    const auto it = stores_.find(id);
-    return it == stores_.end() ? nullptr : it->second.lock();
+    std::lock_guard guard(m_lock);
+    const auto it = m_stores.find(id);
+    return it == m_stores.end() ? nullptr : it->second.lock();
 }
 
 FolderPtr Model::FindFolder(const EntryId& id) const {
-    std::lock_guard guard(lock_);
-    const auto it = folders_.find(id);
-    return it == folders_.end() ? nullptr : it->second.lock();
+    std::lock_guard guard(m_lock);
+    const auto it = m_folders.find(id);
+    return it == m_folders.end() ? nullptr : it->second.lock();
 }
 
 MessagePtr Model::FindMessage(const EntryId& id) const {
-    std::lock_guard guard(lock_);
-    const auto it = messages_.find(id);
-    return it == messages_.end() ? nullptr : it->second.lock();
+    std::lock_guard guard(m_lock);
+    const auto it = m_messages.find(id);
+    return it == m_messages.end() ? nullptr : it->second.lock();
 }
 
 EntryId Model::NewObjectId(const Store& store, std::uint64_t serial) const {
     EntryId id(4, 0);  // the flags of a long-term identifier
-    id.insert(id.end(), store.uid_.begin(), store.uid_.end());
+    id.insert(id.end(), store.m_uid.begin(), store.m_uid.end());
     AppendBigEndian(id, static_cast<std::uint32_t>(serial));
     return id;
 }
 
 FolderPtr Model::NewFolder(const StorePtr& store, const FolderPtr& parent, const std::wstring& name,
                            Pending& pending) {
-    auto folder = std::make_shared<Folder>(*this, nextSerial_++, name);
-    folder->id_ = NewObjectId(*store, folder->serial_);
-    folder->store_ = store;
-    folder->parent_ = parent;
-    folders_[folder->id_] = folder;
+    auto folder = std::make_shared<Folder>(*this, m_nextSerial++, name);
+    folder->m_id = NewObjectId(*store, folder->m_serial);
+    folder->m_store = store;
+    folder->m_parent = parent;
+    m_folders[folder->m_id] = folder;
     if (parent) {
-        parent->subfolders_.push_back(folder);
+        parent->m_subfolders.push_back(folder);
         Notification created;
         created.event = kEventObjectCreated;
         created.objectType = kObjectTypeFolder;
-        created.entryId = folder->id_;
-        created.parentId = parent->id_;
+        created.entryId = folder->m_id;
+        created.parentId = parent->m_id;
         Queue(pending, *store, std::move(created));
     }
     return folder;
 }
 
 MessagePtr Model::NewMessage(const FolderPtr& folder, bool associated) {
-    const StorePtr store = folder->store_.lock();
-    auto message = std::make_shared<Message>(*this, nextSerial_++);
-    message->id_ = NewObjectId(*store, message->serial_);
-    message->parent_ = folder;
-    message->associated_ = associated;
-    (associated ? folder->hidden_ : folder->messages_).push_back(message);
-    messages_[message->id_] = message;
+    const StorePtr store = folder->m_store.lock();
+    auto message = std::make_shared<Message>(*this, m_nextSerial++);
+    message->m_id = NewObjectId(*store, message->m_serial);
+    message->m_parent = folder;
+    message->m_associated = associated;
+    (associated ? folder->m_hidden : folder->m_messages).push_back(message);
+    m_messages[message->m_id] = message;
     return message;
 }
 
 void Model::Forget(const FolderPtr& folder) {
     if (!folder)
         return;
-    folder->deleted_ = true;
-    folders_.erase(folder->id_);
-    for (const auto* list : {&folder->messages_, &folder->hidden_}) {
+    folder->m_deleted = true;
+    m_folders.erase(folder->m_id);
+    for (const auto* list : {&folder->m_messages, &folder->m_hidden}) {
         for (const auto& message : *list) {
-            message->deleted_ = true;
-            messages_.erase(message->id_);
+            message->m_deleted = true;
+            m_messages.erase(message->m_id);
         }
     }
-    for (const auto& child : folder->subfolders_)
+    for (const auto& child : folder->m_subfolders)
         Forget(child);
 }
 
 void Model::Queue(Pending& pending, const Store& store, Notification notification) const {
-    for (const auto& [connection, subscription] : store.subscriptions_) {
+    for (const auto& [connection, subscription] : store.m_subscriptions) {
         if (subscription.mask & notification.event) {
             pending.calls.emplace_back(subscription.callback, notification);
         }
@@ -209,9 +209,9 @@ Notification Model::About(const Message& message, std::uint32_t event) {
     Notification notification;
     notification.event = event;
     notification.objectType = kObjectTypeMessage;
-    notification.entryId = message.id_;
-    if (const FolderPtr parent = message.parent_.lock())
-        notification.parentId = parent->id_;
+    notification.entryId = message.m_id;
+    if (const FolderPtr parent = message.m_parent.lock())
+        notification.parentId = parent->m_id;
     notification.messageClass = message.Class();
     notification.messageFlags = message.Flags();
     return notification;
@@ -219,31 +219,31 @@ Notification Model::About(const Message& message, std::uint32_t event) {
 
 // Profiles
 
-Profile::Profile(Model& model, std::wstring name) : model_(model), name_(std::move(name)) {}
+Profile::Profile(Model& model, std::wstring name) : m_model(model), m_name(std::move(name)) {}
 
 std::wstring Profile::Name() const {
-    return name_;
+    return m_name;
 }
 
 StorePtr Profile::AddStore(const StoreSettings& settings) {
-    std::lock_guard guard(model_.lock_);
+    std::lock_guard guard(m_model.m_lock);
     Model::Pending none;  // nobody can have subscribed to a store not yet made
-    auto store = std::make_shared<Store>(model_, settings);
-    store->uid_ = NewStoreUid();
-    store->id_ = EntryId(4, 0);
-    store->id_.insert(store->id_.end(), kStoreWrapper.begin(), kStoreWrapper.end());
-    store->id_.insert(store->id_.end(), store->uid_.begin(), store->uid_.end());
-    model_.stores_[store->id_] = store;
+    auto store = std::make_shared<Store>(m_model, settings);
+    store->m_uid = NewStoreUid();
+    store->m_id = EntryId(4, 0);
+    store->m_id.insert(store->m_id.end(), kStoreWrapper.begin(), kStoreWrapper.end());
+    store->m_id.insert(store->m_id.end(), store->m_uid.begin(), store->m_uid.end());
+    m_model.m_stores[store->m_id] = store;
 
-    store->root_ = model_.NewFolder(store, nullptr, L"", none);
+    store->m_root = m_model.NewFolder(store, nullptr, L"", none);
     const wchar_t* subtreeName =
         settings.kind == StoreKind::ExchangeMailbox   ? L"Top of Information Store"
         : settings.kind == StoreKind::PersonalFolders ? L"Top of Personal Folders"
                                                       : L"IPM_SUBTREE";
-    store->ipmSubtree_ = model_.NewFolder(store, store->root_, subtreeName, none);
+    store->m_ipmSubtree = m_model.NewFolder(store, store->m_root, subtreeName, none);
     std::vector<DefaultFolder> defaults;
     if (settings.kind == StoreKind::PublicFolders) {
-        model_.NewFolder(store, store->ipmSubtree_, L"All Public Folders", none);
+        m_model.NewFolder(store, store->m_ipmSubtree, L"All Public Folders", none);
     } else if (settings.hasInbox) {
         defaults = {DefaultFolder::Inbox,        DefaultFolder::Outbox,   DefaultFolder::SentMail,
                     DefaultFolder::DeletedItems, DefaultFolder::Drafts,   DefaultFolder::Junk,
@@ -253,21 +253,21 @@ StorePtr Profile::AddStore(const StoreSettings& settings) {
         defaults = {DefaultFolder::DeletedItems};  // an archive
     }
     for (DefaultFolder kind : defaults) {
-        store->defaults_[kind] =
-            model_.NewFolder(store, store->ipmSubtree_, DefaultFolderName(kind), none);
+        store->m_defaults[kind] =
+            m_model.NewFolder(store, store->m_ipmSubtree, DefaultFolderName(kind), none);
     }
-    stores_.push_back(store);
+    m_stores.push_back(store);
     return store;
 }
 
 std::vector<StorePtr> Profile::Stores() const {
-    std::lock_guard guard(model_.lock_);
-    return stores_;
+    std::lock_guard guard(m_model.m_lock);
+    return m_stores;
 }
 
 StorePtr Profile::DefaultStore() const {
-    std::lock_guard guard(model_.lock_);
-    for (const auto& store : stores_) {
+    std::lock_guard guard(m_model.m_lock);
+    for (const auto& store : m_stores) {
         if (store->ReceiveFolder())
             return store;
     }
@@ -275,47 +275,47 @@ StorePtr Profile::DefaultStore() const {
 }
 
 void Profile::RemoveStore(const StorePtr& store) {
-    std::lock_guard guard(model_.lock_);
-    const auto it = std::find(stores_.begin(), stores_.end(), store);
-    if (it == stores_.end())
+    std::lock_guard guard(m_model.m_lock);
+    const auto it = std::find(m_stores.begin(), m_stores.end(), store);
+    if (it == m_stores.end())
         return;
-    store->deleted_ = true;
-    model_.stores_.erase(store->id_);
-    model_.Forget(store->root_);
-    stores_.erase(it);
+    store->m_deleted = true;
+    m_model.m_stores.erase(store->m_id);
+    m_model.Forget(store->m_root);
+    m_stores.erase(it);
 }
 
 // Stores
 
 Store::Store(Model& model, StoreSettings settings)
-    : model_(model), settings_(std::move(settings)) {}
+    : m_model(model), m_settings(std::move(settings)) {}
 
 EntryId Store::Id() const {
-    return id_;
+    return m_id;
 }
 StoreKind Store::Kind() const {
-    return settings_.kind;
+    return m_settings.kind;
 }
 std::wstring Store::DisplayName() const {
-    return settings_.displayName;
+    return m_settings.displayName;
 }
 std::wstring Store::Organisation() const {
-    return settings_.organisation;
+    return m_settings.organisation;
 }
 std::string Store::UserAddress() const {
-    return settings_.userAddress;
+    return m_settings.userAddress;
 }
 bool Store::CachedMode() const {
-    return settings_.cachedMode;
+    return m_settings.cachedMode;
 }
 
 bool Store::IsDeleted() const {
-    std::lock_guard guard(model_.lock_);
-    return deleted_;
+    std::lock_guard guard(m_model.m_lock);
+    return m_deleted;
 }
 
 Bytes Store::ProviderId() const {
-    switch (settings_.kind) {
+    switch (m_settings.kind) {
         case StoreKind::ExchangeMailbox:
             return kExchangePrivateProvider;
         case StoreKind::PublicFolders:
@@ -327,19 +327,19 @@ Bytes Store::ProviderId() const {
 }
 
 FolderPtr Store::Root() const {
-    return root_;
+    return m_root;
 }
 FolderPtr Store::IpmSubtree() const {
-    return ipmSubtree_;
+    return m_ipmSubtree;
 }
 
 FolderPtr Store::DefaultFolderOf(DefaultFolder kind) const {
-    std::lock_guard guard(model_.lock_);
-    const auto it = defaults_.find(kind);
-    if (it == defaults_.end())
+    std::lock_guard guard(m_model.m_lock);
+    const auto it = m_defaults.find(kind);
+    if (it == m_defaults.end())
         return nullptr;
     FolderPtr folder = it->second.lock();
-    return folder && !folder->deleted_ ? folder : nullptr;
+    return folder && !folder->m_deleted ? folder : nullptr;
 }
 
 FolderPtr Store::ReceiveFolder(std::string_view messageClass) const {
@@ -355,16 +355,16 @@ FolderPtr Store::ReceiveFolder(std::string_view messageClass) const {
 }
 
 std::uint32_t Store::Advise(std::uint32_t eventMask, NotificationCallback callback) {
-    std::lock_guard guard(model_.lock_);
-    const std::uint32_t connection = model_.nextConnection_++;
-    subscriptions_[connection] =
+    std::lock_guard guard(m_model.m_lock);
+    const std::uint32_t connection = m_model.m_nextConnection++;
+    m_subscriptions[connection] =
         Subscription{eventMask, std::make_shared<NotificationCallback>(std::move(callback))};
     return connection;
 }
 
 bool Store::Unadvise(std::uint32_t connection) {
-    std::lock_guard guard(model_.lock_);
-    return subscriptions_.erase(connection) != 0;
+    std::lock_guard guard(m_model.m_lock);
+    return m_subscriptions.erase(connection) != 0;
 }
 
 }  // namespace mailstore

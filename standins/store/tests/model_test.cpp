@@ -53,7 +53,7 @@ class ModelTest : public ::testing::Test {
         personal = profile->AddStore(StoreSettings::Personal(L"Personal Folders"));
         inbox = mailbox->ReceiveFolder();
     }
-    TempRoot root_;  // where the stores' identifiers are counted
+    TempRoot m_root;  // where the stores' identifiers are counted
     Model model;
     ProfilePtr profile;
     StorePtr mailbox;

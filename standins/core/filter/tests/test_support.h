@@ -17,18 +17,18 @@ class TempFolder {
   public:
     TempFolder() {
         std::string pattern = (std::filesystem::temp_directory_path() / "bvfilter-XXXXXX").string();
-        path_ = ::mkdtemp(pattern.data());
+        m_path = ::mkdtemp(pattern.data());
     }
     ~TempFolder() {
         std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
+        std::filesystem::remove_all(m_path, ignored);
     }
     TempFolder(const TempFolder&) = delete;
     TempFolder& operator=(const TempFolder&) = delete;
-    const std::filesystem::path& Path() const { return path_; }
+    const std::filesystem::path& Path() const { return m_path; }
 
   private:
-    std::filesystem::path path_;
+    std::filesystem::path m_path;
 };
 
 inline std::string Mail(const std::string& from, const std::string& subject,

@@ -93,13 +93,13 @@ TEST(Tokenizer, RouteHeadersGiveNoTokensButWhatTheSenderWroteDoes) {
 }
 
 TEST(Tokenizer, PlainTextEndsAtItsSignatureOrFooter) {
-    auto signed_ = Tokenize(
+    auto m_signed = Tokenize(
         "\r\nopening words\r\n--not a separator\r\nstill body\r\n-- \r\n"
         "Signer Name, http://www.signer.example.com/\r\n");
-    EXPECT_TRUE(Has(signed_, "opening"));
-    EXPECT_TRUE(Has(signed_, "still"));
-    EXPECT_FALSE(Has(signed_, "signer"));
-    EXPECT_FALSE(Has(signed_, "url:www.signer.example.com"));
+    EXPECT_TRUE(Has(m_signed, "opening"));
+    EXPECT_TRUE(Has(m_signed, "still"));
+    EXPECT_FALSE(Has(m_signed, "signer"));
+    EXPECT_FALSE(Has(m_signed, "url:www.signer.example.com"));
 
     auto listed = Tokenize(
         "Content-Type: multipart/mixed; boundary=b\r\n\r\n"

@@ -186,14 +186,14 @@ class Message : public std::enable_shared_from_this<Message> {
   private:
     friend class Model;
     friend class Folder;
-    Model& model_;
-    std::uint64_t serial_;
-    std::weak_ptr<Folder> parent_;
-    EntryId id_;
-    bool deleted_ = false;
-    bool associated_ = false;
-    std::map<PropTag, PropValue> properties_;
-    Bytes source_;
+    Model& m_model;
+    std::uint64_t m_serial;
+    std::weak_ptr<Folder> m_parent;
+    EntryId m_id;
+    bool m_deleted = false;
+    bool m_associated = false;
+    std::map<PropTag, PropValue> m_properties;
+    Bytes m_source;
 };
 
 class Folder : public std::enable_shared_from_this<Folder> {
@@ -240,16 +240,16 @@ class Folder : public std::enable_shared_from_this<Folder> {
     friend class Model;
     friend class Message;
     friend class Store;
-    Model& model_;
-    std::uint64_t serial_;
-    std::wstring name_;
-    EntryId id_;
-    std::weak_ptr<Folder> parent_;
-    std::weak_ptr<Store> store_;
-    bool deleted_ = false;
-    std::vector<FolderPtr> subfolders_;
-    std::vector<MessagePtr> messages_;
-    std::vector<MessagePtr> hidden_;
+    Model& m_model;
+    std::uint64_t m_serial;
+    std::wstring m_name;
+    EntryId m_id;
+    std::weak_ptr<Folder> m_parent;
+    std::weak_ptr<Store> m_store;
+    bool m_deleted = false;
+    std::vector<FolderPtr> m_subfolders;
+    std::vector<MessagePtr> m_messages;
+    std::vector<MessagePtr> m_hidden;
 };
 
 class Store : public std::enable_shared_from_this<Store> {
@@ -290,15 +290,15 @@ class Store : public std::enable_shared_from_this<Store> {
         std::uint32_t mask;
         std::shared_ptr<NotificationCallback> callback;
     };
-    Model& model_;
-    StoreSettings settings_;
-    Bytes uid_;  // unique across runs; after the flags in every identifier of the store's objects
-    EntryId id_;
-    bool deleted_ = false;
-    FolderPtr root_;
-    FolderPtr ipmSubtree_;
-    std::map<DefaultFolder, std::weak_ptr<Folder>> defaults_;
-    std::map<std::uint32_t, Subscription> subscriptions_;
+    Model& m_model;
+    StoreSettings m_settings;
+    Bytes m_uid;  // unique across runs; after the flags in every identifier of the store's objects
+    EntryId m_id;
+    bool m_deleted = false;
+    FolderPtr m_root;
+    FolderPtr m_ipmSubtree;
+    std::map<DefaultFolder, std::weak_ptr<Folder>> m_defaults;
+    std::map<std::uint32_t, Subscription> m_subscriptions;
 };
 
 class Profile {
@@ -314,9 +314,9 @@ class Profile {
 
   private:
     friend class Model;
-    Model& model_;
-    std::wstring name_;
-    std::vector<StorePtr> stores_;
+    Model& m_model;
+    std::wstring m_name;
+    std::vector<StorePtr> m_stores;
 };
 
 class Model {
@@ -362,14 +362,14 @@ class Model {
     void Send(Pending& pending) const;
     static Notification About(const Message& message, std::uint32_t event);
 
-    mutable std::recursive_mutex lock_;
-    std::uint64_t nextSerial_ = 1;
-    std::uint32_t nextConnection_ = 1;
-    std::vector<ProfilePtr> profiles_;
-    ProfilePtr current_;
-    std::map<EntryId, std::weak_ptr<Store>> stores_;
-    std::map<EntryId, std::weak_ptr<Folder>> folders_;
-    std::map<EntryId, std::weak_ptr<Message>> messages_;
+    mutable std::recursive_mutex m_lock;
+    std::uint64_t m_nextSerial = 1;
+    std::uint32_t m_nextConnection = 1;
+    std::vector<ProfilePtr> m_profiles;
+    ProfilePtr m_current;
+    std::map<EntryId, std::weak_ptr<Store>> m_stores;
+    std::map<EntryId, std::weak_ptr<Folder>> m_folders;
+    std::map<EntryId, std::weak_ptr<Message>> m_messages;
 };
 
 }  // namespace mailstore
