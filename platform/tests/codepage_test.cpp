@@ -178,6 +178,30 @@ TEST(CodePageConversion, Utf7AndUtf8RefuseDefaultCharacterArguments) {
     EXPECT_EQ(WideCharToMultiByte(1252, 0, L"abc", 3, narrow, 16, "?", &used), 3);
 }
 
+TEST(CodePageConversion, SingleBytePagesFallBackOnTheBestFitUnlessTheCallerRefuses) {
+    // Accented letters outside the page become their base letter, full-width
+    // forms their ASCII letter, quietly: no default character was used.
+    BOOL used = TRUE;
+    EXPECT_EQ(ToNarrow(1252, L"\u0100\u0107\u0150 \uFF21\uFF42", &used), "AcO Ab");
+    EXPECT_FALSE(used);
+    // A character the page holds keeps its own byte; one without a fit still
+    // takes the default.
+    EXPECT_EQ(ToNarrow(1252, L"\u00C9\u041F\u0100", &used), "\xC9?A");
+    EXPECT_TRUE(used);
+    // A fit the page itself cannot hold does not help: Greek has no A-macron
+    // and no Latin-1 letters beyond ASCII, but it does hold 'A'.
+    EXPECT_EQ(ToNarrow(1253, L"\u0100\u00C5", &used), "AA");
+    EXPECT_FALSE(used);
+
+    char narrow[8] = {};
+    used = FALSE;
+    EXPECT_EQ(
+        WideCharToMultiByte(1252, WC_NO_BEST_FIT_CHARS, L"\u0100", 1, narrow, 8, nullptr, &used),
+        1);
+    EXPECT_EQ(narrow[0], '?');
+    EXPECT_TRUE(used);
+}
+
 TEST(CodePageConversion, UnmappableCharactersAreReportedAsDefaultCharacterUse) {
     BOOL used = FALSE;
     EXPECT_EQ(ToNarrow(1252, L"\u041F\u0440\u0438\u0432\u0435\u0442", &used), "??????");

@@ -9,7 +9,13 @@ extern "C" LPVOID WINAPI CoTaskMemAlloc(SIZE_T cb) {
     return std::malloc(cb == 0 ? 1 : cb);
 }
 
+// Growing nothing allocates; shrinking a block to nothing frees it and
+// answers null.
 extern "C" LPVOID WINAPI CoTaskMemRealloc(LPVOID pv, SIZE_T cb) {
+    if (cb == 0 && pv) {
+        std::free(pv);
+        return nullptr;
+    }
     return std::realloc(pv, cb == 0 ? 1 : cb);
 }
 

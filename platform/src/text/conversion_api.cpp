@@ -1,6 +1,7 @@
 // MultiByteToWideChar and WideCharToMultiByte: Windows' argument checks and
 // results around the codecs. wchar_t holds a whole code point here, so a
 // character beyond U+FFFF is one unit of wide text, not a surrogate pair.
+#include "text/best_fit.h"
 #include "text/code_page_table.h"
 #include "text/codec.h"
 
@@ -160,8 +161,16 @@ extern "C" int WINAPI WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPCWSTR 
         return Fail(ERROR_INVALID_PARAMETER);
     }
     const size_t length = cchWideChar == -1 ? std::wcslen(lpWideCharStr) + 1 : cchWideChar;
-    EncodeResult encoded = CodecFor(*page).Encode(ToCodePoints(lpWideCharStr, length),
-                                                  DefaultCharBytes(*page, lpDefaultChar));
+    const Codec& codec = CodecFor(*page);
+    std::u32string points = ToCodePoints(lpWideCharStr, length);
+    const std::string defaultChar = DefaultCharBytes(*page, lpDefaultChar);
+    EncodeResult encoded = codec.Encode(points, defaultChar);
+    // Best fit is limited to the single-byte pages, whose tables are ours
+    // to complete; the multi-byte pages use their default character.
+    if (encoded.usedDefault && page->kind == CodecKind::SingleByte &&
+        (dwFlags & WC_NO_BEST_FIT_CHARS) == 0 && ApplyBestFit(codec, points)) {
+        encoded = codec.Encode(points, defaultChar);
+    }
     if (encoded.hadInvalid && (dwFlags & WC_ERR_INVALID_CHARS) != 0) {
         return Fail(ERROR_NO_UNICODE_TRANSLATION);
     }
