@@ -10,11 +10,6 @@
 
 #include "toolbar/toolbar_record.h"
 
-struct LogoMode {
-    bool exchangeModule = false;    // the Exchange module's own logo comes first
-    DWORD outlookMajorVersion = 0;  // before Outlook 2002 a logo window cannot be transparent
-};
-
 class CLogoWindows {
   public:
     CLogoWindows() = default;
@@ -22,7 +17,7 @@ class CLogoWindows {
     CLogoWindows(const CLogoWindows&) = delete;
     CLogoWindows& operator=(const CLogoWindows&) = delete;
 
-    void SetMode(LogoMode mode) { m_mode = mode; }
+    void SetMode(ToolbarMode mode) { m_mode = mode; }
 
     // Gives every bar window of Outlook's frames that has none its logo
     // window; the record keeps the last one made. With `subclass` the new
@@ -38,7 +33,7 @@ class CLogoWindows {
     void FindMainWindows();
     void LoadBitmap();
 
-    LogoMode m_mode;
+    ToolbarMode m_mode;
     HBITMAP m_bitmap = nullptr;
     std::vector<HWND> m_mainWindows;
 };

@@ -14,11 +14,6 @@
 class CBrevintHelper;
 class CLogoWindows;
 
-// The add-in's state that decides what a new bar holds.
-struct ToolbarMode {
-    bool exchangeModule = false;  // beside the Exchange module: no recheck, no tell-a-friend
-};
-
 class CToolbarBuilder {
   public:
     CToolbarBuilder(const CBrevintHelper& labels, CLogoWindows& logos);

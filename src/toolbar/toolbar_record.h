@@ -30,3 +30,12 @@ struct CToolbarRecord {
 
     HWND logoWindow = nullptr;
 };
+
+// The add-in's state that decides what the bars hold and how they look.
+struct ToolbarMode {
+    // Beside the Exchange module: no recheck and no tell-a-friend button, and
+    // the module's own logo window comes first.
+    bool exchangeModule = false;
+    bool accountDisabled = false;   // block and unblock stay disabled
+    DWORD outlookMajorVersion = 0;  // before Outlook 2002 a logo window cannot be transparent
+};

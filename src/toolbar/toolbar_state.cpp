@@ -25,12 +25,11 @@ constexpr size_t kBlockAndUnblock = 2;
 constexpr size_t kOutsideExchangeModule = 7;
 
 template <class Visit>
-void ForCommandButtons(CToolbarRecord& record, ToolbarFlags flags, bool skipBlocking,
-                       Visit&& visit) {
+void ForCommandButtons(CToolbarRecord& record, ToolbarMode mode, bool skipBlocking, Visit&& visit) {
     for (size_t i = 0; i < std::size(kCommandButtons); ++i) {
         if (skipBlocking && i < kBlockAndUnblock)
             continue;
-        if (flags.exchangeModule && i >= kOutsideExchangeModule)
+        if (mode.exchangeModule && i >= kOutsideExchangeModule)
             continue;
         if (Office::CommandBarButton* button = record.*kCommandButtons[i])
             visit(button);
@@ -52,13 +51,13 @@ void PutAdvert(Office::CommandBarButton* advert, const std::wstring& text) {
 
 }  // namespace
 
-void EnableToolbar(ToolbarRecords& records, bool enable, ToolbarFlags flags) {
+void EnableToolbar(ToolbarRecords& records, bool enable, ToolbarMode mode) {
     constexpr const char* kFunction = "CConnect::EnableToolbar";
     CTraceScope trace(kFunction);
     try {
         for (CToolbarRecord& record : records) {
             ForCommandButtons(
-                record, flags, flags.accountDisabled,
+                record, mode, mode.accountDisabled,
                 [&](Office::CommandBarButton* button) { button->put_Enabled(Flag(enable)); });
         }
     } catch (const _com_error& error) {
@@ -66,9 +65,9 @@ void EnableToolbar(ToolbarRecords& records, bool enable, ToolbarFlags flags) {
     }
 }
 
-void RefreshToolbar(CToolbarRecord& record, ToolbarFlags flags) {
+void RefreshToolbar(CToolbarRecord& record, ToolbarMode mode) {
     CTraceScope trace("CConnect::RefreshToolbar");
-    ForCommandButtons(record, flags, false, [](Office::CommandBarButton* button) {
+    ForCommandButtons(record, mode, false, [](Office::CommandBarButton* button) {
         button->put_Visible(VARIANT_FALSE);
         button->put_Visible(VARIANT_TRUE);
     });

@@ -10,17 +10,12 @@
 
 #include "toolbar/toolbar_record.h"
 
-struct ToolbarFlags {
-    bool exchangeModule = false;   // no recheck and no tell-a-friend button
-    bool accountDisabled = false;  // block and unblock stay disabled
-};
-
 using ToolbarRecords = std::vector<CToolbarRecord>;
 
 // Enables (or disables) the command buttons of every bar.
-void EnableToolbar(ToolbarRecords& records, bool enable, ToolbarFlags flags);
+void EnableToolbar(ToolbarRecords& records, bool enable, ToolbarMode mode);
 // Hides and shows the command buttons of one bar, which repaints them.
-void RefreshToolbar(CToolbarRecord& record, ToolbarFlags flags);
+void RefreshToolbar(CToolbarRecord& record, ToolbarMode mode);
 // The bar placed where the user left the first bar, when all three values
 // of that place are stored.
 void LoadToolbarPosition(CToolbarRecord& record);

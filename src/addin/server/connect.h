@@ -357,7 +357,7 @@ class ATL_NO_VTABLE CConnect
     void UnwatchFirstExplorer(Outlook::_Explorer* explorer) override;
     void SetUpToolbar(CToolbarRecord& record) override;
     void SaveFirstToolbarPosition() override;
-    ToolbarFlags CurrentToolbarFlags() const;
+    ToolbarMode CurrentToolbarMode() const;
     CToolbarRecord* FirstToolbar();
     // Outlook's own MAPI session, or none; the caller releases it.
     void GetMapiSession(IMAPISession** session);

@@ -57,8 +57,8 @@ constexpr size_t kOutsideExchangeModule = 10;
 
 }  // namespace
 
-ToolbarFlags CConnect::CurrentToolbarFlags() const {
-    return {m_isVXM != 0, m_isAccountDisabled != 0};
+ToolbarMode CConnect::CurrentToolbarMode() const {
+    return {m_isVXM != 0, m_isAccountDisabled != 0, m_outlookMajorVersion};
 }
 
 CToolbarRecord* CConnect::FirstToolbar() {
@@ -67,8 +67,8 @@ CToolbarRecord* CConnect::FirstToolbar() {
 }
 
 void CConnect::CreateBVToolbar(CToolbarRecord& record) {
-    m_logos.SetMode({m_isVXM != 0, m_outlookMajorVersion});
-    m_toolbarBuilder.CreateBVToolbar(record, {m_isVXM != 0});
+    m_logos.SetMode(CurrentToolbarMode());
+    m_toolbarBuilder.CreateBVToolbar(record, CurrentToolbarMode());
 }
 
 void CConnect::AdviseToolbarEvents(CToolbarRecord& record, bool advise) {
@@ -92,11 +92,11 @@ void CConnect::AdviseToolbarEvents(CToolbarRecord& record, bool advise) {
 }
 
 void CConnect::EnableToolbar(BYTE enable) {
-    ::EnableToolbar(m_explorerTracker.Records(), enable != 0, CurrentToolbarFlags());
+    ::EnableToolbar(m_explorerTracker.Records(), enable != 0, CurrentToolbarMode());
 }
 
 void CConnect::RefreshToolbar(CToolbarRecord& record) {
-    ::RefreshToolbar(record, CurrentToolbarFlags());
+    ::RefreshToolbar(record, CurrentToolbarMode());
 }
 
 void CConnect::LoadToolbarPosition(CToolbarRecord& record) {
@@ -108,7 +108,7 @@ void CConnect::SaveToolbarPosition() {
 }
 
 void CConnect::AddLogoWindow(CToolbarRecord& record, bool subclass) {
-    m_logos.SetMode({m_isVXM != 0, m_outlookMajorVersion});
+    m_logos.SetMode(CurrentToolbarMode());
     m_logos.AddLogoWindow(record, subclass);
 }
 
@@ -125,7 +125,7 @@ void CConnect::SetUpToolbar(CToolbarRecord& record) {
     LoadToolbarPosition(record);
     RefreshLogoWindow(record);
     EnableToolbar(m_isLoggedIn ? 1 : 0);
-    RefreshToolbar(m_explorerTracker.Records().back());
+    RefreshToolbar(record);
     ShowAdvert(record, m_advertText, "CConnect::AddToolbar");
 }
 
