@@ -16,7 +16,6 @@
 #include <share.h>
 #include <windows.h>
 
-#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -25,16 +24,13 @@
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
 constexpr char kLine[] = "2026\\12\\7 11:0:0 CConnect::ProcessNewMail - SPAM: 93\n";
-
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values.empty() ? 0 : values[values.size() / 2];
-}
 
 template <class Append>
 double Timed(Append&& append) {
@@ -64,15 +60,9 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
-    const bool ownRoot = root.empty();
-    if (ownRoot) {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "bench-files-XXXXXX").string();
-        if (!mkdtemp(pattern.data()))
-            return 2;
-        root = pattern;
-    }
-    platform::host::SetRoot(root);
+    const bench::Root machine(root, "bench-files");
+    if (!machine.ok())
+        return 2;
     // The log's own place: a few folders down under the user's data.
     const std::wstring folder = L"C:\\Users\\User\\AppData\\Roaming\\Brevint\\Logs";
     std::filesystem::create_directories(platform::host::HostPathFromWindows(folder));
@@ -109,13 +99,9 @@ int main(int argc, char** argv) {
         for (unsigned long i = 0; i < kBlock; ++i)
             plainTimes.push_back(Timed(plainLine));
     }
-    const double platformMedian = Median(platformTimes);
-    const double otherCaseMedian = Median(otherCaseTimes);
-    const double plainMedian = Median(plainTimes);
-    if (ownRoot) {
-        std::error_code ignored;
-        std::filesystem::remove_all(root, ignored);
-    }
+    const double platformMedian = bench::Median(platformTimes);
+    const double otherCaseMedian = bench::Median(otherCaseTimes);
+    const double plainMedian = bench::Median(plainTimes);
     auto ratio = [&](double median) { return plainMedian > 0 ? median / plainMedian : 0.0; };
     std::printf(
         "lines %zu\nplatform_median_us %.2f\nplatform_other_case_median_us %.2f\n"

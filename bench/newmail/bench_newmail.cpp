@@ -11,9 +11,6 @@
 // stops when the message loop is idle again with the worker threads settled:
 // the add-in has moved the message or left it. Prints one "name value" pair
 // per line.
-#include <platform/root.h>
-
-#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -22,6 +19,7 @@
 #include <iostream>
 #include <optional>
 
+#include "bench_support.h"
 #include "core_training.h"
 #include "corpus.h"
 #include "mail.h"
@@ -35,15 +33,6 @@ using Clock = std::chrono::steady_clock;
 int Usage() {
     std::cerr << "usage: bench_newmail CORPUS_DATA [--root DIR] [--limit N]\n";
     return 2;
-}
-
-double Percentile(std::vector<double> sorted, double share) {
-    if (sorted.empty())
-        return 0;
-    std::sort(sorted.begin(), sorted.end());
-    // The nearest rank: the smallest value with at least `share` of all at or below it.
-    size_t rank = static_cast<size_t>(std::ceil(share * static_cast<double>(sorted.size())));
-    return sorted[std::clamp<size_t>(rank, 1, sorted.size()) - 1];
 }
 
 }  // namespace
@@ -63,14 +52,9 @@ int main(int argc, char** argv) {
         else
             return Usage();
     }
-    if (root.empty()) {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "bench-newmail-XXXXXX").string();
-        if (!mkdtemp(pattern.data()))
-            return 2;
-        root = pattern;
-    }
-    platform::host::SetRoot(root);
+    const bench::Root machine(root, "bench-newmail");
+    if (!machine.ok())
+        return 2;
 
     std::string problem;
     auto split = olsim::SplitCorpus(corpus, olsim::SpamCorpusGroups(), problem);
@@ -150,6 +134,7 @@ int main(int argc, char** argv) {
     std::printf(
         "messages %zu\nrefused %zu\nmedian_ms %.3f\np99_ms %.3f\nmax_ms %.3f\n"
         "total_ms %.1f\n",
-        ms.size(), refused, Percentile(ms, 0.5), Percentile(ms, 0.99), Percentile(ms, 1.0), total);
+        ms.size(), refused, bench::Percentile(ms, 0.5), bench::Percentile(ms, 0.99),
+        bench::Percentile(ms, 1.0), total);
     return 0;
 }

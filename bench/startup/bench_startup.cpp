@@ -11,15 +11,13 @@
 // activation to its return. Outlook disables an add-in whose start takes
 // over a second, so the bar must stay a small share of the start. Prints one
 // "name value" pair per line: the medians and the largest times.
-#include <platform/root.h>
-
-#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
 
+#include "bench_support.h"
 #include "outlook_process.h"
 #include "runner.h"
 
@@ -34,18 +32,6 @@ int Usage() {
 
 double Milliseconds(Clock::time_point from, Clock::time_point to) {
     return std::chrono::duration<double, std::milli>(to - from).count();
-}
-
-double Median(std::vector<double> values) {
-    if (values.empty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    const size_t middle = values.size() / 2;
-    return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
-}
-
-double Largest(const std::vector<double>& values) {
-    return values.empty() ? 0 : *std::max_element(values.begin(), values.end());
 }
 
 }  // namespace
@@ -64,24 +50,9 @@ int main(int argc, char** argv) {
     }
     if (runs == 0)
         return Usage();
-    const bool ownRoot = root.empty();
-    if (ownRoot) {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "bench-startup-XXXXXX").string();
-        if (!mkdtemp(pattern.data()))
-            return 2;
-        root = pattern;
-    }
-    platform::host::SetRoot(root);
-    // A root made here goes when the program ends, after Outlook's process.
-    struct RootRemover {
-        std::string root;
-        ~RootRemover() {
-            std::error_code ignored;
-            if (!root.empty())
-                std::filesystem::remove_all(root, ignored);
-        }
-    } remover{ownRoot ? root : std::string()};
+    const bench::Root machine(root, "bench-startup");
+    if (!machine.ok())
+        return 2;
 
     olsim::Profile profile;
     olsim::PrepareProcess(profile);
@@ -130,7 +101,7 @@ int main(int argc, char** argv) {
         "runs %zu\nconnection_median_ms %.3f\nconnection_max_ms %.3f\n"
         "startup_median_ms %.3f\nstartup_max_ms %.3f\n"
         "bar_median_ms %.3f\nbar_max_ms %.3f\n",
-        connections.size(), Median(connections), Largest(connections), Median(starts),
-        Largest(starts), Median(bars), Largest(bars));
+        connections.size(), bench::Median(connections), bench::Largest(connections),
+        bench::Median(starts), bench::Largest(starts), bench::Median(bars), bench::Largest(bars));
     return 0;
 }
