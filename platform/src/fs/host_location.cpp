@@ -47,10 +47,44 @@ std::optional<std::string> FindEntry(const std::filesystem::path& folder,
 
 }  // namespace
 
+namespace {
+
+std::filesystem::path DriveFolderPath(wchar_t drive) {
+    return platform::host::Root() / (std::string("drive_") + static_cast<char>(drive - L'A' + 'a'));
+}
+
+// Most names arrive in the letter case they have on disk: one look at the
+// whole path settles them, and drive C: and its user folders, which exist
+// when anything below them does, need no look of their own.
+std::optional<HostLocation> LocateExactly(const WindowsPath& path) {
+    std::string exact = ExactHostPath(path);
+    struct stat info {};
+    if (::stat(exact.c_str(), &info) != 0)
+        return std::nullopt;
+    HostLocation location;
+    location.path = std::move(exact);
+    location.found = location.parentFound = true;
+    location.isDirectory = S_ISDIR(info.st_mode);
+    location.status = info;
+    return location;
+}
+
+}  // namespace
+
+std::string ExactHostPath(const WindowsPath& path) {
+    // Built as one string: a path appended name by name splits itself anew
+    // at every name.
+    std::string exact = DriveFolderPath(path.drive).native();
+    for (const auto& name : path.components) {
+        exact += '/';
+        exact += EncodeUtf8(name).bytes;
+    }
+    return exact;
+}
+
 std::filesystem::path DriveFolder(wchar_t drive) {
-    char letter = static_cast<char>(drive - L'A' + 'a');
-    auto folder = platform::host::Root() / (std::string("drive_") + letter);
-    if (letter == 'c') {
+    auto folder = DriveFolderPath(drive);
+    if (drive == L'C') {
         std::error_code ignored;  // a failure shows as a missing folder below
         std::filesystem::create_directories(folder, ignored);
         EnsureUserFolders();
@@ -59,26 +93,17 @@ std::filesystem::path DriveFolder(wchar_t drive) {
 }
 
 HostLocation Locate(const WindowsPath& path) {
+    if (!path.components.empty()) {
+        if (auto exact = LocateExactly(path))
+            return *std::move(exact);
+    }
+    // A miss walks the path name by name.
     HostLocation location;
     location.path = DriveFolder(path.drive);
     bool folderExists = IsDirectory(location.path);
     if (path.components.empty()) {
         location.found = location.isDirectory = folderExists;
         return location;
-    }
-    // Most names arrive in the letter case they have on disk: one look at
-    // the whole path settles them, and only a miss walks it name by name.
-    if (folderExists) {
-        std::filesystem::path exact = location.path;
-        for (const auto& name : path.components)
-            exact /= EncodeUtf8(name).bytes;
-        struct stat info {};
-        if (::stat(exact.c_str(), &info) == 0) {
-            location.path = std::move(exact);
-            location.found = location.parentFound = true;
-            location.isDirectory = S_ISDIR(info.st_mode);
-            return location;
-        }
     }
     for (size_t i = 0; i < path.components.size(); ++i) {
         const auto& name = path.components[i];

@@ -1,10 +1,12 @@
 // Where a Windows path lives on the host: "C:\" is <root>/drive_c, other
-// drives <root>/m_drive<letter>. Each name is looked up ignoring case, so an
+// drives <root>/drive_<letter>. Each name is looked up ignoring case, so an
 // existing entry is found whatever case the caller spells it in; names that
 // do not exist yet keep the caller's case.
 #pragma once
 
 #include "fs/windows_path.h"
+
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <optional>
@@ -16,9 +18,16 @@ struct HostLocation {
     bool parentFound = false;    // every folder above the last name exists
     bool found = false;          // the last name exists
     bool isDirectory = false;    // ... and is a folder
+    // The last name's status, when the lookup took it on the way: the
+    // caller need not ask the disk again.
+    std::optional<struct stat> status;
 };
 
 HostLocation Locate(const WindowsPath& path);
+
+// Where the path lives if every name is spelt in its on-disk case: the first
+// place to look, since most names are.
+std::string ExactHostPath(const WindowsPath& path);
 
 // The folder standing for a drive ("<root>/drive_c"); C: is created on demand.
 std::filesystem::path DriveFolder(wchar_t drive);

@@ -81,9 +81,13 @@ FileId IdOf(const struct stat& info) {
     return {info.st_dev, info.st_ino};
 }
 
-bool StatPath(const std::filesystem::path& path, FileId& id, bool* readOnly = nullptr) {
+// `known` is the status the path's lookup already took, if it did.
+bool StatPath(const std::filesystem::path& path, FileId& id, bool* readOnly = nullptr,
+              const std::optional<struct stat>& known = std::nullopt) {
     struct stat info {};
-    if (::stat(path.c_str(), &info) != 0)
+    if (known)
+        info = *known;
+    else if (::stat(path.c_str(), &info) != 0)
         return false;
     id = IdOf(info);
     // Windows refuses to write, truncate or delete a read-only file whoever
@@ -136,7 +140,7 @@ DWORD CheckRequest(const OpenRequest& request) {
 DWORD CheckExisting(const HostLocation& location, const OpenRequest& request, unsigned access) {
     FileId id;
     bool readOnly = false;
-    if (!StatPath(location.path, id, &readOnly))
+    if (!StatPath(location.path, id, &readOnly, location.status))
         return ERROR_FILE_NOT_FOUND;
     const SharedFile* shared = FindShared(id);
     if (shared && shared->deletePending)
@@ -150,6 +154,29 @@ DWORD CheckExisting(const HostLocation& location, const OpenRequest& request, un
     if (shared && shared->Refuses(access, request.shareMode))
         return ERROR_SHARING_VIOLATION;
     return 0;
+}
+
+// An existing file whose names are spelt in their on-disk case, opened at
+// once: the open itself finds it, and the checks run on what it found. Null
+// when that open fails for any reason; the full lookup then decides.
+std::optional<OpenResult> OpenExisting(const WindowsPath& path, const OpenRequest& request,
+                                       unsigned access) {
+    HostLocation location;
+    location.path = ExactHostPath(path);
+    UniqueFd fd(
+        ::open(location.path.c_str(), O_CLOEXEC | O_RDWR | (request.append ? O_APPEND : 0)));
+    struct stat info {};
+    if (fd.get() < 0 || ::fstat(fd.get(), &info) != 0)
+        return std::nullopt;
+    location.found = location.parentFound = true;
+    location.status = info;
+    if (DWORD error = CheckExisting(location, request, access))
+        return OpenResult{nullptr, error, false};
+    if ((request.disposition == CREATE_ALWAYS || request.disposition == TRUNCATE_EXISTING) &&
+        ::ftruncate(fd.get(), 0) != 0)
+        return OpenResult{nullptr, Win32ErrorFromErrno(errno), false};
+    auto file = std::make_shared<OpenFile>(std::move(fd), IdOf(info), access, request.shareMode);
+    return OpenResult{std::move(file), 0, true};
 }
 
 }  // namespace
@@ -198,6 +225,10 @@ OpenResult OpenFileAt(const WindowsPath& path, const OpenRequest& request) {
         return {nullptr, error, false};
     unsigned access = AccessBits(request.desiredAccess);
     std::lock_guard guard(Shares().lock);
+    if (!path.components.empty() && !path.trailingSeparator) {
+        if (auto opened = OpenExisting(path, request, access))
+            return *std::move(opened);
+    }
     HostLocation location = Locate(path);
     if (location.found && location.isDirectory)
         return {nullptr, ERROR_ACCESS_DENIED, false};
