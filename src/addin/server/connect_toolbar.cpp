@@ -141,8 +141,12 @@ void CConnect::RefreshAdvButton() {
     try {
         m_proxy->GetAdvertText(m_advertText, m_advertUrl);
         ShowAdvertEverywhere(m_explorerTracker.Records(), m_advertText, m_logos.Bitmap());
+    } catch (const _com_error& error) {
+        // The reason first; the bars not reached keep their advert until the
+        // next tick.
+        LogComException(kFunction, error);
+        CLogger::GetInstance().LogMessage(kFunction, L"failed to refresh advertisement");
     } catch (...) {
-        // The bars not reached keep their advert until the next tick.
         CLogger::GetInstance().LogMessage(kFunction, L"failed to refresh advertisement");
     }
 }
