@@ -29,13 +29,15 @@ struct RegistryDiagnostic {
 // referring to the replaced keys and fail with ERROR_KEY_DELETED.
 void ReloadRegistry();
 
-// Writes every hive to its file now, changed or not.
+// Writes every hive to its file now, changed or not, and flushes the files to
+// the disk (a change alone is written so that the end of the process keeps
+// it, not the loss of power).
 void FlushRegistry();
 
 // Off: changes stay in memory only, for the rest of this process or until
 // saving is switched on again, when the next change (or FlushRegistry) writes
 // them all. For a host that changes the registry millions of times and has no
-// use for the files (a fuzzer): each save writes and syncs the whole hive.
+// use for the files (a fuzzer): each save writes the whole hive.
 void SetRegistrySaving(bool on);
 
 // The file of the hive holding a predefined key: HKEY_CURRENT_USER, or

@@ -46,13 +46,13 @@ bool WriteAll(int fd, std::string_view contents) {
     return true;
 }
 
-std::string WriteAndSync(const std::filesystem::path& path, std::string_view contents) {
+std::string Write(const std::filesystem::path& path, std::string_view contents, bool sync) {
     FileDescriptor file(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
     if (file.get() < 0)
         return Failure("cannot create", path);
     if (!WriteAll(file.get(), contents))
         return Failure("cannot write", path);
-    if (::fsync(file.get()) != 0)
+    if (sync && ::fsync(file.get()) != 0)
         return Failure("cannot flush", path);
     if (!file.Close())
         return Failure("cannot close", path);
@@ -66,19 +66,23 @@ std::filesystem::path TemporaryFileFor(const std::filesystem::path& target) {
     return target.string() + "." + std::to_string(::getpid()) + ".tmp";
 }
 
-std::string ReplaceFileAtomically(const std::filesystem::path& target, std::string_view contents) {
+std::string ReplaceFileAtomically(const std::filesystem::path& target, std::string_view contents,
+                                  Durability durability) {
+    const bool sync = durability == Durability::PowerLoss;
     std::error_code error;
     std::filesystem::create_directories(target.parent_path(), error);
     if (error)
         return "cannot create " + target.parent_path().string() + ": " + error.message();
     std::filesystem::path temporary = TemporaryFileFor(target);
-    std::string failure = WriteAndSync(temporary, contents);
+    std::string failure = Write(temporary, contents, sync);
     if (failure.empty() && ::rename(temporary.c_str(), target.c_str()) != 0)
         failure = Failure("cannot rename into", target);
     if (!failure.empty()) {
         ::unlink(temporary.c_str());
         return failure;
     }
+    if (!sync)
+        return {};
     // The rename itself is durable only once the folder is flushed.
     FileDescriptor folder(::open(target.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (folder.get() >= 0)

@@ -353,10 +353,10 @@ void RegistryStore::Save(Hive hive, uint64_t generation) {
     // A save by another thread since this change may already have written it.
     if (state.savedGeneration >= generation)
         return;
-    SaveNow(state);
+    SaveNow(state, Durability::ProcessEnd);
 }
 
-void RegistryStore::SaveNow(HiveState& state) {
+void RegistryStore::SaveNow(HiveState& state, Durability durability) {
     std::string text;
     std::filesystem::path file;
     uint64_t generation;
@@ -366,7 +366,7 @@ void RegistryStore::SaveNow(HiveState& state) {
         file = state.file;
         generation = state.generation;
     }
-    std::string failure = ReplaceFileAtomically(file, text);
+    std::string failure = ReplaceFileAtomically(file, text, durability);
     if (!failure.empty()) {
         std::cerr << "registry: the change is kept in memory only: " << failure << "\n";
         return;
@@ -387,7 +387,7 @@ void RegistryStore::Flush() {
     EnsureLoaded();
     for (HiveState& state : m_hives) {
         std::lock_guard saving(state.saveLock);
-        SaveNow(state);
+        SaveNow(state, Durability::PowerLoss);
     }
 }
 

@@ -6,6 +6,7 @@
 
 #include "core/handle_table.h"
 #include "platform/registry.h"
+#include "registry/atomic_file.h"
 #include "registry/key_tree.h"
 
 #include <windef.h>
@@ -96,7 +97,7 @@ class RegistryStore {
     std::shared_ptr<RegistryKey> ClassesRoot();
     uint64_t NoteChange(Hive hive);
     void Save(Hive hive, uint64_t generation);
-    void SaveNow(HiveState& state);
+    void SaveNow(HiveState& state, Durability durability);
 
     std::shared_mutex m_treeLock;
     std::atomic<bool> m_loaded = false;
