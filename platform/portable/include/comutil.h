@@ -7,13 +7,20 @@
 #include "winerror.h"
 #include "winnls.h"
 #include "oleauto.h"
+#include "variant_source.h"
 #include "interlockedapi.h"
 #include "errhandlingapi.h"
 
 #include <cstring>
 #include <type_traits>
 
+// Exported from the platform's library here; on Windows a static part of
+// the module, as the compiler's COM support library is.
+#ifdef _WIN32
+#define BV_COMSUPP_API
+#else
 #define BV_COMSUPP_API __attribute__((visibility("default")))
+#endif
 
 class _com_error;
 class _variant_t;
@@ -230,17 +237,21 @@ class _bstr_t {
 class _variant_t : public tagVARIANT {
   public:
     _variant_t() noexcept { VariantInit(this); }
-    _variant_t(const VARIANT& varSrc) : _variant_t() { Check(VariantCopy(this, &varSrc)); }
+    _variant_t(const VARIANT& varSrc) : _variant_t() {
+        Check(VariantCopy(this, BvVariantSource(&varSrc)));
+    }
     _variant_t(const VARIANT* pSrc) : _variant_t() {
         if (pSrc == nullptr)
             _com_issue_error(E_POINTER);
-        Check(VariantCopy(this, pSrc));
+        Check(VariantCopy(this, BvVariantSource(pSrc)));
     }
-    _variant_t(const _variant_t& varSrc) : _variant_t() { Check(VariantCopy(this, &varSrc)); }
+    _variant_t(const _variant_t& varSrc) : _variant_t() {
+        Check(VariantCopy(this, BvVariantSource(&varSrc)));
+    }
     // fCopy false takes the value over and leaves varSrc empty.
     _variant_t(VARIANT& varSrc, bool fCopy) : _variant_t() {
         if (fCopy) {
-            Check(VariantCopy(this, &varSrc));
+            Check(VariantCopy(this, BvVariantSource(&varSrc)));
         } else {
             *static_cast<VARIANT*>(this) = varSrc;
             varSrc.vt = VT_EMPTY;
@@ -306,11 +317,11 @@ class _variant_t : public tagVARIANT {
     ~_variant_t() noexcept { VariantClear(this); }
 
     _variant_t& operator=(const _variant_t& varSrc) {
-        Check(VariantCopy(this, &varSrc));
+        Check(VariantCopy(this, BvVariantSource(&varSrc)));
         return *this;
     }
     _variant_t& operator=(const VARIANT& varSrc) {
-        Check(VariantCopy(this, &varSrc));
+        Check(VariantCopy(this, BvVariantSource(&varSrc)));
         return *this;
     }
     // Every other assignment replaces the value as the matching constructor
@@ -371,7 +382,7 @@ class _variant_t : public tagVARIANT {
         if (pSrc == nullptr)
             pSrc = this;
         if (pSrc != this || vartype != vt)
-            Check(VariantChangeType(this, pSrc, 0, vartype));
+            Check(VariantChangeType(this, BvVariantSource(pSrc), 0, vartype));
     }
     void SetString(const char* pSrc) { *this = _variant_t(pSrc); }
 
