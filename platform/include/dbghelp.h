@@ -22,13 +22,6 @@ typedef struct _MINIDUMP_USER_STREAM_INFORMATION MINIDUMP_USER_STREAM_INFORMATIO
 typedef struct _MINIDUMP_CALLBACK_INFORMATION MINIDUMP_CALLBACK_INFORMATION,
     *PMINIDUMP_CALLBACK_INFORMATION;
 
-// The type of MiniDumpWriteDump, for a caller that looks it up.
-typedef BOOL(WINAPI* MINIDUMPWRITEDUMP)(HANDLE hProcess, DWORD ProcessId, HANDLE hFile,
-                                        MINIDUMP_TYPE DumpType,
-                                        PMINIDUMP_EXCEPTION_INFORMATION ExceptionParam,
-                                        PMINIDUMP_USER_STREAM_INFORMATION UserStreamParam,
-                                        PMINIDUMP_CALLBACK_INFORMATION CallbackParam);
-
 extern "C" BOOL WINAPI MiniDumpWriteDump(HANDLE hProcess, DWORD ProcessId, HANDLE hFile,
                                          MINIDUMP_TYPE DumpType,
                                          PMINIDUMP_EXCEPTION_INFORMATION ExceptionParam,

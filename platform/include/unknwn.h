@@ -4,7 +4,7 @@
 #include "windef.h"
 #include "winerror.h"
 #include "basetyps.h"
-#include "platform/interface_uuid.h"
+#include <interface_uuid.h>
 
 struct IUnknown {
     virtual HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppvObject) = 0;

@@ -9,10 +9,10 @@ LPMAPIINITIALIZE pfnMAPIInitialize = nullptr;
 LPMAPIUNINITIALIZE pfnMAPIUninitialize = nullptr;
 LPMAPIALLOCATEBUFFER pfnMAPIAllocateBuffer = nullptr;
 LPMAPIFREEBUFFER pfnMAPIFreeBuffer = nullptr;
-LPHRQUERYALLROWS pfnHrQueryAllRows = nullptr;
-LPHRTHISTHREADADVISESINK pfnHrThisThreadAdviseSink = nullptr;
-LPHRGETONEPROP pfnHrGetOneProp = nullptr;
-LPHRSETONEPROP pfnHrSetOneProp = nullptr;
+HrQueryAllRowsFunction pfnHrQueryAllRows = nullptr;
+HrThisThreadAdviseSinkFunction pfnHrThisThreadAdviseSink = nullptr;
+HrGetOnePropFunction pfnHrGetOneProp = nullptr;
+HrSetOnePropFunction pfnHrSetOneProp = nullptr;
 
 HMODULE g_hMapiLibrary = nullptr;
 bool g_isMapiLoaded = false;

@@ -6,15 +6,21 @@
 #include <mapix.h>
 #include <mapiutil.h>
 
+// The SDK declares the utility functions, not types for pointers to them.
+using HrQueryAllRowsFunction = decltype(&HrQueryAllRows);
+using HrThisThreadAdviseSinkFunction = decltype(&HrThisThreadAdviseSink);
+using HrGetOnePropFunction = decltype(&HrGetOneProp);
+using HrSetOnePropFunction = decltype(&HrSetOneProp);
+
 extern LPMAPILOGONEX pfnMAPILogonEx;
 extern LPMAPIINITIALIZE pfnMAPIInitialize;
 extern LPMAPIUNINITIALIZE pfnMAPIUninitialize;
 extern LPMAPIALLOCATEBUFFER pfnMAPIAllocateBuffer;
 extern LPMAPIFREEBUFFER pfnMAPIFreeBuffer;
-extern LPHRQUERYALLROWS pfnHrQueryAllRows;
-extern LPHRTHISTHREADADVISESINK pfnHrThisThreadAdviseSink;
-extern LPHRGETONEPROP pfnHrGetOneProp;
-extern LPHRSETONEPROP pfnHrSetOneProp;
+extern HrQueryAllRowsFunction pfnHrQueryAllRows;
+extern HrThisThreadAdviseSinkFunction pfnHrThisThreadAdviseSink;
+extern HrGetOnePropFunction pfnHrGetOneProp;
+extern HrSetOnePropFunction pfnHrSetOneProp;
 
 // The loaded library, and whether all nine entry points were found in it.
 extern HMODULE g_hMapiLibrary;

@@ -14,20 +14,10 @@ extern const char kClassScript[];
 extern const unsigned kClassScript_size;
 extern const char kTypeLibrary[];
 extern const unsigned kTypeLibrary_size;
+extern const char kManifest[];
+extern const unsigned kManifest_size;
 
 namespace {
-
-const char kManifest[] = R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>
-<assembly xmlns="urn:schemas-microsoft-com:asm.v1" manifestVersion="1.0">
-<assemblyIdentity name="BrevintAddin" version="1.0.0.0" type="win32"/>
-<description>Brevint addin for Outlook</description>
-<dependency optional="yes">
-  <dependentAssembly>
-    <assemblyIdentity type="win32" name="Microsoft.Windows.Common-Controls" version="6.0.1.0" publicKeyToken="6595b64144ccf1df" language="*" processorArchitecture="*"/>
-  </dependentAssembly>
-</dependency>
-</assembly>
-)";
 
 const std::vector<BYTE> kVersion = BuildVersionInfo({
     0x0409,
@@ -50,7 +40,7 @@ const platform::resources::Resource kResources[] = {
     {L"REGISTRY", MAKEINTRESOURCEW(IDR_BVOL), 0, kAppIdScript, kAppIdScript_size},
     {L"REGISTRY", MAKEINTRESOURCEW(IDR_CONNECT), 0, kClassScript, kClassScript_size},
     {L"TYPELIB", MAKEINTRESOURCEW(1), 0, kTypeLibrary, kTypeLibrary_size},
-    {RT_MANIFEST, MAKEINTRESOURCEW(2), 0, kManifest, sizeof kManifest - 1},
+    {RT_MANIFEST, MAKEINTRESOURCEW(2), 0, kManifest, kManifest_size},
     {RT_VERSION, MAKEINTRESOURCEW(1), 0x0409, kVersion.data(), DWORD(kVersion.size())},
     {RT_DIALOG, MAKEINTRESOURCEW(IDD_ADDIN_WINDOW), 0x0409, addinWindow.Template(),
      DWORD(addinWindow.Size())},

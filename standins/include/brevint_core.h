@@ -9,8 +9,8 @@
 #pragma once
 
 #include <oaidl.h>
-#include <platform/interface_uuid.h>
-#include <platform/unused_slot.h>
+#include <interface_uuid.h>
+#include <unused_slot.h>
 #include <windef.h>
 
 namespace brevint_core {

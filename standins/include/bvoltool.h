@@ -4,8 +4,8 @@
 
 #include <oaidl.h>
 #include <objidl.h>
-#include <platform/interface_uuid.h>
-#include <platform/unused_slot.h>
+#include <interface_uuid.h>
+#include <unused_slot.h>
 #include <windef.h>
 
 namespace bvoltool {

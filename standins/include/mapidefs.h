@@ -6,7 +6,7 @@
 #pragma once
 
 #include <objbase.h>
-#include <platform/interface_uuid.h>
+#include <interface_uuid.h>
 #include <windows.h>
 
 // Memory of MAPI results: one allocation that frees everything linked to it.

@@ -4,7 +4,7 @@
 #pragma once
 
 #include <oaidl.h>
-#include <platform/interface_uuid.h>
+#include <interface_uuid.h>
 
 namespace AddInDesignerObjects {
 

@@ -16,7 +16,7 @@
 #pragma once
 
 #include <oaidl.h>
-#include <platform/interface_uuid.h>
+#include <interface_uuid.h>
 
 namespace Office {
 

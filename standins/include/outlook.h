@@ -10,7 +10,7 @@
 #pragma once
 
 #include <oaidl.h>
-#include <platform/interface_uuid.h>
+#include <interface_uuid.h>
 
 #include "office.h"
 

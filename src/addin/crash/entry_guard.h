@@ -4,7 +4,7 @@
 // without the add-in.
 #pragma once
 
-#include <platform/seh.h>
+#include <seh_guard.h>
 
 #include <utility>
 

@@ -5,9 +5,12 @@
 
 namespace {
 
+// The SDK declares the function, not a type for a pointer to it.
+using MiniDumpWriteDumpFunction = decltype(&MiniDumpWriteDump);
+
 struct HandlerState {
     HMODULE library = nullptr;
-    MINIDUMPWRITEDUMP writeDump = nullptr;
+    MiniDumpWriteDumpFunction writeDump = nullptr;
     MINIDUMP_TYPE dumpType = MiniDumpNormal;
     char fileName[MAX_PATH * 2] = {};
     LPTOP_LEVEL_EXCEPTION_FILTER previousFilter = nullptr;
@@ -22,7 +25,7 @@ bool CMiniDumpHandler::Attach(const std::string& baseName, MINIDUMP_TYPE dumpTyp
     if (!library)
         return false;
     // Through the generic function type, which any function pointer may pass.
-    auto writeDump = reinterpret_cast<MINIDUMPWRITEDUMP>(
+    auto writeDump = reinterpret_cast<MiniDumpWriteDumpFunction>(
         reinterpret_cast<void (*)()>(GetProcAddress(library, "MiniDumpWriteDump")));
     if (!writeDump) {
         FreeLibrary(library);

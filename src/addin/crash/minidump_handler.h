@@ -4,8 +4,9 @@
 // function: one handler per process, attached by the add-in object.
 #pragma once
 
-#include <dbghelp.h>
 #include <windows.h>
+
+#include <dbghelp.h>
 
 #include <string>
 

@@ -3,7 +3,7 @@
 #pragma once
 
 #include <oaidl.h>
-#include <platform/interface_uuid.h>
+#include <interface_uuid.h>
 
 // The dual interface of the add-in class; it has no members of its own.
 struct IConnect : public IDispatch {};

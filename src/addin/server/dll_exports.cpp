@@ -12,7 +12,13 @@
 
 CBVOLModule _AtlModule;
 
+// The Windows build names its exports in BVOL0000.def; here the module's
+// symbols are hidden but for these.
+#ifdef _WIN32
+#define BVOL_EXPORT extern "C"
+#else
 #define BVOL_EXPORT extern "C" __attribute__((visibility("default")))
+#endif
 
 // Records the instance handle; the module refuses to load when its module
 // object could not be initialised. When the module is freed (not when the

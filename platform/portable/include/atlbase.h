@@ -7,6 +7,7 @@
 #include <windows.h>
 #include <objbase.h>
 #include <oleauto.h>
+#include "variant_source.h"
 #include <libloaderapi.h>
 #include <synchapi.h>
 #include <interlockedapi.h>
@@ -20,8 +21,13 @@
 
 // State of the module that includes ATL (the module object, the object map)
 // is the module's own: it is not shared with other modules in the process
-// that include ATL as well.
+// that include ATL as well. A Windows module shares no symbols but its
+// exports, so there it needs no attribute.
+#ifdef _WIN32
+#define ATL_MODULE_LOCAL
+#else
 #define ATL_MODULE_LOCAL __attribute__((visibility("hidden")))
+#endif
 
 // Entry point notifications, for modules built before the loader declares them.
 #ifndef DLL_PROCESS_ATTACH
@@ -55,18 +61,18 @@ class CComCriticalSection {
     CComCriticalSection(const CComCriticalSection&) = delete;
     CComCriticalSection& operator=(const CComCriticalSection&) = delete;
     HRESULT Lock() {
-        mutex_.lock();
+        m_mutex.lock();
         return S_OK;
     }
     HRESULT Unlock() {
-        mutex_.unlock();
+        m_mutex.unlock();
         return S_OK;
     }
     HRESULT Init() { return S_OK; }
     HRESULT Term() { return S_OK; }
 
   private:
-    std::recursive_mutex mutex_;
+    std::recursive_mutex m_mutex;
 };
 using CComAutoCriticalSection = CComCriticalSection;
 
@@ -334,7 +340,7 @@ class CComVariant : public tagVARIANT {
     CComVariant() noexcept { ::VariantInit(this); }
     CComVariant(const VARIANT& other) {
         ::VariantInit(this);
-        ::VariantCopy(this, &other);
+        ::VariantCopy(this, BvVariantSource(&other));
     }
     CComVariant(const CComVariant& other) : CComVariant(static_cast<const VARIANT&>(other)) {}
     CComVariant(LPCOLESTR text) {
@@ -362,13 +368,13 @@ class CComVariant : public tagVARIANT {
     ~CComVariant() { ::VariantClear(this); }
     CComVariant& operator=(const CComVariant& other) {
         if (this != std::addressof(other))
-            ::VariantCopy(this, &other);
+            ::VariantCopy(this, BvVariantSource(&other));
         return *this;
     }
     HRESULT Clear() { return ::VariantClear(this); }
-    HRESULT Copy(const VARIANT* src) { return ::VariantCopy(this, src); }
+    HRESULT Copy(const VARIANT* src) { return ::VariantCopy(this, BvVariantSource(src)); }
     HRESULT ChangeType(VARTYPE type, const VARIANT* src = nullptr) {
-        return ::VariantChangeType(this, src ? src : this, 0, type);
+        return ::VariantChangeType(this, BvVariantSource(src ? src : this), 0, type);
     }
     HRESULT Detach(VARIANT* dest) {
         if (!dest)
@@ -490,7 +496,8 @@ inline HRESULT AtlRegisterTypeLib(HINSTANCE instance, LPCOLESTR index) {
     // The help files are looked for next to the module.
     std::wstring folder(path.m_str, path.Length());
     folder.erase(folder.find_last_of(L'\\') == std::wstring::npos ? 0 : folder.find_last_of(L'\\'));
-    return ::RegisterTypeLib(library, path, folder.c_str());
+    // Non-const text: mingw-w64 declares both paths as OLECHAR*.
+    return ::RegisterTypeLib(library, path.m_str, folder.data());
 }
 
 inline HRESULT AtlUnRegisterTypeLib(HINSTANCE instance, LPCOLESTR index) {
@@ -512,15 +519,15 @@ inline HRESULT AtlUnRegisterTypeLib(HINSTANCE instance, LPCOLESTR index) {
 // the registry's texts are the system's, and restored after.
 class CAtlSystemLocaleScope {
   public:
-    CAtlSystemLocaleScope() : saved_(::GetThreadLocale()) {
+    CAtlSystemLocaleScope() : m_saved(::GetThreadLocale()) {
         ::SetThreadLocale(LOCALE_SYSTEM_DEFAULT);
     }
-    ~CAtlSystemLocaleScope() { ::SetThreadLocale(saved_); }
+    ~CAtlSystemLocaleScope() { ::SetThreadLocale(m_saved); }
     CAtlSystemLocaleScope(const CAtlSystemLocaleScope&) = delete;
     CAtlSystemLocaleScope& operator=(const CAtlSystemLocaleScope&) = delete;
 
   private:
-    LCID saved_;
+    LCID m_saved;
 };
 
 class CAtlModule {

@@ -7,13 +7,20 @@
 #include "winerror.h"
 #include "winnls.h"
 #include "oleauto.h"
+#include "variant_source.h"
 #include "interlockedapi.h"
 #include "errhandlingapi.h"
 
 #include <cstring>
 #include <type_traits>
 
+// Exported from the platform's library here; on Windows a static part of
+// the module, as the compiler's COM support library is.
+#ifdef _WIN32
+#define BV_COMSUPP_API
+#else
 #define BV_COMSUPP_API __attribute__((visibility("default")))
+#endif
 
 class _com_error;
 class _variant_t;
@@ -60,17 +67,17 @@ inline char* WINAPI ConvertBSTRToString(BSTR pSrc) {
 
 class _bstr_t {
   public:
-    _bstr_t() noexcept : data_(nullptr) {}
-    _bstr_t(const _bstr_t& s) noexcept : data_(s.data_) {
-        if (data_ != nullptr)
-            data_->AddRef();
+    _bstr_t() noexcept : m_data(nullptr) {}
+    _bstr_t(const _bstr_t& s) noexcept : m_data(s.m_data) {
+        if (m_data != nullptr)
+            m_data->AddRef();
     }
-    _bstr_t(_bstr_t&& s) noexcept : data_(s.data_) { s.data_ = nullptr; }
-    _bstr_t(const char* s) : data_(new Data(_com_util::ConvertStringToBSTR(s))) {}
-    _bstr_t(const wchar_t* s) : data_(new Data(Duplicate(s))) {}
+    _bstr_t(_bstr_t&& s) noexcept : m_data(s.m_data) { s.m_data = nullptr; }
+    _bstr_t(const char* s) : m_data(new Data(_com_util::ConvertStringToBSTR(s))) {}
+    _bstr_t(const wchar_t* s) : m_data(new Data(Duplicate(s))) {}
     // A _variant_t converts through its operator _bstr_t.
     // fCopy false takes ownership of `bstr`; true copies it.
-    _bstr_t(BSTR bstr, bool fCopy) : data_(new Data(fCopy ? CopyOf(bstr) : bstr)) {}
+    _bstr_t(BSTR bstr, bool fCopy) : m_data(new Data(fCopy ? CopyOf(bstr) : bstr)) {}
     ~_bstr_t() noexcept { Free(); }
 
     _bstr_t& operator=(const _bstr_t& s) noexcept {
@@ -122,33 +129,33 @@ class _bstr_t {
 
     // A BSTR of the caller's own (fCopy), or the shared one itself.
     BSTR copy(bool fCopy = true) const {
-        if (data_ == nullptr)
+        if (m_data == nullptr)
             return nullptr;
-        return fCopy ? CopyOf(data_->text) : data_->text;
+        return fCopy ? CopyOf(m_data->text) : m_data->text;
     }
     void Assign(BSTR s) { *this = _bstr_t(s, true); }
     // The shared BSTR slot itself, created (empty) when there is none.
     BSTR& GetBSTR() {
-        if (data_ == nullptr)
-            data_ = new Data(nullptr);
-        return data_->text;
+        if (m_data == nullptr)
+            m_data = new Data(nullptr);
+        return m_data->text;
     }
     // Drops the current string and answers the address of a fresh, empty
     // slot, for an out-parameter.
     BSTR* GetAddress() {
         Attach(nullptr);
-        return &data_->text;
+        return &m_data->text;
     }
     void Attach(BSTR s) {
         Free();
-        data_ = new Data(s);
+        m_data = new Data(s);
     }
     // Only an unshared string can be detached; otherwise E_POINTER is raised.
     BSTR Detach() {
-        if (data_ == nullptr || data_->references != 1)
+        if (m_data == nullptr || m_data->references != 1)
             _com_issue_error(E_POINTER);
-        BSTR text = data_->text;
-        data_->text = nullptr;
+        BSTR text = m_data->text;
+        m_data->text = nullptr;
         Free();
         return text;
     }
@@ -188,13 +195,13 @@ class _bstr_t {
             _com_issue_error(E_OUTOFMEMORY);
         return copy;
     }
-    BSTR GetRaw() const noexcept { return data_ != nullptr ? data_->text : nullptr; }
+    BSTR GetRaw() const noexcept { return m_data != nullptr ? m_data->text : nullptr; }
     char* GetNarrow() const {
-        if (data_ == nullptr)
+        if (m_data == nullptr)
             return nullptr;
-        if (data_->narrow == nullptr)
-            data_->narrow = _com_util::ConvertBSTRToString(data_->text);
-        return data_->narrow;
+        if (m_data->narrow == nullptr)
+            m_data->narrow = _com_util::ConvertBSTRToString(m_data->text);
+        return m_data->narrow;
     }
     // Lexicographic by code unit; a null string equals an empty one.
     int Compare(const _bstr_t& s) const noexcept {
@@ -208,17 +215,17 @@ class _bstr_t {
         return left == right ? 0 : (left < right ? -1 : 1);
     }
     void Free() noexcept {
-        if (data_ != nullptr)
-            data_->Release();
-        data_ = nullptr;
+        if (m_data != nullptr)
+            m_data->Release();
+        m_data = nullptr;
     }
     void Swap(_bstr_t& other) noexcept {
-        Data* mine = data_;
-        data_ = other.data_;
-        other.data_ = mine;
+        Data* mine = m_data;
+        m_data = other.m_data;
+        other.m_data = mine;
     }
 
-    Data* data_;
+    Data* m_data;
 };
 
 // A VARIANT that owns its value: constructed from the common types, cleared
@@ -230,17 +237,21 @@ class _bstr_t {
 class _variant_t : public tagVARIANT {
   public:
     _variant_t() noexcept { VariantInit(this); }
-    _variant_t(const VARIANT& varSrc) : _variant_t() { Check(VariantCopy(this, &varSrc)); }
+    _variant_t(const VARIANT& varSrc) : _variant_t() {
+        Check(VariantCopy(this, BvVariantSource(&varSrc)));
+    }
     _variant_t(const VARIANT* pSrc) : _variant_t() {
         if (pSrc == nullptr)
             _com_issue_error(E_POINTER);
-        Check(VariantCopy(this, pSrc));
+        Check(VariantCopy(this, BvVariantSource(pSrc)));
     }
-    _variant_t(const _variant_t& varSrc) : _variant_t() { Check(VariantCopy(this, &varSrc)); }
+    _variant_t(const _variant_t& varSrc) : _variant_t() {
+        Check(VariantCopy(this, BvVariantSource(&varSrc)));
+    }
     // fCopy false takes the value over and leaves varSrc empty.
     _variant_t(VARIANT& varSrc, bool fCopy) : _variant_t() {
         if (fCopy) {
-            Check(VariantCopy(this, &varSrc));
+            Check(VariantCopy(this, BvVariantSource(&varSrc)));
         } else {
             *static_cast<VARIANT*>(this) = varSrc;
             varSrc.vt = VT_EMPTY;
@@ -306,11 +317,11 @@ class _variant_t : public tagVARIANT {
     ~_variant_t() noexcept { VariantClear(this); }
 
     _variant_t& operator=(const _variant_t& varSrc) {
-        Check(VariantCopy(this, &varSrc));
+        Check(VariantCopy(this, BvVariantSource(&varSrc)));
         return *this;
     }
     _variant_t& operator=(const VARIANT& varSrc) {
-        Check(VariantCopy(this, &varSrc));
+        Check(VariantCopy(this, BvVariantSource(&varSrc)));
         return *this;
     }
     // Every other assignment replaces the value as the matching constructor
@@ -371,7 +382,7 @@ class _variant_t : public tagVARIANT {
         if (pSrc == nullptr)
             pSrc = this;
         if (pSrc != this || vartype != vt)
-            Check(VariantChangeType(this, pSrc, 0, vartype));
+            Check(VariantChangeType(this, BvVariantSource(pSrc), 0, vartype));
     }
     void SetString(const char* pSrc) { *this = _variant_t(pSrc); }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "ole2.h"
+#include "ocidl.h"
 #include "comutil.h"
 #include "comip.h"
 

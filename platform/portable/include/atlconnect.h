@@ -23,9 +23,10 @@
 #include "windef.h"
 #include "winnls.h"
 #include "ocidl.h"
+#include "olectl.h"
 #include "oaidl.h"
 #include "oleauto.h"
-#include "platform/ref_counted.h"
+#include "ref_counted.h"
 
 #include <array>
 #include <atomic>

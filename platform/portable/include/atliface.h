@@ -4,6 +4,7 @@
 
 #include "windef.h"
 #include "unknwn.h"
+#include "interface_uuid.h"
 
 struct IRegistrarBase : public IUnknown {
     // Adds (or, for a name already given, replaces) the text that %Key%

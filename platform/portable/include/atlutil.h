@@ -131,7 +131,7 @@ class CWorkerThread {
     // Creates the internal events and the thread, and returns once the thread
     // waits on its list.
     HRESULT Initialize() {
-        if (state_)
+        if (m_state)
             return E_UNEXPECTED;
         auto state = std::make_shared<atl_detail::WorkerThreadState>();
         HANDLE shutdown = CreateEventW(nullptr, TRUE, FALSE, nullptr);
@@ -149,15 +149,15 @@ class CWorkerThread {
         // Braced: clang before 16 makes no aggregate from parentheses.
         auto start =
             std::make_unique<atl_detail::WorkerThreadStart>(atl_detail::WorkerThreadStart{state});
-        thread_ = ThreadTraits::CreateThread(nullptr, 0, &atl_detail::WorkerThreadProc, start.get(),
-                                             0, &threadId_);
-        if (!thread_) {
+        m_thread = ThreadTraits::CreateThread(nullptr, 0, &atl_detail::WorkerThreadProc,
+                                              start.get(), 0, &m_threadId);
+        if (!m_thread) {
             HRESULT hr = atl_detail::HresultFromLastError();
             CloseOwnHandles(*state);
             return hr;
         }
         start.release();  // the thread owns it now
-        state_ = std::move(state);
+        m_state = std::move(state);
         WaitUntilThreadHasCopied();
         return S_OK;
     }
@@ -165,14 +165,14 @@ class CWorkerThread {
     // Adds a handle for the thread to wait on; `pClient` runs when it is
     // signalled. Returns once the thread waits on the new list.
     HRESULT AddHandle(HANDLE hObject, IWorkerThreadClient* pClient, DWORD_PTR dwParam) {
-        if (!state_)
+        if (!m_state)
             return E_UNEXPECTED;
-        EnterCriticalSection(&state_->lock);
+        EnterCriticalSection(&m_state->lock);
         HRESULT hr = Append(hObject, pClient, dwParam);
-        LeaveCriticalSection(&state_->lock);
+        LeaveCriticalSection(&m_state->lock);
         if (FAILED(hr))
             return hr;
-        SetEvent(state_->entries[atl_detail::WorkerThreadState::kRefresh].handle);
+        SetEvent(m_state->entries[atl_detail::WorkerThreadState::kRefresh].handle);
         WaitUntilThreadHasCopied();
         return S_OK;
     }
@@ -182,41 +182,41 @@ class CWorkerThread {
     // or not the thread ended in time. A thread left behind finds its handles
     // closed when its current run returns, and ends.
     HRESULT Shutdown(DWORD dwWait = ATL_WORKER_THREAD_WAIT) {
-        if (!state_)
+        if (!m_state)
             return S_OK;
-        SetEvent(state_->entries[atl_detail::WorkerThreadState::kShutdown].handle);
+        SetEvent(m_state->entries[atl_detail::WorkerThreadState::kShutdown].handle);
         HRESULT hr = S_OK;
-        DWORD waited = WaitForSingleObject(thread_, dwWait);
+        DWORD waited = WaitForSingleObject(m_thread, dwWait);
         if (waited == WAIT_FAILED)
             hr = atl_detail::HresultFromLastError();
         else if (waited != WAIT_OBJECT_0)
             hr = HRESULT_FROM_WIN32(waited);
 
-        EnterCriticalSection(&state_->lock);
-        std::vector<atl_detail::WaitEntry> entries = std::move(state_->entries);
-        state_->entries.clear();
-        LeaveCriticalSection(&state_->lock);
+        EnterCriticalSection(&m_state->lock);
+        std::vector<atl_detail::WaitEntry> entries = std::move(m_state->entries);
+        m_state->entries.clear();
+        LeaveCriticalSection(&m_state->lock);
         for (size_t i = atl_detail::WorkerThreadState::kFirstClient; i < entries.size(); ++i)
             entries[i].client->CloseHandle(entries[i].handle);
         ::CloseHandle(entries[atl_detail::WorkerThreadState::kShutdown].handle);
         ::CloseHandle(entries[atl_detail::WorkerThreadState::kRefresh].handle);
-        ::CloseHandle(state_->refreshDone);
-        ::CloseHandle(thread_);
-        thread_ = nullptr;
-        threadId_ = 0;
-        state_.reset();
+        ::CloseHandle(m_state->refreshDone);
+        ::CloseHandle(m_thread);
+        m_thread = nullptr;
+        m_threadId = 0;
+        m_state.reset();
         return hr;
     }
 
-    HANDLE GetThreadHandle() const { return thread_; }
-    DWORD GetThreadId() const { return threadId_; }
+    HANDLE GetThreadHandle() const { return m_thread; }
+    DWORD GetThreadId() const { return m_threadId; }
 
   private:
     HRESULT Append(HANDLE hObject, IWorkerThreadClient* pClient, DWORD_PTR dwParam) {
-        if (state_->entries.size() >= MAXIMUM_WAIT_OBJECTS)
+        if (m_state->entries.size() >= MAXIMUM_WAIT_OBJECTS)
             return HRESULT_FROM_WIN32(ERROR_INVALID_PARAMETER);
         try {
-            state_->entries.push_back({hObject, pClient, dwParam});
+            m_state->entries.push_back({hObject, pClient, dwParam});
         } catch (const std::bad_alloc&) {
             return E_OUTOFMEMORY;
         }
@@ -225,7 +225,7 @@ class CWorkerThread {
 
     // A thread whose wait failed has ended and will never answer.
     void WaitUntilThreadHasCopied() {
-        HANDLE either[] = {state_->refreshDone, thread_};
+        HANDLE either[] = {m_state->refreshDone, m_thread};
         WaitForMultipleObjects(2, either, FALSE, INFINITE);
     }
 
@@ -240,7 +240,7 @@ class CWorkerThread {
         ::CloseHandle(state.refreshDone);
     }
 
-    std::shared_ptr<atl_detail::WorkerThreadState> state_;
-    HANDLE thread_ = nullptr;
-    DWORD threadId_ = 0;
+    std::shared_ptr<atl_detail::WorkerThreadState> m_state;
+    HANDLE m_thread = nullptr;
+    DWORD m_threadId = 0;
 };

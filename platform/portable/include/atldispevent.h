@@ -26,6 +26,7 @@
 
 #include "atlconnect.h"
 #include "comutil.h"
+#include "variant_source.h"
 
 #include <cstddef>
 #include <type_traits>
@@ -219,7 +220,7 @@ class PreparedArguments {
                 continue;
             }
             if ((declared & VT_BYREF) == 0 &&
-                SUCCEEDED(VariantChangeType(&m_values[i], &given, 0, declared))) {
+                SUCCEEDED(VariantChangeType(&m_values[i], BvVariantSource(&given), 0, declared))) {
                 m_owned[i] = true;
                 continue;
             }
@@ -249,6 +250,14 @@ struct HandlerTraits<R (C::*)(A...)> {
 };
 template <class R, class C, class... A>
 struct HandlerTraits<R (C::*)(A...) noexcept> : HandlerTraits<R (C::*)(A...)> {};
+#if defined(_WIN32) && defined(__i386__)
+// Handlers are __stdcall, as ATL's sinks call them; on 32-bit Windows that is a
+// calling convention of its own, and part of the member function's type.
+template <class R, class C, class... A>
+struct HandlerTraits<R (__stdcall C::*)(A...)> : HandlerTraits<R (C::*)(A...)> {};
+template <class R, class C, class... A>
+struct HandlerTraits<R (__stdcall C::*)(A...) noexcept> : HandlerTraits<R (C::*)(A...)> {};
+#endif
 
 template <class T, auto Fn, class R, class C, class Arguments>
 struct SinkCall;

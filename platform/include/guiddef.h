@@ -1,0 +1,4 @@
+// GUID and its names (IID, CLSID), as the SDK declares them.
+#pragma once
+
+#include "windef.h"
