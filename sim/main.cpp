@@ -1,7 +1,7 @@
 // olsim: Outlook's process, simulated.
 //
 //   olsim run FILE [--state OUT.json] [--root DIR] [--verbose]
-//   olsim demo [--root DIR] [--corpus DIR] [--interactive] [SCENARIO]
+//   olsim demo [--root DIR] [--corpus DIR] [--report PAGE.html] [--interactive] [SCENARIO]
 //   olsim view STATE.json [-o PAGE.html]
 //   olsim help
 
@@ -23,10 +23,12 @@
 namespace {
 
 int Usage() {
-    std::cerr << "usage: olsim run FILE [--state OUT.json] [--root DIR] [--verbose]\n"
-                 "       olsim demo [--root DIR] [--corpus DIR] [--interactive] [SCENARIO]\n"
-                 "       olsim view STATE.json [-o PAGE.html]\n"
-                 "       olsim help\n";
+    std::cerr
+        << "usage: olsim run FILE [--state OUT.json] [--root DIR] [--verbose]\n"
+           "       olsim demo [--root DIR] [--corpus DIR] [--report PAGE.html] [--interactive]\n"
+           "                  [SCENARIO]\n"
+           "       olsim view STATE.json [-o PAGE.html]\n"
+           "       olsim help\n";
     return 2;
 }
 
@@ -98,6 +100,8 @@ int main(int argc, char** argv) {
             options.verbose = true;
         else if (job == "demo" && arg == "--corpus" && i + 1 < argc)
             demo.corpus = argv[++i];
+        else if (job == "demo" && arg == "--report" && i + 1 < argc)
+            demo.reportFile = argv[++i];
         else if (job == "demo" && arg == "--interactive")
             interactive = true;
         else if (job == "demo" && demo.scenarioFile.empty() && arg.rfind("--", 0) != 0)

@@ -150,6 +150,40 @@ async function bigStore(context) {
   await page.close();
 }
 
+async function demoReport(context) {
+  const { page, errors } = await open(context, 'report.html');
+  const charts = page.locator('svg.chart');
+  check(await charts.count() === 4, 'the report draws four plots', await charts.count());
+  for (let i = 0; i < await charts.count(); i++) {
+    const chart = charts.nth(i);
+    const name = await chart.locator('.chart-title').textContent();
+    const axes = await chart.evaluate((svg) => ['x', 'y'].map((a) => {
+      const axis = svg.querySelector(`.axis.${a}`);
+      const line = axis?.querySelector('line')?.getBoundingClientRect();
+      return { length: line ? Math.max(line.width, line.height) : 0, ticks: axis?.querySelectorAll('.tick').length ?? 0,
+        label: axis?.querySelector('.label')?.textContent ?? '' };
+    }));
+    check(axes.every((a) => a.length > 100 && a.ticks >= 2) && axes[1].label !== '',
+      `"${name}" has both axes with ticks and labels`, axes);
+  }
+  const histogram = charts.nth(0);
+  const bars = await histogram.evaluate((svg) => ['good', 'spam'].map((kind) =>
+    [...svg.querySelectorAll(`.series.${kind} rect`)].reduce((sum, r) => sum + Number(r.querySelector('title').textContent.split(': ')[1]), 0)));
+  check(bars[0] === 3 && bars[1] === 2, 'the histograms count the three good and two spam that arrived', bars);
+  const threshold = await histogram.locator('.marker.threshold text').textContent();
+  check(threshold === 'threshold 77', 'the threshold line is drawn and named', threshold);
+  const lines = await charts.nth(1).locator('polyline.series').count();
+  check(lines === 2, 'false positives and negatives are two lines', lines);
+  const latency = await charts.nth(2).locator('path.series.latency').getAttribute('d');
+  check((latency.match(/M/g) ?? []).length === 5, 'each arrival\'s time is a point', latency);
+  const folders = await page.locator('table.folders td:first-child').allInnerTexts();
+  check(folders.includes('Personal Folders/Inbox'), 'the folders at the end are listed', folders);
+  check((await page.locator('pre.figures').innerText()).includes('What happened to the 5 messages'),
+    'the demo\'s table is there');
+  check(errors.length === 0, 'no console errors', errors);
+  await page.close();
+}
+
 const userData = mkdtempSync(path.join(tmpdir(), 'olsim-chromium-'));
 let context;
 try {
@@ -166,6 +200,7 @@ try {
   await outlookWithSpam(context);
   await installationCheck(context);
   await bigStore(context);
+  await demoReport(context);
 } catch (error) {
   failed++;
   console.log(`FAILED - the browser run stopped: ${error.stack ?? error}`);
