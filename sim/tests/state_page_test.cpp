@@ -129,6 +129,34 @@ TEST(StatePageEscaping, ThePageDrawsTheBarTheFoldersAndTheLogLevels) {
     EXPECT_NE(page.find("data-depth=\"0\">2026\\12\\5 9:0:0 &lt;---- A - Exit"), std::string::npos);
 }
 
+TEST(StatePageEscaping, TheProgressWindowAndTheMessageBoxesAreDrawnAsTheyWere) {
+    auto state = SmallState();
+    state["progressWindow"] = {
+        {"hwnd", "0x2"},
+        {"shown", false},
+        {"title", "Rechecking <Inbox>"},
+        {"texts", {{"202", "Stop"}, {"203", "Close"}, {"204", "Folder"}, {"207", "70000"}}},
+        {"range", {0, 4464}},
+        {"position", 2},
+        {"stopEnabled", false}};
+    // MB_YESNO | MB_ICONQUESTION, answered No.
+    state["messageBoxes"] = {
+        {{"caption", "Brevint"}, {"text", "Empty it?"}, {"type", 0x24}, {"answer", 7}}};
+    const std::string page = olsim::view::StatePage(olsim::view::ReadState(state));
+    EXPECT_NE(page.find("data-shown=\"false\"><div class=\"titlebar\"><span>Rechecking "
+                        "&lt;Inbox&gt;</span><span>(hidden)</span>"),
+              std::string::npos)
+        << page;
+    EXPECT_NE(page.find("<span>Folder</span><span class=\"count\" data-id=\"207\">70000</span>"),
+              std::string::npos);
+    EXPECT_NE(page.find("<progress max=\"4464\" value=\"2\""), std::string::npos);
+    EXPECT_NE(page.find("<button class=\"stop\" disabled>Stop</button>"), std::string::npos);
+    EXPECT_NE(page.find("<span class=\"icon-box question\">?</span>"), std::string::npos);
+    EXPECT_NE(page.find("<button>Yes</button><button class=\"pressed\" title=\"the "
+                        "answer\">No</button>"),
+              std::string::npos);
+}
+
 TEST(StatePageErrors, DamagedStatesAreRefusedNamingWhatIsWrong) {
     auto state = SmallState();
     state["stores"][0]["folders"][1]["items"][0]["subject"] = 42;
