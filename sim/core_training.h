@@ -8,6 +8,7 @@
 
 #include <mailstore/model.h>
 
+#include <optional>
 #include <string>
 
 namespace brevint_core {
@@ -30,8 +31,13 @@ class CoreTrainer {
     CoreTrainer& operator=(const CoreTrainer&) = delete;
 
     bool Vote(const mailstore::Bytes& message, LONG vote, std::string& error);
+    // The core's score of a message, 0 (good) to 100 (spam); nothing when the
+    // core cannot be created or fails.
+    std::optional<LONG> Score(const mailstore::Bytes& message);
 
   private:
+    bool Filter(std::string& error);  // creates the core's object on first use
+
     CComPtr<brevint_core::IFilter> m_filter;  // the core's IFilter, created on first use
 };
 

@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iomanip>
@@ -17,10 +18,12 @@
 
 #include "command_bar_view.h"
 #include "core_training.h"
+#include "demo_report.h"
 #include "mail.h"
 #include "mail_census.h"
 #include "observations.h"
 #include "outlook_process.h"
+#include "registry_access.h"
 #include "runner.h"
 #include "text.h"
 
@@ -101,6 +104,8 @@ class Demo {
         bool ok = Install() && Train(split->train) && Start();
         if (ok) {
             Deliver(split->test);
+            if (!m_options.reportFile.empty())
+                ScoreArrivals();
             ok = RunScenarioFile() && ok;
             ok = RunCommands() && ok;
             PrintToolbar();
@@ -114,6 +119,8 @@ class Demo {
               << Seconds(m_deliverySeconds) << "); peak resident memory "
               << Megabytes(PeakResidentBytes()) << "\n";
         PrintWhereThingsAre();
+        if (!m_options.reportFile.empty())
+            ok = WriteReport() && ok;
         crashed = m_process.crash().has_value();
         if (crashed)
             m_out << m_process.crash()->Describe() << "\n";
@@ -244,14 +251,57 @@ class Demo {
                       << std::flush;
             ++handed;
             std::string error;
+            const size_t spamBefore = SpamFolderCount();
+            const auto delivering = Clock::now();
             if (!m_process.DeliverMail(inbox, m.bytes, error)) {
                 m_refusals.push_back({NameOf(m.message), error});
                 continue;
             }
+            const double latencyMs = SecondsSince(delivering) * 1000;
             m_ledger.Record(m.bytes, m.message.spam, NameOf(m.message));
+            m_arrivals.push_back({m.message.spam, SpamFolderCount() > spamBefore, -1, latencyMs});
+            if (!m_options.reportFile.empty())
+                m_arrivedBytes.push_back(m.bytes);
         }
         m_deliverySeconds = SecondsSince(start);
         PrintFigures(m_ledger.Take(), half.size());
+    }
+
+    size_t SpamFolderCount() const {
+        auto folder = FindFolderByPath(SpamFolderPath());
+        return folder ? folder->Messages().size() : 0;
+    }
+
+    // The core's score of each arrived message, asked after the delivery so
+    // that the delivery's times are the add-in's alone. The core learns
+    // nothing while mail arrives, so these are the scores the add-in got.
+    void ScoreArrivals() {
+        CoreTrainer core;  // let go before Outlook quits
+        for (size_t i = 0; i < m_arrivals.size(); ++i)
+            m_arrivals[i].score = static_cast<int>(core.Score(m_arrivedBytes[i]).value_or(-1));
+        m_arrivedBytes.clear();
+    }
+
+    bool WriteReport() {
+        view::DemoReport report;
+        report.arrivals = m_arrivals;
+        for (const auto& folder : m_finalFolders)
+            report.folders.push_back({folder.path, folder.good, folder.spam});
+        const auto threshold = ReadRegistryValue(L"HKCU\\Software\\Brevint\\Thresholds", L"Filter");
+        if (threshold && threshold->type == REG_DWORD && threshold->data.size() == sizeof(DWORD)) {
+            DWORD value = 0;
+            std::memcpy(&value, threshold->data.data(), sizeof value);
+            report.threshold = static_cast<int>(value);
+        }
+        report.figures = m_figures;
+        std::ofstream out(m_options.reportFile, std::ios::binary);
+        out << view::DemoReportPage(report);
+        if (!out.flush()) {
+            m_out << "The report could not be written to " << m_options.reportFile << "\n";
+            return false;
+        }
+        m_out << "The report: " << m_options.reportFile << "\n";
+        return true;
     }
 
     std::string SpamFolderPath() const {
@@ -261,6 +311,14 @@ class Demo {
     }
 
     void PrintFigures(const Census& census, size_t arrived) {
+        std::ostringstream figures;
+        WriteFigures(figures, census, arrived);
+        m_figures = figures.str();
+        m_finalFolders = census.folders;
+        m_out << m_figures << std::flush;
+    }
+
+    void WriteFigures(std::ostream& out, const Census& census, size_t arrived) {
         const std::string inboxPath = FolderPath(DefaultInbox());
         const std::string spamPath = SpamFolderPath();
         const FolderTally inbox = census.In(inboxPath);
@@ -269,21 +327,21 @@ class Demo {
         for (const auto& f : census.folders)
             good += f.good;
         const size_t spam = census.found - good;
-        m_out << "\nWhat happened to the " << arrived << " messages:\n";
-        Figure(m_out, "delivered", census.delivered);
-        Figure(m_out, "refused by the importer", m_refusals.size());
+        out << "\nWhat happened to the " << arrived << " messages:\n";
+        Figure(out, "delivered", census.delivered);
+        Figure(out, "refused by the importer", m_refusals.size());
         for (size_t i = 0; i < m_refusals.size() && i < kRefusalsShown; ++i)
-            m_out << "      " << m_refusals[i].file << ": " << m_refusals[i].reason << "\n";
+            out << "      " << m_refusals[i].file << ": " << m_refusals[i].reason << "\n";
         if (m_refusals.size() > kRefusalsShown)
-            m_out << "      ... and " << m_refusals.size() - kRefusalsShown << " more\n";
-        Figure(m_out, "moved to the spam folder", spamFolder.total(),
+            out << "      ... and " << m_refusals.size() - kRefusalsShown << " more\n";
+        Figure(out, "moved to the spam folder", spamFolder.total(),
                FindFolderByPath(spamPath) ? spamPath
                                           : spamPath + " (no such folder: nothing was moved)");
-        Figure(m_out, "left in the Inbox", inbox.total(), inboxPath);
-        Figure(m_out, "elsewhere", census.found - inbox.total() - spamFolder.total());
-        Figure(m_out, "false positives", spamFolder.good,
+        Figure(out, "left in the Inbox", inbox.total(), inboxPath);
+        Figure(out, "elsewhere", census.found - inbox.total() - spamFolder.total());
+        Figure(out, "false positives", spamFolder.good,
                "good mail in the spam folder, of " + std::to_string(good) + " good");
-        Figure(m_out, "false negatives", inbox.spam,
+        Figure(out, "false negatives", inbox.spam,
                "spam in the Inbox, of " + std::to_string(spam) + " spam");
     }
 
@@ -405,6 +463,12 @@ class Demo {
     DeliveryLedger m_ledger;
     std::vector<Refusal> m_refusals;
     double m_deliverySeconds = 0;
+    // For the report: each arrival in order, the figures as printed, and the
+    // folders that held delivered mail at the end of the delivery.
+    std::vector<view::DemoArrival> m_arrivals;
+    std::vector<mailstore::Bytes> m_arrivedBytes;
+    std::string m_figures;
+    std::vector<FolderTally> m_finalFolders;
 };
 
 }  // namespace

@@ -19,6 +19,7 @@ struct DemoOptions {
     std::string scenarioFile;          // run after the delivery when given
     std::istream* commands = nullptr;  // read line by line after the delivery when given
     std::string fetchHint;             // how to fetch the corpus, said when it is absent
+    std::string reportFile;            // the figures as a page with plots, when given
 };
 
 // The exit status: 0 when every step was carried out, every delivered

@@ -41,23 +41,6 @@ std::vector<std::string> SplitPath(const std::string& path) {
     return parts;
 }
 
-std::string JsonText(const std::string& utf8) {
-    std::string json = "\"";
-    for (unsigned char c : utf8) {
-        if (c == '"' || c == '\\') {
-            json += '\\';
-            json += static_cast<char>(c);
-        } else if (c < 0x20) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-            json += escaped;
-        } else {
-            json += static_cast<char>(c);
-        }
-    }
-    return json + "\"";
-}
-
 const char* KindName(mailstore::StoreKind kind) {
     switch (kind) {
         case mailstore::StoreKind::ExchangeMailbox:
@@ -181,45 +164,46 @@ std::string PropertyText(const mailstore::PropValue& value) {
     return text;
 }
 
-std::string MailStateJson() {
-    std::ostringstream out;
+nlohmann::ordered_json MailState(const DeliveredInto& deliveredInto) {
+    using Json = nlohmann::ordered_json;
+    auto text = [](const mailstore::MessagePtr& item, mailstore::PropTag tag) {
+        return Narrow(item->GetText(tag).value_or(L""));
+    };
+    auto itemState = [&](const mailstore::MessagePtr& item) {
+        const auto delivered = deliveredInto ? deliveredInto(item->Id()) : std::nullopt;
+        return Json{{"subject", Narrow(item->Subject())},
+                    {"class", item->Class()},
+                    {"read", item->IsRead()},
+                    {"entryId", Narrow(mailstore::EntryIdToHex(item->Id()))},
+                    {"sender", text(item, mailstore::tags::kSenderName)},
+                    {"senderAddress", text(item, mailstore::tags::kSenderEmail)},
+                    {"received", PropertyText(item->ReceivedTime())},
+                    {"deliveredTo", delivered ? Json(*delivered) : Json(nullptr)}};
+    };
+    Json stores = Json::array();
     auto profile = Model::Process().CurrentProfile();
-    out << "[";
-    bool firstStore = true;
     for (const auto& store : profile ? profile->Stores() : std::vector<mailstore::StorePtr>{}) {
-        out << (firstStore ? "\n" : ",\n")
-            << "    {\"name\": " << JsonText(Narrow(store->DisplayName())) << ", \"kind\": \""
-            << KindName(store->Kind())
-            << "\", \"default\": " << (store == profile->DefaultStore() ? "true" : "false")
-            << ", \"entryId\": \"" << Narrow(mailstore::EntryIdToHex(store->Id()))
-            << "\", \"folders\": [";
-        firstStore = false;
-        bool firstFolder = true;
+        Json folders = Json::array();
         std::function<void(const FolderPtr&, const std::string&)> walk =
             [&](const FolderPtr& folder, const std::string& path) {
-                out << (firstFolder ? "\n" : ",\n") << "      {\"path\": " << JsonText(path)
-                    << ", \"entryId\": \"" << Narrow(mailstore::EntryIdToHex(folder->Id()))
-                    << "\", \"hidden\": " << folder->HiddenMessages().size() << ", \"items\": [";
-                firstFolder = false;
-                bool firstItem = true;
-                for (const auto& item : folder->Messages()) {
-                    out << (firstItem ? "" : ", ")
-                        << "{\"subject\": " << JsonText(Narrow(item->Subject()))
-                        << ", \"class\": " << JsonText(item->Class())
-                        << ", \"read\": " << (item->IsRead() ? "true" : "false")
-                        << ", \"entryId\": \"" << Narrow(mailstore::EntryIdToHex(item->Id()))
-                        << "\"}";
-                    firstItem = false;
-                }
-                out << "]}";
+                Json items = Json::array();
+                for (const auto& item : folder->Messages())
+                    items.push_back(itemState(item));
+                folders.push_back({{"path", path},
+                                   {"entryId", Narrow(mailstore::EntryIdToHex(folder->Id()))},
+                                   {"hidden", folder->HiddenMessages().size()},
+                                   {"items", std::move(items)}});
                 for (const auto& child : folder->Subfolders())
                     walk(child, path + "/" + Narrow(child->Name()));
             };
         walk(store->IpmSubtree(), Narrow(store->DisplayName()));
-        out << "]}";
+        stores.push_back({{"name", Narrow(store->DisplayName())},
+                          {"kind", KindName(store->Kind())},
+                          {"default", store == profile->DefaultStore()},
+                          {"entryId", Narrow(mailstore::EntryIdToHex(store->Id()))},
+                          {"folders", std::move(folders)}});
     }
-    out << (firstStore ? "]" : "\n  ]");
-    return out.str();
+    return stores;
 }
 
 }  // namespace olsim

@@ -4,6 +4,9 @@
 
 #include <mailstore/model.h>
 
+#include <functional>
+#include <nlohmann/json.hpp>
+#include <optional>
 #include <string>
 
 #include "scenario.h"
@@ -38,7 +41,14 @@ bool PadMessage(mailstore::Bytes& message, size_t size, std::string& error);
 // "YYYY-MM-DD HH:MM:SS" (UTC).
 std::string PropertyText(const mailstore::PropValue& value);
 
-// The stores, their folders (by path) and items, as a JSON array.
-std::string MailStateJson();
+// Where a message was delivered ("Personal Folders/Inbox"), by its entry
+// identifier; nothing for a message the simulated mail server did not bring.
+using DeliveredInto = std::function<std::optional<std::string>(const mailstore::EntryId&)>;
+
+// The stores, their folders (by path) and items, as a JSON array: each item
+// with its subject, class, read state, entry identifier, sender (name and
+// address), received time ("YYYY-MM-DD HH:MM:SS", UTC) and where it was
+// delivered (null when unknown).
+nlohmann::ordered_json MailState(const DeliveredInto& deliveredInto = {});
 
 }  // namespace olsim

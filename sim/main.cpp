@@ -1,7 +1,8 @@
 // olsim: Outlook's process, simulated.
 //
 //   olsim run FILE [--state OUT.json] [--root DIR] [--verbose]
-//   olsim demo [--root DIR] [--corpus DIR] [--interactive] [SCENARIO]
+//   olsim demo [--root DIR] [--corpus DIR] [--report PAGE.html] [--interactive] [SCENARIO]
+//   olsim view STATE.json [-o PAGE.html]
 //   olsim help
 
 #include <platform/clock.h>
@@ -15,15 +16,19 @@
 #include <sstream>
 
 #include "demo.h"
+#include "page_files.h"
 #include "runner.h"
 #include "verbs.h"
 
 namespace {
 
 int Usage() {
-    std::cerr << "usage: olsim run FILE [--state OUT.json] [--root DIR] [--verbose]\n"
-                 "       olsim demo [--root DIR] [--corpus DIR] [--interactive] [SCENARIO]\n"
-                 "       olsim help\n";
+    std::cerr
+        << "usage: olsim run FILE [--state OUT.json] [--root DIR] [--verbose]\n"
+           "       olsim demo [--root DIR] [--corpus DIR] [--report PAGE.html] [--interactive]\n"
+           "                  [SCENARIO]\n"
+           "       olsim view STATE.json [-o PAGE.html]\n"
+           "       olsim help\n";
     return 2;
 }
 
@@ -36,6 +41,29 @@ int Usage() {
     std::_Exit(status);
 }
 
+// `olsim view STATE.json [-o PAGE.html]`: the state drawn as a page.
+int View(int argc, char** argv) {
+    std::string state;
+    std::string page;
+    for (int i = 2; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "-o" && i + 1 < argc && page.empty())
+            page = argv[++i];
+        else if (state.empty() && arg.rfind("-", 0) != 0)
+            state = arg;
+        else
+            return Usage();
+    }
+    if (state.empty())
+        return Usage();
+    std::string error;
+    if (!olsim::view::WriteStatePage(state, page, error)) {
+        std::cerr << "olsim view: " << error << "\n";
+        return 2;
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -46,6 +74,8 @@ int main(int argc, char** argv) {
     // pause, or the end of a run, gets to the deadline instead of hanging.
     platform::host::AdvanceWhenAllWait(true);
     std::string job = argv[1];
+    if (job == "view")
+        return View(argc, argv);
     if (job == "help" && argc == 2) {
         std::cout << "The scenario language (docs/sim/scenarios.md), one step per line.\n\n"
                   << olsim::UsageText();
@@ -70,6 +100,8 @@ int main(int argc, char** argv) {
             options.verbose = true;
         else if (job == "demo" && arg == "--corpus" && i + 1 < argc)
             demo.corpus = argv[++i];
+        else if (job == "demo" && arg == "--report" && i + 1 < argc)
+            demo.reportFile = argv[++i];
         else if (job == "demo" && arg == "--interactive")
             interactive = true;
         else if (job == "demo" && demo.scenarioFile.empty() && arg.rfind("--", 0) != 0)

@@ -10,7 +10,7 @@
 #include <cctype>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 
 #include "mail.h"
 #include "progress_window.h"
@@ -36,112 +36,171 @@ size_t TimeStampLength(const std::string& line) {
     return 0;
 }
 
-std::string Json(const std::string& text) {
-    std::string quoted = "\"";
-    for (char c : text) {
-        switch (c) {
-            case '"':
-                quoted += "\\\"";
-                break;
-            case '\\':
-                quoted += "\\\\";
-                break;
-            case '\n':
-                quoted += "\\n";
-                break;
-            case '\r':
-                quoted += "\\r";
-                break;
-            case '\t':
-                quoted += "\\t";
-                break;
-            default:
-                if (static_cast<unsigned char>(c) < 0x20) {
-                    char escaped[8];
-                    std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-                    quoted += escaped;
-                } else {
-                    quoted += c;
-                }
-        }
-    }
-    return quoted + "\"";
-}
+using Json = nlohmann::ordered_json;
 
-std::string Json(const std::wstring& text) {
-    return Json(Narrow(text));
-}
-
-std::string Handle(const void* handle) {
+Json Handle(const void* handle) {
     char text[32];
-    std::snprintf(text, sizeof text, "\"%p\"", handle);
+    std::snprintf(text, sizeof text, "%p", handle);
     return text;
 }
 
-template <class Items, class Write>
-std::string Array(const Items& items, Write write) {
-    std::string out = "[";
-    bool first = true;
-    for (const auto& item : items) {
-        out += first ? "\n    " : ",\n    ";
-        out += write(item);
-        first = false;
+// The bytes of an installed image as a data: URL, so that a page shows the
+// face without reaching for the file; null when the file cannot be read.
+// A face made in memory ("bitmap 16x16") has no file.
+Json ImageData(const std::wstring& windowsPath) {
+    const bool isPath = windowsPath.size() > 3 && windowsPath[1] == L':' && windowsPath[2] == L'\\';
+    if (!isPath)
+        return nullptr;
+    std::ifstream file(platform::host::HostPathFromWindows(windowsPath), std::ios::binary);
+    if (!file)
+        return nullptr;
+    const std::string bytes{std::istreambuf_iterator<char>(file), {}};
+    if (bytes.size() < 2 || bytes.compare(0, 2, "BM") != 0)
+        return nullptr;
+    return "data:image/bmp;base64," + Base64(bytes);
+}
+
+Json ControlState(const outlook::host::ControlInfo& c) {
+    Json control = {{"type", c.type},
+                    {"caption", Narrow(c.caption)},
+                    {"tooltip", Narrow(c.tooltip)},
+                    {"tag", Narrow(c.tag)},
+                    {"enabled", c.enabled},
+                    {"visible", c.visible},
+                    {"beginGroup", c.beginGroup},
+                    {"width", c.width},
+                    {"priority", c.priority},
+                    {"style", c.style},
+                    {"image", c.image.empty() ? Json(nullptr) : Json(Narrow(c.image))},
+                    {"imageData", ImageData(c.image)},
+                    {"temporary", c.temporary}};
+    if (c.type == Office::msoControlPopup) {
+        control["controls"] = Json::array();
+        for (const auto& inner : c.controls)
+            control["controls"].push_back(ControlState(inner));
     }
-    return out + (first ? "]" : "\n  ]");
+    return control;
 }
 
-const char* Bool(bool value) {
-    return value ? "true" : "false";
+Json BarState(const outlook::host::BarInfo& bar) {
+    Json controls = Json::array();
+    for (const auto& c : bar.controls)
+        controls.push_back(ControlState(c));
+    return {{"name", Narrow(bar.name)},
+            {"position", bar.position},
+            {"rowIndex", bar.rowIndex},
+            {"left", bar.left},
+            {"top", bar.top},
+            {"protection", bar.protection},
+            {"visible", bar.visible},
+            {"temporary", bar.temporary},
+            {"builtIn", bar.builtIn},
+            {"window", Handle(bar.window)},
+            {"controls", std::move(controls)}};
 }
 
-std::string ControlJson(const outlook::host::ControlInfo& c) {
-    std::string out = "{\"type\": " + std::to_string(c.type) + ", \"caption\": " + Json(c.caption) +
-                      ", \"tooltip\": " + Json(c.tooltip) + ", \"tag\": " + Json(c.tag) +
-                      ", \"enabled\": " + Bool(c.enabled) + ", \"visible\": " + Bool(c.visible) +
-                      ", \"beginGroup\": " + Bool(c.beginGroup) +
-                      ", \"width\": " + std::to_string(c.width) +
-                      ", \"priority\": " + std::to_string(c.priority) +
-                      ", \"style\": " + std::to_string(c.style) +
-                      ", \"image\": " + (c.image.empty() ? std::string("null") : Json(c.image)) +
-                      ", \"temporary\": " + Bool(c.temporary);
-    if (c.type == Office::msoControlPopup)
-        out += ", \"controls\": " + Array(c.controls, ControlJson);
-    return out + "}";
-}
-
-std::string BarJson(const outlook::host::BarInfo& bar) {
-    return "{\"name\": " + Json(bar.name) + ", \"position\": " + std::to_string(bar.position) +
-           ", \"rowIndex\": " + std::to_string(bar.rowIndex) +
-           ", \"left\": " + std::to_string(bar.left) + ", \"top\": " + std::to_string(bar.top) +
-           ", \"protection\": " + std::to_string(bar.protection) +
-           ", \"visible\": " + Bool(bar.visible) + ", \"temporary\": " + Bool(bar.temporary) +
-           ", \"builtIn\": " + Bool(bar.builtIn) + ", \"window\": " + Handle(bar.window) +
-           ", \"controls\": " + Array(bar.controls, ControlJson) + "}";
-}
-
-std::string ClipboardJson() {
+Json ClipboardState() {
     const ClipboardContent clipboard = ReadClipboard();
     if (clipboard.heldOpen)
-        return "{\"heldOpen\": true}";
-    return "{\"heldOpen\": false, \"formats\": " + std::to_string(clipboard.formats) +
-           ", \"bitmap\": " +
-           (clipboard.bitmap ? "{\"file\": " + Json(clipboard.bitmapFile) + "}" : "null") + "}";
+        return {{"heldOpen", true}};
+    return {{"heldOpen", false},
+            {"formats", clipboard.formats},
+            {"bitmap",
+             clipboard.bitmap ? Json{{"file", Narrow(clipboard.bitmapFile)}} : Json(nullptr)}};
 }
 
 // The add-in's progress window as the user sees it, or null.
-std::string ProgressWindowJson() {
+Json ProgressWindowState() {
     const auto view = FindProgressWindow();
     if (!view)
-        return "null";
-    std::string texts = "{";
+        return nullptr;
+    Json texts = Json::object();
     for (const auto& [id, text] : view->texts)
-        texts += (texts.size() > 1 ? ", \"" : "\"") + std::to_string(id) + "\": " + Json(text);
-    return "{\"hwnd\": " + Handle(view->window) +
-           ", \"shown\": " + (view->shown ? "true" : "false") +
-           ", \"title\": " + Json(view->title) + ", \"texts\": " + texts + "}, \"range\": [" +
-           std::to_string(view->rangeLow) + ", " + std::to_string(view->rangeHigh) +
-           "], \"position\": " + std::to_string(view->position) +
-           ", \"stopEnabled\": " + (view->stopEnabled ? "true" : "false") + "}";
+        texts[std::to_string(id)] = Narrow(text);
+    return {{"hwnd", Handle(view->window)},
+            {"shown", view->shown},
+            {"title", Narrow(view->title)},
+            {"texts", std::move(texts)},
+            {"range", {view->rangeLow, view->rangeHigh}},
+            {"position", view->position},
+            {"stopEnabled", view->stopEnabled}};
+}
+
+Json RegistryState() {
+    Json values = Json::array();
+    for (const wchar_t* key : {L"HKLM\\Software\\Brevint", L"HKCU\\Software\\Brevint",
+                               L"HKCU\\Software\\Microsoft\\Office\\Outlook\\Addins"})
+        for (const RegistryValue& v : ReadRegistryTree(key))
+            values.push_back({{"key", Narrow(v.key)},
+                              {"name", Narrow(v.name)},
+                              {"type", v.type},
+                              {"value", Narrow(v.Display())}});
+    return values;
+}
+
+Json ExplorersState(const OutlookProcess& process) {
+    Json explorers = Json::array();
+    for (const auto& e : process.Explorers()) {
+        Json bars = Json::array();
+        for (const auto& bar : process.Bars(e.id))
+            bars.push_back(BarState(bar));
+        explorers.push_back({{"id", e.id},
+                             {"caption", Narrow(e.caption)},
+                             {"open", e.open},
+                             {"active", e.active},
+                             {"bars", std::move(bars)}});
+    }
+    return explorers;
+}
+
+Json WindowsState() {
+    Json windows = Json::array();
+    for (const auto& w : platform::host::ListWindows())
+        windows.push_back({{"hwnd", Handle(w.hwnd)},
+                           {"class", Narrow(w.className)},
+                           {"title", Narrow(w.text)},
+                           {"parent", Handle(w.parent)},
+                           {"visible", (w.style & WS_VISIBLE) != 0}});
+    return windows;
+}
+
+Json MessageBoxesState() {
+    Json boxes = Json::array();
+    for (const auto& b : platform::host::MessageBoxes())
+        boxes.push_back({{"caption", Narrow(b.caption)},
+                         {"text", Narrow(b.text)},
+                         {"type", b.type},
+                         {"answer", b.answer}});
+    return boxes;
+}
+
+Json ThreadsState() {
+    Json threads = Json::array();
+    for (const auto& t : platform::host::ListThreads()) {
+        Json waitingOn = Json::array();
+        for (const auto& name : t.waitingOn)
+            waitingOn.push_back(Narrow(name));
+        threads.push_back(
+            {{"id", t.id}, {"waiting", t.waiting}, {"waitingOn", std::move(waitingOn)}});
+    }
+    return threads;
+}
+
+Json CallsState() {
+    Json calls = Json::array();
+    for (const auto& c : platform::calls::Census())
+        calls.push_back({{"member", Narrow(c.member)}, {"calls", c.calls}});
+    return calls;
+}
+
+Json CrashState(const std::optional<Crash>& crash) {
+    if (!crash)
+        return nullptr;
+    return {{"command", crash->command},
+            {"code", crash->code},
+            {"thread", crash->thread},
+            {"userInterfaceThread", crash->userInterfaceThread},
+            {"description", crash->Describe()}};
 }
 
 }  // namespace
@@ -202,66 +261,43 @@ std::vector<std::wstring> MatchFiles(const std::wstring& windowsPattern) {
     return found;
 }
 
-std::string StateJson(const OutlookProcess& process) {
+nlohmann::ordered_json StateDocument(const OutlookProcess& process) {
     const Profile& profile = process.profile();
-    std::ostringstream out;
-    out << "{\n  \"profile\": {\"version\": " << Json(profile.version) << ", \"mailSupport\": "
-        << (profile.mailSupport ? std::to_string(*profile.mailSupport) : "null")
-        << ", \"explorersAtStart\": "
-        << Array(profile.explorers, [](const std::wstring& c) { return Json(c); }) << "},\n";
+    Json explorersAtStart = Json::array();
+    for (const auto& caption : profile.explorers)
+        explorersAtStart.push_back(Narrow(caption));
+    Json log = Json::array();
+    for (const LogLine& line : ReadLog())
+        log.push_back(line.line);
+    return {{"stateVersion", kStateVersion},
+            {"profile",
+             {{"version", Narrow(profile.version)},
+              {"mailSupport", profile.mailSupport ? Json(*profile.mailSupport) : Json(nullptr)},
+              {"explorersAtStart", std::move(explorersAtStart)}}},
+            {"registry", RegistryState()},
+            {"running", process.started()},
+            {"explorers", ExplorersState(process)},
+            {"clipboard", ClipboardState()},
+            {"windows", WindowsState()},
+            {"progressWindow", ProgressWindowState()},
+            {"messageBoxes", MessageBoxesState()},
+            {"threads", ThreadsState()},
+            {"stores",
+             MailState([&](const mailstore::EntryId& id) { return process.DeliveredInto(id); })},
+            {"calls", CallsState()},
+            {"logFile", Narrow(LogFilePath())},
+            {"log", std::move(log)},
+            {"crash", CrashState(process.crash())}};
+}
 
-    std::vector<RegistryValue> registry;
-    for (const wchar_t* key : {L"HKLM\\Software\\Brevint", L"HKCU\\Software\\Brevint",
-                               L"HKCU\\Software\\Microsoft\\Office\\Outlook\\Addins"}) {
-        auto values = ReadRegistryTree(key);
-        registry.insert(registry.end(), values.begin(), values.end());
-    }
-    out << "  \"registry\": " << Array(registry, [](const RegistryValue& v) {
-        return "{\"key\": " + Json(v.key) + ", \"name\": " + Json(v.name) +
-               ", \"type\": " + std::to_string(v.type) + ", \"value\": " + Json(v.Display()) + "}";
-    }) << ",\n";
+std::string StateJson(const OutlookProcess& process) {
+    return StateText(StateDocument(process));
+}
 
-    out << "  \"running\": " << (process.started() ? "true" : "false") << ",\n";
-    out << "  \"explorers\": " << Array(process.Explorers(), [&](const auto& e) {
-        return "{\"id\": " + std::to_string(e.id) + ", \"caption\": " + Json(e.caption) +
-               ", \"open\": " + (e.open ? "true" : "false") +
-               ", \"active\": " + (e.active ? "true" : "false") +
-               ", \"bars\": " + Array(process.Bars(e.id), BarJson) + "}";
-    }) << ",\n";
-    out << "  \"clipboard\": " << ClipboardJson() << ",\n";
-    out << "  \"windows\": " << Array(platform::host::ListWindows(), [](const auto& w) {
-        return "{\"hwnd\": " + Handle(w.hwnd) + ", \"class\": " + Json(w.className) +
-               ", \"title\": " + Json(w.text) + ", \"parent\": " + Handle(w.parent) +
-               ", \"visible\": " + ((w.style & WS_VISIBLE) ? "true" : "false") + "}";
-    }) << ",\n";
-    out << "  \"progressWindow\": " << ProgressWindowJson() << ",\n";
-    out << "  \"messageBoxes\": " << Array(platform::host::MessageBoxes(), [](const auto& b) {
-        return "{\"caption\": " + Json(b.caption) + ", \"text\": " + Json(b.text) +
-               ", \"type\": " + std::to_string(b.type) +
-               ", \"answer\": " + std::to_string(b.answer) + "}";
-    }) << ",\n";
-    out << "  \"threads\": " << Array(platform::host::ListThreads(), [](const auto& t) {
-        return "{\"id\": " + std::to_string(t.id) +
-               ", \"waiting\": " + (t.waiting ? "true" : "false") + ", \"waitingOn\": " +
-               Array(t.waitingOn, [](const std::wstring& n) { return Json(n); }) + "}";
-    }) << ",\n";
-    out << "  \"stores\": " << MailStateJson() << ",\n";
-    out << "  \"calls\": " << Array(platform::calls::Census(), [](const auto& c) {
-        return "{\"member\": " + Json(c.member) + ", \"calls\": " + std::to_string(c.calls) + "}";
-    }) << ",\n";
-    out << "  \"logFile\": " << Json(LogFilePath()) << ",\n";
-    out << "  \"log\": " << Array(ReadLog(), [](const LogLine& l) { return Json(l.line); })
-        << ",\n";
-    const std::optional<Crash> crash = process.crash();
-    out << "  \"crash\": "
-        << (crash ? "{\"command\": " + Json(crash->command) +
-                        ", \"code\": " + std::to_string(crash->code) + ", \"thread\": " +
-                        std::to_string(crash->thread) + ", \"userInterfaceThread\": " +
-                        (crash->userInterfaceThread ? "true" : "false") +
-                        ", \"description\": " + Json(crash->Describe()) + "}"
-                  : std::string("null"))
-        << "\n}\n";
-    return out.str();
+std::string StateText(const nlohmann::ordered_json& state) {
+    // Text that is not UTF-8 (a lone surrogate of wide text cut in the middle
+    // of a pair, say) becomes U+FFFD rather than bytes no JSON reader takes.
+    return state.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
 }
 
 }  // namespace olsim

@@ -2,6 +2,7 @@
 // windows, message boxes, threads, files; and all of it at once as JSON.
 #pragma once
 
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
@@ -30,7 +31,13 @@ struct ClipboardContent {
 };
 ClipboardContent ReadClipboard();
 
-// The state as a JSON document.
+// The state's layout; a reader refuses a state of another version. Raised
+// whenever a key changes its meaning or goes.
+inline constexpr int kStateVersion = 1;
+
+// The state as a JSON document, and as its text (UTF-8, indented).
+nlohmann::ordered_json StateDocument(const OutlookProcess& process);
+std::string StateText(const nlohmann::ordered_json& state);
 std::string StateJson(const OutlookProcess& process);
 
 }  // namespace olsim

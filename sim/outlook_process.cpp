@@ -21,6 +21,7 @@
 #include <utility>
 
 #include "mail.h"
+#include "mail_census.h"
 #include "registry_access.h"
 #include "text.h"
 
@@ -157,12 +158,21 @@ bool OutlookProcess::DeliverMail(const mailstore::FolderPtr& folder,
             refused = true;
             return;
         }
+        if (delivered)
+            m_deliveredInto[delivered->Id()] = FolderPath(folder);
         if (options.deleteBeforePump && delivered)
             delivered->Delete();
         if (options.pump)
             Pump();
     });
     return !refused;
+}
+
+std::optional<std::string> OutlookProcess::DeliveredInto(const mailstore::EntryId& id) const {
+    auto found = m_deliveredInto.find(id);
+    if (found == m_deliveredInto.end())
+        return std::nullopt;
+    return found->second;
 }
 
 OutlookProcess::~OutlookProcess() {

@@ -17,6 +17,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -98,6 +99,11 @@ class OutlookProcess {
     bool DeliverMail(const mailstore::FolderPtr& folder, const mailstore::Bytes& message,
                      std::string& error, const DeliveryOptions& options = {});
 
+    // The folder a message was delivered into ("Personal Folders/Inbox"), by
+    // the entry identifier it had then (a move within a store keeps it);
+    // nothing for a message this process did not deliver.
+    std::optional<std::string> DeliveredInto(const mailstore::EntryId& id) const;
+
     // Runs the message loop until no message waits and the worker threads
     // have settled, or until a crash.
     void Pump();
@@ -129,6 +135,7 @@ class OutlookProcess {
     std::vector<std::unique_ptr<Addin>> m_addins;
     StartTimes m_lastStart;
     const DWORD m_userInterfaceThread;
+    std::map<mailstore::EntryId, std::string> m_deliveredInto;
     // The command and the crash are seen from every thread that may crash.
     mutable std::mutex m_lock;
     std::string m_command;  // the command running, empty between commands

@@ -8,15 +8,23 @@
 
 #include "observations.h"
 #include "outlook_process.h"
+#include "page_files.h"
+#include "state_page.h"
 #include "run_context.h"
 #include "verbs.h"
 
 namespace olsim {
 
 std::string RunContext::WriteState(const std::string& file) {
-    std::ofstream out(file);
-    out << StateJson(process);
-    return out ? "" : "could not write the state to " + file;
+    const auto state = StateDocument(process);
+    std::ofstream out(file, std::ios::binary);
+    try {
+        out << (view::IsPageFile(file) ? view::StatePage(view::ReadState(state))
+                                       : StateText(state));
+    } catch (const view::StateError& error) {
+        return "could not draw the state of " + file + ": " + error.what();
+    }
+    return out.flush() ? "" : "could not write the state to " + file;
 }
 
 bool RunContext::ReadScenarioFile(const std::string& file, mailstore::Bytes& bytes,

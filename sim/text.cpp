@@ -1,6 +1,7 @@
 #include "text.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cwctype>
 
 namespace olsim {
@@ -23,6 +24,10 @@ std::string Narrow(std::wstring_view wide) {
     std::string utf8;
     for (wchar_t c : wide) {
         auto code = static_cast<char32_t>(c);
+        // Half of a surrogate pair (wide text cut in the middle of one) or a
+        // value beyond Unicode has no UTF-8 form: it reads as U+FFFD.
+        if ((code >= 0xD800 && code <= 0xDFFF) || code > 0x10FFFF)
+            code = 0xFFFD;
         if (code < 0x80) {
             utf8.push_back(static_cast<char>(code));
         } else if (code < 0x800) {
@@ -40,6 +45,22 @@ std::string Narrow(std::wstring_view wide) {
         }
     }
     return utf8;
+}
+
+std::string Base64(std::string_view bytes) {
+    static constexpr char kDigits[] =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string encoded;
+    encoded.reserve((bytes.size() + 2) / 3 * 4);
+    for (size_t i = 0; i < bytes.size(); i += 3) {
+        const size_t n = std::min<size_t>(3, bytes.size() - i);
+        std::uint32_t group = 0;
+        for (size_t k = 0; k < 3; ++k)
+            group = (group << 8) | (k < n ? static_cast<unsigned char>(bytes[i + k]) : 0);
+        for (size_t k = 0; k < 4; ++k)
+            encoded.push_back(k <= n ? kDigits[(group >> (18 - 6 * k)) & 0x3F] : '=');
+    }
+    return encoded;
 }
 
 bool SameName(std::wstring_view a, std::wstring_view b) {

@@ -6,10 +6,14 @@
 #include <platform/clock.h>
 #include <platform/seh.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <fstream>
+#include <nlohmann/json.hpp>
 #include <sstream>
 #include <stdexcept>
 
+#include "observations.h"
 #include "outlook_process.h"
 #include "runner.h"
 #include "temp_root.h"
@@ -60,38 +64,68 @@ TEST(OutlookProcessTime, EachPeriodOfAUserInterfaceTimerIsDeliveredWhileTimePass
     DestroyWindow(hwnd);
 }
 
+nlohmann::json ReadJson(const std::filesystem::path& file) {
+    std::ifstream in(file);
+    return nlohmann::json::parse(in);
+}
+
 TEST(OutlookProcessState, TheJsonStateHoldsTheRegistryExplorersLogAndNoCrash) {
     TempRoot root;
-    std::string file = (root.path() / "state.json").string();
+    const auto withBar = root.path() / "bar.json";
+    const auto closed = root.path() / "closed.json";
     std::ostringstream report;
-    auto result = olsim::RunScenario(olsim::ParseScenario("profile explorer \"Mail\"\n"
-                                                          "install\n"
-                                                          "start\n"
-                                                          "close 2\n"
-                                                          "state \"" +
-                                                          file + "\"\n"),
-                                     {}, report);
+    auto result = olsim::RunScenario(
+        olsim::ParseScenario("profile explorer \"Mail\"\ninstall\nstart\nstate \"" +
+                             withBar.string() + "\"\nclose 2\nstate \"" + closed.string() + "\"\n"),
+        {}, report);
     ASSERT_TRUE(result.ok) << report.str();
-    std::ifstream in(file);
-    std::stringstream text;
-    text << in.rdbuf();
-    const std::string state = text.str();
-    for (const char* part :
-         {"\"version\": \"11.0.0.8312\"", "\"explorersAtStart\": [",
-          "{\"key\": \"HKLM\\\\Software\\\\Brevint\\\\Installation\", \"name\": \"Partner\", "
-          "\"type\": 4, \"value\": \"3\"}",
-          "\"name\": \"LoadBehavior\"", "\"running\": true",
-          "{\"id\": 1, \"caption\": \"Inbox - Microsoft Outlook\", \"open\": true, \"active\": "
-          "true, \"bars\": [",
-          // A closed explorer has no bars; an open one has Outlook's own.
-          "{\"id\": 2, \"caption\": \"Mail\", \"open\": false, \"active\": false, \"bars\": []}",
-          "{\"name\": \"Standard\", \"position\": 1, \"rowIndex\": 2, \"left\": 0, \"top\": 26,",
-          // The add-in's bar was built on the active explorer, the last
-          // opened, and its images went through the clipboard.
-          "\"clipboard\": {\"heldOpen\": false, \"formats\": 1, \"bitmap\": {\"file\": "
-          "\"C:\\\\Program Files\\\\Brevint\\\\Graphics\\\\Toolbar\\\\WhitelistDomain.dib\"}}",
-          "\"class\": \"rctrl_renwnd32\"", "LOGGING STARTED", "\"crash\": null"})
-        EXPECT_NE(state.find(part), std::string::npos) << part << "\n" << state;
+    const auto state = ReadJson(closed);
+    EXPECT_EQ(state["stateVersion"], olsim::kStateVersion);
+    EXPECT_EQ(state["profile"]["version"], "11.0.0.8312");
+    EXPECT_EQ(state["profile"]["explorersAtStart"],
+              (nlohmann::json{"Inbox - Microsoft Outlook", "Mail"}));
+    EXPECT_NE(std::find(state["registry"].begin(), state["registry"].end(),
+                        nlohmann::json{{"key", "HKLM\\Software\\Brevint\\Installation"},
+                                       {"name", "Partner"},
+                                       {"type", 4},
+                                       {"value", "3"}}),
+              state["registry"].end());
+    EXPECT_EQ(state["running"], true);
+    const auto& explorers = state["explorers"];
+    ASSERT_EQ(explorers.size(), 2u);
+    EXPECT_EQ(explorers[0]["caption"], "Inbox - Microsoft Outlook");
+    EXPECT_EQ(explorers[0]["active"], true);
+    // A closed explorer has no bars; an open one has Outlook's own.
+    EXPECT_EQ(explorers[1]["caption"], "Mail");
+    EXPECT_EQ(explorers[1]["open"], false);
+    EXPECT_TRUE(explorers[1]["bars"].empty());
+    auto barNamed = [](const nlohmann::json& explorer, const std::string& name) {
+        const auto& bars = explorer["bars"];
+        auto found = std::find_if(bars.begin(), bars.end(),
+                                  [&](const auto& bar) { return bar["name"] == name; });
+        return found == bars.end() ? nlohmann::json{{"controls", nlohmann::json::array()}} : *found;
+    };
+    const auto standard = barNamed(explorers[0], "Standard");
+    EXPECT_EQ(standard["rowIndex"], 2);
+    EXPECT_EQ(standard["top"], 26);
+    EXPECT_EQ(state["windows"][0]["class"], "rctrl_renwnd32");
+    EXPECT_NE(state["log"][0].get<std::string>().find("LOGGING STARTED"), std::string::npos);
+    EXPECT_TRUE(state["crash"].is_null());
+
+    // Before the close: the add-in's bar was built on the active explorer,
+    // the last opened, and its images went through the clipboard; each
+    // button's image is in the state as a data: URL.
+    const auto before = ReadJson(withBar);
+    EXPECT_EQ(before["clipboard"]["bitmap"]["file"],
+              "C:\\Program Files\\Brevint\\Graphics\\Toolbar\\WhitelistDomain.dib");
+    const auto bar = barNamed(before["explorers"][1], "Brevint toolbar");
+    ASSERT_GE(bar["controls"].size(), 2u) << before["explorers"].dump(1);
+    EXPECT_EQ(bar["controls"][1]["image"],
+              "C:\\Program Files\\Brevint\\Graphics\\Toolbar\\Block.dib");
+    EXPECT_EQ(
+        bar["controls"][1]["imageData"].get<std::string>().rfind("data:image/bmp;base64,Qk", 0),
+        0u);
+    EXPECT_TRUE(bar["controls"][0]["imageData"].is_null());
 }
 
 // Whether `text` is well-formed UTF-8: every lead byte with its continuation
@@ -110,6 +144,12 @@ bool IsUtf8(const std::string& text) {
             if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80)
                 return false;
         }
+        const auto second = length > 1 ? static_cast<unsigned char>(text[i + 1]) : 0;
+        const bool overlong = (lead == 0xE0 && second < 0xA0) || (lead == 0xF0 && second < 0x90);
+        const bool surrogate = lead == 0xED && second >= 0xA0;
+        const bool beyondUnicode = lead > 0xF4 || (lead == 0xF4 && second >= 0x90);
+        if (overlong || surrogate || beyondUnicode)
+            return false;
         i += length;
     }
     return true;
@@ -136,6 +176,19 @@ TEST(OutlookProcessState, LatinOneTextOfTheLogIsUtf8InTheState) {
     const std::string state = text.str();
     EXPECT_TRUE(IsUtf8(state));
     EXPECT_NE(state.find("Subj:Caf\xC3\xA9"), std::string::npos) << state;
+}
+
+// Wide text need not be Unicode: a text cut in the middle of a surrogate pair
+// (a fixed-size buffer of UTF-16 text cuts so) keeps its lone half. The state
+// still is UTF-8 that every JSON reader takes, with U+FFFD in its place.
+TEST(OutlookProcessState, WideTextThatIsNotUnicodeBecomesAReplacementCharacter) {
+    TempRoot root;
+    olsim::OutlookProcess process{olsim::Profile{}};
+    MessageBoxW(nullptr, L"Cut here \xD83D", L"Brevint", MB_OK);
+    const std::string state = olsim::StateJson(process);
+    EXPECT_TRUE(IsUtf8(state));
+    const auto parsed = nlohmann::json::parse(state);
+    EXPECT_EQ(parsed["messageBoxes"].back()["text"], "Cut here \xEF\xBF\xBD");
 }
 
 // A quit that waits 10 s for a worker which crashes meanwhile: the crash is

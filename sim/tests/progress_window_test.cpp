@@ -9,7 +9,7 @@
 #include <platform/filesystem.h>
 
 #include <fstream>
-#include <sstream>
+#include <nlohmann/json.hpp>
 #include <vector>
 
 #include "runner.h"
@@ -129,17 +129,19 @@ TEST_F(ProgressScenarioTest, WithoutTheWindowPressingFailsAndTheStateSaysNull) {
     Run("state \"" + shownFile + "\"\n");
     auto read = [](const std::string& name) {
         std::ifstream in(name);
-        std::stringstream text;
-        text << in.rdbuf();
-        return text.str();
+        return nlohmann::json::parse(in);
     };
-    EXPECT_NE(read(none).find("\"progressWindow\": null"), std::string::npos);
-    const std::string shown = read(shownFile);
-    EXPECT_NE(shown.find("\"shown\": true, \"title\": \"Blocking\""), std::string::npos) << shown;
-    EXPECT_NE(shown.find("\"207\": \"70000\", \"208\": \"69998\", \"209\": \"1\"}, "
-                         "\"range\": [0, 4464], \"position\": 2, \"stopEnabled\": true"),
-              std::string::npos)
-        << shown;
+    EXPECT_TRUE(read(none)["progressWindow"].is_null());
+    const auto shown = read(shownFile)["progressWindow"];
+    EXPECT_EQ(shown["shown"], true);
+    EXPECT_EQ(shown["title"], "Blocking");
+    EXPECT_EQ(shown["texts"]["202"], "Stop");
+    EXPECT_EQ(shown["texts"]["207"], "70000");
+    EXPECT_EQ(shown["texts"]["208"], "69998");
+    EXPECT_EQ(shown["texts"]["209"], "1");
+    EXPECT_EQ(shown["range"], (nlohmann::json{0, 4464}));
+    EXPECT_EQ(shown["position"], 2);
+    EXPECT_EQ(shown["stopEnabled"], true);
 }
 
 TEST_F(ProgressScenarioTest, MalformedLinesAreRefusedWhenRead) {
