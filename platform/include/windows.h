@@ -10,3 +10,4 @@
 #include "winnls.h"
 #include "winuser.h"
 #include "wingdi.h"
+#include "winver.h"
