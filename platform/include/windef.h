@@ -68,6 +68,15 @@ typedef WCHAR* PWSTR;
 typedef const WCHAR* LPCWSTR;
 typedef const WCHAR* LPCWCH;
 typedef const WCHAR* PCWSTR;
+// The generic text types: wide in a Unicode build, 8-bit otherwise, as
+// winnt.h makes them (the platform's functions are the wide ones either way).
+#ifdef UNICODE
+typedef WCHAR TCHAR;
+#else
+typedef char TCHAR;
+#endif
+typedef TCHAR* LPTSTR;
+typedef const TCHAR* LPCTSTR;
 typedef WCHAR OLECHAR;
 typedef OLECHAR* LPOLESTR;
 typedef const OLECHAR* LPCOLESTR;

@@ -1,5 +1,6 @@
 #include "mailstore/mapi_helper.h"
 
+#include <mapiguid.h>
 #include <mapitags.h>
 
 #include <algorithm>
@@ -93,8 +94,10 @@ void LogStoreName(IMsgStore* store, const char* function) {
 bool HasInbox(IMsgStore* store) {
     ULONG size = 0;
     LPENTRYID inbox = nullptr;
+    // 8-bit text (no MAPI_UNICODE in the flags), whatever the build's TCHAR.
     char messageClass[] = "IPM.Note";
-    const HRESULT hr = store->GetReceiveFolder(messageClass, 0, &size, &inbox, nullptr);
+    const HRESULT hr =
+        store->GetReceiveFolder(reinterpret_cast<LPTSTR>(messageClass), 0, &size, &inbox, nullptr);
     FreeMapiBuffer(inbox);
     return SUCCEEDED(hr) && inbox != nullptr && size > 0;
 }
@@ -398,7 +401,7 @@ bool CMapiHelper::GetExtendedEntryId(ULONG cb, LPENTRYID entryId, size_t storeIn
         return false;
     }
     std::vector<BYTE> bytes;
-    CComQIPtr<IMAPIProp> properties(object);
+    CComQIPtr<IMAPIProp, &IID_IMAPIProp> properties(object);
     hr = properties ? GetPropValue(properties, PR_ENTRYID, bytes) : E_NOINTERFACE;
     if (FAILED(hr)) {
         Log().LogMessage(kFunction, L"EntryId retrievement failed");

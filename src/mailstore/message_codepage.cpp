@@ -8,6 +8,12 @@
 #include "mailstore/mapi_object.h"
 #include "support/log/trace_scope.h"
 
+// The Internet code page of a message: Outlook's own MAPI headers name it,
+// the Windows SDK's older ones (and mingw-w64's) do not.
+#ifndef PR_INTERNET_CPID
+#define PR_INTERNET_CPID PROP_TAG(PT_LONG, 0x3FDE)
+#endif
+
 bool GetMessageCodePage(IDispatch* item, LONG& codePage) {
     CTraceScope trace("GetMessageCodePage");
     CComPtr<IMAPIProp> properties = GetMapiObjectAs<IMAPIProp>(item, IID_IMAPIProp);

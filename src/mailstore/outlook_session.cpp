@@ -1,6 +1,7 @@
 #include "mailstore/outlook_session.h"
 
 #include <comdef.h>
+#include <mapiguid.h>
 
 #include <cstring>
 
@@ -48,8 +49,7 @@ CComPtr<IMAPISession> SessionOfNameSpace(Outlook::_Application* application,
                                          const char* logFunction) {
     CLogger& log = CLogger::GetInstance();
     CComPtr<Outlook::_NameSpace> names;
-    if (LogIfFailed(logFunction, application->GetNamespace(CComBSTR(L"MAPI"), &names)) ||
-        !names) {
+    if (LogIfFailed(logFunction, application->GetNamespace(CComBSTR(L"MAPI"), &names)) || !names) {
         log.LogMessage(logFunction, L"Could not get namesapce");
         return nullptr;
     }
@@ -57,7 +57,7 @@ CComPtr<IMAPISession> SessionOfNameSpace(Outlook::_Application* application,
     LogIfFailed(logFunction, CComDispatchDriver(names).GetPropertyByName(L"MAPIOBJECT", &object));
     CComPtr<IMAPISession> session;
     if ((object.vt == VT_UNKNOWN || object.vt == VT_DISPATCH) && object.punkVal) {
-        object.punkVal->QueryInterface(__uuidof(IMAPISession), reinterpret_cast<void**>(&session));
+        object.punkVal->QueryInterface(IID_IMAPISession, reinterpret_cast<void**>(&session));
         return session;
     }
     log.LogNumber(logFunction, L"mapi object vt", object.vt);

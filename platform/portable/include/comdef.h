@@ -12,12 +12,6 @@
 #include <cwchar>
 #include <new>
 
-#ifdef UNICODE
-typedef wchar_t TCHAR;
-#else
-typedef char TCHAR;
-#endif
-
 // Dispatch exception codes (EXCEPINFO's wCode) map onto the HRESULTs from
 // WCODE_HRESULT_FIRST on.
 #define WCODE_HRESULT_FIRST MAKE_HRESULT(SEVERITY_ERROR, FACILITY_ITF, 0x200)

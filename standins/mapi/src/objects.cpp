@@ -55,11 +55,11 @@ class MsgStore : public PropObject<IMsgStore> {
             return hr;
         return OpenInStore(m_store, size, id, type, object);
     }
-    STDMETHOD(SetReceiveFolder)(LPSTR, ULONG, ULONG, LPENTRYID) override {
+    STDMETHOD(SetReceiveFolder)(LPTSTR, ULONG, ULONG, LPENTRYID) override {
         return Unsupported(L"SetReceiveFolder");
     }
     STDMETHOD(GetReceiveFolder)
-    (LPSTR messageClass, ULONG, ULONG* size, LPENTRYID* id, LPSTR* explicitClass) override {
+    (LPTSTR messageClass, ULONG flags, ULONG* size, LPENTRYID* id, LPTSTR* explicitClass) override {
         if (HRESULT hr = Enter(L"GetReceiveFolder", size, id, explicitClass); FAILED(hr))
             return hr;
         if (!size || !id)
@@ -68,7 +68,10 @@ class MsgStore : public PropObject<IMsgStore> {
         *id = nullptr;
         if (explicitClass)
             *explicitClass = nullptr;
-        const std::string wanted = messageClass ? messageClass : "";
+        const bool wide = (flags & MAPI_UNICODE) != 0;
+        const std::string wanted = !messageClass ? ""
+                                   : wide        ? Narrow(reinterpret_cast<LPWSTR>(messageClass))
+                                                 : reinterpret_cast<LPSTR>(messageClass);
         mailstore::FolderPtr folder = m_store->ReceiveFolder(wanted.empty() ? "IPM" : wanted);
         if (!folder)
             return MAPI_E_NOT_FOUND;
@@ -79,10 +82,15 @@ class MsgStore : public PropObject<IMsgStore> {
         std::memcpy(block, folderId.data(), folderId.size());
         *id = static_cast<LPENTRYID>(block);
         *size = static_cast<ULONG>(folderId.size());
-        if (explicitClass &&
-            SUCCEEDED(AllocateBuffer(static_cast<ULONG>(wanted.size() + 1), &block))) {
-            std::memcpy(block, wanted.c_str(), wanted.size() + 1);
-            *explicitClass = static_cast<LPSTR>(block);
+        if (explicitClass) {
+            const std::wstring wideClass(wanted.begin(), wanted.end());  // class names are ASCII
+            const size_t bytes = wide ? (wideClass.size() + 1) * sizeof(WCHAR) : wanted.size() + 1;
+            if (SUCCEEDED(AllocateBuffer(static_cast<ULONG>(bytes), &block))) {
+                std::memcpy(block,
+                            wide ? static_cast<const void*>(wideClass.c_str()) : wanted.c_str(),
+                            bytes);
+                *explicitClass = static_cast<LPTSTR>(block);
+            }
         }
         return S_OK;
     }

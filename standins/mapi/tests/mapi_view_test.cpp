@@ -206,17 +206,34 @@ TEST_F(MapiViewTest, StoresAnswerTheirNameProviderAndReceiveFolder) {
     EXPECT_EQ(values[2].Value.err, MAPI_E_NOT_FOUND);
     m_free(values);
 
+    // The class is 8-bit text unless MAPI_UNICODE says it is wide, as is the
+    // explicit class given back.
     char note[] = "IPM.Note";
+    WCHAR wideNote[] = L"IPM.Note";
     ULONG size = 0;
     LPENTRYID inbox = nullptr;
-    EXPECT_EQ(store->GetReceiveFolder(note, 0, &size, &inbox, nullptr), MAPI_E_NOT_FOUND);
+    EXPECT_EQ(store->GetReceiveFolder(reinterpret_cast<LPTSTR>(note), 0, &size, &inbox, nullptr),
+              MAPI_E_NOT_FOUND);
     store->Release();
 
     store = Open(session, m_personal);
-    ASSERT_EQ(store->GetReceiveFolder(note, 0, &size, &inbox, nullptr), S_OK);
+    LPTSTR explicitClass = nullptr;
+    ASSERT_EQ(
+        store->GetReceiveFolder(reinterpret_cast<LPTSTR>(note), 0, &size, &inbox, &explicitClass),
+        S_OK);
     const auto* bytes = reinterpret_cast<const BYTE*>(inbox);
     EXPECT_EQ(mailstore::EntryId(bytes, bytes + size), m_personal->ReceiveFolder()->Id());
+    EXPECT_STREQ(reinterpret_cast<const char*>(explicitClass), "IPM.Note");
     m_free(inbox);
+    m_free(explicitClass);
+    ASSERT_EQ(store->GetReceiveFolder(reinterpret_cast<LPTSTR>(wideNote), MAPI_UNICODE, &size,
+                                      &inbox, &explicitClass),
+              S_OK);
+    bytes = reinterpret_cast<const BYTE*>(inbox);
+    EXPECT_EQ(mailstore::EntryId(bytes, bytes + size), m_personal->ReceiveFolder()->Id());
+    EXPECT_STREQ(reinterpret_cast<const WCHAR*>(explicitClass), L"IPM.Note");
+    m_free(inbox);
+    m_free(explicitClass);
     store->Release();
     session->Release();
 }

@@ -2,7 +2,9 @@
 // tags, rows, notifications, and the interfaces of properties, containers,
 // folders, messages, message stores, tables and advise sinks. Names, layouts,
 // constants and method order are MAPI's own; strings are the ANSI build's
-// (what MAPI documents as LPTSTR is LPSTR here).
+// (what MAPI documents as LPTSTR is LPSTR here), except the message store's
+// receive folder methods, which are declared with LPTSTR as MAPI declares
+// them and read the text as MAPI_UNICODE in their flags says.
 #pragma once
 
 #include <objbase.h>
@@ -442,10 +444,10 @@ struct IMsgStore : public IMAPIProp {
     (ULONG cbEntryID, LPENTRYID lpEntryID, LPCIID lpInterface, ULONG ulFlags, ULONG* lpulObjType,
      LPUNKNOWN* lppUnk) = 0;
     STDMETHOD(SetReceiveFolder)
-    (LPSTR lpszMessageClass, ULONG ulFlags, ULONG cbEntryID, LPENTRYID lpEntryID) = 0;
+    (LPTSTR lpszMessageClass, ULONG ulFlags, ULONG cbEntryID, LPENTRYID lpEntryID) = 0;
     STDMETHOD(GetReceiveFolder)
-    (LPSTR lpszMessageClass, ULONG ulFlags, ULONG* lpcbEntryID, LPENTRYID* lppEntryID,
-     LPSTR* lppszExplicitClass) = 0;
+    (LPTSTR lpszMessageClass, ULONG ulFlags, ULONG* lpcbEntryID, LPENTRYID* lppEntryID,
+     LPTSTR* lppszExplicitClass) = 0;
     STDMETHOD(GetReceiveFolderTable)(ULONG ulFlags, LPMAPITABLE* lppTable) = 0;
     STDMETHOD(StoreLogoff)(ULONG* lpulFlags) = 0;
     STDMETHOD(AbortSubmit)(ULONG cbEntryID, LPENTRYID lpEntryID, ULONG ulFlags) = 0;
