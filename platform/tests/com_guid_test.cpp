@@ -8,6 +8,11 @@
 
 #include <string>
 
+// The SDK's objbase.h has it; mingw-w64's does not.
+#ifndef CHARS_IN_GUID
+#define CHARS_IN_GUID 39
+#endif
+
 namespace {
 
 std::wstring GuidText(const GUID& guid) {

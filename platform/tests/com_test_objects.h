@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <objbase.h>
 #include <comdef.h>
+#include <interface_uuid.h>
 
 namespace widgets {
 // An interface declared the way other headers declare theirs, in a

@@ -9,6 +9,8 @@
 
 #include <string>
 
+#include <variant_source.h>
+
 namespace {
 
 struct Converted {
@@ -19,7 +21,7 @@ struct Converted {
 Converted Convert(const VARIANT& source, VARTYPE to, USHORT flags = 0) {
     Converted out{};
     VariantInit(&out.value);
-    out.hr = VariantChangeType(&out.value, &source, flags, to);
+    out.hr = VariantChangeType(&out.value, BvVariantSource(&source), flags, to);
     return out;
 }
 
