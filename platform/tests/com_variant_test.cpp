@@ -49,7 +49,17 @@ TEST(ComTypesVariant, CopyDuplicatesStringsAndRefusesBadTypes) {
     bad.vt = VT_VOID;
     EXPECT_EQ(VariantClear(&bad), DISP_E_BADVARTYPE);
     EXPECT_EQ(VariantCopy(&copy, &bad), DISP_E_BADVARTYPE);
-    bad.vt = VT_VARIANT;  // only valid by reference
+    // A VT_VARIANT by value holds nothing to free, and a VT_CLSID may be
+    // cleared but not copied.
+    bad.vt = VT_VARIANT;
+    EXPECT_EQ(VariantClear(&bad), S_OK);
+    EXPECT_EQ(bad.vt, VT_EMPTY);
+    bad.vt = VT_CLSID;
+    bad.byref = nullptr;
+    EXPECT_EQ(VariantCopy(&copy, &bad), DISP_E_BADVARTYPE);
+    EXPECT_EQ(VariantCopy(&bad, &bad), DISP_E_BADVARTYPE);
+    EXPECT_EQ(VariantClear(&bad), S_OK);
+    bad.vt = VT_VOID | VT_BYREF;
     EXPECT_EQ(VariantClear(&bad), DISP_E_BADVARTYPE);
 }
 

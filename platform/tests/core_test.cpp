@@ -2,18 +2,37 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <thread>
 
+// Starting and joining a thread may set the caller's last error (the
+// runtime's own calls do), so each thread reads its value while the other,
+// having set its own since, spins on an atomic: nothing else runs between.
 TEST(LastError, IsKeptPerThread) {
-    SetLastError(ERROR_ACCESS_DENIED);
-    DWORD seenByOtherThread = 1;
+    std::atomic<int> step{0};
+    const auto waitFor = [&](int wanted) {
+        while (step.load() < wanted) {
+        }
+    };
+    DWORD seenByOtherThread = 1, keptByOtherThread = 0, keptByMain = 0;
     std::thread other([&] {
         seenByOtherThread = GetLastError();
+        waitFor(1);
         SetLastError(ERROR_INVALID_PARAMETER);
+        step.store(2);
+        waitFor(3);
+        keptByOtherThread = GetLastError();
     });
+    SetLastError(ERROR_ACCESS_DENIED);
+    step.store(1);
+    waitFor(2);
+    keptByMain = GetLastError();
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    step.store(3);
     other.join();
     EXPECT_EQ(seenByOtherThread, 0u);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(keptByMain, static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(keptByOtherThread, static_cast<DWORD>(ERROR_INVALID_PARAMETER));
 }
 
 TEST(Handles, ClosingAnUnknownOrClosedHandleFailsWithInvalidHandle) {

@@ -107,19 +107,28 @@ TEST(VariantTime, MillisecondsAreIgnoredAndTimesRoundToTheSecond) {
 
 TEST(VariantTime, OutOfRangeFieldsAndValuesFail) {
     double value = 0;
-    SYSTEMTIME tooEarly = MakeTime(99, 12, 31);
     SYSTEMTIME tooLate = MakeTime(10000, 1, 1);
     SYSTEMTIME badMonth = MakeTime(2001, 13, 1);
     SYSTEMTIME badDay = MakeTime(2001, 1, 32);
-    SYSTEMTIME badHour = MakeTime(2001, 1, 1, 24);
-    for (SYSTEMTIME* st : {&tooEarly, &tooLate, &badMonth, &badDay, &badHour}) {
+    for (SYSTEMTIME* st : {&tooLate, &badMonth, &badDay}) {
         EXPECT_FALSE(SystemTimeToVariantTime(st, &value));
     }
+#ifndef _WIN32
+    // Our answer where Windows' is not on record (Wine rolls into the next day).
+    SYSTEMTIME badHour = MakeTime(2001, 1, 1, 24);
+    EXPECT_FALSE(SystemTimeToVariantTime(&badHour, &value));
+#endif
     SYSTEMTIME st;
     EXPECT_FALSE(VariantTimeToSystemTime(-657435.0, &st));
     EXPECT_FALSE(VariantTimeToSystemTime(2958466.0, &st));
     EXPECT_FALSE(VariantTimeToSystemTime(2958466.0 - 0.1 / 86400, &st));
     EXPECT_TRUE(VariantTimeToSystemTime(2958466.0 - 1.0 / 86400, &st));
+}
+
+TEST(VariantTime, YearsBelowOneHundredHaveTwoDigits) {
+    EXPECT_EQ(ToVariant(MakeTime(90, 12, 31)), 33238.0);
+    EXPECT_EQ(ToVariant(MakeTime(99, 12, 31)), ToVariant(MakeTime(1999, 12, 31)));
+    EXPECT_EQ(ToVariant(MakeTime(100, 1, 1)), -657434.0);
 }
 
 TEST(VariantTime, DaysPastTheMonthEndRollOver) {
@@ -165,9 +174,10 @@ TEST(FileTime, InvalidFieldsAndNegativeTimesFailWithInvalidParameter) {
     FILETIME ft;
     for (const SYSTEMTIME& st : bad) {
         SetLastError(0);
-        EXPECT_FALSE(SystemTimeToFileTime(&st, &ft))
-            << st.wYear << "-" << st.wMonth << "-" << st.wDay;
-        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+        const BOOL converted = SystemTimeToFileTime(&st, &ft);
+        const DWORD error = GetLastError();  // before gtest's own calls touch it
+        EXPECT_FALSE(converted) << st.wYear << "-" << st.wMonth << "-" << st.wDay;
+        EXPECT_EQ(error, static_cast<DWORD>(ERROR_INVALID_PARAMETER));
     }
     ft = {0, 0x80000000u};
     SYSTEMTIME st;

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cwctype>
+#include <utility>
 
 namespace platform::com {
 
@@ -60,12 +61,8 @@ class Scanner {
     size_t m_pos = 0;
 };
 
-// Two-digit years 00-29 belong to this century, 30-99 to the last, as the
-// default setting of Windows has it.
 int ExpandYear(int year, size_t digits) {
-    if (digits > 2)
-        return year;
-    return year < 30 ? 2000 + year : 1900 + year;
+    return digits > 2 ? year : time_conv::FullYearOfTwoDigits(year);
 }
 
 bool ReadCalendarDate(Scanner& in, CalendarTime& parts) {
@@ -91,6 +88,10 @@ bool ReadCalendarDate(Scanner& in, CalendarTime& parts) {
         if (!year)
             return false;
         parts.year = ExpandYear(*year, yearDigits), parts.month = *first, parts.day = *day;
+        // A first number that cannot be a month but can be a day, before one
+        // that can be a month, is the day: "13/1/2007" is 13 January.
+        if (parts.month > 12 && parts.day <= 12)
+            std::swap(parts.month, parts.day);
         return true;
     }
     in.Rewind(start);

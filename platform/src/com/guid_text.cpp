@@ -98,7 +98,11 @@ extern "C" HRESULT STDAPICALLTYPE CLSIDFromString(LPCOLESTR lpsz, LPCLSID pclsid
     return SUCCEEDED(CLSIDFromProgID(lpsz, pclsid)) ? S_OK : CO_E_CLASSSTRING;
 }
 
-// Windows documents E_INVALIDARG for malformed interface identifiers.
+// Text of an identifier's length that is not one gives CO_E_IIDSTRING; text
+// of any other length E_INVALIDARG.
 extern "C" HRESULT STDAPICALLTYPE IIDFromString(LPCOLESTR lpsz, LPIID lpiid) {
-    return ParseInto(lpsz, lpiid, E_INVALIDARG);
+    const HRESULT parsed = ParseInto(lpsz, lpiid, E_INVALIDARG);
+    if (parsed == E_INVALIDARG && lpsz != nullptr && std::wcslen(lpsz) == kGuidTextLength)
+        return CO_E_IIDSTRING;
+    return parsed;
 }

@@ -23,6 +23,20 @@ bool IsValidVariantType(VARTYPE vt) {
     return true;
 }
 
+// What VariantClear accepts: the value types, VT_VARIANT by value too (it
+// holds nothing to free), and VT_CLSID.
+static bool IsClearableVariantType(VARTYPE vt) {
+    const VARTYPE base = vt & VT_TYPEMASK;
+    if (base == VT_VARIANT || base == VT_CLSID)
+        return (vt & ~(VT_ARRAY | VT_BYREF | VT_TYPEMASK)) == 0;
+    return IsValidVariantType(vt);
+}
+
+// What VariantCopy copies: what VariantClear accepts but VT_CLSID.
+static bool IsCopyableVariantType(VARTYPE vt) {
+    return IsClearableVariantType(vt) && (vt & VT_TYPEMASK) != VT_CLSID;
+}
+
 BSTR DuplicateBstr(BSTR source) {
     if (source == nullptr)
         return nullptr;
@@ -67,6 +81,8 @@ ULONG ValueSize(VARTYPE base) {
 }  // namespace platform::com
 
 using platform::com::DuplicateBstr;
+using platform::com::IsClearableVariantType;
+using platform::com::IsCopyableVariantType;
 using platform::com::IsValidVariantType;
 
 namespace {
@@ -103,7 +119,7 @@ extern "C" void WINAPI VariantInit(VARIANTARG* pvarg) {
 extern "C" HRESULT WINAPI VariantClear(VARIANTARG* pvarg) {
     if (pvarg == nullptr)
         return E_INVALIDARG;
-    if (!IsValidVariantType(pvarg->vt))
+    if (!IsClearableVariantType(pvarg->vt))
         return DISP_E_BADVARTYPE;
     if (!(pvarg->vt & VT_BYREF)) {
         if (pvarg->vt & VT_ARRAY) {
@@ -124,10 +140,10 @@ extern "C" HRESULT WINAPI VariantClear(VARIANTARG* pvarg) {
 extern "C" HRESULT WINAPI VariantCopy(VARIANTARG* pvargDest, const VARIANTARG* pvargSrc) {
     if (pvargDest == nullptr || pvargSrc == nullptr)
         return E_INVALIDARG;
+    if (!IsCopyableVariantType(pvargSrc->vt))
+        return DISP_E_BADVARTYPE;
     if (pvargDest == pvargSrc)
         return S_OK;
-    if (!IsValidVariantType(pvargSrc->vt))
-        return DISP_E_BADVARTYPE;
     HRESULT hr = VariantClear(pvargDest);
     if (FAILED(hr))
         return hr;

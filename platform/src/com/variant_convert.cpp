@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <cwctype>
 #include <string>
 #include <type_traits>
@@ -17,6 +18,7 @@
 namespace {
 
 using platform::com::IsValidVariantType;
+using platform::com::ValueSize;
 
 // Owns a VARIANT for the length of a scope.
 class ScopedVariant {
@@ -261,7 +263,22 @@ bool IsUnsignedInteger(VARTYPE vt) {
     return vt == VT_UI1 || vt == VT_UI2 || vt == VT_UI4 || vt == VT_UINT || vt == VT_UI8;
 }
 
+// A signed integer and the unsigned one of its width convert into each other
+// bit for bit: -1 as VT_I4 becomes 0xFFFFFFFF as VT_UI4, and back.
+bool IsSignChangeOfSameWidth(VARTYPE from, VARTYPE to) {
+    const auto pair = [&](VARTYPE a, VARTYPE b) {
+        return (from == a && to == b) || (from == b && to == a);
+    };
+    return pair(VT_I1, VT_UI1) || pair(VT_I2, VT_UI2) || pair(VT_I4, VT_UI4);
+}
+
 HRESULT ToNumber(const VARIANT& src, VARTYPE vt, VARIANT* out) {
+    if (IsSignChangeOfSameWidth(src.vt, vt)) {
+        out->llVal = 0;
+        std::memcpy(&out->llVal, &src.llVal, ValueSize(vt));
+        out->vt = vt;
+        return S_OK;
+    }
     long double value = 0;
     const HRESULT hr = NumericValue(src, &value);
     if (FAILED(hr))

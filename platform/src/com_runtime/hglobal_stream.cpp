@@ -135,26 +135,11 @@ class HGlobalStream final : public RefCounted<IStream> {
     STDMETHODIMP Seek(LARGE_INTEGER dlibMove, DWORD dwOrigin,
                       ULARGE_INTEGER* plibNewPosition) override {
         std::lock_guard lock(m_block->lock);
-        LONGLONG base = 0;
-        switch (dwOrigin) {
-            case STREAM_SEEK_SET:
-                break;
-            case STREAM_SEEK_CUR:
-                base = static_cast<LONGLONG>(m_position);
-                break;
-            case STREAM_SEEK_END:
-                base = static_cast<LONGLONG>(m_block->size);
-                break;
-            default:
-                return STG_E_INVALIDFUNCTION;
-        }
-        const LONGLONG target = base + dlibMove.QuadPart;
-        if (target < 0 || static_cast<ULONGLONG>(target) > kMaxSize)
-            return STG_E_INVALIDFUNCTION;
-        m_position = static_cast<ULONGLONG>(target);
+        const HRESULT hr = MoveTo(dlibMove, dwOrigin);
+        // A refused seek still reports where the stream stands.
         if (plibNewPosition)
             plibNewPosition->QuadPart = m_position;
-        return S_OK;
+        return hr;
     }
 
     STDMETHODIMP SetSize(ULARGE_INTEGER libNewSize) override {
@@ -230,6 +215,28 @@ class HGlobalStream final : public RefCounted<IStream> {
     }
 
   private:
+    // An unknown origin, or a target before the start, is a seek error.
+    HRESULT MoveTo(LARGE_INTEGER move, DWORD origin) {
+        LONGLONG base = 0;
+        switch (origin) {
+            case STREAM_SEEK_SET:
+                break;
+            case STREAM_SEEK_CUR:
+                base = static_cast<LONGLONG>(m_position);
+                break;
+            case STREAM_SEEK_END:
+                base = static_cast<LONGLONG>(m_block->size);
+                break;
+            default:
+                return STG_E_SEEKERROR;
+        }
+        const LONGLONG target = base + move.QuadPart;
+        if (target < 0 || static_cast<ULONGLONG>(target) > kMaxSize)
+            return STG_E_SEEKERROR;
+        m_position = static_cast<ULONGLONG>(target);
+        return S_OK;
+    }
+
     std::shared_ptr<SharedBlock> m_block;
     ULONGLONG m_position;  // guarded by the block's lock, as clones share nothing else
 };

@@ -154,6 +154,9 @@ extern "C" BOOL WINAPI GlobalUnlock(HGLOBAL hMem) {
     Block* block = FindNamed(hMem);
     if (!block)
         return FALSE;
+    // A fixed block keeps no lock count, and unlocking it succeeds.
+    if (!block->moveable)
+        return TRUE;
     if (block->locks == 0) {
         SetLastError(ERROR_NOT_LOCKED);
         return FALSE;

@@ -24,6 +24,12 @@ WORD DayOfWeek(int64_t days);
 
 constexpr int64_t kSecondsPerDay = 86400;
 
+// A year of two digits (0-99) in the century Windows puts it by default:
+// 00-29 in this one, 30-99 in the last.
+constexpr int FullYearOfTwoDigits(int year) {
+    return year < 30 ? 2000 + year : 1900 + year;
+}
+
 // Fills the date fields and wDayOfWeek of `st` from a day count, and the
 // time fields from the seconds within that day.
 void FillSystemTime(int64_t days, int64_t secondOfDay, WORD milliseconds, SYSTEMTIME& st);

@@ -27,17 +27,19 @@ bool TimeOfDayValid(const SYSTEMTIME& st) {
 
 // A day past the month's end moves into the next month and day 0 is the last
 // day of the month before, as Windows accepts them; a day above 31 or a bad
-// month fails. Milliseconds are ignored.
+// month fails. A year below 100 has two digits, as in text ("90" is 1990).
+// Milliseconds are ignored.
 extern "C" INT WINAPI SystemTimeToVariantTime(LPSYSTEMTIME lpSystemTime, DOUBLE* pvtime) {
     if (lpSystemTime == nullptr || pvtime == nullptr) {
         return FALSE;
     }
     const SYSTEMTIME& st = *lpSystemTime;
-    if (st.wYear < kFirstYear || st.wYear > kLastYear || st.wMonth < 1 || st.wMonth > 12 ||
-        st.wDay > 31 || !TimeOfDayValid(st)) {
+    const int year = st.wYear < kFirstYear ? FullYearOfTwoDigits(st.wYear) : st.wYear;
+    if (year > kLastYear || st.wMonth < 1 || st.wMonth > 12 || st.wDay > 31 ||
+        !TimeOfDayValid(st)) {
         return FALSE;
     }
-    const int64_t days = DaysFromCivil(st.wYear, st.wMonth, 1) + st.wDay - 1 - VariantEpoch();
+    const int64_t days = DaysFromCivil(year, st.wMonth, 1) + st.wDay - 1 - VariantEpoch();
     const double fraction =
         static_cast<double>(st.wHour * 3600 + st.wMinute * 60 + st.wSecond) / kSecondsPerDay;
     const auto whole = static_cast<double>(days);
