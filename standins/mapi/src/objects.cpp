@@ -83,7 +83,7 @@ class MsgStore : public PropObject<IMsgStore> {
         *id = static_cast<LPENTRYID>(block);
         *size = static_cast<ULONG>(folderId.size());
         if (explicitClass) {
-            const std::wstring wideClass(wanted.begin(), wanted.end());  // class names are ASCII
+            const std::wstring wideClass = Wide(wanted);
             const size_t bytes = wide ? (wideClass.size() + 1) * sizeof(WCHAR) : wanted.size() + 1;
             if (SUCCEEDED(AllocateBuffer(static_cast<ULONG>(bytes), &block))) {
                 std::memcpy(block,
