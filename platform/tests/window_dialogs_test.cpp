@@ -12,8 +12,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <limits>
 #include <vector>
 
 namespace {
@@ -312,7 +316,9 @@ std::vector<char> BitmapFile(LONG width, LONG height, bool cutShort = false) {
     BITMAPFILEHEADER file{0x4D42, 0, 0, 0, sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER)};
     BITMAPINFOHEADER info{sizeof info, width, height, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
     size_t stride = ((width * 24 + 31) / 32) * 4;
-    std::vector<char> out(sizeof file + sizeof info + stride * height - (cutShort ? 1 : 0), '\x7f');
+    // A negative height is a top-down bitmap; no test needs more than 16 rows.
+    size_t rows = static_cast<size_t>(std::min<int64_t>(std::llabs(int64_t{height}), 16));
+    std::vector<char> out(sizeof file + sizeof info + stride * rows - (cutShort ? 1 : 0), '\x7f');
     std::memcpy(out.data(), &file, sizeof file);
     std::memcpy(out.data() + sizeof file, &info, sizeof info);
     return out;
@@ -328,6 +334,9 @@ TEST(WindowDialogs, BitmapFilesLoadAndTheClipboardOwnsWhatIsPlacedOnIt) {
     std::filesystem::create_directories(root.path() / "drive_c");
     WriteFile(root.path() / "drive_c" / "Block.dib", BitmapFile(3, 2));
     WriteFile(root.path() / "drive_c" / "Broken.bmp", BitmapFile(3, 2, true));
+    WriteFile(root.path() / "drive_c" / "TopDown.bmp", BitmapFile(3, -2));
+    WriteFile(root.path() / "drive_c" / "NoHeight.bmp",
+              BitmapFile(3, std::numeric_limits<LONG>::min()));
     auto bitmap = static_cast<HBITMAP>(LoadImageW(nullptr, L"C:\\block.DIB", IMAGE_BITMAP, 0, 0,
                                                   LR_LOADFROMFILE | LR_CREATEDIBSECTION));
     ASSERT_NE(bitmap, nullptr);
@@ -344,6 +353,19 @@ TEST(WindowDialogs, BitmapFilesLoadAndTheClipboardOwnsWhatIsPlacedOnIt) {
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
     EXPECT_EQ(LoadImageW(nullptr, L"C:\\Broken.bmp", IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE), nullptr);
     EXPECT_NE(GetLastError(), 0u);
+    {
+        auto topDown = static_cast<HBITMAP>(
+            LoadImageW(nullptr, L"C:\\TopDown.bmp", IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE));
+        ASSERT_NE(topDown, nullptr);
+        BITMAP upright{};
+        ASSERT_EQ(GetObjectW(topDown, sizeof upright, &upright), static_cast<int>(sizeof upright));
+        EXPECT_EQ(upright.bmHeight, 2);
+        EXPECT_TRUE(DeleteObject(topDown));
+    }
+    // The one negative height without a positive counterpart.
+    EXPECT_EQ(LoadImageW(nullptr, L"C:\\NoHeight.bmp", IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE),
+              nullptr);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_DATA));
 
     EXPECT_FALSE(EmptyClipboard());
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_CLIPBOARD_NOT_OPEN));

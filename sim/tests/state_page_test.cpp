@@ -129,6 +129,18 @@ TEST(StatePageEscaping, ThePageDrawsTheBarTheFoldersAndTheLogLevels) {
     EXPECT_NE(page.find("data-depth=\"0\">2026\\12\\5 9:0:0 &lt;---- A - Exit"), std::string::npos);
 }
 
+TEST(StatePageEscaping, TheListShowsTimesToTheMinuteAndOtherTextsWhole) {
+    auto state = SmallState();
+    auto& items = state["stores"][0]["folders"][1]["items"];
+    items.push_back(items[0]);
+    items[1]["subject"] = "Written by hand";
+    // Its sixteenth byte is the first half of the "\xC3\xA4".
+    items[1]["received"] = "Dienstag, 31. M\xC3\xA4rz 2026";
+    const std::string page = olsim::view::StatePage(olsim::view::ReadState(state));
+    EXPECT_NE(page.find("<td>2026-12-05 09:00</td>"), std::string::npos);
+    EXPECT_NE(page.find("<td>Dienstag, 31. M\xC3\xA4rz 2026</td>"), std::string::npos);
+}
+
 TEST(StatePageEscaping, TheProgressWindowAndTheMessageBoxesAreDrawnAsTheyWere) {
     auto state = SmallState();
     state["progressWindow"] = {

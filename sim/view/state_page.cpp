@@ -170,6 +170,14 @@ std::string DockHtml(const std::vector<BarView>& bars) {
     return html + (order.empty() ? "" : "</div>") + "</div>";
 }
 
+// "YYYY-MM-DD HH:MM:SS" as a list shows it, without the seconds; a time of
+// another form (a state written by hand) is shown whole, never cut inside
+// a character.
+std::string ToTheMinute(const std::string& received) {
+    const bool withSeconds = received.size() == 19 && received[16] == ':';
+    return withSeconds ? received.substr(0, 16) : received;
+}
+
 // The last element of a folder's path, and how deep it lies under its store.
 struct FolderName {
     std::string name;
@@ -276,7 +284,7 @@ std::string ItemListHtml(const FolderView& folder, const std::string& id, bool s
         html += "<td" + Attribute("title", item->senderAddress) + ">" +
                 Escape(item->sender.empty() ? item->senderAddress : item->sender) + "</td>";
         html += "<td class=\"subject\">" + Escape(item->subject) + "</td>";
-        html += "<td>" + Escape(item->received.substr(0, 16)) + "</td>";
+        html += "<td>" + Escape(ToTheMinute(item->received)) + "</td>";
         if (moved) {
             const bool here = !item->deliveredTo || *item->deliveredTo == folder.path;
             html +=

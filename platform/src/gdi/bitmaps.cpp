@@ -8,7 +8,9 @@
 #include <winerror.h>
 #include <winuser.h>
 
+#include <cstdint>
 #include <cstring>
+#include <limits>
 #include <map>
 #include <mutex>
 
@@ -52,8 +54,16 @@ T At(const std::vector<BYTE>& data, size_t offset) {
     return value;
 }
 
-// A bitmap file: the file header, an information header (core or newer),
-// and pixel rows at the offset the file header gives. Null when malformed.
+// The row length in bytes GetObjectW reports: DWORD-aligned rows for a DIB
+// section, WORD-aligned rows of the screen's 32 bits for a device bitmap.
+LONG WidthBytes(const Bitmap& bitmap) {
+    const int64_t bits = bitmap.dibSection ? bitmap.bitsPerPixel : 32;
+    const int64_t align = bitmap.dibSection ? 32 : 16;
+    return static_cast<LONG>(((bitmap.width * bits + align - 1) / align) * (align / 8));
+}
+
+}  // namespace
+
 std::shared_ptr<Bitmap> ParseBitmapFile(const std::vector<BYTE>& data) {
     constexpr size_t kFileHeader = sizeof(BITMAPFILEHEADER);
     if (data.size() < kFileHeader + sizeof(DWORD) || At<WORD>(data, 0) != 0x4D42)  // "BM"
@@ -69,6 +79,8 @@ std::shared_ptr<Bitmap> ParseBitmapFile(const std::vector<BYTE>& data) {
         auto info = At<BITMAPINFOHEADER>(data, kFileHeader);
         if (info.biPlanes != 1)
             return nullptr;
+        if (info.biHeight == std::numeric_limits<LONG>::min())
+            return nullptr;  // a top-down height with no positive counterpart
         bitmap->width = info.biWidth;
         bitmap->height = info.biHeight < 0 ? -info.biHeight : info.biHeight;
         bitmap->bitsPerPixel = info.biBitCount;
@@ -86,7 +98,10 @@ std::shared_ptr<Bitmap> ParseBitmapFile(const std::vector<BYTE>& data) {
         default:
             return nullptr;
     }
-    if (bitmap->width <= 0 || bitmap->height <= 0)
+    // The rows as the screen's 32-bit pixels must still have a length GetObjectW
+    // can report.
+    if (bitmap->width <= 0 || bitmap->height <= 0 ||
+        bitmap->width > std::numeric_limits<LONG>::max() / 4)
         return nullptr;
     size_t stride = ((static_cast<size_t>(bitmap->width) * bitmap->bitsPerPixel + 31) / 32) * 4;
     size_t offset = At<DWORD>(data, 10);
@@ -97,16 +112,6 @@ std::shared_ptr<Bitmap> ParseBitmapFile(const std::vector<BYTE>& data) {
                         data.begin() + static_cast<std::ptrdiff_t>(offset + size));
     return bitmap;
 }
-
-// The row length in bytes GetObjectW reports: DWORD-aligned rows for a DIB
-// section, WORD-aligned rows of the screen's 32 bits for a device bitmap.
-LONG WidthBytes(const Bitmap& bitmap) {
-    WORD bits = bitmap.dibSection ? bitmap.bitsPerPixel : 32;
-    LONG align = bitmap.dibSection ? 32 : 16;
-    return static_cast<LONG>(((bitmap.width * bits + align - 1) / align) * (align / 8));
-}
-
-}  // namespace
 
 HBITMAP InsertBitmap(std::shared_ptr<Bitmap> bitmap) {
     auto& table = TheTable();

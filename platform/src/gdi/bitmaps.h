@@ -19,6 +19,10 @@ struct Bitmap {
     std::wstring source;     // the file it was loaded from
 };
 
+// A bitmap file: the file header, an information header (core or newer),
+// and pixel rows at the offset the file header gives. Null when malformed.
+std::shared_ptr<Bitmap> ParseBitmapFile(const std::vector<BYTE>& data);
+
 HBITMAP InsertBitmap(std::shared_ptr<Bitmap> bitmap);
 std::shared_ptr<Bitmap> LookupBitmap(HGDIOBJ handle);
 bool RemoveBitmap(HGDIOBJ handle);

@@ -105,8 +105,14 @@ std::vector<host::ControlInfo> KeptControls(const std::vector<host::ControlInfo>
     return kept;
 }
 
+// Pop-up menus nest a few levels deep; a file that claims more is damaged,
+// and refusing it keeps the reading and the recursion over the bars bounded.
+constexpr int kDeepestMenu = 16;
+
 // The control list at `depth` (1: the bar's) of the last bar read.
 std::vector<host::ControlInfo>* ListAt(host::BarInfo& bar, int depth) {
+    if (depth < 1 || depth > kDeepestMenu)
+        return nullptr;
     std::vector<host::ControlInfo>* list = &bar.controls;
     for (int level = 1; level < depth; ++level) {
         if (list->empty())
