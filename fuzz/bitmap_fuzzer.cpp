@@ -1,10 +1,12 @@
 // A bitmap file as an installation may hold it, damaged or not: any bytes.
 // A bitmap read has a positive size, a pixel format the loader knows, and
 // exactly the pixel rows its size asks for, taken from the file.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <vector>
 
 #include "gdi/bitmaps.h"
@@ -18,17 +20,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     if (bitmap->width <= 0 || bitmap->height <= 0)
         std::abort();
-    switch (bitmap->bitsPerPixel) {
-        case 1:
-        case 4:
-        case 8:
-        case 16:
-        case 24:
-        case 32:
-            break;
-        default:
-            std::abort();
-    }
+    constexpr WORD kKnownFormats[] = {1, 4, 8, 16, 24, 32};
+    if (std::find(std::begin(kKnownFormats), std::end(kKnownFormats), bitmap->bitsPerPixel) ==
+        std::end(kKnownFormats))
+        std::abort();
     const size_t stride = (static_cast<size_t>(bitmap->width) * bitmap->bitsPerPixel + 31) / 32 * 4;
     if (bitmap->bits.size() != stride * static_cast<size_t>(bitmap->height))
         std::abort();  // more or fewer rows than the header says

@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <string>
 
+#include <windows.h>
+
 #include "state_page.h"
 #include "state_view.h"
 
@@ -13,22 +15,10 @@ using namespace olsim::view;
 
 namespace {
 
+// Well-formed UTF-8, as Windows judges it when asked to refuse what is not.
 bool IsUtf8(const std::string& text) {
-    for (size_t i = 0; i < text.size();) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        const size_t length = lead < 0x80           ? 1
-                              : (lead >> 5) == 0x6  ? 2
-                              : (lead >> 4) == 0xE  ? 3
-                              : (lead >> 3) == 0x1E ? 4
-                                                    : 0;
-        if (length == 0 || i + length > text.size())
-            return false;
-        for (size_t k = 1; k < length; ++k)
-            if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80)
-                return false;
-        i += length;
-    }
-    return true;
+    return text.empty() || MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(),
+                                               static_cast<int>(text.size()), nullptr, 0) > 0;
 }
 
 }  // namespace
