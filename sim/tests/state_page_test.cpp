@@ -205,6 +205,12 @@ TEST(StatePageErrors, TheViewCommandNamesTheFileAndWhereTheTextBreaks) {
     EXPECT_FALSE(olsim::view::WriteStatePage(cut, "", error));
     EXPECT_EQ(error.rfind(cut + ": the state is not JSON: parse error at line ", 0), 0u) << error;
 
+    // Well-formed text whose number no double holds.
+    const auto huge = (root.path() / "huge.json").string();
+    std::ofstream(huge) << R"({"stateVersion": 1e999})";
+    EXPECT_FALSE(olsim::view::WriteStatePage(huge, "", error));
+    EXPECT_EQ(error, huge + ": the state is not JSON: number overflow parsing '1e999'");
+
     EXPECT_FALSE(olsim::view::WriteStatePage((root.path() / "none.json").string(), "", error));
     EXPECT_NE(error.find("none.json: cannot be read"), std::string::npos);
 

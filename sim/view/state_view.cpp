@@ -205,8 +205,9 @@ StateView ReadStateText(const std::string& text) {
     nlohmann::ordered_json json;
     try {
         json = nlohmann::ordered_json::parse(text);
-    } catch (const nlohmann::json::parse_error& error) {
-        // "[json.exception.parse_error.101] parse error at line 3, column 1: ..."
+    } catch (const nlohmann::json::exception& error) {
+        // "[json.exception.parse_error.101] parse error at line 3, column 1: ...", or a
+        // number too large for a double: "[json.exception.out_of_range.406] number overflow ..."
         std::string what = error.what();
         const auto reason = what.find("] ");
         throw StateError("the state is not JSON: " +
