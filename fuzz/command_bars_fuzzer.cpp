@@ -1,6 +1,6 @@
 // Outlook's command bar file as a damaged run or a person may have left it:
-// any bytes. What it gives, saved and read again, gives the same file; a
-// file it refuses gives no bars.
+// any bytes. Whatever bars it gives, saved and read again, save the same
+// text: nothing changes on its way through the file.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
